@@ -1,0 +1,22 @@
+# kvo_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
+#              [TIMEOUT <seconds>] [FIXTURES <fixtures...>])
+# Registers a Qt Test executable with CTest, headless (offscreen platform).
+function(kvo_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;KVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};KVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  if(T_FIXTURES)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+endfunction()
+
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/xdg-runtime)
+file(CHMOD ${CMAKE_BINARY_DIR}/xdg-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
