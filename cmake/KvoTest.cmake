@@ -1,5 +1,9 @@
+set(KVO_TEST_PG_PORT 55439 CACHE STRING "Port of the throwaway PostgreSQL cluster the tests start")
+
 # kvo_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>]
 #              [TIMEOUT <seconds>] [FIXTURES <fixtures...>])
+# FIXTURES postgres: the test needs the throwaway PostgreSQL cluster (tests/pg) on
+# 127.0.0.1:KVO_TEST_PG_PORT, user postgres.
 # Registers a Qt Test executable with CTest, headless (offscreen platform).
 function(kvo_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
@@ -12,7 +16,7 @@ function(kvo_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;KVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};KVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime;KVO_SOURCE_DIR=${PROJECT_SOURCE_DIR};KVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin;KVO_TEST_PG_PORT=${KVO_TEST_PG_PORT};KVO_TEST_PG_DIR=${CMAKE_BINARY_DIR}/pgtest")
   if(T_FIXTURES)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
   endif()
