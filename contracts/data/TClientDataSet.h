@@ -109,6 +109,10 @@ public:
     QVariant fieldValue(const TField* field) const;
     void setFieldValue(TField* field, const QVariant& value);
     void focusField(TField* field);
+    // Used by grids to paint rows other than the current one: the value of a field on row recNo
+    // (1-based) of the current view, read without moving the current row and without events.
+    // Calculated fields are computed for that row; out-of-range rows read as null.
+    QVariant viewFieldValue(int recNo, const TField* field) const;
 
 private:
     friend class TDataSource;
