@@ -1,0 +1,346 @@
+#include "TDataPacket.h"
+
+#include "DataText.h"
+#include "Exceptions.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QSet>
+#include <cmath>
+
+namespace kvodata {
+
+namespace {
+
+bool readDigits(const QString& t, int from, int count, int& out) {
+    out = 0;
+    for (int i = from; i < from + count; ++i) {
+        const QChar c = t.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+        out = out * 10 + (c.unicode() - '0');
+    }
+    return true;
+}
+
+} // namespace
+
+QDateTime parsePacketDate(const QString& t) {
+    if (t.size() != 10 && t.size() != 19) return {};
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    if (!readDigits(t, 0, 4, y) || t.at(4) != QLatin1Char('-') || !readDigits(t, 5, 2, mo) ||
+        t.at(7) != QLatin1Char('-') || !readDigits(t, 8, 2, d))
+        return {};
+    if (t.size() == 19) {
+        if (t.at(10) != QLatin1Char('T') || !readDigits(t, 11, 2, h) || t.at(13) != QLatin1Char(':') ||
+            !readDigits(t, 14, 2, mi) || t.at(16) != QLatin1Char(':') || !readDigits(t, 17, 2, s))
+            return {};
+    }
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, s);
+    if (!date.isValid() || !time.isValid()) return {};
+    return QDateTime(date, time);
+}
+
+QString formatPacketDate(const QDateTime& v) {
+    return v.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+} // namespace kvodata
+
+using namespace kvodata;
+
+namespace {
+
+const char* typeName(TFieldType t) {
+    switch (t) {
+    case ftString: return "string";
+    case ftFixedChar: return "fixedchar";
+    case ftFloat: return "float";
+    case ftDateTime: return "datetime";
+    }
+    return "string";
+}
+
+[[noreturn]] void fail(const QString& context, const QString& what) {
+    throw EPacketError(context.isEmpty() ? what : context + QStringLiteral(": ") + what);
+}
+
+QString jsonKind(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return QStringLiteral("a Boolean");
+    case QJsonValue::Double: return QStringLiteral("a number");
+    case QJsonValue::String: return QStringLiteral("a text");
+    case QJsonValue::Array: return QStringLiteral("an array");
+    case QJsonValue::Object: return QStringLiteral("an object");
+    default: return QStringLiteral("no value");
+    }
+}
+
+QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
+    const QJsonValue fv = obj.value(QLatin1String("fields"));
+    if (!fv.isArray()) fail(ctx, QStringLiteral("\"fields\" is missing or not an array"));
+    const QJsonArray arr = fv.toArray();
+    QVector<TPacketField> fields;
+    fields.reserve(arr.size());
+    QSet<QString> seen;
+    for (qsizetype i = 0; i < arr.size(); ++i) {
+        const QString fctx = QStringLiteral("field %1").arg(i + 1);
+        if (!arr.at(i).isObject()) fail(ctx, fctx + QStringLiteral(" is not an object"));
+        const QJsonObject f = arr.at(i).toObject();
+        TPacketField pf;
+        const QJsonValue name = f.value(QLatin1String("name"));
+        if (!name.isString() || name.toString().trimmed().isEmpty())
+            fail(ctx, fctx + QStringLiteral(" has no name"));
+        pf.name = name.toString();
+        const QString lname = pf.name.toUpper();
+        if (seen.contains(lname)) fail(ctx, QStringLiteral("field %1 appears twice").arg(pf.name));
+        seen.insert(lname);
+        const QJsonValue type = f.value(QLatin1String("type"));
+        const QString tn = type.toString();
+        if (tn == QLatin1String("string")) pf.type = ftString;
+        else if (tn == QLatin1String("fixedchar")) pf.type = ftFixedChar;
+        else if (tn == QLatin1String("float")) pf.type = ftFloat;
+        else if (tn == QLatin1String("datetime")) pf.type = ftDateTime;
+        else if (!type.isString())
+            fail(ctx, QStringLiteral("field %1 has no type").arg(pf.name));
+        else
+            fail(ctx, QStringLiteral("field %1 has the unknown type \"%2\"").arg(pf.name, tn));
+        if (pf.type == ftString || pf.type == ftFixedChar) {
+            const QJsonValue size = f.value(QLatin1String("size"));
+            if (size.isUndefined() || size.isNull())
+                fail(ctx, QStringLiteral("text field %1 has no size").arg(pf.name));
+            const double sz = size.toDouble(-1);
+            if (!size.isDouble() || sz != std::floor(sz) || sz < 1 || sz > MaxTextSize)
+                fail(ctx, QStringLiteral("text field %1 has an invalid size").arg(pf.name));
+            pf.size = int(sz);
+        }
+        fields.push_back(pf);
+    }
+    return fields;
+}
+
+QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const QString& ctx) {
+    if (v.isNull()) return {};
+    switch (f.type) {
+    case ftString:
+    case ftFixedChar: {
+        if (!v.isString())
+            fail(ctx, QStringLiteral("field %1 expects a text, got %2").arg(f.name, jsonKind(v)));
+        QString s = v.toString();
+        const int n = charCount(s);
+        if (n > f.size)
+            fail(ctx, QStringLiteral("text of %1 characters in field %2 exceeds its size %3")
+                          .arg(n)
+                          .arg(f.name)
+                          .arg(f.size));
+        return s;
+    }
+    case ftFloat:
+        if (!v.isDouble())
+            fail(ctx, QStringLiteral("field %1 expects a number, got %2").arg(f.name, jsonKind(v)));
+        return v.toDouble();
+    case ftDateTime: {
+        if (!v.isString())
+            fail(ctx, QStringLiteral("field %1 expects a date, got %2").arg(f.name, jsonKind(v)));
+        QDateTime dt = parsePacketDate(v.toString());
+        if (!dt.isValid())
+            fail(ctx, QStringLiteral("field %1 has the invalid date \"%2\"").arg(f.name, v.toString()));
+        return dt;
+    }
+    }
+    return {};
+}
+
+QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const QString& ctx) {
+    if (!rv.isArray()) fail(ctx, QStringLiteral("is not an array"));
+    const QJsonArray row = rv.toArray();
+    if (row.size() != fields.size())
+        fail(ctx, QStringLiteral("has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+    QVector<QVariant> out;
+    out.reserve(row.size());
+    for (qsizetype c = 0; c < row.size(); ++c) out.push_back(decodeValue(row.at(c), fields.at(c), ctx));
+    return out;
+}
+
+QJsonArray encodeFields(const QVector<TPacketField>& fields) {
+    QJsonArray arr;
+    for (const TPacketField& f : fields) {
+        QJsonObject o;
+        o.insert(QLatin1String("name"), f.name);
+        o.insert(QLatin1String("type"), QLatin1String(typeName(f.type)));
+        if (f.type == ftString || f.type == ftFixedChar) o.insert(QLatin1String("size"), f.size);
+        arr.append(o);
+    }
+    return arr;
+}
+
+QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
+    if (v.isNull() || !v.isValid()) return QJsonValue::Null;
+    switch (f.type) {
+    case ftString:
+    case ftFixedChar: return v.toString();
+    case ftFloat: {
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            throw EPacketError(QStringLiteral("field %1 holds a value that is not a finite number").arg(f.name));
+        return d;
+    }
+    case ftDateTime: {
+        const QDateTime dt = v.metaType().id() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0))
+                                                                    : v.toDateTime();
+        if (!dt.isValid()) return QJsonValue::Null;
+        return formatPacketDate(dt);
+    }
+    }
+    return QJsonValue::Null;
+}
+
+QJsonArray encodeRow(const QVector<QVariant>& row, const QVector<TPacketField>& fields) {
+    if (row.size() != fields.size())
+        throw EPacketError(QStringLiteral("a row has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+    QJsonArray arr;
+    for (qsizetype c = 0; c < row.size(); ++c) arr.append(encodeValue(row.at(c), fields.at(c)));
+    return arr;
+}
+
+QJsonValue parseDocument(const QByteArray& json, const char* what) {
+    QJsonParseError err;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
+    if (err.error != QJsonParseError::NoError)
+        throw EPacketError(QStringLiteral("Malformed %1 JSON at offset %2: %3")
+                               .arg(QLatin1String(what))
+                               .arg(err.offset)
+                               .arg(err.errorString()));
+    if (doc.isObject()) return doc.object();
+    return doc.array();
+}
+
+int fieldIndexIn(const QVector<TPacketField>& fields, const QString& name) {
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        if (fields.at(i).name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+    return -1;
+}
+
+TDataPacket decodePacket(const QJsonValue& value, const QString& ctx) {
+    if (!value.isObject()) fail(ctx, QStringLiteral("a data packet must be a JSON object"));
+    const QJsonObject obj = value.toObject();
+    TDataPacket p;
+    p.fields = decodeFields(obj, ctx);
+    const QJsonValue rv = obj.value(QLatin1String("rows"));
+    if (!rv.isArray()) fail(ctx, QStringLiteral("\"rows\" is missing or not an array"));
+    const QJsonArray rows = rv.toArray();
+    p.rows.reserve(rows.size());
+    const QString prefix = ctx.isEmpty() ? QString() : ctx + QStringLiteral(", ");
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        p.rows.push_back(decodeRow(rows.at(r), p.fields, prefix + QStringLiteral("row %1").arg(r + 1)));
+    return p;
+}
+
+} // namespace
+
+int TDataPacket::FieldIndex(const QString& name) const { return fieldIndexIn(fields, name); }
+
+TDataPacket TDataPacket::fromJson(const QJsonValue& value) { return decodePacket(value, QString()); }
+
+TDataPacket TDataPacket::fromJson(const QByteArray& json) {
+    return decodePacket(parseDocument(json, "packet"), QString());
+}
+
+QJsonValue TDataPacket::toJsonValue() const {
+    QJsonObject o;
+    o.insert(QLatin1String("fields"), encodeFields(fields));
+    QJsonArray arr;
+    for (const auto& row : rows) arr.append(encodeRow(row, fields));
+    o.insert(QLatin1String("rows"), arr);
+    return o;
+}
+
+QByteArray TDataPacket::toJson() const { return QJsonDocument(toJsonValue().toObject()).toJson(QJsonDocument::Compact); }
+
+TPacketPair TPacketPair::fromJson(const QJsonValue& value) {
+    if (!value.isArray() || value.toArray().size() != 2)
+        throw EPacketError(QStringLiteral("a packet pair must be a JSON array of two packets"));
+    const QJsonArray arr = value.toArray();
+    TPacketPair pair;
+    pair.first = decodePacket(arr.at(0), QStringLiteral("packet 1 of the pair"));
+    pair.second = decodePacket(arr.at(1), QStringLiteral("packet 2 of the pair"));
+    return pair;
+}
+
+QJsonValue TPacketPair::toJsonValue() const {
+    QJsonArray arr;
+    arr.append(first.toJsonValue());
+    arr.append(second.toJsonValue());
+    return arr;
+}
+
+int TChangeLog::FieldIndex(const QString& name) const { return fieldIndexIn(fields, name); }
+
+TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
+    if (!value.isObject()) throw EPacketError(QStringLiteral("a change log must be a JSON object"));
+    const QJsonObject obj = value.toObject();
+    TChangeLog log;
+    log.fields = decodeFields(obj, QString());
+    const QJsonValue cv = obj.value(QLatin1String("changes"));
+    if (!cv.isArray()) throw EPacketError(QStringLiteral("\"changes\" is missing or not an array"));
+    const QJsonArray changes = cv.toArray();
+    log.changes.reserve(changes.size());
+    for (qsizetype i = 0; i < changes.size(); ++i) {
+        const QString ctx = QStringLiteral("change %1").arg(i + 1);
+        if (!changes.at(i).isObject()) fail(ctx, QStringLiteral("is not an object"));
+        const QJsonObject c = changes.at(i).toObject();
+        const QString op = c.value(QLatin1String("op")).toString();
+        TChange ch;
+        if (op == QLatin1String("insert")) ch.op = TChange::Insert;
+        else if (op == QLatin1String("modify")) ch.op = TChange::Modify;
+        else if (op == QLatin1String("delete")) ch.op = TChange::Delete;
+        else fail(ctx, QStringLiteral("has the unknown op \"%1\"").arg(op));
+        if (ch.op != TChange::Insert) {
+            if (!c.contains(QLatin1String("old"))) fail(ctx, QStringLiteral("has no \"old\" values"));
+            ch.oldValues = decodeRow(c.value(QLatin1String("old")), log.fields, ctx + QStringLiteral(" old"));
+        }
+        if (ch.op != TChange::Delete) {
+            if (!c.contains(QLatin1String("new"))) fail(ctx, QStringLiteral("has no \"new\" values"));
+            ch.newValues = decodeRow(c.value(QLatin1String("new")), log.fields, ctx + QStringLiteral(" new"));
+        }
+        log.changes.push_back(std::move(ch));
+    }
+    return log;
+}
+
+TChangeLog TChangeLog::fromJson(const QByteArray& json) { return fromJson(parseDocument(json, "change log")); }
+
+QJsonValue TChangeLog::toJsonValue() const {
+    QJsonObject o;
+    o.insert(QLatin1String("fields"), encodeFields(fields));
+    QJsonArray arr;
+    for (const TChange& ch : changes) {
+        QJsonObject c;
+        switch (ch.op) {
+        case TChange::Insert:
+            c.insert(QLatin1String("op"), QLatin1String("insert"));
+            c.insert(QLatin1String("new"), encodeRow(ch.newValues, fields));
+            break;
+        case TChange::Modify:
+            c.insert(QLatin1String("op"), QLatin1String("modify"));
+            c.insert(QLatin1String("old"), encodeRow(ch.oldValues, fields));
+            c.insert(QLatin1String("new"), encodeRow(ch.newValues, fields));
+            break;
+        case TChange::Delete:
+            c.insert(QLatin1String("op"), QLatin1String("delete"));
+            c.insert(QLatin1String("old"), encodeRow(ch.oldValues, fields));
+            break;
+        }
+        arr.append(c);
+    }
+    o.insert(QLatin1String("changes"), arr);
+    return o;
+}
+
+QByteArray TChangeLog::toJson() const {
+    return QJsonDocument(toJsonValue().toObject()).toJson(QJsonDocument::Compact);
+}
