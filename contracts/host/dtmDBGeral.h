@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QVariant>
+#include <QString>
+
+// The host's shared database connection. Every lookup query and the login context read through
+// it. SQLite (a file that must already exist) or PostgreSQL.
+namespace dtmDBGeral {
+
+struct TDatabaseConfig {
+    QString driver = QStringLiteral("QSQLITE"); // "QSQLITE" or "QPSQL"
+    QString database;                            // SQLite file path, or PostgreSQL database name
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+};
+
+enum TDialect { dlDefault, dlOracle, dlMsSql, dlInterBase };
+
+// Opens (or reopens) the shared connection. Throws Exception with a clear message when the
+// database cannot be reached; the previous connection is gone in that case.
+void Open(const TDatabaseConfig& config);
+void Close();
+bool Connected();
+const TDatabaseConfig& Config();
+
+// The open connection; throws Exception when it is not open.
+QSqlDatabase dtbGeral();
+inline QSqlDatabase adcGeral() { return dtbGeral(); }
+inline QSqlDatabase ibtGeral() { return dtbGeral(); }
+
+TDialect Dialect();
+// "SQLite arquivo.db" / "PostgreSQL host:port/base", for status lines.
+QString Description();
+
+// Reads a date column whatever way the driver delivers it (date, date-time, ISO text or
+// dd/mm/yyyy text); a null date for null or unreadable values.
+QDate ToDate(const QVariant& value);
+
+} // namespace dtmDBGeral
