@@ -1,0 +1,126 @@
+#include "GuiHostUi.h"
+
+#include "LookupDialog.h"
+#include "ProgressWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kvo {
+
+namespace {
+
+QWidget* mainWindow()
+{
+    if (QWidget* w = QApplication::activeWindow())
+        return w->window();
+    const auto tops = QApplication::topLevelWidgets();
+    for (QWidget* w : tops)
+        if (w->isVisible() && !w->inherits("QMenu"))
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+GuiHostUi::GuiHostUi() = default;
+
+GuiHostUi::~GuiHostUi() { delete m_progress.data(); }
+
+void GuiHostUi::ShowError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), text, QMessageBox::Ok, mainWindow());
+    box.exec();
+}
+
+int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons)
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title = QStringLiteral("Mensagem");
+    switch (kind) {
+    case mtWarning: icon = QMessageBox::Warning; title = QStringLiteral("Atenção"); break;
+    case mtError: icon = QMessageBox::Critical; title = QStringLiteral("Erro"); break;
+    case mtInformation: icon = QMessageBox::Information; title = QStringLiteral("Informação"); break;
+    case mtConfirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirmação"); break;
+    default: break;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, mainWindow());
+    struct B { QMessageBox::StandardButton button; int result; QString text; };
+    QList<B> set;
+    switch (buttons) {
+    case mbYesNo:
+        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")}, {QMessageBox::No, mrNo, QStringLiteral("&Não")}};
+        break;
+    case mbYesNoCancel:
+        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")}, {QMessageBox::No, mrNo, QStringLiteral("&Não")},
+               {QMessageBox::Cancel, mrCancel, QStringLiteral("Cancelar")}};
+        break;
+    case mbOKCancel:
+        set = {{QMessageBox::Ok, mrOk, QStringLiteral("OK")}, {QMessageBox::Cancel, mrCancel, QStringLiteral("Cancelar")}};
+        break;
+    default:
+        set = {{QMessageBox::Ok, mrOk, QStringLiteral("OK")}};
+        break;
+    }
+    for (const B& b : set)
+        box.addButton(b.button)->setText(b.text);
+    box.setDefaultButton(set.first().button);
+    const int pressed = box.exec();
+    for (const B& b : set)
+        if (pressed == b.button)
+            return b.result;
+    return buttons == mbYesNo ? mrNo : mrCancel;
+}
+
+bool GuiHostUi::Pesquisar(TDataSource* source, const QString& title)
+{
+    LookupDialog dialog(source, title, QString(), mainWindow());
+    return dialog.run();
+}
+
+bool GuiHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, QString& selection)
+{
+    LookupDialog dialog(source, title, keyField, mainWindow());
+    dialog.setSelection(selection);
+    if (!dialog.run())
+        return false;
+    selection = dialog.selection();
+    return true;
+}
+
+void GuiHostUi::ActiveShowAvi(QWidget* form, int kind, const QString& caption)
+{
+    ++m_depth;
+    QWidget* over = mainWindow();
+    if (!over && form)
+        over = form->window();
+    if (!m_progress)
+        m_progress = new ProgressWindow(over);
+    m_progress->start(kind, caption, over);
+}
+
+void GuiHostUi::DeactiveShowAvi()
+{
+    if (m_depth == 0)
+        return; // unbalanced close: nothing open
+    if (--m_depth == 0 && m_progress)
+        m_progress->stop();
+}
+
+void GuiHostUi::ShowPreview(QWidget* preview, const QString& title)
+{
+    QDialog dialog(mainWindow());
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    QWidget* oldParent = preview->parentWidget();
+    layout->addWidget(preview);
+    dialog.resize(900, 700);
+    dialog.exec();
+    layout->removeWidget(preview);
+    preview->setParent(oldParent);
+}
+
+} // namespace kvo

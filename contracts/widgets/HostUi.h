@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TDataSource;
+
+namespace kvo {
+
+// Dialog kinds and button sets in the classic dialog codes the screens pass to ShowMsg.
+enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+enum TMsgDlgButtons { mbOKCancel = 1, mbYesNoCancel = 2, mbYesNo = 3, mbOK = 4 };
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+
+// Progress animation kinds.
+enum TShowAviKind { aviConnecting = 0, aviSaving = 1, aviLoading = 6 };
+
+// Everything in the host that needs a person goes through the current HostUi: the GUI one puts up
+// real windows, the test one records what would have been shown and answers from a script.
+class HostUi {
+public:
+    virtual ~HostUi() = default;
+
+    virtual void ShowError(const QString& text) = 0;
+    // Modal message; returns a TModalResult.
+    virtual int ShowMessage(const QString& text, int kind, int buttons) = 0;
+
+    // Modal pick list of the source's rows (visible fields, display labels as titles). True when
+    // a row was picked; it is then the current row. Title "caption|empty-list text".
+    virtual bool Pesquisar(TDataSource* source, const QString& title) = 0;
+    // The same list with a tick per row. selection: "_" + key for each ticked row, in list order;
+    // comes in pre-ticked, goes back changed; left alone on cancel. True when confirmed.
+    virtual bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title,
+                               QString& selection) = 0;
+
+    // Modeless progress window over the main window; calls nest and must balance.
+    virtual void ActiveShowAvi(QWidget* form, int kind, const QString& caption) = 0;
+    virtual void DeactiveShowAvi() = 0;
+
+    // Report preview: shows a ready preview widget modally (the caller owns it).
+    virtual void ShowPreview(QWidget* preview, const QString& title) = 0;
+};
+
+// The current implementation; the GUI one unless replaced. SetUi returns the previous one and does
+// not take ownership (nullptr restores the GUI one).
+HostUi& Ui();
+HostUi* SetUi(HostUi* ui);
+
+// Opens a progress window and closes it when the scope ends, on success and failure alike.
+class ShowAviScope {
+public:
+    explicit ShowAviScope(QWidget* form, int kind, const QString& caption = QString());
+    ~ShowAviScope();
+    ShowAviScope(const ShowAviScope&) = delete;
+    ShowAviScope& operator=(const ShowAviScope&) = delete;
+};
+
+// Splits "caption|empty-list text".
+QString LookupCaption(const QString& title);
+QString LookupEmptyText(const QString& title);
+
+// Selection texts of PesquisaLista: "_00001_00002" <-> {"00001","00002"}.
+QStringList SplitSelection(const QString& selection);
+QString JoinSelection(const QStringList& keys);
+
+} // namespace kvo
+
+namespace Consiste {
+// Shows text as an error; with abort true then throws EAbort.
+void MensErro(const QString& text, bool abort);
+} // namespace Consiste
+
+bool Pesquisar(TDataSource* source, const QString& title, bool unused = false, bool picks = true);
+bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, bool unused,
+                   QString& selection);
+void ActiveShowAvi(QWidget* form, int kind, const QString& caption = QString());
+void DeactiveShowAvi();

@@ -1,0 +1,208 @@
+#include "LookupDialog.h"
+
+#include "data/TDataSource.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "HostUi.h"
+
+LookupRows LookupRows::read(TDataSource* source, const QString& keyField)
+{
+    LookupRows rows;
+    TClientDataSet* set = source ? source->DataSet() : nullptr;
+    if (!set || !set->Active())
+        return rows;
+    QList<TField*> shown;
+    for (int i = 0; i < set->FieldCount(); ++i)
+        if (TField* f = set->Fields(i); f->Visible()) {
+            shown.append(f);
+            rows.titles.append(f->DisplayLabel());
+        }
+    TField* key = keyField.isEmpty() ? nullptr : set->FieldByName(keyField);
+    const int keep = set->RecNo();
+    set->DisableControls();
+    try {
+        for (set->First(); !set->Eof(); set->Next()) {
+            QStringList line;
+            for (TField* f : shown)
+                line.append(f->DisplayText());
+            rows.cells.append(line);
+            rows.keys.append(key ? key->AsString().trimmed() : QString());
+        }
+        if (keep > 0)
+            set->SetRecNo(keep);
+    } catch (...) {
+        set->EnableControls();
+        throw;
+    }
+    set->EnableControls();
+    return rows;
+}
+
+LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QString& keyField, QWidget* parent)
+    : QDialog(parent), m_source(source), m_keyField(keyField), m_rows(LookupRows::read(source, keyField))
+{
+    setWindowTitle(kvo::LookupCaption(title).isEmpty() ? QStringLiteral("Pesquisa") : kvo::LookupCaption(title));
+    auto* layout = new QVBoxLayout(this);
+    auto* buttons = new QDialogButtonBox(this);
+
+    if (m_rows.cells.isEmpty()) {
+        QString text = kvo::LookupEmptyText(title);
+        if (text.isEmpty())
+            text = QStringLiteral("Nenhum registro encontrado.");
+        m_empty = new QLabel(text, this);
+        m_empty->setAlignment(Qt::AlignCenter);
+        m_empty->setMinimumSize(320, 80);
+        layout->addWidget(m_empty);
+        buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
+    } else {
+        m_search = new QLineEdit(this);
+        m_search->setPlaceholderText(QStringLiteral("Digite para localizar"));
+        layout->addWidget(m_search);
+        const bool ticks = !m_keyField.isEmpty();
+        m_table = new QTableWidget(int(m_rows.cells.size()), int(m_rows.titles.size()), this);
+        m_table->setHorizontalHeaderLabels(m_rows.titles);
+        m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_table->verticalHeader()->hide();
+        m_table->verticalHeader()->setDefaultSectionSize(22);
+        m_table->horizontalHeader()->setStretchLastSection(true);
+        m_table->setAlternatingRowColors(true);
+        for (int r = 0; r < m_rows.cells.size(); ++r)
+            for (int c = 0; c < m_rows.titles.size(); ++c) {
+                auto* item = new QTableWidgetItem(m_rows.cells[r].value(c));
+                if (ticks && c == 0) {
+                    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+                    item->setCheckState(Qt::Unchecked);
+                }
+                m_table->setItem(r, c, item);
+            }
+        m_table->resizeColumnsToContents();
+        m_table->setCurrentCell(0, 0);
+        layout->addWidget(m_table);
+        buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+        connect(m_search, &QLineEdit::textEdited, this, &LookupDialog::search);
+        connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+            if (m_keyField.isEmpty()) {
+                m_table->setCurrentCell(row, 0);
+                accept();
+            } else {
+                toggle(row);
+            }
+        });
+        connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
+            m_searchColumn = c;
+            search(m_search->text());
+        });
+        m_search->installEventFilter(this);
+        m_table->installEventFilter(this);
+        resize(qMin(900, 80 + m_table->horizontalHeader()->length()), 420);
+    }
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void LookupDialog::search(const QString& text)
+{
+    if (!m_table || text.isEmpty())
+        return;
+    for (int r = 0; r < m_rows.cells.size(); ++r)
+        if (m_rows.cells[r].value(m_searchColumn).startsWith(text, Qt::CaseInsensitive)) {
+            m_table->setCurrentCell(r, m_searchColumn);
+            m_table->scrollToItem(m_table->item(r, 0));
+            return;
+        }
+}
+
+void LookupDialog::toggle(int row)
+{
+    if (!m_table || m_keyField.isEmpty() || row < 0)
+        return;
+    QTableWidgetItem* item = m_table->item(row, 0);
+    item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+bool LookupDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !m_table)
+        return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        accept();
+        return true;
+    case Qt::Key_Escape:
+        reject();
+        return true;
+    case Qt::Key_Space:
+        if (!m_keyField.isEmpty()) {
+            toggle(m_table->currentRow());
+            return true;
+        }
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (watched == m_search) {
+            QCoreApplication::sendEvent(m_table, event);
+            return true;
+        }
+        break;
+    default:
+        // Typing on the list goes into the search text.
+        if (watched == m_table && !key->text().isEmpty() && key->text().at(0).isPrint()) {
+            m_search->setFocus();
+            QCoreApplication::sendEvent(m_search, event);
+            return true;
+        }
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void LookupDialog::setSelection(const QString& selection)
+{
+    if (!m_table)
+        return;
+    const QStringList keys = kvo::SplitSelection(selection);
+    for (int r = 0; r < m_rows.keys.size(); ++r)
+        m_table->item(r, 0)->setCheckState(keys.contains(m_rows.keys[r]) ? Qt::Checked : Qt::Unchecked);
+}
+
+QString LookupDialog::selection() const
+{
+    QStringList keys;
+    if (m_table)
+        for (int r = 0; r < m_rows.keys.size(); ++r)
+            if (m_table->item(r, 0)->checkState() == Qt::Checked)
+                keys.append(m_rows.keys[r]);
+    return kvo::JoinSelection(keys);
+}
+
+int LookupDialog::pickedRow() const { return m_table ? m_table->currentRow() : -1; }
+
+bool LookupDialog::run()
+{
+    if (exec() != QDialog::Accepted || !m_table)
+        return false;
+    if (m_keyField.isEmpty()) {
+        const int row = pickedRow();
+        if (row < 0)
+            return false;
+        m_source->DataSet()->SetRecNo(row + 1);
+    }
+    return true;
+}
