@@ -1,0 +1,198 @@
+#include "host/HostConfig.h"
+
+#include "data/Exceptions.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+int parsePort(const QString& text, const QString& what)
+{
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port <= 0 || port > 65535)
+        throw Exception(QStringLiteral("%1 inválida: '%2'.").arg(what, text));
+    return port;
+}
+
+bool parseFlag(const QString& text, const QString& what)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == u"1" || t == u"true" || t == u"yes" || t == u"s" || t == u"sim")
+        return true;
+    if (t.isEmpty() || t == u"0" || t == u"false" || t == u"no" || t == u"n" || t == u"nao" || t == u"não")
+        return false;
+    throw Exception(QStringLiteral("%1 inválido: '%2'.").arg(what, text));
+}
+
+QString readTokenFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Não foi possível ler o arquivo de token %1: %2").arg(path, file.errorString()));
+    const QString token = QString::fromUtf8(file.readAll()).trimmed();
+    if (token.isEmpty())
+        throw Exception(QStringLiteral("O arquivo de token %1 está vazio.").arg(path));
+    return token;
+}
+
+void applyIni(const QString& path, THostConfig& cfg)
+{
+    if (!QFileInfo(path).isFile())
+        throw Exception(QStringLiteral("Arquivo de configuração não encontrado: %1.").arg(path));
+    QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        throw Exception(QStringLiteral("Arquivo de configuração inválido: %1.").arg(path));
+    const QString base = QFileInfo(path).absolutePath();
+    auto relative = [&](const QString& p) { return QFileInfo(p).isRelative() ? base + u'/' + p : p; };
+
+    if (ini.contains("login/branch"))
+        cfg.login.filial = ini.value("login/branch").toString().trimmed();
+    if (ini.contains("login/operator"))
+        cfg.login.operador = ini.value("login/operator").toString().trimmed();
+    if (ini.contains("login/bound"))
+        cfg.login.moduFili = parseFlag(ini.value("login/bound").toString(), QStringLiteral("Valor de login/bound"));
+
+    if (ini.contains("database/spec")) {
+        cfg.database = ParseDatabaseSpec(ini.value("database/spec").toString());
+        if (cfg.database.driver == u"QSQLITE")
+            cfg.database.database = relative(cfg.database.database);
+    } else if (ini.contains("database/driver") || ini.contains("database/path")) {
+        const QString driver = ini.value("database/driver", "sqlite").toString().trimmed().toLower();
+        if (driver == u"sqlite") {
+            cfg.database = {};
+            cfg.database.database = relative(ini.value("database/path").toString().trimmed());
+        } else if (driver == u"postgres" || driver == u"postgresql") {
+            cfg.database = {};
+            cfg.database.driver = QStringLiteral("QPSQL");
+            cfg.database.host = ini.value("database/host").toString().trimmed();
+            if (ini.contains("database/port"))
+                cfg.database.port = parsePort(ini.value("database/port").toString(), QStringLiteral("Porta do banco de dados"));
+            cfg.database.database = ini.value("database/name").toString().trimmed();
+            cfg.database.user = ini.value("database/user").toString().trimmed();
+            cfg.database.password = ini.value("database/password").toString();
+        } else {
+            throw Exception(QStringLiteral("Tipo de banco de dados desconhecido: '%1'.").arg(driver));
+        }
+    }
+
+    if (ini.contains("server/host"))
+        cfg.login.webUrl = ini.value("server/host").toString().trimmed();
+    if (ini.contains("server/port"))
+        cfg.login.webPort = parsePort(ini.value("server/port").toString(), QStringLiteral("Porta do servidor"));
+    if (ini.contains("server/token"))
+        cfg.login.token = ini.value("server/token").toString().trimmed();
+    if (ini.contains("server/tokenfile"))
+        cfg.login.token = readTokenFile(relative(ini.value("server/tokenfile").toString().trimmed()));
+
+    if (ini.contains("host/module"))
+        cfg.modulePath = relative(ini.value("host/module").toString().trimmed());
+    if (ini.contains("host/open"))
+        cfg.openOnStart = parseFlag(ini.value("host/open").toString(), QStringLiteral("Valor de host/open"));
+}
+
+} // namespace
+
+dtmDBGeral::TDatabaseConfig ParseDatabaseSpec(const QString& spec)
+{
+    dtmDBGeral::TDatabaseConfig db;
+    const QString s = spec.trimmed();
+    if (s.startsWith(QLatin1String("postgres:")) || s.startsWith(QLatin1String("postgresql:"))) {
+        db.driver = QStringLiteral("QPSQL");
+        const QString body = s.mid(s.indexOf(u':') + 1);
+        for (const QString& part : body.split(u';', Qt::SkipEmptyParts)) {
+            const qsizetype eq = part.indexOf(u'=');
+            if (eq <= 0)
+                throw Exception(QStringLiteral("Especificação de banco de dados inválida: '%1'.").arg(part));
+            const QString key = part.left(eq).trimmed().toLower();
+            const QString value = part.mid(eq + 1).trimmed();
+            if (key == u"host")
+                db.host = value;
+            else if (key == u"port")
+                db.port = parsePort(value, QStringLiteral("Porta do banco de dados"));
+            else if (key == u"dbname")
+                db.database = value;
+            else if (key == u"user")
+                db.user = value;
+            else if (key == u"password")
+                db.password = value;
+            else
+                throw Exception(QStringLiteral("Chave desconhecida na especificação do banco de dados: '%1'.").arg(key));
+        }
+        if (db.database.isEmpty())
+            throw Exception(QStringLiteral("Especificação do PostgreSQL sem dbname."));
+        return db;
+    }
+    db.database = s.startsWith(QLatin1String("sqlite:")) ? s.mid(7) : s;
+    return db;
+}
+
+QString HostConfigUsage()
+{
+    return QStringLiteral(
+        "kvo-host [opções]\n"
+        "  --config ARQ        arquivo INI de configuração\n"
+        "  --branch COD        filial do login\n"
+        "  --operator COD      operador do login\n"
+        "  --bound             módulo preso à filial do login\n"
+        "  --database SPEC     sqlite:CAMINHO ou postgres:host=..;port=..;dbname=..;user=..;password=..\n"
+        "  --server-host HOST  servidor de aplicação (padrão 127.0.0.1)\n"
+        "  --server-port PORTA\n"
+        "  --token-file ARQ    arquivo com o token do servidor (ou variável KVO_TOKEN)\n"
+        "  --module ARQ        biblioteca do módulo (padrão: ao lado do executável)\n"
+        "  --open              abre a tela Efetivos ao iniciar\n");
+}
+
+THostConfig LoadHostConfig(const QStringList& arguments)
+{
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption config(QStringLiteral("config"), {}, QStringLiteral("file"));
+    const QCommandLineOption branch(QStringLiteral("branch"), {}, QStringLiteral("code"));
+    const QCommandLineOption op(QStringLiteral("operator"), {}, QStringLiteral("code"));
+    const QCommandLineOption bound(QStringLiteral("bound"), {});
+    const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("spec"));
+    const QCommandLineOption serverHost(QStringLiteral("server-host"), {}, QStringLiteral("host"));
+    const QCommandLineOption serverPort(QStringLiteral("server-port"), {}, QStringLiteral("port"));
+    const QCommandLineOption token(QStringLiteral("token"), {}, QStringLiteral("token"));
+    const QCommandLineOption tokenFile(QStringLiteral("token-file"), {}, QStringLiteral("file"));
+    const QCommandLineOption module(QStringLiteral("module"), {}, QStringLiteral("file"));
+    const QCommandLineOption open(QStringLiteral("open"), {});
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")}, {});
+    p.addOptions({config, branch, op, bound, database, serverHost, serverPort, token, tokenFile, module, open, help});
+    if (!p.parse(arguments))
+        throw Exception(p.errorText() + u'\n' + HostConfigUsage());
+    if (!p.positionalArguments().isEmpty())
+        throw Exception(QStringLiteral("Argumento inesperado: %1\n").arg(p.positionalArguments().first()) + HostConfigUsage());
+
+    THostConfig cfg;
+    cfg.helpRequested = p.isSet(help);
+    if (p.isSet(config))
+        applyIni(p.value(config), cfg);
+    if (cfg.login.token.isEmpty() && qEnvironmentVariableIsSet("KVO_TOKEN"))
+        cfg.login.token = qEnvironmentVariable("KVO_TOKEN").trimmed();
+    if (p.isSet(branch))
+        cfg.login.filial = p.value(branch).trimmed();
+    if (p.isSet(op))
+        cfg.login.operador = p.value(op).trimmed();
+    if (p.isSet(bound))
+        cfg.login.moduFili = true;
+    if (p.isSet(database))
+        cfg.database = ParseDatabaseSpec(p.value(database));
+    if (p.isSet(serverHost))
+        cfg.login.webUrl = p.value(serverHost).trimmed();
+    if (p.isSet(serverPort))
+        cfg.login.webPort = parsePort(p.value(serverPort), QStringLiteral("Porta do servidor"));
+    if (p.isSet(token))
+        cfg.login.token = p.value(token).trimmed();
+    if (p.isSet(tokenFile))
+        cfg.login.token = readTokenFile(p.value(tokenFile));
+    if (p.isSet(module))
+        cfg.modulePath = p.value(module);
+    if (p.isSet(open))
+        cfg.openOnStart = true;
+    return cfg;
+}

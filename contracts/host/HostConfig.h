@@ -1,0 +1,30 @@
+#pragma once
+
+#include "host/Balvora.h"
+#include "host/dtmDBGeral.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the host is told at start: the login context, the suite database, where the module is.
+// Sources, later ones winning: the INI file named by --config, then the command line.
+//
+//   [login]    branch=0001  operator=ADM  bound=false
+//   [database] spec=sqlite:/path/kvo.db | postgres:host=..;port=..;dbname=..;user=..;password=..
+//              (or driver=sqlite|postgres with path=, host=, port=, name=, user=, password=)
+//   [server]   host=127.0.0.1  port=8021  token=...  tokenfile=/path/token
+//   [host]     module=/path/libPKG_KVO01000.so  open=true
+struct THostConfig {
+    Balvora::TLogin login;
+    dtmDBGeral::TDatabaseConfig database;
+    QString modulePath;        // empty: next to the host executable
+    bool openOnStart = false;  // call IniProc once the host is up
+    bool helpRequested = false;
+};
+
+// Throws Exception with a clear message for unreadable files and invalid values.
+THostConfig LoadHostConfig(const QStringList& arguments);
+QString HostConfigUsage();
+
+// "sqlite:PATH", "postgres:key=value;..." or a plain SQLite path.
+dtmDBGeral::TDatabaseConfig ParseDatabaseSpec(const QString& spec);
