@@ -1,0 +1,135 @@
+#include "DBGridModel.h"
+
+#include "TDBGrid.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+namespace kvo::db {
+
+GridModel::GridModel(TDBGrid* grid) : QAbstractTableModel(grid), m_grid(grid) {}
+
+int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+
+int GridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_grid->Columns().Count();
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_grid->CellText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        if (TColumn* c = m_grid->Columns().Items(index.column()))
+            return int((c->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal) {
+        TColumn* c = m_grid->Columns().Items(section);
+        if (!c)
+            return {};
+        if (role == Qt::DisplayRole)
+            return c->Title().Caption();
+        if (role == Qt::TextAlignmentRole)
+            return int((c->Title().Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+        return {};
+    }
+    if (role == Qt::DisplayRole && section == m_grid->Row()) {
+        TClientDataSet* ds = m_grid->DataSet();
+        const TDataSetState st = ds ? ds->State() : dsInactive;
+        return st == dsInsert ? QStringLiteral("*") : st == dsEdit ? QStringLiteral("I") : QStringLiteral("▶");
+    }
+    return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+}
+
+void GridModel::setRows(int rows)
+{
+    if (rows > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    } else if (rows < m_rows) {
+        beginRemoveRows(QModelIndex(), rows, m_rows - 1);
+        m_rows = rows;
+        endRemoveRows();
+    }
+    refresh();
+}
+
+void GridModel::resetColumns(int rows)
+{
+    beginResetModel();
+    m_rows = rows;
+    endResetModel();
+}
+
+void GridModel::refresh()
+{
+    if (m_rows > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1), {Qt::DisplayRole});
+    if (m_rows > 0)
+        emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
+}
+
+GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QRect r = option.rect;
+    const QPalette& pal = option.palette;
+    const bool currentRow = index.row() == m_grid->Row();
+    const bool currentCell = currentRow && index.column() == m_grid->SelectedIndex();
+    QWidget* fw = QApplication::focusWidget();
+    const bool focused = fw && (fw == m_grid || m_grid->isAncestorOf(fw));
+    const bool highlight = (focused || m_grid->HasOption(dgAlwaysShowSelection)) &&
+                           (currentCell || (currentRow && m_grid->HasOption(dgRowSelect)));
+
+    painter->save();
+    const QPalette::ColorGroup group = m_grid->isEnabled() ? QPalette::Normal : QPalette::Disabled;
+    painter->fillRect(r, highlight ? pal.brush(group, QPalette::Highlight) : pal.brush(group, QPalette::Base));
+
+    QRect textRect = r.adjusted(3, 0, -3, 0);
+    if (currentCell && m_grid->showsButton(index.column()))
+        textRect.setRight(r.right() - buttonWidth(r) - 2);
+    const int align = index.data(Qt::TextAlignmentRole).toInt();
+    painter->setPen(pal.color(group, highlight ? QPalette::HighlightedText : QPalette::Text));
+    const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                                       textRect.width());
+    painter->drawText(textRect, align, text);
+
+    if (currentCell && m_grid->showsButton(index.column())) {
+        QStyleOptionButton b;
+        b.rect = m_grid->buttonRect(index);
+        b.text = QStringLiteral("…");
+        b.state = QStyle::State_Enabled | QStyle::State_Raised;
+        b.palette = pal;
+        m_grid->style()->drawControl(QStyle::CE_PushButton, &b, painter, m_grid);
+    }
+
+    painter->setPen(pal.color(QPalette::Mid));
+    if (m_grid->HasOption(dgColLines))
+        painter->drawLine(r.topRight(), r.bottomRight());
+    if (m_grid->HasOption(dgRowLines))
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+    painter->restore();
+}
+
+void GridLink::activeChanged() { m_grid->sourceActiveChanged(); }
+void GridLink::stateChanged() { m_grid->sourceStateChanged(); }
+void GridLink::dataChanged(TField* field) { m_grid->sourceDataChanged(field); }
+void GridLink::updateData() { m_grid->commitEditor(); }
+bool GridLink::focusField(TField* field) { return m_grid->focusFieldFromSet(field); }
+
+} // namespace kvo::db
