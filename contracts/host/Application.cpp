@@ -1,0 +1,110 @@
+#include "host/Application.h"
+
+#include "widgets/HostUi.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QUrl>
+
+namespace kvo {
+
+TApplication& TApplication::Instance()
+{
+    static TApplication app;
+    return app;
+}
+
+QMdiArea* TApplication::MdiArea() const { return m_mdi; }
+void TApplication::SetMdiArea(QMdiArea* area) { m_mdi = area; }
+
+void TApplication::Adopt(QWidget* screen)
+{
+    m_screens.removeAll(nullptr);
+    if (screen && !m_screens.contains(screen))
+        m_screens.append(screen);
+}
+
+int TApplication::ScreenCount() const
+{
+    int n = 0;
+    for (const auto& s : m_screens)
+        n += s ? 1 : 0;
+    return n;
+}
+
+void TApplication::ReleaseScreens()
+{
+    const auto screens = m_screens;
+    m_screens.clear();
+    for (const auto& s : screens) {
+        if (!s)
+            continue;
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(s->parentWidget()))
+            delete sub;
+        else
+            delete s.data();
+    }
+}
+
+void TApplication::ShowChild(QWidget* screen)
+{
+    if (!screen)
+        return;
+    QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());
+    if (!sub && m_mdi) {
+        sub = m_mdi->addSubWindow(screen);
+        // The screen ends itself on close; the frame goes with it.
+        QObject::connect(screen, &QObject::destroyed, sub, &QObject::deleteLater);
+    }
+    if (sub) {
+        sub->showNormal();
+        screen->show();
+        if (m_mdi)
+            m_mdi->setActiveSubWindow(sub);
+        sub->raise();
+        return;
+    }
+    screen->setWindowState(screen->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    screen->show();
+    screen->raise();
+    screen->activateWindow();
+}
+
+QString TApplication::HelpPath(const QString& helpFile) const
+{
+    QStringList dirs;
+    if (qEnvironmentVariableIsSet("KVO_HELP_DIR"))
+        dirs << qEnvironmentVariable("KVO_HELP_DIR");
+    const QString appDir = QCoreApplication::applicationDirPath();
+    dirs << appDir << appDir + QStringLiteral("/help") << appDir + QStringLiteral("/../share/kvo/help");
+    for (const QString& d : dirs) {
+        const QFileInfo f(QDir(d).filePath(helpFile));
+        if (f.isFile())
+            return f.absoluteFilePath();
+    }
+    return {};
+}
+
+void TApplication::ShowHelp(const QString& helpFile, int context)
+{
+    const QString path = HelpPath(helpFile);
+    if (path.isEmpty()) {
+        Ui().ShowMessage(QStringLiteral("Não há ajuda instalada (%1, tópico %2).").arg(helpFile).arg(context),
+                         mtInformation, mbOK);
+        return;
+    }
+    if (HelpOpener) {
+        HelpOpener(path, context);
+        return;
+    }
+    QUrl url = QUrl::fromLocalFile(path);
+    url.setFragment(QString::number(context));
+    if (!QDesktopServices::openUrl(url))
+        Ui().ShowMessage(QStringLiteral("Não foi possível abrir a ajuda %1.").arg(path), mtInformation, mbOK);
+}
+
+} // namespace kvo
