@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <functional>
+
+// A menu item (prefix mnu): caption with & mnemonic, shortcut, Enabled, Checked, Visible and a
+// click through the dispatcher. A caption "-" makes a separator. Adding items makes it a submenu.
+// Checked is only changed by code: a click does not toggle it.
+class TMenuItem : public QObject {
+    Q_OBJECT
+public:
+    explicit TMenuItem(const QString& caption = QString(), QObject* parent = nullptr);
+    ~TMenuItem() override;
+
+    QString Caption() const { return m_action->text(); }
+    void SetCaption(const QString& caption);
+    bool Enabled() const { return m_action->isEnabled(); }
+    void SetEnabled(bool on) { m_action->setEnabled(on); }
+    bool Checked() const { return m_checked; }
+    void SetChecked(bool on);
+    bool Visible() const { return m_action->isVisible(); }
+    void SetVisible(bool on) { m_action->setVisible(on); }
+    QKeySequence ShortCut() const { return m_action->shortcut(); }
+    void SetShortCut(const QKeySequence& keys) { m_action->setShortcut(keys); }
+    QString Hint() const { return m_action->statusTip(); }
+    void SetHint(const QString& hint) { m_action->setStatusTip(hint); }
+    bool IsSeparator() const { return m_action->isSeparator(); }
+
+    // A click as by a person: nothing when disabled or hidden.
+    void Click();
+
+    // Submenu
+    TMenuItem* Add(TMenuItem* item);
+    TMenuItem* AddSeparator(const QString& name = QString());
+    void Insert(int index, TMenuItem* item);
+    int Count() const { return int(m_items.size()); }
+    TMenuItem* Items(int index) const { return m_items.value(index); }
+    QMenu* Menu() const { return m_menu; }
+    QAction* Action() const { return m_action; }
+
+    std::function<void(QObject* Sender)> OnClick;
+
+private:
+    QAction* m_action;
+    QMenu* m_menu = nullptr;
+    QList<TMenuItem*> m_items;
+    bool m_checked = false;
+};
+
+// The menu bar of a form; its items' shortcuts work while the form's window is active.
+class TMainMenu : public QMenuBar {
+    Q_OBJECT
+public:
+    explicit TMainMenu(QWidget* parent = nullptr);
+    TMenuItem* Add(TMenuItem* item);
+    int Count() const { return int(m_items.size()); }
+    TMenuItem* Items(int index) const { return m_items.value(index); }
+
+private:
+    QList<TMenuItem*> m_items;
+};
+
+// A context menu.
+class TPopupMenu : public QMenu {
+    Q_OBJECT
+public:
+    explicit TPopupMenu(QWidget* parent = nullptr);
+    TMenuItem* Add(TMenuItem* item);
+    void Popup(const QPoint& globalPos) { popup(globalPos); }
+};

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "Focus.h"
+#include "Graphics.h"
+#include "KeyEvents.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QToolButton>
+
+// Colour and font helpers shared by the controls.
+namespace kvo {
+void SetBackground(QWidget* w, const QColor& color, QPalette::ColorRole role = QPalette::Base);
+void SetBold(QWidget* w, bool bold);
+} // namespace kvo
+
+// A caption. Not focusable; Enabled greys it.
+class TLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TLabel(const QString& caption = QString(), QWidget* parent = nullptr);
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& caption) { setText(caption); }
+    QString Text() const { return text(); }
+    void SetText(const QString& caption) { setText(caption); }
+    bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+    void SetEnabled(bool on) { setEnabled(on); }
+    void SetBold(bool bold) { kvo::SetBold(this, bold); }
+    void SetColor(const QColor& color) { kvo::SetBackground(this, color, QPalette::Window); setAutoFillBackground(true); }
+    void SetFontColor(const QColor& color);
+};
+
+// A one-line edit. OnChange fires for every text change, typed or set from code (only when the
+// text really changes).
+class TEdit : public QLineEdit, public TFocusControl {
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget* parent = nullptr);
+
+    QString Text() const { return text(); }
+    virtual void SetText(const QString& text);
+    bool ReadOnly() const { return isReadOnly(); }
+    void SetReadOnly(bool on) { setReadOnly(on); }
+    int MaxLength() const { return m_maxLength; }
+    void SetMaxLength(int chars);
+    QColor Color() const { return m_color; }
+    void SetColor(const QColor& color);
+    void SetFontColor(const QColor& color);
+    void SetBold(bool bold) { kvo::SetBold(this, bold); }
+    // Without a tab stop the edit is skipped by Tab but can still be clicked.
+    void SetTabStop(bool on);
+    bool TabStop() const { return focusPolicy() & Qt::TabFocus; }
+    void SelectAll() { selectAll(); }
+
+    TNotifyEvent OnChange;
+    kvo::TKeyEvent OnKeyDown;
+    kvo::TKeyPressEvent OnKeyPress;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    QColor m_color = clWindow;
+    int m_maxLength = 0;
+};
+
+// A radio button; siblings in one container exclude each other. OnClick fires when a person
+// selects it and when Checked is set to true from code (as the screens expect).
+class TRadioButton : public QRadioButton, public TFocusControl {
+    Q_OBJECT
+public:
+    explicit TRadioButton(const QString& caption = QString(), QWidget* parent = nullptr);
+    bool Checked() const { return isChecked(); }
+    void SetChecked(bool on);
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& caption) { setText(caption); }
+
+    TNotifyEvent OnClick;
+    kvo::TKeyEvent OnKeyDown;
+    kvo::TKeyPressEvent OnKeyPress;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool m_settingFromCode = false;
+};
+
+// A framed group with a caption; a container of the focus model.
+class TGroupBox : public QGroupBox, public TFocusControl {
+    Q_OBJECT
+public:
+    explicit TGroupBox(const QString& caption = QString(), QWidget* parent = nullptr);
+    QString Caption() const { return title(); }
+    void SetCaption(const QString& caption) { setTitle(caption); }
+};
+
+// A plain panel; a container of the focus model.
+class TPanel : public QFrame, public TFocusControl {
+    Q_OBJECT
+public:
+    enum TBevel { bvNone, bvLowered, bvRaised };
+    explicit TPanel(QWidget* parent = nullptr);
+    void SetBevel(TBevel bevel);
+    void SetColor(const QColor& color);
+    // Enables or disables every control inside the panel, the panel itself unchanged.
+    void SetChildEnabled(bool on);
+};
+
+// Enables or disables every control inside `container` (its own flag unchanged); a focused control
+// that becomes disabled passes the focus on.
+namespace kvo {
+void SetChildrenEnabled(QWidget* container, bool on);
+}
+
+// A bar between two controls that a person drags to share the space.
+class TSplitter : public QSplitter {
+    Q_OBJECT
+public:
+    explicit TSplitter(Qt::Orientation orientation = Qt::Vertical, QWidget* parent = nullptr);
+};
+
+// A flat tool button with a glyph and a hint; it never takes the focus (like the classic speed
+// buttons, so the focused edit is not left when it is clicked).
+class TButtonFlat : public QToolButton {
+    Q_OBJECT
+public:
+    explicit TButtonFlat(QWidget* parent = nullptr);
+    bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+    void SetEnabled(bool on) { setEnabled(on); }
+    QString Hint() const { return toolTip(); }
+    void SetHint(const QString& hint) { setToolTip(hint); }
+    void SetGlyph(const QIcon& glyph) { setIcon(glyph); }
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& caption);
+    bool Visible() const { return !isHidden(); }
+    void SetVisible(bool on) { setVisible(on); }
+    // A click as if by a person: nothing when disabled; runs OnClick through the dispatcher.
+    virtual void Click();
+
+    TFocusControl::TNotifyEvent OnClick;
+
+protected:
+    virtual void DoClick();
+};

@@ -1,0 +1,77 @@
+#include "TPageControl.h"
+
+#include "Dispatch.h"
+
+#include <QTabBar>
+
+TTabSheet::TTabSheet(TPageControl* owner, const QString& caption)
+    : QWidget(nullptr), TFocusControl(this, Container), m_caption(caption)
+{
+    if (owner)
+        SetPageControl(owner);
+}
+
+void TTabSheet::SetPageControl(TPageControl* owner)
+{
+    if (m_owner == owner)
+        return;
+    if (m_owner) {
+        const int i = m_owner->indexOf(this);
+        if (i >= 0)
+            m_owner->quietly([&] { m_owner->removeTab(i); });
+    }
+    m_owner = owner;
+    if (owner)
+        owner->addSheet(this);
+}
+
+QString TTabSheet::Caption() const { return m_caption; }
+
+void TTabSheet::SetCaption(const QString& caption)
+{
+    m_caption = caption;
+    if (m_owner && PageIndex() >= 0)
+        m_owner->setTabText(PageIndex(), caption);
+}
+
+int TTabSheet::PageIndex() const { return m_owner ? m_owner->indexOf(const_cast<TTabSheet*>(this)) : -1; }
+
+void TTabSheet::SetEnabled(bool on)
+{
+    if (m_owner && PageIndex() >= 0)
+        m_owner->setTabEnabled(PageIndex(), on);
+    TFocusControl::SetEnabled(on);
+}
+
+void TTabSheet::SetTabVisible(bool on)
+{
+    m_tabVisible = on;
+    if (m_owner && PageIndex() >= 0)
+        m_owner->quietly([&] { m_owner->setTabVisible(PageIndex(), on); });
+}
+
+TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent), TFocusControl(this, Container)
+{
+    tabBar()->setFocusPolicy(Qt::TabFocus);
+    // Every page change that code did not ask for is a person's: a tab click or the keyboard.
+    connect(this, &QTabWidget::currentChanged, this, [this](int) {
+        if (!m_fromCode)
+            kvo::Fire(OnChange, this);
+    });
+}
+
+void TPageControl::addSheet(TTabSheet* page)
+{
+    quietly([&] { addTab(page, page->m_caption); });
+}
+
+TTabSheet* TPageControl::ActivePage() const { return qobject_cast<TTabSheet*>(currentWidget()); }
+
+TTabSheet* TPageControl::Pages(int index) const { return qobject_cast<TTabSheet*>(widget(index)); }
+
+void TPageControl::SetActivePage(TTabSheet* page)
+{
+    if (!page || page == ActivePage())
+        return;
+    quietly([&] { setCurrentWidget(page); });
+}
