@@ -1,0 +1,51 @@
+#pragma once
+
+// The HTTP side of kvo-appserver: JSON-RPC 2.0 at POST /Kvo01000.rdmMedEfetDiet, bearer token,
+// optional TLS, a bounded worker pool with one database connection per worker.
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace kvo::server {
+
+struct ServerOptions {
+    QString database;                       // see DbSpec
+    QByteArray token;                       // required; compared in constant time
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 0;                           // 0: an ephemeral port
+    int workers = 8;
+    int maxPending = 64;                    // accepted connections waiting for a worker
+    QString certFile, keyFile;              // both set: serve HTTPS
+    qint64 maxBodyBytes = 32 * 1024 * 1024;
+    int readTimeoutSec = 10;
+    int writeTimeoutSec = 10;
+    int keepAliveSec = 2;
+    bool logRequests = true;                // one line per request on stderr
+};
+
+class AppServer {
+public:
+    explicit AppServer(ServerOptions options);
+    ~AppServer();  // stops
+    AppServer(const AppServer&) = delete;
+    AppServer& operator=(const AppServer&) = delete;
+
+    // Checks the database schema, binds and serves in the background; returns the bound port.
+    // Throws ServerError (bad database, schema not migrated, port taken, bad TLS files).
+    int start();
+    int start(const QString& database, const QByteArray& token, int port = 0);
+
+    // Stops accepting, lets requests in flight finish, closes the workers' connections.
+    void stop();
+
+    int port() const;
+    bool running() const;
+    static QString path();  // "/Kvo01000.rdmMedEfetDiet"
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace kvo::server

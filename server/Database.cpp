@@ -1,0 +1,181 @@
+#include "Database.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QStringList>
+
+namespace kvo::server {
+
+DbSpec DbSpec::parse(const QString& text)
+{
+    DbSpec s;
+    const int colon = text.indexOf(QLatin1Char(':'));
+    const QString kind = colon < 0 ? QString() : text.left(colon).trimmed().toLower();
+    const QString rest = colon < 0 ? QString() : text.mid(colon + 1);
+    if (kind == QLatin1String("sqlite")) {
+        s.dialect = Dialect::SQLite;
+        s.path = rest.trimmed();
+        if (s.path.isEmpty())
+            throw ServerError(QStringLiteral("Especificação de banco inválida: informe o arquivo (sqlite:CAMINHO)."));
+        return s;
+    }
+    if (kind == QLatin1String("postgres") || kind == QLatin1String("postgresql")) {
+        s.dialect = Dialect::PostgreSQL;
+        QStringList extra;
+        for (const QString& part : rest.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const int eq = part.indexOf(QLatin1Char('='));
+            if (eq <= 0)
+                throw ServerError(QStringLiteral("Especificação de banco inválida: \"%1\" não é chave=valor.").arg(part));
+            const QString key = part.left(eq).trimmed().toLower();
+            const QString value = part.mid(eq + 1).trimmed();
+            if (key == QLatin1String("host")) s.host = value;
+            else if (key == QLatin1String("port")) {
+                bool ok = false;
+                s.port = value.toInt(&ok);
+                if (!ok || s.port <= 0 || s.port > 65535)
+                    throw ServerError(QStringLiteral("Especificação de banco inválida: porta \"%1\".").arg(value));
+            } else if (key == QLatin1String("dbname") || key == QLatin1String("database")) s.dbname = value;
+            else if (key == QLatin1String("user")) s.user = value;
+            else if (key == QLatin1String("password")) s.password = value;
+            else extra << part.trimmed();
+        }
+        s.options = extra.join(QLatin1Char(';'));
+        return s;
+    }
+    throw ServerError(QStringLiteral("Especificação de banco inválida: use sqlite:CAMINHO ou "
+                                     "postgres:host=..;port=..;dbname=..;user=..;password=.."));
+}
+
+QString DbSpec::describe() const
+{
+    if (dialect == Dialect::SQLite)
+        return QStringLiteral("SQLite %1").arg(path);
+    return QStringLiteral("PostgreSQL %1:%2/%3 (user %4)")
+        .arg(host.isEmpty() ? QStringLiteral("localhost") : host)
+        .arg(port ? port : 5432)
+        .arg(dbname, user);
+}
+
+QSqlDatabase openDatabase(const DbSpec& spec, const QString& connectionName)
+{
+    const bool sqlite = spec.dialect == Dialect::SQLite;
+    QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
+                                                connectionName);
+    if (!db.isValid())
+        throw DbError(QStringLiteral("Driver de banco de dados indisponível (%1).").arg(db.driverName()));
+    if (sqlite) {
+        db.setDatabaseName(spec.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
+    } else {
+        if (!spec.host.isEmpty()) db.setHostName(spec.host);
+        if (spec.port) db.setPort(spec.port);
+        if (!spec.dbname.isEmpty()) db.setDatabaseName(spec.dbname);
+        if (!spec.user.isEmpty()) db.setUserName(spec.user);
+        if (!spec.password.isEmpty()) db.setPassword(spec.password);
+        if (!spec.options.isEmpty()) db.setConnectOptions(spec.options);
+    }
+    if (!db.open()) {
+        const QString err = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName);
+        throw DbError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2").arg(spec.describe(), err));
+    }
+    if (sqlite) {
+        // WAL lets readers run beside the one writer; NORMAL is still safe against a killed process.
+        execSql(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+        execSql(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+    } else {
+        execSql(db, QStringLiteral("SET client_encoding TO 'UTF8'"));
+    }
+    return db;
+}
+
+Dialect dialectOf(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QPSQL") ? Dialect::PostgreSQL : Dialect::SQLite;
+}
+
+QVariant dateParam(const QDate& d)
+{
+    if (!d.isValid())
+        return QVariant(QMetaType(QMetaType::QString));
+    return d.toString(Qt::ISODate);
+}
+
+QDate dateFromDb(const QVariant& v)
+{
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate();
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime().date();
+    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+}
+
+static DbError errorOf(const QSqlError& e, const QString& what)
+{
+    return DbError(QStringLiteral("Erro no banco de dados (%1): %2").arg(what, e.text()), e.nativeErrorCode());
+}
+
+QSqlQuery prepare(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw errorOf(q.lastError(), sql.simplified().left(60));
+    return q;
+}
+
+void execOn(QSqlQuery& q, const QVariantList& args)
+{
+    for (int i = 0; i < args.size(); ++i)
+        q.bindValue(i, args.at(i));
+    if (!q.exec())
+        throw errorOf(q.lastError(), q.lastQuery().simplified().left(60));
+}
+
+QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (args.isEmpty()) {
+        if (!q.exec(sql))
+            throw errorOf(q.lastError(), sql.simplified().left(60));
+        return q;
+    }
+    if (!q.prepare(sql))
+        throw errorOf(q.lastError(), sql.simplified().left(60));
+    execOn(q, args);
+    return q;
+}
+
+Transaction::Transaction(QSqlDatabase& db) : m_db(db)
+{
+    execSql(m_db, dialectOf(m_db) == Dialect::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    m_open = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_open) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+void Transaction::commit()
+{
+    execSql(m_db, QStringLiteral("COMMIT"));
+    m_open = false;
+}
+
+bool isUniqueViolation(const DbError& e)
+{
+    const QString& c = e.nativeCode();
+    // PostgreSQL SQLSTATE 23505; SQLite extended codes 2067 (unique) and 1555 (primary key), or plain 19.
+    return c == QLatin1String("23505") || c == QLatin1String("2067") || c == QLatin1String("1555")
+        || c == QLatin1String("19");
+}
+
+} // namespace kvo::server

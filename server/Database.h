@@ -1,0 +1,64 @@
+#pragma once
+
+// Opening the suite database from a specification and the small SQL helpers the server uses.
+// Specifications: "sqlite:/path/to/file.db" or
+// "postgres:host=H;port=P;dbname=D;user=U;password=W" (any subset; libpq defaults apply).
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include "ServerErrors.h"
+
+namespace kvo::server {
+
+enum class Dialect { SQLite, PostgreSQL };
+
+struct DbSpec {
+    Dialect dialect = Dialect::SQLite;
+    QString path;                     // SQLite file
+    QString host, dbname, user, password;
+    int port = 0;
+    QString options;                  // extra QPSQL connect options ("key=value;...")
+
+    // Throws ServerError with a clear message for an unknown or malformed specification.
+    static DbSpec parse(const QString& text);
+    QString describe() const;         // for logs: never the password
+};
+
+// Opens a connection registered under connectionName; throws DbError when it cannot.
+QSqlDatabase openDatabase(const DbSpec& spec, const QString& connectionName);
+
+Dialect dialectOf(const QSqlDatabase& db);
+
+// Dates are stored as ISO text on SQLite and as DATE on PostgreSQL; both accept this binding.
+QVariant dateParam(const QDate& d);
+QDate dateFromDb(const QVariant& v);
+
+// Prepared statement helpers; any failure throws DbError with the driver's text.
+QSqlQuery prepare(QSqlDatabase& db, const QString& sql);
+QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
+void execOn(QSqlQuery& q, const QVariantList& args = {});
+
+// Whole-log transactions. SQLite takes the write lock at once so two writers never deadlock
+// on lock upgrade; PostgreSQL relies on row locks taken with SELECT ... FOR UPDATE.
+class Transaction {
+public:
+    explicit Transaction(QSqlDatabase& db);
+    ~Transaction();                   // rolls back unless committed
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    QSqlDatabase& m_db;
+    bool m_open = false;
+};
+
+// True when the last failure was a unique-key violation.
+bool isUniqueViolation(const DbError& e);
+
+} // namespace kvo::server

@@ -1,0 +1,32 @@
+#pragma once
+
+// Building data packets from query results, and reading change-log values.
+
+#include <QDate>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "data/TDataPacket.h"
+
+namespace kvo::server {
+
+inline TPacketField textField(const char* name, int size) { return {QString::fromLatin1(name), ftString, size}; }
+inline TPacketField fixedField(const char* name, int size) { return {QString::fromLatin1(name), ftFixedChar, size}; }
+inline TPacketField numField(const char* name) { return {QString::fromLatin1(name), ftFloat, 0}; }
+inline TPacketField dateField(const char* name) { return {QString::fromLatin1(name), ftDateTime, 0}; }
+
+// A packet with these fields and one row per query row, columns taken in field order.
+TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q);
+
+// One value as a packet carries it: texts, doubles, whole-day local date-times, or null.
+QVariant packetValue(const TPacketField& f, const QVariant& dbValue);
+
+QDateTime dayTime(const QDate& d);
+
+// Reading change-log values whatever type the client used.
+QString logText(const QVariant& v);   // null -> ""
+double logNum(const QVariant& v);     // null -> 0
+QDate logDate(const QVariant& v);     // null or malformed -> invalid
+bool sameValue(TFieldType type, const QVariant& a, const QVariant& b);
+
+} // namespace kvo::server

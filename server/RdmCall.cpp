@@ -1,0 +1,174 @@
+// Calling rdmMedEfetDiet's methods by name with JSON-RPC positional arguments.
+#include "RdmMedEfetDiet.h"
+
+#include "ServerErrors.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <functional>
+
+namespace kvo::server {
+
+namespace {
+
+// Positional arguments with type checks that name the method and the position on failure.
+class Args {
+public:
+    Args(const QString& method, const QJsonArray& params, int expected) : m_method(method), m_params(params)
+    {
+        if (params.size() != expected)
+            throw ParamError(QStringLiteral("O método %1 espera %2 argumento(s); recebeu %3.")
+                                 .arg(method)
+                                 .arg(expected)
+                                 .arg(params.size()));
+    }
+
+    // Codes and texts; null is an empty text. Surrounding blanks of codes carry no meaning.
+    QString code(int i) const { return text(i).trimmed(); }
+    QString text(int i) const
+    {
+        const QJsonValue v = m_params.at(i);
+        if (v.isNull())
+            return {};
+        if (!v.isString())
+            fail(i, QStringLiteral("um texto"));
+        return v.toString();
+    }
+    // "YYYY-MM-DD" (a time part is ignored); null is no date.
+    QDate date(int i) const
+    {
+        const QJsonValue v = m_params.at(i);
+        if (v.isNull())
+            return {};
+        if (!v.isString())
+            fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
+        const QString s = v.toString();
+        const QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
+        if (!d.isValid() || (s.size() > 10 && s.at(10) != QLatin1Char('T') && s.at(10) != QLatin1Char(' ')))
+            fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
+        return d;
+    }
+    TChangeLog log(int i) const
+    {
+        const QJsonValue v = m_params.at(i);
+        if (!v.isObject())
+            fail(i, QStringLiteral("um registro de alterações"));
+        try {
+            return TChangeLog::fromJson(v);
+        } catch (const std::exception& e) {
+            throw ParamError(QStringLiteral("Registro de alterações inválido para %1: %2")
+                                 .arg(m_method, QString::fromUtf8(e.what())));
+        }
+    }
+
+private:
+    [[noreturn]] void fail(int i, const QString& what) const
+    {
+        throw ParamError(QStringLiteral("O %1º argumento de %2 deve ser %3.").arg(i + 1).arg(m_method, what));
+    }
+    QString m_method;
+    const QJsonArray& m_params;
+};
+
+using Handler = std::function<QJsonValue(RdmMedEfetDiet&, const QString&, const QJsonArray&)>;
+
+const QHash<QString, Handler>& handlers()
+{
+    static const QHash<QString, Handler> h = {
+        {QStringLiteral("GETParamGeral"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 0);
+             return r.GETParamGeral().toJsonValue();
+         }},
+        {QStringLiteral("GetParamPlaneja"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 1);
+             return r.GetParamPlaneja(a.code(0)).toJsonValue();
+         }},
+        {QStringLiteral("GetDtCardapio"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 2);
+             return r.GetDtCardapio(a.code(0), a.date(1)).toJsonValue();
+         }},
+        {QStringLiteral("GetCardServ"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 2);
+             return r.GetCardServ(a.code(0), a.date(1)).toJsonValue();
+         }},
+        {QStringLiteral("GetCardadia"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 2);
+             return r.GetCardadia(a.code(0), a.date(1)).toJsonValue();
+         }},
+        {QStringLiteral("Verif_Serv"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 4);
+             return QJsonValue(r.Verif_Serv(a.code(0), a.date(1), a.code(2), a.code(3)));
+         }},
+        {QStringLiteral("SetCardadia"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 1);
+             return QJsonValue(r.SetCardadia(a.log(0)));
+         }},
+        {QStringLiteral("GETCliente"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 4);
+             return r.GETCliente(a.code(0), a.code(1), a.date(2), a.code(3)).toJsonValue();
+         }},
+        {QStringLiteral("GETEfetClie"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 5);
+             return r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)).toJsonValue();
+         }},
+        {QStringLiteral("UpdEfetDiet"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 1);
+             return QJsonValue(r.UpdEfetDiet(a.log(0)));
+         }},
+        {QStringLiteral("GetAtuaQtEfet"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 4);
+             return r.GetAtuaQtEfet(a.code(0), a.code(1), a.code(2), a.date(3)).toJsonValue();
+         }},
+        {QStringLiteral("GetComensais"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 2);
+             return r.GetComensais(a.code(0), a.date(1)).toJsonValue();
+         }},
+        {QStringLiteral("Vd_Retirada"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 4);
+             return QJsonValue(r.Vd_Retirada(a.code(0), a.date(1), a.text(2), a.code(3)));
+         }},
+        {QStringLiteral("CalcularComensais"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 4);
+             return QJsonValue(r.CalcularComensais(a.code(0), a.text(1), a.date(2), a.date(3)));
+         }},
+        // Lets a client check that the server answers before the first real call.
+        {QStringLiteral("Ping"),
+         [](RdmMedEfetDiet&, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 0);
+             return QJsonValue(QStringLiteral("Kvo01000.rdmMedEfetDiet"));
+         }},
+    };
+    return h;
+}
+
+} // namespace
+
+const QStringList& RdmMedEfetDiet::methodNames()
+{
+    static const QStringList names = handlers().keys();
+    return names;
+}
+
+QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params)
+{
+    const auto it = handlers().constFind(method);
+    if (it == handlers().constEnd())
+        throw ServerError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)), -32601);
+    return (*it)(*this, method, params);
+}
+
+} // namespace kvo::server

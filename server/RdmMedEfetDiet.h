@@ -1,0 +1,55 @@
+#pragma once
+
+// The remote data module rdmMedEfetDiet: the headcount methods over one database connection.
+// Stateless between calls; every write method applies its change log in one transaction.
+
+#include <QDate>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include "data/TDataPacket.h"
+
+namespace kvo::server {
+
+class RdmMedEfetDiet {
+public:
+    explicit RdmMedEfetDiet(QSqlDatabase db) : m_db(std::move(db)) {}
+
+    static const QStringList& methodNames();
+
+    // Runs a method by name with JSON-RPC positional params. Throws ParamError for an unknown
+    // method or wrong arguments, DbError for a database failure.
+    QJsonValue call(const QString& method, const QJsonArray& params);
+
+    TDataPacket GETParamGeral();
+    TDataPacket GetParamPlaneja(const QString& branch);
+    TDataPacket GetDtCardapio(const QString& branch, const QDate& processingDate);
+    TDataPacket GetCardServ(const QString& branch, const QDate& date);
+    TPacketPair GetCardadia(const QString& branch, const QDate& date);
+    bool Verif_Serv(const QString& branch, const QDate& date, const QString& service, const QString& diet);
+    QString SetCardadia(const TChangeLog& delta);
+    TPacketPair GETCliente(const QString& branch, const QString& service, const QDate& date, const QString& diet);
+    TDataPacket GETEfetClie(const QString& branch, const QString& service, const QString& diet, const QDate& date,
+                            const QString& client);
+    QString UpdEfetDiet(const TChangeLog& delta);
+    TDataPacket GetAtuaQtEfet(const QString& branch, const QString& service, const QString& diet, const QDate& date);
+    TDataPacket GetComensais(const QString& branch, const QDate& date);
+    QString Vd_Retirada(const QString& branch, const QDate& date, const QString& message, const QString& service);
+    QString CalcularComensais(const QString& branch, const QString& selection, const QDate& firstDay,
+                              const QDate& date);
+
+    // The first day that is still open for changes on that branch, or an invalid date when no
+    // day is closed (closing off, no processing date).
+    QDate firstOpenDay(const QString& branch);
+
+private:
+    TDataPacket planningParams(const QString& branch);
+    QString closedDayMessage(const QString& branch, const QDate& date);
+
+    QSqlDatabase m_db;
+};
+
+} // namespace kvo::server

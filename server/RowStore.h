@@ -1,0 +1,50 @@
+#pragma once
+
+// Generic row access for applying change logs: a table's columns, reading a row out of a change
+// log, and locking, inserting, updating and deleting it by key.
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <optional>
+
+#include "data/TDataPacket.h"
+
+namespace kvo::server {
+
+struct Column {
+    QString name;
+    TFieldType type;
+    int size;  // texts
+    bool key;
+};
+
+struct TableDef {
+    QString table;
+    QVector<Column> columns;
+    QVector<const Column*> keys() const;
+};
+
+using Row = QHash<QString, QVariant>;
+
+// Where each table column sits in a change log (-1 when the log lacks it).
+QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log);
+// The table's columns of one change-log row; missing columns are null.
+Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
+// Columns present in the log whose old and new values differ.
+QVector<const Column*> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
+
+// An empty text when the row's values fit the columns, else the message to show.
+QString checkValues(const TableDef& def, const Row& row);
+
+// Reads the row with that key, locking it for the transaction where the database can.
+std::optional<Row> lockRow(QSqlDatabase& db, const TableDef& def, const Row& key);
+void insertRow(QSqlDatabase& db, const TableDef& def, const Row& row);
+void updateRow(QSqlDatabase& db, const TableDef& def, const Row& oldKey, const Row& row);
+void deleteRow(QSqlDatabase& db, const TableDef& def, const Row& key);
+
+QVariant dbValue(const Column& c, const QVariant& v);
+
+} // namespace kvo::server

@@ -1,0 +1,137 @@
+// kvo-appserver: the application server hosting rdmMedEfetDiet.
+#include "AppServer.h"
+#include "Database.h"
+#include "DemoData.h"
+#include "Schema.h"
+#include "ServerErrors.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+using namespace kvo::server;
+
+namespace {
+
+void say(const QString& s)
+{
+    const QByteArray b = (s + QLatin1Char('\n')).toUtf8();
+    std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
+}
+
+QByteArray readToken(const QString& file)
+{
+    if (!file.isEmpty()) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            throw ServerError(QStringLiteral("Não foi possível ler o arquivo de token %1.").arg(file));
+        return f.readAll().trimmed();
+    }
+    return qgetenv("KVO_TOKEN").trimmed();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Block the stop signals before any thread starts so only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvo-appserver"));
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Application server Kvo01000.rdmMedEfetDiet (JSON-RPC 2.0 over HTTP)."));
+    p.addHelpOption();
+    const QCommandLineOption dbOpt(QStringLiteral("db"),
+                                   QStringLiteral("Database: sqlite:PATH or postgres:host=H;port=P;dbname=D;user=U;password=W "
+                                                  "(default: env KVO_DB, else sqlite:kvo.db)."),
+                                   QStringLiteral("spec"));
+    const QCommandLineOption initOpt(QStringLiteral("init"), QStringLiteral("Create or update the schema, then exit (unless --serve)."));
+    const QCommandLineOption demoOpt(QStringLiteral("demo"), QStringLiteral("Seed demo data into an empty database (implies --init)."));
+    const QCommandLineOption serveOpt(QStringLiteral("serve"), QStringLiteral("Serve after --init/--demo."));
+    const QCommandLineOption listenOpt(QStringLiteral("listen"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
+                                       QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Port (default 8211)."), QStringLiteral("port"),
+                                     QStringLiteral("8211"));
+    const QCommandLineOption tokenOpt(QStringLiteral("token-file"),
+                                      QStringLiteral("File holding the bearer token (default: env KVO_TOKEN)."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption certOpt(QStringLiteral("tls-cert"), QStringLiteral("PEM certificate: serve HTTPS."), QStringLiteral("file"));
+    const QCommandLineOption keyOpt(QStringLiteral("tls-key"), QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("file"));
+    const QCommandLineOption workersOpt(QStringLiteral("workers"), QStringLiteral("Worker threads, one database connection each (default 8)."),
+                                        QStringLiteral("n"), QStringLiteral("8"));
+    const QCommandLineOption maxBodyOpt(QStringLiteral("max-body"), QStringLiteral("Largest request body in bytes (default 33554432)."),
+                                        QStringLiteral("bytes"), QStringLiteral("33554432"));
+    const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("No request log lines."));
+    p.addOptions({dbOpt, initOpt, demoOpt, serveOpt, listenOpt, portOpt, tokenOpt, certOpt, keyOpt, workersOpt, maxBodyOpt, quietOpt});
+    p.process(app);
+
+    QString dbText = p.value(dbOpt);
+    if (dbText.isEmpty())
+        dbText = qEnvironmentVariable("KVO_DB", QStringLiteral("sqlite:kvo.db"));
+
+    try {
+        const DbSpec spec = DbSpec::parse(dbText);
+        if (p.isSet(initOpt) || p.isSet(demoOpt)) {
+            {
+                QSqlDatabase db = openDatabase(spec, QStringLiteral("kvo-init"));
+                Schema::migrate(db);
+                say(QStringLiteral("Esquema na versão %1 em %2.").arg(Schema::currentVersion(db)).arg(spec.describe()));
+                if (p.isSet(demoOpt)) {
+                    const DemoSummary s = seedDemo(db);
+                    say(QStringLiteral("Dados de demonstração: %1 filiais, %2 serviços, %3 dietas, %4 clientes, "
+                                       "%5 linhas de dieta, %6 participações de clientes.")
+                            .arg(s.branches).arg(s.services).arg(s.diets).arg(s.clients).arg(s.dietRows).arg(s.shares));
+                }
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("kvo-init"));
+            if (!p.isSet(serveOpt))
+                return 0;
+        }
+
+        ServerOptions o;
+        o.database = dbText;
+        o.token = readToken(p.value(tokenOpt));
+        o.host = p.value(listenOpt);
+        bool ok = false;
+        o.port = p.value(portOpt).toInt(&ok);
+        if (!ok || o.port < 0 || o.port > 65535)
+            throw ServerError(QStringLiteral("Porta inválida: %1").arg(p.value(portOpt)));
+        o.workers = std::max(1, p.value(workersOpt).toInt());
+        o.maxBodyBytes = std::max<qint64>(1024, p.value(maxBodyOpt).toLongLong());
+        o.certFile = p.value(certOpt);
+        o.keyFile = p.value(keyOpt);
+        o.logRequests = !p.isSet(quietOpt);
+
+        AppServer server(o);
+        const int port = server.start();
+        say(QStringLiteral("kvo-appserver: %1 em %2://%3:%4%5 (%6)")
+                .arg(QStringLiteral("Kvo01000.rdmMedEfetDiet"), o.certFile.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"),
+                     o.host)
+                .arg(port)
+                .arg(AppServer::path(), spec.describe()));
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        say(QStringLiteral("kvo-appserver: sinal %1 recebido; concluindo as requisições em andamento.").arg(sig));
+        server.stop();
+        say(QStringLiteral("kvo-appserver: encerrado."));
+        return 0;
+    } catch (const ServerError& e) {
+        say(QStringLiteral("kvo-appserver: %1").arg(e.message()));
+        return 1;
+    } catch (const std::exception& e) {
+        say(QStringLiteral("kvo-appserver: %1").arg(QString::fromUtf8(e.what())));
+        return 1;
+    }
+}
