@@ -1,0 +1,67 @@
+// Creation, connection and closing of the headcount screen.
+
+#include "headcount/TfrmMediEfetDiet.h"
+
+#include "host/Application.h"
+#include "host/Balvora.h"
+#include "module/Units.h"
+#include "widgets/HostUi.h"
+
+TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent)
+{
+    setObjectName("frmMediEfetDiet");
+    SetCaption(QStringLiteral("Efetivos"));
+    SetScreenCode(QStringLiteral("KVO01000"));
+    HelpFile = QStringLiteral("KvoHelp.hlp");
+    HelpContext = 12001000;
+    pgcPadrao->setTabText(pgcPadrao->indexOf(tshPadrao), QStringLiteral("Efetivos"));
+
+#ifdef KVO_HAS_NETCONNECTION
+    netEfetivos = new TNetConnection(this);
+    netEfetivos->setObjectName("netEfetivos");
+    netEfetivos->ServerName = QStringLiteral("Kvo01000.rdmMedEfetDiet");
+    netEfetivos->ThrowException = false;
+    netEfetivos->BeforeConnect = [this](QObject* sender) { netEfetivosBeforeConnect(sender); };
+#endif
+    OnActivate = [this](QObject* sender) { FormActivate(sender); };
+}
+
+TfrmMediEfetDiet::~TfrmMediEfetDiet() = default;
+
+void TfrmMediEfetDiet::FormCreate(QObject* Sender)
+{
+    TfrmPadraoGrid::FormCreate(Sender);
+    blPrimAtivacao = true;
+    if (pgcPadrao->currentWidget() != tshPadrao)
+        pgcPadrao->setCurrentWidget(tshPadrao);
+    kvo::ShowAviScope avi(kvo::Application().MainForm(), kvo::aviConnecting);
+#ifdef KVO_HAS_NETCONNECTION
+    netEfetivos->Open();
+#endif
+}
+
+void TfrmMediEfetDiet::FormActivate(QObject*)
+{
+    repaint();
+    if (!blPrimAtivacao)
+        return;
+    blPrimAtivacao = false;
+}
+
+void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*)
+{
+#ifdef KVO_HAS_NETCONNECTION
+    netEfetivos->Port = Balvora::WebPort();
+    netEfetivos->Host = Balvora::WebURL();
+    netEfetivos->Token = Balvora::Token();
+#endif
+}
+
+void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action)
+{
+#ifdef KVO_HAS_NETCONNECTION
+    netEfetivos->Close();
+#endif
+    blTelaCriada = false;
+    TfrmPadraoGrid::FormClose(Sender, Action);
+}
