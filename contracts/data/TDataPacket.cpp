@@ -155,10 +155,10 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const QString& 
 }
 
 QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const QString& ctx) {
-    if (!rv.isArray()) fail(ctx, QStringLiteral("is not an array"));
+    if (!rv.isArray()) throw EPacketError(ctx + QStringLiteral(" is not an array"));
     const QJsonArray row = rv.toArray();
     if (row.size() != fields.size())
-        fail(ctx, QStringLiteral("has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+        throw EPacketError(ctx + QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
     QVector<QVariant> out;
     out.reserve(row.size());
     for (qsizetype c = 0; c < row.size(); ++c) out.push_back(decodeValue(row.at(c), fields.at(c), ctx));
@@ -291,20 +291,20 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
     log.changes.reserve(changes.size());
     for (qsizetype i = 0; i < changes.size(); ++i) {
         const QString ctx = QStringLiteral("change %1").arg(i + 1);
-        if (!changes.at(i).isObject()) fail(ctx, QStringLiteral("is not an object"));
+        if (!changes.at(i).isObject()) throw EPacketError(ctx + QStringLiteral(" is not an object"));
         const QJsonObject c = changes.at(i).toObject();
         const QString op = c.value(QLatin1String("op")).toString();
         TChange ch;
         if (op == QLatin1String("insert")) ch.op = TChange::Insert;
         else if (op == QLatin1String("modify")) ch.op = TChange::Modify;
         else if (op == QLatin1String("delete")) ch.op = TChange::Delete;
-        else fail(ctx, QStringLiteral("has the unknown op \"%1\"").arg(op));
+        else throw EPacketError(ctx + QStringLiteral(" has the unknown op \"%1\"").arg(op));
         if (ch.op != TChange::Insert) {
-            if (!c.contains(QLatin1String("old"))) fail(ctx, QStringLiteral("has no \"old\" values"));
+            if (!c.contains(QLatin1String("old"))) throw EPacketError(ctx + QStringLiteral(" has no \"old\" values"));
             ch.oldValues = decodeRow(c.value(QLatin1String("old")), log.fields, ctx + QStringLiteral(" old"));
         }
         if (ch.op != TChange::Delete) {
-            if (!c.contains(QLatin1String("new"))) fail(ctx, QStringLiteral("has no \"new\" values"));
+            if (!c.contains(QLatin1String("new"))) throw EPacketError(ctx + QStringLiteral(" has no \"new\" values"));
             ch.newValues = decodeRow(c.value(QLatin1String("new")), log.fields, ctx + QStringLiteral(" new"));
         }
         log.changes.push_back(std::move(ch));

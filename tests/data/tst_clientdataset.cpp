@@ -1,0 +1,697 @@
+#include "Trace.h"
+
+#include "data/Exceptions.h"
+#include "data/TClientDataSet.h"
+#include "data/TDataSource.h"
+
+#include <QTest>
+
+namespace {
+
+TDataPacket packet(const QVector<QVector<QVariant>>& rows) {
+    TDataPacket p;
+    p.fields = {{"CODE", ftString, 4}, {"NAME", ftString, 20}, {"QTY", ftFloat, 0}, {"DT", ftDateTime, 0}};
+    p.rows = rows;
+    return p;
+}
+
+QVector<QVariant> row(const char* code, const char* name, double qty) {
+    return {QString::fromUtf8(code), QString::fromUtf8(name), qty, QDateTime(QDate(2026, 12, qty >= 1 && qty <= 28 ? int(qty) : 1), QTime(0, 0))};
+}
+
+// Three rows in arrival order 0003 Carlos, 0001 Ana, 0002 Bruno.
+TDataPacket threeRows() { return packet({row("0003", "Carlos", 3), row("0001", "Ana", 1), row("0002", "Bruno", 2)}); }
+
+void define(TClientDataSet& cds) {
+    cds.AddField("CODE", ftString, 4);
+    cds.AddField("NAME", ftString, 20);
+    cds.AddField("QTY", ftFloat);
+    cds.AddField("DT", ftDateTime);
+    cds.AddIndex("IDX_NAME", "NAME");
+    cds.AddIndex("IDX_QTY_CODE", "QTY;CODE");
+}
+
+// The CODE column of the current view, in view order.
+QString codes(TClientDataSet& cds) {
+    QStringList out;
+    TField* f = cds.FieldByName("CODE");
+    for (int i = 1; i <= cds.RecordCount(); ++i) out << cds.viewFieldValue(i, f).toString();
+    return out.join(QLatin1Char(','));
+}
+
+QString code(TClientDataSet& cds) { return cds.FieldByName("CODE")->AsString(); }
+
+} // namespace
+
+class TstClientDataSet : public QObject {
+    Q_OBJECT
+private slots:
+    void loadingOpensAndReloadingClosesFirst() {
+        TClientDataSet cds;
+        define(cds);
+        Trace t(cds);
+        cds.SetData(threeRows());
+        QCOMPARE(t.take(), "BeforeOpen link:active link:state State:browse AfterOpen Data AfterScroll");
+        QCOMPARE(cds.RecNo(), 1);
+        QVERIFY(cds.Bof());
+        QVERIFY(!cds.Eof());
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("X");
+        t.take();
+        cds.SetData(threeRows()); // a pending edit is dropped, not posted
+        QCOMPARE(t.take(), "BeforeClose link:active link:state State:inactive AfterClose "
+                           "BeforeOpen link:active link:state State:browse AfterOpen Data AfterScroll");
+        QCOMPARE(cds.ChangeCount(), 0);
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Carlos");
+        cds.SetData(packet({}));
+        QCOMPARE(t.take().right(16), "Data AfterScroll"); // AfterScroll also for an empty packet
+        QVERIFY(cds.IsEmpty() && cds.Eof() && cds.Bof());
+        QCOMPARE(cds.RecNo(), 0);
+
+        cds.Close();
+        QCOMPARE(t.take(), "BeforeClose link:active link:state State:inactive AfterClose");
+        QVERIFY(cds.IsEmpty());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("CODE")->AsString());
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.Next());
+    }
+
+    void insertAppendEditPostCancelDeleteInBrowse() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+        cds.Next();
+        t.take();
+
+        cds.Insert();
+        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(codes(cds), "0003,,0001,0002"); // before the current row
+        QCOMPARE(cds.RecNo(), 2);
+        QVERIFY(!cds.Modified());
+        cds.FieldByName("CODE")->SetAsString("0009");
+        QCOMPARE(t.take(), "Data:CODE");
+        QVERIFY(cds.Modified());
+        cds.Post();
+        QCOMPARE(t.take(), "link:update BeforePost link:state State:browse Data AfterPost");
+        QCOMPARE(codes(cds), "0003,0009,0001,0002");
+        QCOMPARE(code(cds), "0009");
+
+        cds.Append();
+        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(cds.RecNo(), 5);
+        cds.Cancel();
+        QCOMPARE(t.take(), "BeforeCancel BeforeScroll link:state State:browse Data AfterCancel AfterScroll");
+        QCOMPARE(codes(cds), "0003,0009,0001,0002");
+        QCOMPARE(code(cds), "0002"); // Append went to the end: the last row is current again
+
+        cds.Edit();
+        QCOMPARE(t.take(), "BeforeEdit link:state State:edit Data AfterEdit");
+        cds.Edit(); // already editing: nothing
+        QCOMPARE(t.take(), "");
+        cds.FieldByName("NAME")->SetAsString("Beto");
+        cds.Cancel();
+        QCOMPARE(t.take(), "Data:NAME BeforeCancel link:state State:browse Data AfterCancel");
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Bruno");
+
+        cds.Delete();
+        QCOMPARE(t.take(), "BeforeDelete BeforeScroll Data AfterDelete AfterScroll");
+        QCOMPARE(codes(cds), "0003,0009,0001");
+        QCOMPARE(code(cds), "0001"); // the last row went: the previous one is current
+        cds.First();
+        t.take();
+        cds.Delete();
+        QCOMPARE(code(cds), "0009"); // otherwise the next one
+
+        cds.Cancel(); // in browse: nothing
+        QCOMPARE(t.take(), "BeforeDelete BeforeScroll Data AfterDelete AfterScroll");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.Post());
+    }
+
+    void operationsInEditAndInsertState() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+
+        // Insert while editing a modified row posts it first.
+        cds.Edit();
+        cds.FieldByName("QTY")->SetAsFloat(30);
+        t.take();
+        cds.Insert();
+        QCOMPARE(t.take(), "link:update link:update BeforePost link:state State:browse Data AfterPost "
+                           "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        // Delete while inserting is Cancel.
+        cds.Delete();
+        QCOMPARE(t.take(), "BeforeCancel BeforeScroll link:state State:browse Data AfterCancel AfterScroll");
+        QCOMPARE(cds.RecordCount(), 3);
+
+        // Delete while editing drops the edit and the row.
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Zé");
+        t.take();
+        cds.Delete();
+        QCOMPARE(t.take(), "BeforeDelete BeforeScroll link:state State:browse Data AfterDelete AfterScroll");
+        QCOMPARE(codes(cds), "0001,0002");
+
+        // Edit on an empty set is Insert.
+        TClientDataSet empty;
+        define(empty);
+        empty.CreateDataSet();
+        Trace te(empty);
+        empty.Edit();
+        QCOMPARE(te.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, TClientDataSet().Delete());
+        empty.Cancel();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty.Delete());
+    }
+
+    void navigationRunsCheckBrowseMode() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+
+        cds.Edit();
+        cds.FieldByName("QTY")->SetAsFloat(7);
+        t.take();
+        cds.Next(); // modified: posted, then the move
+        QCOMPARE(t.take(), "link:update link:update BeforePost link:state State:browse Data AfterPost "
+                           "BeforeScroll Data AfterScroll");
+        QCOMPARE(cds.RecNo(), 2);
+
+        cds.Append();
+        t.take();
+        cds.Prior(); // unmodified insert: cancelled, then the move
+        QCOMPARE(t.take(), "link:update BeforeCancel BeforeScroll link:state State:browse Data AfterCancel "
+                           "AfterScroll BeforeScroll Data AfterScroll");
+        QCOMPARE(cds.RecNo(), 2);
+        QCOMPARE(cds.RecordCount(), 3);
+
+        // Text still being typed in a control counts: the link writes it before the check.
+        cds.Edit();
+        t.take();
+        t.pendingField = cds.FieldByName("NAME");
+        t.pendingText = "Anita";
+        cds.First();
+        QCOMPARE(t.take(), "link:update Data:NAME link:update BeforePost link:state State:browse Data AfterPost "
+                           "BeforeScroll Data AfterScroll");
+        QCOMPARE(cds.ChangeCount(), 2);
+    }
+
+    void movesAndEndFlags() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+        cds.Next();
+        cds.Next();
+        QVERIFY(!cds.Eof());
+        t.take();
+        cds.Next(); // on the last row: EOF, no move, no events
+        QVERIFY(cds.Eof());
+        QCOMPARE(t.take(), "");
+        QCOMPARE(cds.RecNo(), 3);
+        QCOMPARE(cds.MoveBy(-5), -2);
+        QVERIFY(cds.Bof());
+        QCOMPARE(t.take(), "BeforeScroll Data AfterScroll");
+        QCOMPARE(cds.MoveBy(1), 1);
+        QVERIFY(!cds.Bof() && !cds.Eof());
+        cds.SetRecNo(3);
+        QCOMPARE(code(cds), "0002");
+        cds.Last();
+        QVERIFY(cds.Eof());
+
+        int seen = 0;
+        for (cds.First(); !cds.Eof(); cds.Next()) ++seen;
+        QCOMPARE(seen, 3);
+    }
+
+    void abortedBeforeEventsLeaveTheSetAsItWas() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+        cds.Next();
+        t.take();
+
+        t.abortOn = "BeforeInsert";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Insert());
+        QCOMPARE(t.take(), "BeforeInsert");
+        t.abortOn = "BeforeScroll";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Append());
+        QCOMPARE(t.take(), "BeforeInsert BeforeScroll");
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Next());
+        QCOMPARE(cds.State(), dsBrowse);
+        QCOMPARE(cds.RecordCount(), 3);
+        QCOMPARE(cds.RecNo(), 2);
+
+        t.abortOn = "BeforeEdit";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Edit());
+        QCOMPARE(cds.State(), dsBrowse);
+
+        t.abortOn = "BeforePost";
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Alice");
+        t.take();
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Post());
+        QCOMPARE(t.take(), "link:update BeforePost");
+        QCOMPARE(cds.State(), dsEdit);
+        QVERIFY(cds.Modified());
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Alice");
+        QCOMPARE(cds.ChangeCount(), 0);
+        // The same refusal stops navigation and keeps the row and its edit.
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Next());
+        QCOMPARE(cds.RecNo(), 2);
+        QCOMPARE(cds.State(), dsEdit);
+
+        t.abortOn = "BeforeCancel";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Cancel());
+        QCOMPARE(cds.State(), dsEdit);
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Alice");
+        t.abortOn.clear();
+        cds.Cancel();
+
+        t.abortOn = "BeforeDelete";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Delete());
+        QCOMPARE(cds.RecordCount(), 3);
+
+        t.abortOn = "BeforeClose";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetData(packet({})));
+        QCOMPARE(cds.RecordCount(), 3);
+        QCOMPARE(cds.State(), dsBrowse);
+        QCOMPARE(code(cds), "0001");
+    }
+
+    void abortingOnNewRecordDropsTheNewRow() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+        cds.Next();
+        t.take();
+        t.abortOn = "OnNewRecord";
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Insert());
+        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord link:state State:browse Data");
+        QCOMPARE(cds.State(), dsBrowse);
+        QCOMPARE(codes(cds), "0003,0001,0002");
+        QCOMPARE(code(cds), "0001");
+        QVERIFY_THROWS_EXCEPTION(EAbort, cds.Append());
+        QCOMPARE(codes(cds), "0003,0001,0002");
+        QCOMPARE(code(cds), "0002");
+
+        // Any exception, not only the silent one.
+        cds.OnNewRecord = [](TClientDataSet* ds) {
+            ds->FieldByName("CODE")->SetAsString("0008");
+            throw EDatabaseError("no");
+        };
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.Insert());
+        QCOMPARE(codes(cds), "0003,0001,0002");
+        QCOMPARE(cds.ChangeCount(), 0);
+        QVERIFY(!cds.Modified());
+    }
+
+    void locateSearchesTheView() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(packet({row("0003", "Carlos", 3), row("0001", "Ana", 1), row("0002", "Bruno", 2),
+                            row("0004", "Ana", 4)}));
+        Trace t(cds);
+        QVERIFY(cds.Locate("NAME", "Ana"));
+        QCOMPARE(t.take(), "BeforeScroll Data AfterScroll");
+        QCOMPARE(code(cds), "0001");
+        QVERIFY(cds.Locate("name;QTY", QVariantList{"Ana", 4}));
+        QCOMPARE(code(cds), "0004");
+        t.take();
+        QVERIFY(!cds.Locate("NAME", "ana"));
+        QVERIFY(!cds.Locate("NAME", "Ana;Bruno"));
+        QVERIFY(!cds.Locate("NAME", "Br"));
+        QCOMPARE(t.take(), ""); // misses: no move, no events
+        QCOMPARE(code(cds), "0004");
+        QVERIFY(cds.Locate("NAME", "bRUNO", loCaseInsensitive));
+        QCOMPARE(code(cds), "0002");
+        QVERIFY(cds.Locate("NAME", "car", loCaseInsensitive | loPartialKey));
+        QCOMPARE(code(cds), "0003");
+        QVERIFY(!cds.Locate("NAME", "car", loPartialKey));
+        QVERIFY(cds.Locate("QTY", "2"));
+        QVERIFY(cds.Locate("DT", QDate(2026, 12, 4)));
+        QCOMPARE(code(cds), "0004");
+        QVERIFY(!cds.Locate("QTY", "abc"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.Locate("NOPE", 1));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.Locate("NAME;QTY", QVariantList{"Ana"}));
+
+        // Only the view: a filtered-out row is not found; an edit in progress is posted first.
+        cds.SetFilter("QTY <> 1");
+        cds.SetFiltered(true);
+        QVERIFY(!cds.Locate("CODE", "0001"));
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Zeca");
+        QVERIFY(cds.Locate("NAME", "zec", loCaseInsensitive | loPartialKey));
+        QCOMPARE(cds.State(), dsBrowse);
+        QCOMPARE(cds.ChangeCount(), 1);
+    }
+
+    void filterExpressions_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("text") << "NAME = 'Ana'" << "0001,0004";
+        QTest::newRow("no blanks") << "NAME='Ana'" << "0001,0004";
+        QTest::newRow("lower-case field") << "name = 'Ana'" << "0001,0004";
+        QTest::newRow("text vs number") << "CODE = 0" << "";
+        QTest::newRow("not equal") << "NAME <> 'Ana'" << "0003,0002";
+        QTest::newRow("and") << "NAME = 'Ana' AND QTY = 4" << "0004";
+        QTest::newRow("or") << "CODE = '0003' or CODE='0002'" << "0003,0002";
+        QTest::newRow("parentheses") << "(NAME = 'Ana' OR NAME = 'Bruno') AND QTY >= 2" << "0002,0004";
+        QTest::newRow("precedence") << "NAME = 'Bruno' OR NAME = 'Ana' AND QTY > 1" << "0002,0004";
+        QTest::newRow("not") << "NOT (QTY < 3)" << "0003,0004";
+        QTest::newRow("date") << "DT = '2026-12-02'" << "0002";
+        QTest::newRow("quote") << "NAME = 'O''Brien'" << "";
+        QTest::newRow("unknown text") << "NAME = 'Zé'" << "";
+    }
+    void filterExpressions() {
+        QFETCH(QString, filter);
+        QFETCH(QString, expected);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(packet({row("0003", "Carlos", 3), row("0001", "Ana", 1), row("0002", "Bruno", 2),
+                            row("0004", "Ana", 4)}));
+        cds.SetFilter(filter);
+        cds.SetFiltered(true);
+        QCOMPARE(codes(cds), expected);
+    }
+
+    void malformedFiltersAreRefused() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        cds.SetFilter("QTY = 1");
+        cds.SetFiltered(true);
+        for (const char* bad : {"NAME = ", "NAME 'Ana'", "= 'Ana'", "(NAME = 'Ana'", "NAME = 'Ana", "NAME = 'A' AND",
+                                "NAME = 'A' XOR NAME = 'B'", "NAME = 12abc", "NOPE = 1"}) {
+            try {
+                cds.SetFilter(QString::fromUtf8(bad));
+                QFAIL(bad);
+            } catch (const EDatabaseError& e) {
+                QVERIFY(!e.Message().isEmpty());
+            }
+        }
+        QCOMPARE(cds.Filter(), "QTY = 1"); // the old filter stays in force
+        QCOMPARE(codes(cds), "0001");
+        cds.SetFilter("");
+        QCOMPARE(codes(cds), "0003,0001,0002");
+    }
+
+    void filterAndIndexChangesAndReloads() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetIndexName("IDX_NAME"); // chosen before the first load
+        cds.SetData(threeRows());
+        QCOMPARE(codes(cds), "0001,0002,0003");
+        Trace t(cds);
+        cds.Last();
+        t.take();
+        cds.SetFilter("NAME <> 'Bruno'");
+        QCOMPARE(t.take(), ""); // switch off: the text alone changes nothing
+        cds.SetFiltered(true);
+        QCOMPARE(t.take(), "BeforeScroll Data AfterScroll");
+        QCOMPARE(cds.RecNo(), 1);
+        QCOMPARE(codes(cds), "0001,0003");
+
+        cds.SetData(packet({row("0005", "Eva", 5), row("0006", "Bruno", 6), row("0007", "Ana", 7), row("0008", "Ana", 8)}));
+        QCOMPARE(codes(cds), "0007,0008,0005"); // ties keep arrival order
+        QCOMPARE(cds.IndexName(), "IDX_NAME");
+        QVERIFY(cds.Filtered());
+
+        cds.SetIndexName("IDX_QTY_CODE");
+        QCOMPARE(codes(cds), "0005,0007,0008");
+        cds.SetFiltered(false);
+        QCOMPARE(codes(cds), "0005,0006,0007,0008");
+        t.take();
+        cds.SetIndexName("");
+        QCOMPARE(t.take(), "BeforeScroll Data AfterScroll");
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetIndexName("NOPE"));
+        QCOMPARE(cds.IndexName(), "");
+
+        // Changing the filter runs CheckBrowseMode first.
+        cds.Edit();
+        cds.FieldByName("QTY")->SetAsFloat(50);
+        cds.SetFiltered(true);
+        QCOMPARE(cds.ChangeCount(), 1);
+        QCOMPARE(cds.State(), dsBrowse);
+    }
+
+    void postedRowsTakeTheirPlaceInTheIndexAndFilter() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetIndexName("IDX_NAME");
+        cds.SetData(threeRows()); // Ana 0001, Bruno 0002, Carlos 0003
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Zoe");
+        cds.Post();
+        QCOMPARE(codes(cds), "0002,0003,0001");
+        QCOMPARE(code(cds), "0001"); // the edited row stays current
+        QCOMPARE(cds.RecNo(), 3);
+
+        cds.First();
+        cds.Insert();
+        cds.FieldByName("CODE")->SetAsString("0009");
+        cds.FieldByName("NAME")->SetAsString("Caio");
+        cds.Post();
+        QCOMPARE(codes(cds), "0002,0009,0003,0001");
+        QCOMPARE(code(cds), "0009");
+
+        cds.SetFilter("NAME <> 'Xavier'");
+        cds.SetFiltered(true);
+        cds.SetRecNo(2);
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Xavier");
+        cds.Post(); // no longer matches: leaves the view, the next row becomes current
+        QCOMPARE(codes(cds), "0002,0003,0001");
+        QCOMPARE(code(cds), "0003");
+        cds.SetFiltered(false);
+        QCOMPARE(codes(cds), "0002,0003,0009,0001");
+    }
+
+    void changeLogAfterMixedChanges() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows()); // 0003, 0001, 0002
+        auto setQty = [&](double q) {
+            cds.Edit();
+            cds.FieldByName("QTY")->SetAsFloat(q);
+            cds.Post();
+        };
+        setQty(30);                 // 0003: modify
+        setQty(31);                 // still one modify, original values kept
+        cds.Append();               // 0004: insert, then edited: still an insert
+        cds.FieldByName("CODE")->SetAsString("0004");
+        cds.Post();
+        setQty(44);
+        cds.Append();               // 0005: inserted and deleted: no entry at all
+        cds.FieldByName("CODE")->SetAsString("0005");
+        cds.Post();
+        cds.Delete();
+        cds.Locate("CODE", "0001"); // 0001: edited to the same value: nothing logged
+        cds.Edit();
+        cds.FieldByName("QTY")->SetAsFloat(1);
+        cds.Post();
+        cds.Locate("CODE", "0002"); // 0002: modified, then deleted: a delete with the loaded values
+        setQty(22);
+        cds.Delete();
+        QCOMPARE(cds.ChangeCount(), 3);
+
+        const TChangeLog delta = cds.Delta();
+        QCOMPARE(delta.fields.size(), 4);
+        QCOMPARE(delta.changes.size(), 3);
+        QCOMPARE(delta.changes[0].op, TChange::Modify);
+        QCOMPARE(delta.changes[0].oldValues[2].toDouble(), 3.0);
+        QCOMPARE(delta.changes[0].newValues[2].toDouble(), 31.0);
+        QCOMPARE(delta.changes[0].newValues[1].toString(), "Carlos");
+        QCOMPARE(delta.changes[1].op, TChange::Insert);
+        QCOMPARE(delta.changes[1].newValues[0].toString(), "0004");
+        QCOMPARE(delta.changes[1].newValues[2].toDouble(), 44.0);
+        QVERIFY(delta.changes[1].newValues[1].isNull());
+        QCOMPARE(delta.changes[2].op, TChange::Delete);
+        QCOMPARE(delta.changes[2].oldValues[0].toString(), "0002");
+        QCOMPARE(delta.changes[2].oldValues[2].toDouble(), 2.0);
+        // The log survives its own encoding.
+        QCOMPARE(TChangeLog::fromJson(delta.toJson()).changes.size(), 3);
+
+        // Data() is the data with the log applied, in arrival order.
+        const TDataPacket data = cds.Data();
+        QCOMPARE(data.rows.size(), 3);
+        QCOMPARE(data.rows[0][2].toDouble(), 31.0);
+        QCOMPARE(data.rows[2][0].toString(), "0004");
+
+        Trace t(cds);
+        cds.Locate("CODE", "0001");
+        t.take();
+        cds.CancelUpdates();
+        QCOMPARE(t.take(), "Data"); // no state change, no scroll events
+        QCOMPARE(cds.ChangeCount(), 0);
+        QCOMPARE(codes(cds), "0003,0001,0002");
+        QCOMPARE(code(cds), "0001"); // the current row still exists
+        QCOMPARE(cds.FieldByName("QTY")->AsFloat(), 1.0);
+        cds.First();
+        QCOMPARE(cds.FieldByName("QTY")->AsFloat(), 3.0);
+    }
+
+    void cancelUpdatesMovesToTheNearestRowAndMergeKeepsData() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        cds.Last();
+        cds.Append();
+        cds.FieldByName("CODE")->SetAsString("0009");
+        cds.Post();
+        cds.Edit(); // pending, unmodified: CancelUpdates cancels it first
+        cds.CancelUpdates();
+        QCOMPARE(cds.State(), dsBrowse);
+        QCOMPARE(codes(cds), "0003,0001,0002");
+        QCOMPARE(code(cds), "0002");
+
+        cds.First();
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Caco");
+        cds.Post();
+        Trace t(cds);
+        cds.MergeChangeLog();
+        QCOMPARE(t.take(), "");
+        QCOMPARE(cds.ChangeCount(), 0);
+        cds.CancelUpdates();
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Caco");
+
+        // Without logging, changes go straight into the data.
+        cds.SetLogChanges(false);
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Cadu");
+        cds.Post();
+        cds.Delete();
+        QCOMPARE(cds.ChangeCount(), 0);
+        cds.CancelUpdates();
+        QCOMPARE(codes(cds), "0001,0002");
+    }
+
+    void definedFieldsTakePacketColumnsByName() {
+        TClientDataSet cds;
+        cds.AddField("TIPO", ftFixedChar, 3);
+        cds.AddField("QT", ftFloat);
+        TDataPacket p;
+        p.fields = {{"EXTRA", ftFloat, 0}, {"qt", ftFloat, 0}, {"TIPO", ftString, 2}};
+        p.rows = {{1.0, 2.0, QStringLiteral("S")}};
+        cds.SetData(p);
+        QCOMPARE(cds.FieldCount(), 2);
+        QVERIFY(!cds.FindField("EXTRA"));
+        QCOMPARE(cds.FieldByName("TIPO")->AsString(), "S  "); // padded on load
+        QCOMPARE(cds.FieldByName("QT")->AsFloat(), 2.0);
+
+        TDataPacket missing;
+        missing.fields = {{"TIPO", ftFixedChar, 3}};
+        missing.rows = {{QStringLiteral("N")}};
+        try {
+            cds.SetData(missing);
+            QFAIL("accepted a packet without QT");
+        } catch (const EDatabaseError& e) {
+            QVERIFY(e.Message().contains("QT"));
+        }
+        TDataPacket wrongType = p;
+        wrongType.fields[1].type = ftDateTime;
+        wrongType.rows = {{1.0, QDateTime(QDate(2026, 1, 1), QTime()), QStringLiteral("N")}};
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(wrongType));
+        TDataPacket tooLong = p;
+        tooLong.fields[2].size = 5;
+        tooLong.rows = {{1.0, 1.0, QStringLiteral("ABCD")}};
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(tooLong));
+        QCOMPARE(cds.FieldByName("TIPO")->AsString(), "S  ");
+
+        // A set without defined fields takes the packet's, and keeps the same field objects
+        // when the next packet has the same fields.
+        TClientDataSet loose;
+        loose.SetData(p);
+        TField* extra = loose.FieldByName("EXTRA");
+        QCOMPARE(loose.FieldCount(), 3);
+        loose.SetData(p);
+        QCOMPARE(loose.FieldByName("EXTRA"), extra);
+    }
+
+    void calculatedFieldsAndOtherRows() {
+        TClientDataSet cds;
+        define(cds);
+        TField* calc = cds.AddCalcField("DSDIASEMANA", ftString, 25);
+        int calls = 0;
+        cds.OnCalcFields = [&](TClientDataSet* ds) {
+            ++calls;
+            ds->FieldByName("DSDIASEMANA")->SetAsString(ds->FieldByName("NAME")->AsString() + "!");
+        };
+        cds.SetData(threeRows());
+        QCOMPARE(cds.FieldCount(), 5);
+        QCOMPARE(calc->AsString(), "Carlos!");
+        QCOMPARE(calc->AsString(), "Carlos!");
+        QCOMPARE(calls, 1); // computed once per row read, not per access
+        Trace t(cds);
+        QCOMPARE(cds.viewFieldValue(3, calc).toString(), "Bruno!");
+        QCOMPARE(cds.viewFieldValue(9, calc), QVariant());
+        QCOMPARE(t.take(), ""); // other rows are read without moving
+        QCOMPARE(calc->AsString(), "Carlos!");
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Cid");
+        QCOMPARE(calc->AsString(), "Cid!");
+        QCOMPARE(cds.viewFieldValue(1, cds.FieldByName("NAME")).toString(), "Cid");
+        cds.Post();
+        QVERIFY(!cds.Data().fields.contains(TPacketField{"DSDIASEMANA", ftString, 25}));
+        QCOMPARE(cds.Delta().fields.size(), 4);
+        // Writing a data field from OnCalcFields is refused.
+        cds.OnCalcFields = [](TClientDataSet* ds) { ds->FieldByName("NAME")->SetAsString("x"); };
+        cds.Next();
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, calc->AsString());
+    }
+
+    void controlsDisabledAndFocus() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        Trace t(cds);
+        cds.DisableControls();
+        cds.Next();
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Abel");
+        QCOMPARE(t.take(), "BeforeScroll AfterScroll BeforeEdit AfterEdit");
+        cds.EnableControls();
+        QCOMPARE(t.take(), "link:state State:edit Data");
+        cds.Cancel();
+        cds.DisableControls();
+        cds.Next();
+        cds.Prior();
+        cds.EnableControls();
+        QCOMPARE(t.take(), "BeforeCancel link:state State:browse Data AfterCancel BeforeScroll AfterScroll "
+                           "BeforeScroll AfterScroll Data");
+        cds.FieldByName("QTY")->FocusControl();
+        QCOMPARE(t.take(), "link:focus:QTY");
+        t.source.SetEnabled(false);
+        cds.Next();
+        QCOMPARE(t.take(), "link:active BeforeScroll AfterScroll");
+    }
+
+    void fieldWritesNeedEditState() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows());
+        try {
+            cds.FieldByName("NAME")->SetAsString("x");
+            QFAIL("wrote in browse state");
+        } catch (const EDatabaseError& e) {
+            QVERIFY(e.Message().contains("not in edit or insert mode"));
+        }
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Maximiliano de Souza Neto"); // 25 characters into 20
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Maximiliano de Souza");
+        cds.FieldByName("NAME")->SetReadOnly(true);
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("NAME")->SetAsString("y"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("QTY")->SetAsString("doze"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("QTY")->SetValue(std::nan("")));
+        cds.Post();
+        QCOMPARE(cds.FieldByName("QTY")->AsFloat(), 3.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstClientDataSet)
+#include "tst_clientdataset.moc"

@@ -1,0 +1,195 @@
+#include "data/Exceptions.h"
+#include "data/TClientDataSet.h"
+#include "data/TDataPacket.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+
+const QByteArray Header =
+    R"({"fields":[{"name":"CDFILIAL","type":"string","size":4},{"name":"QTCOMEFETCAR","type":"float"},)"
+    R"({"name":"DTCARDAPIO","type":"datetime"},{"name":"TIPO","type":"fixedchar","size":1}],)";
+
+QByteArray packetWithRows(const QByteArray& rows) { return Header + R"("rows":)" + rows + "}"; }
+
+// Decoding must fail with a message that mentions `needle`.
+void expectRejected(const QByteArray& json, const QString& needle) {
+    try {
+        TDataPacket::fromJson(json);
+    } catch (const EPacketError& e) {
+        if (!e.Message().contains(needle, Qt::CaseInsensitive))
+            QFAIL(qPrintable(QStringLiteral("message \"%1\" does not mention \"%2\"").arg(e.Message(), needle)));
+        return;
+    }
+    QFAIL(qPrintable(QStringLiteral("accepted: %1").arg(QString::fromUtf8(json))));
+}
+
+} // namespace
+
+class TstDataPacket : public QObject {
+    Q_OBJECT
+private slots:
+    void roundTripKeepsEveryKindOfValue() {
+        TDataPacket p;
+        p.fields = {{"NMSERVICO", ftString, 40},
+                    {"QT", ftFloat, 0},
+                    {"DT", ftDateTime, 0},
+                    {"TIPO", ftFixedChar, 1},
+                    {"OBS", ftString, 500}};
+        const QString longText = QString(500, QChar(0x00E7)); // 500 x "ç"
+        p.rows = {{QStringLiteral("Nutrição São José"), 12.0, QDateTime(QDate(2026, 12, 8), QTime(0, 0)),
+                   QStringLiteral("S"), longText},
+                  {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+                  {QStringLiteral("\"aspas\" \\ barra"), -0.125, QDateTime(QDate(1999, 2, 28), QTime(23, 59, 58)),
+                   QStringLiteral(" "), QStringLiteral("")}};
+        const QByteArray json = p.toJson();
+        QVERIFY(json.contains(R"("2026-12-08T00:00:00")"));
+        QVERIFY(json.contains(R"([null,null,null,null,null])"));
+        QVERIFY(json.contains(R"(,12,)")); // whole numbers travel without a fraction
+        const TDataPacket back = TDataPacket::fromJson(json);
+        QCOMPARE(back.fields, p.fields);
+        QCOMPARE(back.rows.size(), 3);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 5; ++c) QCOMPARE(back.rows[r][c], p.rows[r][c]);
+        QVERIFY(back.rows[1][0].isNull());
+        QCOMPARE(back.toJson(), json);
+    }
+
+    void datesAcceptBothForms() {
+        const TDataPacket p = TDataPacket::fromJson(
+            packetWithRows(R"([["0001",1,"2026-12-08",null],["0002",2,"2026-12-08T10:20:30","N"]])"));
+        QCOMPARE(p.rows[0][2].toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+        QCOMPARE(p.rows[1][2].toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(10, 20, 30)));
+    }
+
+    void sizeCountsCharactersNotBytes() {
+        // Four accented characters (eight UTF-8 bytes) fit a text of size 4; so does a character
+        // outside the basic plane, which takes two UTF-16 units.
+        const TDataPacket p = TDataPacket::fromJson(packetWithRows(R"([["ÇÃÕÉ",null,null,"é"]])"));
+        QCOMPARE(p.rows[0][0].toString(), QStringLiteral("ÇÃÕÉ"));
+        TDataPacket::fromJson(packetWithRows("[[\"ab\xF0\x9F\x8D\xB2" "c\",null,null,null]]"));
+        expectRejected(packetWithRows(R"([["ÇÃÕÉÚ",null,null,null]])"), "exceeds");
+    }
+
+    void malformedPacketsNameTheFault_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("needle");
+        QTest::newRow("not json") << QByteArray(R"({"fields":[)") << "Malformed";
+        QTest::newRow("empty") << QByteArray() << "Malformed";
+        QTest::newRow("array") << QByteArray("[1,2]") << "object";
+        QTest::newRow("no fields") << QByteArray(R"({"rows":[]})") << "fields";
+        QTest::newRow("no rows") << QByteArray(R"({"fields":[]})") << "rows";
+        QTest::newRow("field without name")
+            << QByteArray(R"({"fields":[{"type":"float"}],"rows":[]})") << "no name";
+        QTest::newRow("unknown type")
+            << QByteArray(R"({"fields":[{"name":"A","type":"blob"}],"rows":[]})") << "unknown type \"blob\"";
+        QTest::newRow("missing type") << QByteArray(R"({"fields":[{"name":"A"}],"rows":[]})") << "no type";
+        QTest::newRow("missing size")
+            << QByteArray(R"({"fields":[{"name":"A","type":"string"}],"rows":[]})") << "no size";
+        QTest::newRow("zero size")
+            << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":0}],"rows":[]})") << "invalid size";
+        QTest::newRow("huge size")
+            << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":4000000000}],"rows":[]})")
+            << "invalid size";
+        QTest::newRow("duplicate field")
+            << QByteArray(R"({"fields":[{"name":"A","type":"float"},{"name":"a","type":"float"}],"rows":[]})")
+            << "twice";
+        QTest::newRow("short row") << packetWithRows(R"([["0001",1,null]])") << "row 1";
+        QTest::newRow("long row") << packetWithRows(R"([["0001",1,null,null],["0001",1,null,null,5]])")
+                                  << "row 2 has 5 values for 4 fields";
+        QTest::newRow("row not array") << packetWithRows(R"([{"a":1}])") << "not an array";
+        QTest::newRow("number in text") << packetWithRows(R"([[1,1,null,null]])") << "CDFILIAL expects a text";
+        QTest::newRow("text in number") << packetWithRows(R"([["1","1",null,null]])")
+                                        << "QTCOMEFETCAR expects a number";
+        QTest::newRow("bool in number") << packetWithRows(R"([["1",true,null,null]])") << "Boolean";
+        QTest::newRow("number as date") << packetWithRows(R"([["1",1,20261208,null]])") << "expects a date";
+        QTest::newRow("impossible date") << packetWithRows(R"([["1",1,"2026-02-30",null]])")
+                                         << "invalid date \"2026-02-30\"";
+        QTest::newRow("date with garbage") << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])")
+                                           << "invalid date";
+        QTest::newRow("over-long text") << packetWithRows(R"([["00001",1,null,null]])")
+                                        << "5 characters in field CDFILIAL exceeds its size 4";
+        QTest::newRow("over-long fixed text") << packetWithRows(R"([["0001",1,null,"SN"]])") << "TIPO";
+    }
+    void malformedPacketsNameTheFault() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, needle);
+        expectRejected(json, needle);
+    }
+
+    void pairNeedsExactlyTwoPackets() {
+        const QJsonValue one = TDataPacket::fromJson(packetWithRows("[]")).toJsonValue();
+        TPacketPair pair = TPacketPair::fromJson(QJsonArray{one, one});
+        QCOMPARE(pair.first.fields.size(), 4);
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TPacketPair::fromJson(QJsonArray{one}));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TPacketPair::fromJson(one));
+        try {
+            TPacketPair::fromJson(QJsonArray{one, QJsonObject{{"fields", 3}}});
+            QFAIL("accepted a broken second packet");
+        } catch (const EPacketError& e) {
+            QVERIFY(e.Message().contains("packet 2"));
+        }
+        const TPacketPair back = TPacketPair::fromJson(pair.toJsonValue());
+        QCOMPARE(back.second.fields, pair.second.fields);
+    }
+
+    void changeLogRoundTripAndFaults() {
+        TChangeLog log;
+        log.fields = {{"CD", ftString, 4}, {"QT", ftFloat, 0}};
+        log.changes.push_back({TChange::Modify, {QStringLiteral("0001"), 1.0}, {QStringLiteral("0001"), 2.5}});
+        log.changes.push_back({TChange::Insert, {}, {QStringLiteral("0002"), QVariant()}});
+        log.changes.push_back({TChange::Delete, {QStringLiteral("0003"), 3.0}, {}});
+        const QByteArray json = log.toJson();
+        QVERIFY(json.contains(R"({"new":["0002",null],"op":"insert"})"));
+        const TChangeLog back = TChangeLog::fromJson(json);
+        QCOMPARE(back.changes.size(), 3);
+        QCOMPARE(back.changes[0].op, TChange::Modify);
+        QCOMPARE(back.changes[0].newValues[1].toDouble(), 2.5);
+        QCOMPARE(back.changes[2].op, TChange::Delete);
+        QCOMPARE(back.changes[2].oldValues[0].toString(), QStringLiteral("0003"));
+        QVERIFY(back.changes[2].newValues.isEmpty());
+
+        const QByteArray f = R"({"fields":[{"name":"CD","type":"string","size":4}],"changes":)";
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"upsert","new":["1"]}]})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"modify","new":["1"]}]})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"insert"}]})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"delete","old":["12345"]}]})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"(5})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(QByteArray("{oops")));
+    }
+
+    void encodingRefusesNonFiniteNumbers() {
+        TDataPacket p;
+        p.fields = {{"QT", ftFloat, 0}};
+        p.rows = {{std::numeric_limits<double>::infinity()}};
+        QVERIFY_THROWS_EXCEPTION(EPacketError, p.toJson());
+    }
+
+    // A set fed a broken packet keeps what it had: the decoder never hands out a partial packet, and a
+    // hand-built packet with a bad row is refused by the set before anything changes.
+    void setKeepsItsDataWhenAPacketIsBad() {
+        TClientDataSet cds;
+        cds.SetData(TDataPacket::fromJson(packetWithRows(R"([["0001",1,null,"S"],["0002",2,null,"N"]])")));
+        cds.Next();
+        QVERIFY_THROWS_EXCEPTION(EPacketError,
+                                 cds.SetData(TDataPacket::fromJson(packetWithRows(R"([["0003",1,null,"SS"]])"))));
+        TDataPacket bad = TDataPacket::fromJson(packetWithRows(R"([["0003",3,null,"S"]])"));
+        bad.rows.push_back({QStringLiteral("0004"), 4.0}); // wrong width
+        QStringList events;
+        cds.BeforeClose = [&](TClientDataSet*) { events << "BeforeClose"; };
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));
+        bad.rows.last() = {QStringLiteral("0004"), QStringLiteral("x"), QVariant(), QVariant()}; // text in a float
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));
+        bad.rows.last() = {QStringLiteral("000004"), 1.0, QVariant(), QVariant()}; // too long
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));
+        QVERIFY(events.isEmpty());
+        QCOMPARE(cds.RecordCount(), 2);
+        QCOMPARE(cds.RecNo(), 2);
+        QCOMPARE(cds.FieldByName("CDFILIAL")->AsString(), QStringLiteral("0002"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstDataPacket)
+#include "tst_datapacket.moc"
