@@ -1,0 +1,105 @@
+// kvo-host: the suite's shell. Reads its configuration, opens the shared database connection,
+// loads the module and offers its screen.
+
+#include "MainWindow.h"
+#include "ModuleLoader.h"
+
+#include "data/Exceptions.h"
+#include "host/Application.h"
+#include "host/Balvora.h"
+#include "host/HostConfig.h"
+#include "host/dtmDBGeral.h"
+#include "widgets/Dispatch.h"
+#include "widgets/GuiHostUi.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void warn(const QString& text)
+{
+    QMessageBox::warning(nullptr, QStringLiteral("kvo-host"), text);
+}
+
+bool serverReachable(const QString& host, int port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(host, quint16(port));
+    return socket.waitForConnected(3000);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kvo-host"));
+    kvo::GuiHostUi gui;
+    kvo::SetUi(&gui);
+
+    THostConfig config;
+    try {
+        config = LoadHostConfig(QApplication::arguments());
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        warn(e.Message());
+        return 2;
+    }
+    if (config.helpRequested) {
+        std::fputs(HostConfigUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    Balvora::SetLogin(config.login);
+
+    try {
+        dtmDBGeral::Open(config.database);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        warn(e.Message());
+        return 1;
+    }
+
+    TModuleLoader loader;
+    const QString modulePath = config.modulePath.isEmpty() ? TModuleLoader::DefaultPath() : config.modulePath;
+    QString moduleError;
+    try {
+        loader.Load(modulePath);
+    } catch (const Exception& e) {
+        moduleError = e.Message();
+    }
+
+    int rc = 0;
+    {
+        TMainWindow window(loader, config);
+        kvo::Application().SetMainForm(&window);
+        kvo::Application().SetMdiArea(window.mdiArea());
+        window.show();
+
+        if (!moduleError.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(moduleError));
+            warn(moduleError);
+        }
+        if (config.login.webPort <= 0) {
+            warn(QStringLiteral("Servidor de aplicação não configurado (informe --server-port)."));
+        } else if (!serverReachable(config.login.webUrl, config.login.webPort)) {
+            warn(QStringLiteral("Servidor de aplicação inacessível em %1:%2. A tela Efetivos não poderá ser aberta "
+                                "até que ele responda.")
+                     .arg(config.login.webUrl)
+                     .arg(config.login.webPort));
+        }
+        if (config.openOnStart && loader.Loaded())
+            QTimer::singleShot(0, &window, [&window] { window.openEfetivos(); });
+
+        rc = app.exec();
+        kvo::Application().ReleaseScreens();
+        kvo::Application().SetMdiArea(nullptr);
+        kvo::Application().SetMainForm(nullptr);
+    }
+    loader.Unload();
+    dtmDBGeral::Close();
+    return rc;
+}
