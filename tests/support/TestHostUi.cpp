@@ -1,0 +1,259 @@
+#include "TestHostUi.h"
+
+#include "data/Exceptions.h"
+#include "data/TDataSource.h"
+#include "widgets/LookupDialog.h"
+#include "widgets/ProgressWindow.h"
+
+namespace kvo::test {
+
+TestHostUi::TestHostUi() : m_previous(kvo::SetUi(this)) {}
+
+TestHostUi::~TestHostUi() { kvo::SetUi(m_previous); }
+
+void TestHostUi::AnswerButton(int modalResult) { m_answers.push_back({Answer::Button, modalResult, {}, {}, {}}); }
+void TestHostUi::PickRow(int row) { m_answers.push_back({Answer::Row, row, {}, {}, {}}); }
+void TestHostUi::PickKey(const QString& field, const QString& value)
+{
+    m_answers.push_back({Answer::Key, 0, field, value, {}});
+}
+void TestHostUi::CancelLookup() { m_answers.push_back({Answer::Cancel, 0, {}, {}, {}}); }
+void TestHostUi::Tick(const QStringList& keys) { m_answers.push_back({Answer::Tick, 0, {}, {}, keys}); }
+void TestHostUi::Toggle(const QStringList& keys) { m_answers.push_back({Answer::Toggle, 0, {}, {}, keys}); }
+
+bool TestHostUi::takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out)
+{
+    for (auto it = m_answers.begin(); it != m_answers.end(); ++it)
+        for (Answer::Kind k : kinds)
+            if (it->kind == k) {
+                out = *it;
+                m_answers.erase(it);
+                return true;
+            }
+    return false;
+}
+
+void TestHostUi::unanswered(const QString& what)
+{
+    m_unanswered.append(what);
+    throw Exception(QStringLiteral("TestHostUi: no scripted answer for %1").arg(what));
+}
+
+void TestHostUi::Clear()
+{
+    m_shown.clear();
+    m_unanswered.clear();
+    m_answers.clear();
+    m_aviOpened = m_unbalanced = 0;
+}
+
+QStringList TestHostUi::Log() const
+{
+    QStringList lines;
+    for (const Shown& s : m_shown) {
+        switch (s.kind) {
+        case Shown::Error: lines << QStringLiteral("error: ") + s.text; break;
+        case Shown::Message:
+            lines << QStringLiteral("message %1/%2: %3 -> %4").arg(s.dialogKind).arg(s.buttons).arg(s.text).arg(s.result);
+            break;
+        case Shown::Lookup:
+            if (s.rows.isEmpty())
+                lines << QStringLiteral("lookup %1: empty: %2").arg(s.text, s.emptyText);
+            else
+                lines << QStringLiteral("lookup %1: %2 rows -> %3").arg(s.text).arg(s.rows.size()).arg(s.result);
+            break;
+        case Shown::List:
+            if (s.rows.isEmpty())
+                lines << QStringLiteral("list %1: empty: %2").arg(s.text, s.emptyText);
+            else
+                lines << QStringLiteral("list %1: %2 -> %3").arg(s.text, s.selectionIn, s.selectionOut);
+            break;
+        case Shown::AviOpen: lines << QStringLiteral("avi+ %1 %2").arg(s.dialogKind).arg(s.text); break;
+        case Shown::AviClose: lines << QStringLiteral("avi-"); break;
+        case Shown::Preview: lines << QStringLiteral("preview: ") + s.text; break;
+        }
+    }
+    return lines;
+}
+
+QStringList TestHostUi::Errors() const
+{
+    QStringList texts;
+    for (const Shown& s : m_shown)
+        if (s.kind == Shown::Error)
+            texts << s.text;
+    return texts;
+}
+
+QStringList TestHostUi::Messages() const
+{
+    QStringList texts;
+    for (const Shown& s : m_shown)
+        if (s.kind == Shown::Error || s.kind == Shown::Message)
+            texts << s.text;
+    return texts;
+}
+
+QList<Shown> TestHostUi::Lookups() const
+{
+    QList<Shown> result;
+    for (const Shown& s : m_shown)
+        if (s.kind == Shown::Lookup || s.kind == Shown::List)
+            result << s;
+    return result;
+}
+
+void TestHostUi::ShowError(const QString& text)
+{
+    Shown s;
+    s.kind = Shown::Error;
+    s.text = text;
+    m_shown << s;
+}
+
+int TestHostUi::ShowMessage(const QString& text, int kind, int buttons)
+{
+    Shown s;
+    s.kind = Shown::Message;
+    s.text = text;
+    s.dialogKind = kind;
+    s.buttons = buttons;
+    Answer a;
+    if (takeAnswer({Answer::Button}, a)) {
+        s.result = a.value;
+    } else if (buttons == kvo::mbOK) {
+        s.result = kvo::mrOk;
+    } else {
+        s.result = kvo::mrNone;
+        m_shown << s;
+        unanswered(QStringLiteral("question \"%1\"").arg(text));
+    }
+    m_shown << s;
+    return s.result;
+}
+
+namespace {
+
+QStringList offered(const LookupRows& rows)
+{
+    QStringList lines;
+    for (const QStringList& cells : rows.cells)
+        lines << cells.join(QStringLiteral(" | "));
+    return lines;
+}
+
+} // namespace
+
+bool TestHostUi::Pesquisar(TDataSource* source, const QString& title)
+{
+    const LookupRows rows = LookupRows::read(source, QString());
+    Shown s;
+    s.kind = Shown::Lookup;
+    s.text = kvo::LookupCaption(title);
+    s.rows = offered(rows);
+    s.result = -1;
+    if (rows.cells.isEmpty()) {
+        s.emptyText = kvo::LookupEmptyText(title);
+        m_shown << s;
+        return false;
+    }
+    Answer a;
+    if (!takeAnswer({Answer::Row, Answer::Key, Answer::Cancel}, a)) {
+        m_shown << s;
+        unanswered(QStringLiteral("lookup \"%1\"").arg(s.text));
+    }
+    TClientDataSet* set = source->DataSet();
+    int row = -1;
+    if (a.kind == Answer::Row) {
+        row = a.value;
+    } else if (a.kind == Answer::Key) {
+        // The row a person would find by that value: the first match in list order.
+        TField* f = set->FieldByName(a.field);
+        LookupRows keys = LookupRows::read(source, f->FieldName());
+        row = int(keys.keys.indexOf(a.text.trimmed()));
+    }
+    if (row >= rows.cells.size())
+        row = -1;
+    s.result = row;
+    m_shown << s;
+    if (row < 0)
+        return false;
+    set->SetRecNo(row + 1);
+    return true;
+}
+
+bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, QString& selection)
+{
+    const LookupRows rows = LookupRows::read(source, keyField);
+    Shown s;
+    s.kind = Shown::List;
+    s.text = kvo::LookupCaption(title);
+    s.rows = offered(rows);
+    s.selectionIn = selection;
+    s.selectionOut = selection;
+    if (rows.cells.isEmpty()) {
+        s.emptyText = kvo::LookupEmptyText(title);
+        m_shown << s;
+        return false;
+    }
+    Answer a;
+    if (!takeAnswer({Answer::Tick, Answer::Toggle, Answer::Cancel}, a)) {
+        m_shown << s;
+        unanswered(QStringLiteral("list \"%1\"").arg(s.text));
+    }
+    if (a.kind == Answer::Cancel) {
+        m_shown << s;
+        return false;
+    }
+    QStringList ticked = kvo::SplitSelection(selection);
+    if (a.kind == Answer::Tick)
+        ticked = a.keys;
+    else
+        for (const QString& k : a.keys)
+            if (ticked.contains(k))
+                ticked.removeAll(k);
+            else
+                ticked << k;
+    // Back in list order, keys not in the list dropped: what the dialog itself gives.
+    QStringList ordered;
+    for (const QString& k : rows.keys)
+        if (ticked.contains(k))
+            ordered << k;
+    selection = kvo::JoinSelection(ordered);
+    s.selectionOut = selection;
+    m_shown << s;
+    return true;
+}
+
+void TestHostUi::ActiveShowAvi(QWidget*, int kind, const QString& caption)
+{
+    ++m_aviDepth;
+    ++m_aviOpened;
+    Shown s;
+    s.kind = Shown::AviOpen;
+    s.dialogKind = kind;
+    s.text = caption.isEmpty() ? ProgressWindow::defaultCaption(kind) : caption;
+    m_shown << s;
+}
+
+void TestHostUi::DeactiveShowAvi()
+{
+    if (m_aviDepth == 0) {
+        ++m_unbalanced;
+    } else {
+        --m_aviDepth;
+    }
+    Shown s;
+    s.kind = Shown::AviClose;
+    m_shown << s;
+}
+
+void TestHostUi::ShowPreview(QWidget*, const QString& title)
+{
+    Shown s;
+    s.kind = Shown::Preview;
+    s.text = title;
+    m_shown << s;
+}
+
+} // namespace kvo::test

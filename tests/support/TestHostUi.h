@@ -1,0 +1,89 @@
+#pragma once
+
+#include "widgets/HostUi.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+namespace kvo::test {
+
+// What the host would have shown a person, in order.
+struct Shown {
+    enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview };
+    Kind kind = Error;
+    QString text;        // message text, lookup caption, progress caption, preview title
+    int dialogKind = 0;  // Message: TMsgDlgType; AviOpen: progress kind
+    int buttons = 0;     // Message
+    int result = 0;      // Message: TModalResult; Lookup: picked row (0-based) or -1
+    QStringList rows;    // Lookup/List: the rows offered, cells joined by " | "
+    QString emptyText;   // Lookup/List: the empty-list text, when the list was empty
+    QString selectionIn, selectionOut; // List
+};
+
+// The host UI of tests: records everything and answers from a script. Installs itself as the
+// current host UI for its lifetime.
+//
+// Answers are consumed in order by the call they fit. A question (Yes/No, OK/Cancel) without a
+// scripted answer, or a lookup without one, is recorded in Unanswered() and throws, so a test
+// notices an unexpected dialog instead of hanging on it. OK-only messages need no answer.
+class TestHostUi : public kvo::HostUi {
+public:
+    TestHostUi();
+    ~TestHostUi() override;
+
+    // Script
+    void AnswerButton(int modalResult);
+    void AnswerYes() { AnswerButton(kvo::mrYes); }
+    void AnswerNo() { AnswerButton(kvo::mrNo); }
+    void PickRow(int row);                                  // Pesquisar: row in list order, 0-based
+    void PickKey(const QString& field, const QString& value); // Pesquisar: the row with that value
+    void CancelLookup();                                    // Pesquisar or PesquisaLista
+    void Tick(const QStringList& keys);                     // PesquisaLista: exactly these ticked
+    void Toggle(const QStringList& keys);                   // PesquisaLista: flip these
+    int PendingAnswers() const { return int(m_answers.size()); }
+
+    // Record
+    const QList<Shown>& shown() const { return m_shown; }
+    // One line per item: "error: T", "message 3/3: T -> 6", "lookup Filial: 2 rows -> 0",
+    // "lookup Filial: empty: T", "list Serviço: _1 -> _1_2", "avi+ 6 Carregando...", "avi-",
+    // "preview: T".
+    QStringList Log() const;
+    QStringList Errors() const;   // texts of errors, in order
+    QStringList Messages() const; // texts of errors and messages, in order
+    QList<Shown> Lookups() const;
+    int AviDepth() const { return m_aviDepth; }     // progress windows still open
+    int AviOpened() const { return m_aviOpened; }
+    int UnbalancedCloses() const { return m_unbalanced; }
+    const QStringList& Unanswered() const { return m_unanswered; }
+    void Clear();
+
+    // HostUi
+    void ShowError(const QString& text) override;
+    int ShowMessage(const QString& text, int kind, int buttons) override;
+    bool Pesquisar(TDataSource* source, const QString& title) override;
+    bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title,
+                       QString& selection) override;
+    void ActiveShowAvi(QWidget* form, int kind, const QString& caption) override;
+    void DeactiveShowAvi() override;
+    void ShowPreview(QWidget* preview, const QString& title) override;
+
+private:
+    struct Answer {
+        enum Kind { Button, Row, Key, Cancel, Tick, Toggle } kind;
+        int value = 0;
+        QString field, text;
+        QStringList keys;
+    };
+    bool takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out);
+    [[noreturn]] void unanswered(const QString& what);
+
+    kvo::HostUi* m_previous;
+    std::deque<Answer> m_answers;
+    QList<Shown> m_shown;
+    QStringList m_unanswered;
+    int m_aviDepth = 0, m_aviOpened = 0, m_unbalanced = 0;
+};
+
+} // namespace kvo::test
