@@ -426,9 +426,11 @@ void TDBGrid::hideEditor()
     if (m_editor->isHidden())
         return;
     // Keep Qt's focus inside the grid: hiding a focused widget would send it down the chain.
+    m_closingEditor = true;
     if (m_editor->hasFocus())
         setFocus(Qt::OtherFocusReason);
     m_editor->hide();
+    m_closingEditor = false;
     m_editorModified = false;
     viewport()->update();
 }
@@ -865,7 +867,7 @@ void TDBGrid::mouseMoveEvent(QMouseEvent* e) { e->accept(); }
 void TDBGrid::focusInEvent(QFocusEvent* e)
 {
     QTableView::focusInEvent(e);
-    if (!m_editor->isHidden())
+    if (!m_editor->isHidden() && !m_closingEditor)
         m_editor->setFocus(Qt::OtherFocusReason);
     viewport()->update();
 }
@@ -958,12 +960,14 @@ void TDBGrid::sourceStateChanged()
 void TDBGrid::sourceDataChanged(TField* field)
 {
     m_model->setRows(viewRowCount());
-    if (EditorMode() && !m_committing && !m_editorModified && (!field || field == SelectedField())) {
-        // A handler (a lookup, a computed total) changed the value under the editor.
-        if (TField* f = SelectedField()) {
-            m_editor->setText(f->DisplayText());
-            m_editor->selectAll();
-        }
+    // A handler (a lookup, a computed total) changed the value under the editor: show it, and
+    // drop what was typed so that it does not overwrite the new value later.
+    TField* selected = SelectedField();
+    if (EditorMode() && !m_committing && selected &&
+        (field == selected || (!field && !m_editorModified))) {
+        m_editor->setText(selected->DisplayText());
+        m_editor->selectAll();
+        m_editorModified = false;
     }
     syncCurrent();
 }

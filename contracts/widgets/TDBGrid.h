@@ -240,4 +240,5 @@ private:
     bool m_inColExit = false;
     bool m_syncing = false;
     bool m_committing = false;
+    bool m_closingEditor = false;
 };

@@ -1,0 +1,542 @@
+// The data grid driven by real key events: each key and column change, with the record-set and
+// grid events it fires (compared whole) and the state it leaves.
+
+#include "DBGridTestSupport.h"
+
+#include "widgets/StdControls.h"
+#include "widgets/TDBGrid.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+using namespace kvo::gridtest;
+
+class TestDBGrid : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<GridFixture> f;
+
+    TDBGrid* grid() { return f->grid; }
+    TClientDataSet& cds() { return f->cds; }
+    QString take() { return f->trace.take().join(QStringLiteral(", ")); }
+
+    static QString trace(const QStringList& events) { return events.join(QStringLiteral(", ")); }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<GridFixture>();
+        QVERIFY(f->showAndFocusGrid());
+        take();
+    }
+    void cleanup() { f.reset(); }
+
+    // ---- typing and opening the editor
+
+    void typingStartsEditAndGoesIntoTheEditor()
+    {
+        grid()->SetSelectedIndex(2); // QT
+        take();
+        f->type(QStringLiteral("7"));
+        QCOMPARE(take(), trace({"BeforeEdit", "state:edit", "AfterEdit"}));
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("7"));
+        f->type(QStringLiteral(",5"));
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("7,5"));
+        QCOMPARE(take(), QString()); // further characters fire nothing on the set
+
+        f->key(Qt::Key_Return); // closes the editor and writes the text, the row stays in edit
+        QVERIFY(!grid()->EditorMode());
+        QCOMPARE(cds().State(), dsEdit);
+        QCOMPARE(cds().FieldByName("QT")->AsFloat(), 7.5);
+        QCOMPARE(grid()->CellText(0, 2), QStringLiteral("7,5"));
+    }
+
+    void enterAndF2OpenTheEditorWithTheFieldText()
+    {
+        grid()->SetSelectedIndex(1);
+        take();
+        f->key(Qt::Key_F2);
+        QCOMPARE(take(), trace({"BeforeEdit", "state:edit", "AfterEdit"}));
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("Ala A"));
+        f->key(Qt::Key_Escape); // editor untouched: Esc cancels the edit at once
+        QCOMPARE(take(), trace({"BeforeCancel", "state:browse", "AfterCancel"}));
+        QVERIFY(!grid()->EditorMode());
+
+        f->key(Qt::Key_Return);
+        QCOMPARE(take(), trace({"BeforeEdit", "state:edit", "AfterEdit"}));
+        QVERIFY(grid()->EditorMode());
+    }
+
+    void beforeEditRefusalStartsNoEditor()
+    {
+        cds().BeforeEdit = [this](TClientDataSet*) {
+            f->trace.add("BeforeEdit");
+            Abort();
+        };
+        grid()->SetSelectedIndex(1);
+        take();
+        f->type(QStringLiteral("x"));
+        QCOMPARE(take(), trace({"BeforeEdit"}));
+        QCOMPARE(cds().State(), dsBrowse);
+        QVERIFY(!grid()->EditorMode());
+        QCOMPARE(cds().FieldByName("NAME")->AsString(), QStringLiteral("Ala A"));
+        QCOMPARE(f->ui.errors, QStringList()); // the silent abort shows nothing
+    }
+
+    void readOnlyColumnsAndEditingOffStartNoEdit()
+    {
+        grid()->Columns()[1]->SetReadOnly(true);
+        grid()->SetSelectedIndex(1);
+        take();
+        f->type(QStringLiteral("ab"));
+        f->key(Qt::Key_F2);
+        f->key(Qt::Key_Return);
+        QCOMPARE(take(), QString());
+        QVERIFY(!grid()->EditorMode());
+        QCOMPARE(cds().State(), dsBrowse);
+
+        // A read-only field behaves like a read-only column.
+        cds().FieldByName("QT")->SetReadOnly(true);
+        grid()->SetSelectedIndex(2);
+        take();
+        f->type(QStringLiteral("5"));
+        QCOMPARE(take(), QString());
+
+        // Editing off: typing, Insert, Down on the last row and Ctrl+Delete change nothing,
+        // while the grid still navigates.
+        grid()->SetOption(dgEditing, false);
+        grid()->SetSelectedIndex(0);
+        take();
+        f->type(QStringLiteral("z"));
+        f->key(Qt::Key_Insert);
+        f->key(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(take(), QString());
+        f->key(Qt::Key_Down);
+        f->key(Qt::Key_Down);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll", "BeforeScroll", "AfterScroll"}));
+        f->key(Qt::Key_Down); // last row: no append
+        QCOMPARE(take(), QString());
+        QCOMPARE(cds().RecordCount(), 3);
+        QCOMPARE(f->ui.questions, QStringList());
+
+        // Switched back on at run time, typing edits again.
+        grid()->SetOption(dgEditing, true);
+        f->type(QStringLiteral("Z"));
+        QCOMPARE(take(), trace({"BeforeEdit", "state:edit", "AfterEdit"}));
+    }
+
+    // ---- row keys
+
+    void downAppendsOnTheLastRowAndUpCancelsAnUntouchedInsert()
+    {
+        f->key(Qt::Key_Down);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
+        f->key(Qt::Key_Down);
+        take();
+        QCOMPARE(cds().RecNo(), 3);
+
+        f->key(Qt::Key_Down);
+        QCOMPARE(take(), trace({"BeforeInsert", "BeforeScroll", "state:insert", "OnNewRecord", "AfterInsert",
+                                      "AfterScroll"}));
+        QCOMPARE(cds().RecordCount(), 4);
+        QCOMPARE(grid()->Row(), 3);
+
+        f->key(Qt::Key_Down); // an untouched new row at the end: nothing
+        QCOMPARE(take(), QString());
+        QCOMPARE(cds().State(), dsInsert);
+
+        f->key(Qt::Key_Up);
+        QCOMPARE(take(), trace({"BeforeCancel", "BeforeScroll", "state:browse", "AfterCancel", "AfterScroll"}));
+        QCOMPARE(cds().RecordCount(), 3);
+        QCOMPARE(cds().RecNo(), 3);
+    }
+
+    void downOnAModifiedInsertPostsAndAppendsAgain()
+    {
+        f->key(Qt::Key_Insert);
+        QCOMPARE(take(), trace({"BeforeInsert", "BeforeScroll", "state:insert", "OnNewRecord", "AfterInsert",
+                                      "AfterScroll"}));
+        QCOMPARE(grid()->Row(), 0); // Insert places the new row before the current one
+        f->type(QStringLiteral("X1"));
+        take();
+        f->key(Qt::Key_Up); // typed text counts as a change: Up posts instead of cancelling
+        QCOMPARE(take(), trace({"BeforePost", "state:browse", "AfterPost"}));
+        QCOMPARE(cds().RecordCount(), 4);
+        QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("X1"));
+    }
+
+    void rowChangePostsAndARefusedPostKeepsRowAndEdit()
+    {
+        grid()->SetSelectedIndex(1);
+        f->type(QStringLiteral("Nova"));
+        take();
+        bool refuse = true;
+        cds().BeforePost = [&](TClientDataSet*) {
+            f->trace.add("BeforePost");
+            if (refuse)
+                Consiste::MensErro(QStringLiteral("Recusado."), true);
+        };
+        f->key(Qt::Key_Down);
+        QCOMPARE(take(), trace({"BeforePost"}));
+        QCOMPARE(f->ui.errors, QStringList({"Recusado."}));
+        QCOMPARE(cds().State(), dsEdit);
+        QCOMPARE(cds().RecNo(), 1);
+        QCOMPARE(cds().FieldByName("NAME")->AsString(), QStringLiteral("Nova"));
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("Nova"));
+
+        refuse = false;
+        f->key(Qt::Key_Down);
+        QCOMPARE(take(), trace({"BeforePost", "state:browse", "AfterPost", "BeforeScroll", "AfterScroll"}));
+        QCOMPARE(cds().RecNo(), 2);
+        QVERIFY(!grid()->EditorMode());
+        QCOMPARE(grid()->CellText(0, 1), QStringLiteral("Nova"));
+    }
+
+    void escRevertsTheEditorFirstThenCancels()
+    {
+        grid()->SetSelectedIndex(1);
+        f->type(QStringLiteral("Outra"));
+        take();
+        f->key(Qt::Key_Escape);
+        QCOMPARE(take(), QString());
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("Ala A"));
+        QCOMPARE(cds().State(), dsEdit);
+        f->key(Qt::Key_Escape);
+        QCOMPARE(take(), trace({"BeforeCancel", "state:browse", "AfterCancel"}));
+        QCOMPARE(cds().FieldByName("NAME")->AsString(), QStringLiteral("Ala A"));
+    }
+
+    void ctrlDeleteAsksThroughTheHostAndDeletesOnYes()
+    {
+        f->key(Qt::Key_Down);
+        take();
+        f->ui.answers = {kvo::mrNo};
+        f->key(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(f->ui.questions, QStringList({TDBGrid::ConfirmDeleteText()}));
+        QCOMPARE(take(), QString());
+        QCOMPARE(cds().RecordCount(), 3);
+
+        f->ui.answers = {kvo::mrYes};
+        f->key(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(take(), trace({"BeforeDelete", "BeforeScroll", "AfterDelete", "AfterScroll"}));
+        QCOMPARE(cds().RecordCount(), 2);
+        QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("003"));
+
+        // Without the option there is no question; plain Delete never deletes a row.
+        grid()->SetOption(dgConfirmDelete, false);
+        f->ui.questions.clear();
+        f->key(Qt::Key_Delete);
+        QCOMPARE(cds().RecordCount(), 2);
+        f->key(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(f->ui.questions, QStringList());
+        QCOMPARE(cds().RecordCount(), 1);
+    }
+
+    // ---- columns
+
+    void columnChangeWritesTheEditorThenColExitThenColEnter()
+    {
+        grid()->SetSelectedIndex(1);
+        take();
+        f->type(QStringLiteral("Leste"));
+        take();
+        grid()->OnColExit = [this](QObject*) {
+            f->trace.add(QStringLiteral("ColExit:%1 NAME=%2")
+                             .arg(grid()->SelectedField()->FieldName(), cds().FieldByName("NAME")->AsString()));
+        };
+        f->key(Qt::Key_Tab);
+        QCOMPARE(take(), trace({"ColExit:NAME NAME=Leste", "ColEnter:QT"}));
+        QCOMPARE(grid()->SelectedIndex(), 2);
+        // Within the edited row the editor follows the column, its text selected for typing over.
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("12"));
+        QCOMPARE(grid()->InplaceEditor()->selectedText(), QStringLiteral("12"));
+
+        f->key(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(take(), trace({"ColExit:QT NAME=Leste", "ColEnter:NAME"}));
+        QCOMPARE(grid()->SelectedIndex(), 1);
+    }
+
+    void aRaisingColExitVetoesTheMove()
+    {
+        grid()->SetSelectedIndex(2);
+        f->type(QStringLiteral("3"));
+        take();
+        grid()->OnColExit = [this](QObject*) {
+            f->trace.add("ColExit");
+            Consiste::MensErro(QStringLiteral("Quantidade inválida."), true);
+        };
+        f->key(Qt::Key_Left, Qt::NoModifier); // caret at the end: Left moves the caret only
+        QCOMPARE(take(), QString());
+        f->key(Qt::Key_Home, Qt::NoModifier);
+        f->key(Qt::Key_Left);
+        QCOMPARE(take(), trace({"ColExit"}));
+        QCOMPARE(grid()->SelectedIndex(), 2);
+        QCOMPARE(f->ui.errors, QStringList({"Quantidade inválida."}));
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(cds().FieldByName("QT")->AsFloat(), 3.0); // the text was written before the veto
+
+        // From code the veto reaches the caller.
+        bool threw = false;
+        try {
+            grid()->SetSelectedIndex(0);
+        } catch (const EAbort&) {
+            threw = true;
+        }
+        QVERIFY(threw);
+        QCOMPARE(grid()->SelectedIndex(), 2);
+    }
+
+    void tabWrapsRowsAndLeavesTheGridAtItsEnds()
+    {
+        // Last column of the first row: Tab goes to the next row's first column.
+        grid()->SetSelectedIndex(2);
+        take();
+        f->key(Qt::Key_Tab);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll", "ColEnter:CODE"}));
+        QCOMPARE(cds().RecNo(), 2);
+        QCOMPARE(grid()->SelectedIndex(), 0);
+
+        // Hidden columns are skipped.
+        grid()->Columns()[1]->SetVisible(false);
+        f->key(Qt::Key_Tab);
+        QCOMPARE(grid()->SelectedIndex(), 2);
+        grid()->Columns()[1]->SetVisible(true);
+
+        cds().Last();
+        take();
+        f->key(Qt::Key_Tab); // last cell of the grid: the focus moves on
+        QCOMPARE(take(), trace({"Exit", "edtOther:Enter"}));
+        QVERIFY(f->other->hasFocus());
+
+        grid()->SetFocus();
+        cds().First();
+        grid()->SetSelectedIndex(0);
+        take();
+        f->key(Qt::Key_Tab, Qt::ShiftModifier); // first cell: backwards out of the grid
+        QCOMPARE(take(), trace({"Exit", "edtOther:Enter"}));
+
+        // Without the tabs option Tab leaves at once.
+        grid()->SetFocus();
+        grid()->SetOption(dgTabs, false);
+        take();
+        f->key(Qt::Key_Tab);
+        QCOMPARE(take(), trace({"Exit", "edtOther:Enter"}));
+    }
+
+    void keyDownSwallowsAndReplacesKeysKeyPressSwallowsCharacters()
+    {
+        grid()->OnKeyDown = [](QObject*, int& key, Qt::KeyboardModifiers) {
+            if (key == Qt::Key_Up)
+                key = Qt::Key_Down;
+            else if (key == Qt::Key_Insert)
+                key = 0;
+        };
+        f->key(Qt::Key_Up);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(cds().RecNo(), 2);
+        f->key(Qt::Key_Insert);
+        QCOMPARE(take(), QString());
+
+        grid()->OnKeyPress = [](QObject*, QChar& ch) {
+            if (ch == QLatin1Char('-') || ch == QLatin1Char('\r'))
+                ch = QChar();
+            else if (ch == QLatin1Char('.'))
+                ch = QLatin1Char(',');
+        };
+        grid()->SetSelectedIndex(2);
+        take();
+        f->type(QStringLiteral("-"));
+        f->key(Qt::Key_Return);
+        QCOMPARE(take(), QString());
+        QVERIFY(!grid()->EditorMode());
+        f->type(QStringLiteral("1-.5")); // inside the editor too: swallowed and replaced
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("1,5"));
+        f->key(Qt::Key_Return); // swallowed: the editor stays open
+        QVERIFY(grid()->EditorMode());
+    }
+
+    void editorKeysGoThroughTheGridHandlers()
+    {
+        // While the editor is open, OnKeyDown still sees the keys and may swallow them.
+        grid()->SetSelectedIndex(1);
+        f->type(QStringLiteral("A"));
+        QStringList seen;
+        grid()->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+            seen << QString::number(key, 16);
+            if (key == Qt::Key_Delete)
+                key = 0;
+        };
+        f->key(Qt::Key_Home);
+        f->key(Qt::Key_Delete);
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("A"));
+        QCOMPARE(seen, QStringList({QString::number(Qt::Key_Home, 16), QString::number(Qt::Key_Delete, 16)}));
+    }
+
+    // ---- focus
+
+    void cancelOnExitDropsAnUntouchedInsertBeforeOnExit()
+    {
+        f->key(Qt::Key_Insert);
+        take();
+        f->other->SetFocus();
+        QCOMPARE(take(), trace({"BeforeCancel", "BeforeScroll", "state:browse", "AfterCancel", "AfterScroll",
+                                      "Exit", "edtOther:Enter"}));
+        QCOMPARE(cds().RecordCount(), 3);
+
+        // A touched insert stays pending; its typed text is written on the way out.
+        grid()->SetFocus();
+        f->key(Qt::Key_Insert);
+        f->type(QStringLiteral("N1"));
+        take();
+        f->other->SetFocus();
+        QCOMPARE(take(), trace({"Exit", "edtOther:Enter"}));
+        QCOMPARE(cds().State(), dsInsert);
+        QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("N1"));
+
+        // Without the option an untouched insert is kept.
+        cds().Cancel();
+        grid()->SetOption(dgCancelOnExit, false);
+        grid()->SetFocus();
+        f->key(Qt::Key_Insert);
+        f->other->SetFocus();
+        QCOMPARE(cds().State(), dsInsert);
+    }
+
+    void fieldFocusControlSelectsItsColumn()
+    {
+        f->other->SetFocus();
+        take();
+        cds().FieldByName("QT")->FocusControl();
+        QCOMPARE(grid()->SelectedIndex(), 2);
+        QVERIFY(grid()->Focused());
+        QCOMPARE(take(), trace({"ColEnter:QT", "edtOther:Exit", "Enter"}));
+    }
+
+    // ---- values
+
+    void numbersShowAndAreTypedInBrazilianFormat()
+    {
+        QCOMPARE(grid()->CellText(0, 2), QStringLiteral("12"));
+        QCOMPARE(grid()->CellText(1, 2), QStringLiteral("2,5"));
+        QCOMPARE(grid()->CellText(2, 2), QString()); // null
+        grid()->SetSelectedIndex(2);
+        f->key(Qt::Key_F2);
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("12"));
+        f->type(QStringLiteral("1234,75"));
+        f->key(Qt::Key_Return);
+        QCOMPARE(cds().FieldByName("QT")->AsFloat(), 1234.75);
+        QCOMPARE(grid()->CellText(0, 2), QStringLiteral("1234,75"));
+        f->key(Qt::Key_Down);
+        QCOMPARE(grid()->CellText(0, 2), QStringLiteral("1234,75"));
+        // A long view: painting other rows reads them without moving the current row.
+        QCOMPARE(grid()->CellText(2, 0), QStringLiteral("003"));
+        QCOMPARE(cds().RecNo(), 2);
+    }
+
+    void aBadNumberIsRefusedAndTheEditorKeepsIt()
+    {
+        grid()->SetSelectedIndex(2);
+        f->type(QStringLiteral("1x"));
+        take();
+        f->key(Qt::Key_Tab);
+        QCOMPARE(f->ui.errors, QStringList({"'1x' não é um valor numérico válido."}));
+        QCOMPARE(take(), QString()); // no column exit, no move
+        QCOMPARE(grid()->SelectedIndex(), 2);
+        QVERIFY(grid()->EditorMode());
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("1x"));
+        QCOMPARE(cds().FieldByName("QT")->AsFloat(), 12.0);
+
+        // Posting by a row move fails the same way and keeps the row.
+        f->key(Qt::Key_Down);
+        QCOMPARE(f->ui.errors.size(), 2);
+        QCOMPARE(cds().RecNo(), 1);
+        QCOMPARE(cds().State(), dsEdit);
+
+        // Leaving the grid with it: the focus stays in the grid.
+        f->other->setFocus();
+        QVERIFY(grid()->Focused());
+        QCOMPARE(f->ui.errors.size(), 3);
+    }
+
+    void editMaskLimitsTheCellEditor()
+    {
+        cds().FieldByName("CODE")->SetEditMask(QStringLiteral("ccccc;0; "));
+        f->type(QStringLiteral("ab cdefg"));
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("ab cd"));
+        f->key(Qt::Key_Escape);
+        f->key(Qt::Key_Escape);
+
+        cds().FieldByName("CODE")->SetEditMask(QStringLiteral(">aaaa;0; "));
+        f->type(QStringLiteral("x-1y?zw"));
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("X1YZ"));
+        f->key(Qt::Key_Return);
+        QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("X1YZ"));
+    }
+
+    void ellipsisButtonAndCtrlEnterFireEditButtonClick()
+    {
+        int clicks = 0;
+        grid()->OnEditButtonClick = [&](QObject*) {
+            ++clicks;
+            cds().Edit();
+            cds().FieldByName("CODE")->SetAsString(QStringLiteral("L01")); // a lookup's pick
+        };
+        f->key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(clicks, 0); // no button on the column yet
+
+        grid()->Columns()[0]->SetButtonStyle(cbsEllipsis);
+        f->type(QStringLiteral("Q"));
+        f->key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(clicks, 1);
+        // The editor shows what the handler put into the field, and it is not overwritten.
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("L01"));
+        f->key(Qt::Key_Tab);
+        QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("L01"));
+
+        // A click on the button of the selected cell.
+        grid()->SetSelectedIndex(0);
+        const QModelIndex cell = grid()->model()->index(0, 0);
+        const QRect r = grid()->visualRect(cell);
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 4, r.center().y()));
+        QCOMPARE(clicks, 2);
+
+        grid()->SetOption(dgEditing, false); // editing off: no button
+        f->key(Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(clicks, 2);
+    }
+
+    void clickingACellMovesRowThenColumn()
+    {
+        const QRect r = grid()->visualRect(grid()->model()->index(2, 1));
+        take();
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll", "ColEnter:NAME"}));
+        QCOMPARE(cds().RecNo(), 3);
+        QCOMPARE(grid()->SelectedIndex(), 1);
+    }
+
+    void rebindingTheDataSourceFollowsTheNewSet()
+    {
+        TClientDataSet other;
+        other.AddField(QStringLiteral("CODE"), ftString, 5);
+        other.CreateDataSet();
+        other.Append();
+        other.FieldByName("CODE")->SetAsString(QStringLiteral("Z9"));
+        other.Post();
+        TDataSource src(&other);
+        grid()->SetDataSource(&src);
+        QCOMPARE(grid()->CellText(0, 0), QStringLiteral("Z9"));
+        QCOMPARE(grid()->CellText(0, 1), QString()); // no such field in this set
+        QCOMPARE(grid()->Columns().IndexOfField(QStringLiteral("qt")), 2);
+        grid()->SetDataSource(&f->dts);
+        QCOMPARE(grid()->CellText(0, 0), QStringLiteral("001"));
+    }
+};
+
+QTEST_MAIN(TestDBGrid)
+#include "tst_dbgrid.moc"
