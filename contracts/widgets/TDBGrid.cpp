@@ -297,6 +297,16 @@ void TDBGrid::SetEditorMode(bool on)
 
 QLineEdit* TDBGrid::InplaceEditor() const { return m_editor; }
 
+QColor TDBGrid::Color() const { return palette().color(QPalette::Active, QPalette::Base); }
+
+void TDBGrid::SetColor(const QColor& color)
+{
+    QPalette p = palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(g, QPalette::Base, color);
+    setPalette(p);
+}
+
 QString TDBGrid::ConfirmDeleteText() { return QStringLiteral("Excluir registro?"); }
 
 bool TDBGrid::active() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Focus.h"
+#include "KeyEvents.h"
 
 #include "data/TDataSource.h"
 
@@ -154,13 +155,17 @@ public:
     void SetEditorMode(bool on);
     QLineEdit* InplaceEditor() const;
 
+    // Background of the cells (the screens use the info colour on some grids).
+    QColor Color() const;
+    void SetColor(const QColor& color);
+
     // Reads for tests and painting.
     QString CellText(int row, int column) const; // row 0-based over the current view
     int Row() const;                             // current row, 0-based; -1 when none
 
     std::function<void(QObject* Sender)> OnColEnter, OnColExit, OnEditButtonClick;
-    std::function<void(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift)> OnKeyDown;
-    std::function<void(QObject* Sender, QChar& Key)> OnKeyPress;
+    kvo::TKeyEvent OnKeyDown;
+    kvo::TKeyPressEvent OnKeyPress;
 
     // The grid's own delete question (dgConfirmDelete).
     static QString ConfirmDeleteText();

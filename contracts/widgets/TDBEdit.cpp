@@ -1,0 +1,216 @@
+#include "TDBEdit.h"
+
+#include "DBFormat.h"
+#include "Dispatch.h"
+#include "StdControls.h"
+
+#include "data/TClientDataSet.h"
+#include "data/TField.h"
+
+#include <QKeyEvent>
+
+class TDBEdit::Link : public TDataSource::Link {
+public:
+    explicit Link(TDBEdit* edit) : m_edit(edit) {}
+    void activeChanged() override
+    {
+        m_edit->applyMask();
+        m_edit->load();
+    }
+    void stateChanged() override
+    {
+        m_edit->refreshReadOnly();
+        const TClientDataSet* ds = m_edit->m_source ? m_edit->m_source->DataSet() : nullptr;
+        if (!ds || (ds->State() != dsEdit && ds->State() != dsInsert))
+            m_edit->load();
+    }
+    void dataChanged(TField* field) override
+    {
+        if (!field || field == m_edit->Field())
+            m_edit->load();
+    }
+    void updateData() override { m_edit->UpdateRecord(); }
+    bool focusField(TField* field) override
+    {
+        if (!field || field != m_edit->Field())
+            return false;
+        if (m_edit->CanFocus() && !m_edit->Focused())
+            m_edit->SetFocus();
+        return true;
+    }
+
+private:
+    TDBEdit* m_edit;
+};
+
+TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this), m_link(std::make_unique<Link>(this))
+{
+    connect(this, &QLineEdit::textEdited, this, [this] { m_modified = true; });
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (OnChange)
+            kvo::Dispatch([this] { OnChange(this); });
+    });
+    refreshReadOnly();
+}
+
+TDBEdit::~TDBEdit()
+{
+    if (m_source)
+        m_source->removeLink(m_link.get());
+}
+
+void TDBEdit::SetDataSource(TDataSource* source)
+{
+    if (source == m_source)
+        return;
+    if (m_source)
+        m_source->removeLink(m_link.get());
+    m_source = source;
+    if (source)
+        source->addLink(m_link.get());
+    applyMask();
+    refreshReadOnly();
+    load();
+}
+
+void TDBEdit::SetDataField(const QString& name)
+{
+    m_dataField = name;
+    applyMask();
+    refreshReadOnly();
+    load();
+}
+
+TField* TDBEdit::Field() const
+{
+    TClientDataSet* ds = m_source ? m_source->DataSet() : nullptr;
+    return ds && !m_dataField.isEmpty() ? ds->FindField(m_dataField) : nullptr;
+}
+
+void TDBEdit::SetReadOnly(bool on)
+{
+    m_readOnly = on;
+    refreshReadOnly();
+}
+
+void TDBEdit::SetColor(const QColor& color)
+{
+    m_color = color;
+    kvo::SetBackground(this, color, QPalette::Base);
+}
+
+void TDBEdit::SetFontColor(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Active, QPalette::Text, color);
+    p.setColor(QPalette::Inactive, QPalette::Text, color);
+    setPalette(p);
+}
+
+void TDBEdit::SetBold(bool bold) { kvo::SetBold(this, bold); }
+
+bool TDBEdit::canModify() const
+{
+    const TField* f = Field();
+    const TClientDataSet* ds = f ? f->DataSet() : nullptr;
+    return !m_readOnly && f && !f->ReadOnly() && f->FieldKind() == fkData && ds->Active() && m_source->Enabled();
+}
+
+void TDBEdit::refreshReadOnly() { setReadOnly(!canModify()); }
+
+void TDBEdit::applyMask()
+{
+    delete validator();
+    setValidator(nullptr);
+    setMaxLength(32767);
+    const TField* f = Field();
+    if (!f)
+        return;
+    if (!f->EditMask().isEmpty()) {
+        auto* v = new kvo::db::MaskValidator(f->EditMask(), this);
+        setValidator(v);
+        setMaxLength(v->Mask().Length());
+    } else if ((f->DataType() == ftString || f->DataType() == ftFixedChar) && f->Size() > 0) {
+        setMaxLength(f->Size());
+    }
+    setAlignment((f->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+}
+
+void TDBEdit::load()
+{
+    if (m_loading)
+        return;
+    const TField* f = Field();
+    const TClientDataSet* ds = f ? f->DataSet() : nullptr;
+    const QString shown = ds && ds->Active() ? f->DisplayText() : QString();
+    m_modified = false;
+    if (shown != text())
+        setText(shown);
+    refreshReadOnly();
+}
+
+void TDBEdit::UpdateRecord()
+{
+    if (!m_modified)
+        return;
+    TField* f = Field();
+    if (!f)
+        return;
+    QString t = text();
+    if (auto* v = dynamic_cast<const kvo::db::MaskValidator*>(validator()))
+        t = v->Mask().Stored(t);
+    m_loading = true; // keep what was typed on screen while the field takes it
+    try {
+        f->SetDisplayText(t);
+    } catch (...) {
+        m_loading = false;
+        throw;
+    }
+    m_loading = false;
+    m_modified = false;
+}
+
+void TDBEdit::keyPressEvent(QKeyEvent* event)
+{
+    kvo::RunKeyHandlers(this, event, OnKeyDown, OnKeyPress,
+                        [this](QKeyEvent* e) { kvo::Dispatch([&] { baseKey(e); }); });
+}
+
+void TDBEdit::baseKey(QKeyEvent* e)
+{
+    const int key = e->key();
+    if (key == Qt::Key_Escape) {
+        if (m_modified) {
+            load();
+            selectAll();
+            e->accept();
+        } else {
+            e->ignore();
+        }
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        UpdateRecord();
+        selectAll();
+        e->ignore(); // a dialog's default button may still want it
+        return;
+    }
+    const bool typing = (!e->text().isEmpty() && e->text().at(0).isPrint()) || key == Qt::Key_Backspace ||
+                        key == Qt::Key_Delete || e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut);
+    if (typing) {
+        if (!canModify()) {
+            e->accept();
+            return;
+        }
+        TClientDataSet* ds = Field()->DataSet();
+        if (ds->State() == dsBrowse)
+            ds->Edit(); // BeforeEdit may refuse: the key is dropped
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TDBEdit::DoExit()
+{
+    UpdateRecord(); // a bad value keeps the focus here
+    TFocusControl::DoExit();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Graphics.h"
+
+#include "data/TDataSource.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <memory>
+
+class TField;
+
+// A label showing a field of the current row.
+class TDBText : public QLabel {
+    Q_OBJECT
+public:
+    explicit TDBText(QWidget* parent = nullptr);
+    ~TDBText() override;
+
+    TDataSource* DataSource() const { return m_source; }
+    void SetDataSource(TDataSource* source);
+    QString DataField() const { return m_dataField; }
+    void SetDataField(const QString& name);
+    TField* Field() const;
+
+    QString Caption() const { return text(); }
+    bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
+    void SetEnabled(bool on) { setEnabled(on); }
+    void SetColor(const QColor& color);
+    void SetFontColor(const QColor& color);
+    void SetBold(bool bold);
+
+private:
+    class Link;
+    void load();
+
+    QPointer<TDataSource> m_source;
+    std::unique_ptr<Link> m_link;
+    QString m_dataField;
+};
