@@ -1,0 +1,336 @@
+// The module as the host sees it: loaded by file name through the host's loader, its units set up
+// and torn down in order, and the headcount screen's lifecycle against a real application server.
+
+#include "ModuleLoader.h"
+
+#include "headcount/TfrmMediEfetDiet.h"
+#include "host/Application.h"
+#include "host/Balvora.h"
+#include "module/Units.h"
+#include "server/AppServer.h"
+#include "server/Database.h"
+#include "server/DemoData.h"
+#include "host/dtmDBGeral.h"
+#include "widgets/Dispatch.h"
+#include "server/Schema.h"
+#include "widgets/HostUi.h"
+
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+// Records what the module would have shown and checks that progress windows balance.
+class RecordingUi : public kvo::HostUi {
+public:
+    QStringList errors, messages;
+    QList<int> aviKinds;
+    QList<bool> hourglassAtAvi;
+    int depth = 0;
+
+    void ShowError(const QString& text) override { errors << text; }
+    int ShowMessage(const QString& text, int, int) override
+    {
+        messages << text;
+        return kvo::mrOk;
+    }
+    bool Pesquisar(TDataSource*, const QString&) override { return false; }
+    bool PesquisaLista(TDataSource*, const QString&, const QString&, QString&) override { return false; }
+    void ActiveShowAvi(QWidget*, int kind, const QString&) override
+    {
+        aviKinds << kind;
+        const QCursor* c = QGuiApplication::overrideCursor();
+        hourglassAtAvi << (c && c->shape() == Qt::WaitCursor);
+        ++depth;
+    }
+    void DeactiveShowAvi() override { --depth; }
+    void ShowPreview(QWidget*, const QString&) override {}
+};
+
+QString modulePath()
+{
+    return qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/libPKG_KVO01000.so");
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestModule : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<kvo::server::AppServer> m_server;
+    int m_port = 0;
+    RecordingUi m_ui;
+    kvo::HostUi* m_previousUi = nullptr;
+    std::unique_ptr<QMainWindow> m_main;
+    QMdiArea* m_mdi = nullptr;
+    TModuleLoader m_loader;
+
+    template <typename T>
+    T& var(const char* name)
+    {
+        void* p = m_loader.Resolve(name);
+        if (!p)
+            qFatal("module symbol %s not found", name);
+        return *static_cast<T*>(p);
+    }
+    TfrmMediEfetDiet* screen() { return var<TfrmMediEfetDiet*>("frmMediEfetDiet"); }
+    bool telaCriada() { return var<bool>("blTelaCriada"); }
+
+    void login(int port)
+    {
+        Balvora::TLogin l;
+        l.filial = QStringLiteral("0001");
+        l.operador = QStringLiteral("DEMO");
+        l.webUrl = QStringLiteral("127.0.0.1");
+        l.webPort = port;
+        l.token = QStringLiteral("module-test-token");
+        Balvora::SetLogin(l);
+    }
+
+    // A privileged port nobody listens on in a test run.
+    static int closedPort() { return 1; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString db = QStringLiteral("sqlite:") + m_dir.filePath("suite.db");
+        {
+            QSqlDatabase c = kvo::server::openDatabase(kvo::server::DbSpec::parse(db), "migrate");
+            kvo::server::Schema::migrate(c);
+            kvo::server::seedDemo(c);
+            c.close();
+        }
+        QSqlDatabase::removeDatabase("migrate");
+        kvo::server::ServerOptions o;
+        o.database = db;
+        o.token = "module-test-token";
+        o.workers = 2;
+        o.logRequests = false;
+        m_server = std::make_unique<kvo::server::AppServer>(o);
+        m_port = m_server->start();
+        login(m_port);
+        dtmDBGeral::TDatabaseConfig shared;
+        shared.database = m_dir.filePath("suite.db");
+        dtmDBGeral::Open(shared);
+
+        m_previousUi = kvo::SetUi(&m_ui);
+        m_main = std::make_unique<QMainWindow>();
+        m_mdi = new QMdiArea;
+        m_main->setCentralWidget(m_mdi);
+        m_main->show();
+        kvo::Application().SetMainForm(m_main.get());
+        kvo::Application().SetMdiArea(m_mdi);
+
+        m_loader.Load(modulePath());
+        QVERIFY(m_loader.Loaded());
+    }
+
+    void cleanupTestCase()
+    {
+        kvo::Application().ReleaseScreens();
+        m_loader.Unload();
+        QVERIFY(!m_loader.Loaded());
+        kvo::Application().SetMdiArea(nullptr);
+        kvo::Application().SetMainForm(nullptr);
+        m_main.reset();
+        kvo::SetUi(m_previousUi);
+        m_server.reset();
+        dtmDBGeral::Close();
+    }
+
+    void init()
+    {
+        m_ui = RecordingUi();
+        login(m_port);
+    }
+
+    void cleanup()
+    {
+        kvo::Application().ReleaseScreens();
+        settle();
+        QCOMPARE(m_ui.depth, 0); // every progress window opened was closed
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    void loaderRefusesWhatIsNotTheModule()
+    {
+        TModuleLoader other;
+        try {
+            other.Load(m_dir.filePath("absent.so"));
+            QFAIL("loaded a missing file");
+        } catch (const Exception& e) {
+            QVERIFY2(e.Message().contains("absent.so"), qPrintable(e.Message()));
+        }
+        // A real library without the module's entries.
+        const QString framework = qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/libkvoframework.so");
+        QVERIFY_THROWS_EXCEPTION(Exception, other.Load(framework));
+        QVERIFY(!other.Loaded());
+        QVERIFY_THROWS_EXCEPTION(Exception, other.IniProc());
+    }
+
+    void unitsSetUpAndTornDownInOrder()
+    {
+        const TPackageInfoTable* t = m_loader.PackageInfo();
+        QVERIFY(t);
+        QStringList required;
+        for (int i = 0; i < t->requiresCount; ++i)
+            required << QString::fromLatin1(t->requiredPackages[i]);
+        QCOMPARE(required, (QStringList{"_bal", "_rtl", "_qr", "_lib", "_ger", "_frm", "_db", "_vcl"}));
+        QCOMPARE(t->unitCount, 3);
+        QCOMPARE(QString(t->units[0].name), QString("Cli_kvo01001"));
+        QCOMPARE(QString(t->units[1].name), QString("Cli_kvo01002"));
+        QCOMPARE(QString(t->units[2].name), QString("Cli_kvo01000"));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(*t->units[i].initCount, 1);
+        QVERIFY(*t->units[0].initStamp < *t->units[1].initStamp);
+        QVERIFY(*t->units[1].initStamp < *t->units[2].initStamp);
+        QVERIFY(!telaCriada());
+        QVERIFY(var<bool>("blReageEstado"));
+        QVERIFY(var<QString>("stListaServ").isEmpty());
+        QVERIFY(var<QString>("stServico").isEmpty());
+
+        auto initialize = reinterpret_cast<void (*)()>(m_loader.Resolve("Initialize"));
+        auto finalize = reinterpret_cast<void (*)()>(m_loader.Resolve("Finalize"));
+        var<QString>("stListaServ") = "_00001";
+        var<QString>("stServico") = "_00002";
+        var<bool>("blReageEstado") = false;
+
+        // Asked again: the counters go up, the bodies do not run a second time.
+        const int stamp = *t->units[2].initStamp;
+        initialize();
+        QCOMPARE(*t->units[0].initCount, 2);
+        QCOMPARE(*t->units[2].initStamp, stamp);
+        QVERIFY(!var<bool>("blReageEstado"));
+        // The first tear-down only counts down.
+        finalize();
+        QCOMPARE(var<QString>("stServico"), QString("_00002"));
+        // The last one runs the bodies, in reverse order.
+        finalize();
+        QVERIFY(var<QString>("stListaServ").isEmpty());
+        QVERIFY(var<QString>("stServico").isEmpty());
+        QVERIFY(*t->units[2].finalStamp < *t->units[1].finalStamp);
+        QVERIFY(*t->units[1].finalStamp < *t->units[0].finalStamp);
+        QVERIFY(*t->units[2].finalStamp > *t->units[2].initStamp);
+        // A stray tear-down undoes nothing.
+        finalize();
+        QCOMPARE(*t->units[0].initCount, 0);
+
+        initialize();
+        QVERIFY(var<bool>("blReageEstado"));
+        QVERIFY(!telaCriada());
+    }
+
+    void iniProcTwiceShowsOneScreen()
+    {
+        m_loader.IniProc();
+        QPointer<TfrmMediEfetDiet> first = screen();
+        QVERIFY(first);
+        QVERIFY(telaCriada());
+        QCOMPARE(first->Caption(), QString("Efetivos"));
+        QCOMPARE(first->ScreenCode(), QString("KVO01000"));
+        QCOMPARE(first->HelpContext, 12001000);
+        QCOMPARE(first->HelpFile, QString("KvoHelp.hlp"));
+        // A child window of the main window, connected under the connecting animation with the
+        // hourglass up.
+        auto* sub = qobject_cast<QMdiSubWindow*>(first->parentWidget());
+        QVERIFY(sub);
+        QCOMPARE(sub->mdiArea(), m_mdi);
+        QCOMPARE(m_ui.aviKinds, QList<int>{kvo::aviConnecting});
+        QCOMPARE(m_ui.hourglassAtAvi, QList<bool>{true});
+        QVERIFY(first->netEfetivos->Connected());
+        QCOMPARE(first->netEfetivos->Port, m_port);
+        QCOMPARE(first->netEfetivos->Host, QString("127.0.0.1"));
+        QCOMPARE(first->netEfetivos->ServerName, QString("Kvo01000.rdmMedEfetDiet"));
+        QVERIFY(first->PrimeiraAtivacaoPendente());
+
+        sub->showMinimized();
+        QVERIFY(sub->isMinimized());
+        m_loader.IniProc();
+        QCOMPARE(screen(), first.data());
+        QCOMPARE(kvo::Application().ScreenCount(), 1);
+        QVERIFY(!sub->isMinimized());
+        QCOMPARE(m_mdi->activeSubWindow(), sub);
+        QCOMPARE(m_ui.aviKinds.size(), 1); // nothing connected again
+    }
+
+    void closeAndIniProcGivesAFreshInstance()
+    {
+        m_loader.IniProc();
+        QPointer<TfrmMediEfetDiet> first = screen();
+        QPointer<TNetConnection> firstConnection = first->netEfetivos;
+        QVERIFY(kvo::Dispatch([&] { first->FormActivate(first); }));
+        QVERIFY(!first->PrimeiraAtivacaoPendente());
+
+        QVERIFY(first->close());
+        QVERIFY(!telaCriada());
+        QVERIFY(!firstConnection->Connected());
+        settle();
+        QVERIFY(!first); // the instance ended, and its frame with it
+        QVERIFY(m_mdi->subWindowList().isEmpty());
+        QVERIFY(!screen());
+
+        m_loader.IniProc();
+        QVERIFY(screen());
+        QVERIFY(telaCriada());
+        QVERIFY(!firstConnection);
+        QVERIFY(screen()->netEfetivos->Connected());
+        QVERIFY(screen()->PrimeiraAtivacaoPendente()); // the first activation runs again
+        QCOMPARE(m_ui.aviKinds.size(), 2);
+    }
+
+    void failedCreationIsRetried()
+    {
+        login(closedPort());
+        QVERIFY_THROWS_EXCEPTION(Exception, m_loader.IniProc());
+        QVERIFY(!telaCriada());
+        QVERIFY(!screen());
+        QCOMPARE(kvo::Application().ScreenCount(), 0);
+        QVERIFY(m_mdi->subWindowList().isEmpty());
+        QCOMPARE(m_ui.depth, 0);
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        login(m_port);
+        m_loader.IniProc();
+        QVERIFY(telaCriada());
+        QVERIFY(screen()->netEfetivos->Connected());
+    }
+
+    void wrongTokenFailsCreation()
+    {
+        Balvora::TLogin l = Balvora::Login();
+        l.token = QStringLiteral("not-the-token");
+        Balvora::SetLogin(l);
+        QVERIFY_THROWS_EXCEPTION(Exception, m_loader.IniProc());
+        QVERIFY(!telaCriada());
+    }
+
+    // The host releases what is still alive when it ends; the module must not keep pointing at it.
+    void releasedByTheHost()
+    {
+        m_loader.IniProc();
+        QVERIFY(telaCriada());
+        kvo::Application().ReleaseScreens();
+        QVERIFY(!screen());
+        QVERIFY(!telaCriada());
+        m_loader.IniProc();
+        QVERIFY(screen());
+    }
+};
+
+QTEST_MAIN(TestModule)
+#include "tst_module.moc"
