@@ -4,7 +4,6 @@
 #include "FilterExpr.h"
 #include "TDataSource.h"
 
-#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -85,25 +84,85 @@ bool variantNumber(const QVariant& v, double* out) {
     return ok && std::isfinite(*out);
 }
 
+// A field's values; texts are interned so that equal texts share one id (filters and locates then
+// compare ids, and a repeated text costs 4 bytes per row).
 struct Column {
     TField* field = nullptr;
     TFieldType type = ftString;
     int size = 0;
     std::vector<QString> pool{QString()}; // pool[0] is the null placeholder
-    QHash<QString, quint32> ids;
+    std::vector<quint32> hashes{0};
+    std::vector<quint32> table; // open addressing: 0 empty, else an id
+    quint32 mask = 0;
+
+    static quint32 hashOf(const QString& s) {
+        const char* p = reinterpret_cast<const char*>(s.constData());
+        size_t n = size_t(s.size()) * 2;
+        quint64 h = 0x9E3779B97F4A7C15ULL ^ n;
+        while (n >= 8) {
+            quint64 w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
+            p += 8;
+            n -= 8;
+        }
+        if (n) {
+            quint64 w = 0;
+            std::memcpy(&w, p, n);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
+        }
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return quint32(h ^ (h >> 29));
+    }
+
+    quint32 lookup(const QString& s, quint32 h) const {
+        if (table.empty()) return 0;
+        for (quint32 i = h & mask;; i = (i + 1) & mask) {
+            const quint32 id = table[i];
+            if (id == 0) return 0;
+            if (hashes[id] == h && pool[id] == s) return id;
+        }
+    }
+
+    void grow() {
+        const size_t size = std::max<size_t>(16, table.size() * 2);
+        table.assign(size, 0);
+        mask = quint32(size - 1);
+        for (quint32 id = 1; id < pool.size(); ++id) {
+            quint32 i = hashes[id] & mask;
+            while (table[i]) i = (i + 1) & mask;
+            table[i] = id;
+        }
+    }
 
     quint32 intern(const QString& s) {
         if (s.isEmpty()) return 0;
-        auto it = ids.constFind(s);
-        if (it != ids.constEnd()) return it.value();
+        const quint32 h = hashOf(s);
+        if (const quint32 id = lookup(s, h)) return id;
+        if ((pool.size() + 1) * 2 > table.size()) grow();
         const quint32 id = quint32(pool.size());
         pool.push_back(s);
-        ids.insert(s, id);
+        hashes.push_back(h);
+        quint32 i = h & mask;
+        while (table[i]) i = (i + 1) & mask;
+        table[i] = id;
         return id;
     }
+
+    // The id of a text, 0 for the empty text, UINT32_MAX when no row holds it.
     quint32 find(const QString& s) const {
         if (s.isEmpty()) return 0;
-        return ids.value(s, std::numeric_limits<quint32>::max());
+        const quint32 id = lookup(s, hashOf(s));
+        return id ? id : std::numeric_limits<quint32>::max();
+    }
+
+    void clear() {
+        pool.assign(1, QString());
+        hashes.assign(1, 0);
+        table.clear();
+        mask = 0;
     }
 };
 
@@ -208,7 +267,7 @@ struct TClientDataSet::Impl {
         }
     }
     void dataChanged(TField* field) {
-        if (!controlsOn()) return;
+        if (sources.empty() || !controlsOn()) return;
         const auto list = sources;
         for (TDataSource* src : list) src->notifyDataChange(field);
     }
@@ -365,6 +424,27 @@ struct TClientDataSet::Impl {
         }
         auto it = std::find(v.begin(), v.end(), row); // only reached if the order was disturbed
         if (it != v.end()) v.erase(it);
+    }
+
+    // Stores the rows in the order of the active index, so walking the view reads memory in sequence.
+    // Only while the change log is empty: its entries are keyed by row.
+    void relayout() {
+        const size_t n = alive.size(), nc = cols.size();
+        if (n < 2 || !log.empty() || editing()) return;
+        std::vector<Cell> nCells(cells.size());
+        std::vector<qint64> nSeq(n);
+        std::vector<quint32> inv(n);
+        for (size_t i = 0; i < sorted.size(); ++i) {
+            const quint32 src = sorted[i];
+            if (nc) std::memcpy(nCells.data() + i * nc, rowCells(src), nc * sizeof(Cell));
+            nSeq[i] = seq[src];
+            inv[src] = quint32(i);
+            sorted[i] = quint32(i);
+        }
+        for (quint32& r : natural) r = inv[r];
+        cells = std::move(nCells);
+        seq = std::move(nSeq);
+        alive.assign(n, 1);
     }
 
     void sortAll() {
@@ -547,10 +627,7 @@ struct TClientDataSet::Impl {
         sorted.clear();
         view.clear();
         log.clear();
-        for (Column& c : cols) {
-            c.pool.assign(1, QString());
-            c.ids.clear();
-        }
+        for (Column& c : cols) c.clear();
         cur = -1;
         eof = bof = true;
         modified = false;
@@ -817,6 +894,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     }
     d->indexCols = std::move(indexCols);
     d->sortAll();
+    if (!d->indexCols.empty()) d->relayout();
     d->buildView();
     d->setCur(0);
     d->bof = true;
@@ -1415,6 +1493,19 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
     }
     if (!d->hasRow()) return {};
     return d->valueOf(d->view[d->cur], field);
+}
+
+bool TClientDataSet::floatValue(const TField* field, double* value) const {
+    const int fi = field->Index();
+    if (field->DataSet() == this && d->state != dsInactive && d->readRow < 0 && d->hasRow() && d->colOf[fi] >= 0 &&
+        d->cols[d->colOf[fi]].type == ftFloat) {
+        const double v = d->cellsOf(d->view[d->cur])[d->colOf[fi]].f;
+        *value = v;
+        return !std::isnan(v);
+    }
+    const QVariant v = fieldValue(field);
+    *value = v.isNull() ? 0 : v.toDouble();
+    return !v.isNull();
 }
 
 QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {

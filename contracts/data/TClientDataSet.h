@@ -113,6 +113,8 @@ public:
     // (1-based) of the current view, read without moving the current row and without events.
     // Calculated fields are computed for that row; out-of-range rows read as null.
     QVariant viewFieldValue(int recNo, const TField* field) const;
+    // Fast path of TField::AsFloat for a float field: false when the value is null.
+    bool floatValue(const TField* field, double* value) const;
 
 private:
     friend class TDataSource;

@@ -110,6 +110,10 @@ void TField::SetAsString(const QString& text) {
 }
 
 double TField::AsFloat() const {
+    if (m_type == ftFloat) {
+        double d = 0;
+        return m_dataSet->floatValue(this, &d) ? d : 0;
+    }
     const QVariant v = Value();
     if (v.isNull()) return 0;
     switch (m_type) {
