@@ -16,13 +16,20 @@ TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent)
     HelpContext = 12001000;
     pgcPadrao->setTabText(pgcPadrao->indexOf(tshPadrao), QStringLiteral("Efetivos"));
 
-#ifdef KVO_HAS_NETCONNECTION
+    CriaRecordSets();
+    CriaConsultas();
+    CriaCatalogo();
+    CriaCabecalho();
+    CriaComandos();
+    CriaPaginas();
+    LigaEventos();
+    SetActiveControl(medCdFilial);
+
     netEfetivos = new TNetConnection(this);
     netEfetivos->setObjectName("netEfetivos");
     netEfetivos->ServerName = QStringLiteral("Kvo01000.rdmMedEfetDiet");
     netEfetivos->ThrowException = false;
     netEfetivos->BeforeConnect = [this](QObject* sender) { netEfetivosBeforeConnect(sender); };
-#endif
     OnActivate = [this](QObject* sender) { FormActivate(sender); };
 }
 
@@ -35,33 +42,19 @@ void TfrmMediEfetDiet::FormCreate(QObject* Sender)
     if (pgcPadrao->currentWidget() != tshPadrao)
         pgcPadrao->setCurrentWidget(tshPadrao);
     kvo::ShowAviScope avi(kvo::Application().MainForm(), kvo::aviConnecting);
-#ifdef KVO_HAS_NETCONNECTION
     netEfetivos->Open();
-#endif
-}
-
-void TfrmMediEfetDiet::FormActivate(QObject*)
-{
-    repaint();
-    if (!blPrimAtivacao)
-        return;
-    blPrimAtivacao = false;
 }
 
 void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*)
 {
-#ifdef KVO_HAS_NETCONNECTION
     netEfetivos->Port = Balvora::WebPort();
     netEfetivos->Host = Balvora::WebURL();
     netEfetivos->Token = Balvora::Token();
-#endif
 }
 
 void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action)
 {
-#ifdef KVO_HAS_NETCONNECTION
     netEfetivos->Close();
-#endif
     blTelaCriada = false;
     TfrmPadraoGrid::FormClose(Sender, Action);
 }

@@ -2,32 +2,119 @@
 
 #include "host/TfrmPadraoGrid.h"
 
-#if __has_include("appserver/TNetConnection.h")
 #include "appserver/TNetConnection.h"
-#define KVO_HAS_NETCONNECTION 1
-#endif
+#include "widgets/TDBEdit.h"
+#include "widgets/TDBText.h"
+#include "data/TClientDataSet.h"
+#include "data/TDataSource.h"
+#include "widgets/StdControls.h"
+#include "widgets/TBtnPesquisa.h"
+#include "widgets/TDBGrid.h"
+#include "widgets/TDateEditPlus.h"
+#include "widgets/TMaskEdit.h"
+#include "widgets/TMessages.h"
+#include "widgets/TPageControl.h"
 
-// The headcount screen "Efetivos": an MDI child of the host's main window, one per host.
-// Its lifecycle (creation, connection, closing) lives in Lifecycle.cpp; the header, grids,
-// commands and checks are added beside it, one file per concern.
+#include <QAction>
+#include <QVariantList>
+
+class TADOIBQuery;
+
+// The headcount screen "Efetivos" (KVO01000), an MDI child of the host's main window: one branch
+// and one menu date at a time, the day's services above their diet rows, and the clients'
+// shares on the second page. One file per concern: Lifecycle, DataModel, LookupQueries, Layout,
+// Header, DayRules.
 class TfrmMediEfetDiet : public TfrmPadraoGrid {
     Q_OBJECT
 public:
     explicit TfrmMediEfetDiet(QWidget* parent = nullptr);
     ~TfrmMediEfetDiet() override;
 
+    // Lifecycle
     void FormCreate(QObject* Sender) override;
     void FormClose(QObject* Sender, int& Action) override;
     virtual void FormActivate(QObject* Sender);
-    void netEfetivosBeforeConnect(QObject* Sender);
-
-#ifdef KVO_HAS_NETCONNECTION
-    TNetConnection* netEfetivos;
-#endif
-
     // True from creation until the first activation has finished.
     bool PrimeiraAtivacaoPendente() const { return blPrimAtivacao; }
 
+    // Header
+    void netEfetivosBeforeConnect(QObject* Sender);
+    void panDadosEnter(QObject* Sender);
+    void panDadosExit(QObject* Sender);
+    void medCdFilialEnter(QObject* Sender);
+    void medCdFilialChange(QObject* Sender);
+    void medCdFilialExit(QObject* Sender);
+    void depCardapioEnter(QObject* Sender);
+    void depCardapioChange(QObject* Sender);
+    void depCardapioExit(QObject* Sender);
+    void btpFilialBeforePesq(QObject* Sender, bool& Allow);
+    void btpFilialAfterPesq(QObject* Sender);
+    void btpDtCardapioBeforePesq(QObject* Sender, bool& Allow);
+    void btpDtCardapioAfterPesq(QObject* Sender);
+    void cdsDtCardapioCalcFields(TClientDataSet* DataSet);
+    void Vd_Data();
+
+    // Command switches and day rules, shared by every handler of the screen.
+    void ChangeBut(bool browse);
+    void Habilita(bool on);
+    // The loaded day is closed for changes (planning block and days before processing).
+    bool DiaFechado() const;
+    // Column-edit rule on an open day: codes only in a new row, a diet name never.
+    void RegraEdicaoServico();
+    void RegraEdicaoDieta();
+    void AplicaRegraEdicao();
+    void EdicaoGrades(bool on);
+
+    // Header panel
+    TPanel* panDados;
+    TLabel* lblCdFilial;
+    TMaskEdit* medCdFilial;
+    TBtnPesquisa* btpFilial;
+    TEdit* edtNmFilial;
+    TLabel* lblDataCardapio;
+    TDateEditPlus* depCardapio;
+    TBtnPesquisa* btpDtCardapio;
+    TEdit* edtDiaCardapio;
+
+    // Tool panel and menus
+    QToolButton* sbtCalcComens;
+    QAction *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens;
+
+    // Pages and grids
+    TTabSheet* tshClientes;
+    TDBGrid* dbgCardServ;
+    TSplitter* Splitter1;
+    TPanel* panEfeCliCa;
+    TLabel *lblTotaEsti, *lblClieEsti, *lblFuncEsti, *lblDoacEsti;
+    TDBEdit *dbeTotaEsti, *dbeClieEsti, *dbeFuncEsti, *dbeDoacEsti;
+    TDBText* dbtNome;
+    TDBGrid* dbgClientes;
+
+    // Record sets
+    TClientDataSet *cdsCardServ, *cdsCardadia, *cdsDtCardapio, *cdsParamPlaneja, *cdsParamGeral,
+        *cdsClienteTrab, *cdsCliApuKvo, *cdsCliente, *cdsAtuaQtEfet, *cdsComensais;
+    TADOIBQuery *qryFilial, *qryServico, *qryDieta;
+    TDataSource *dtsFilial, *dtsDtCardapio, *dtsServico, *dtsCardServ, *dtsDieta, *dtsCliente;
+
+    TNetConnection* netEfetivos;
+    TMessages* msgPadrao;
+
 private:
+    void CriaRecordSets();
+    void CriaConsultas();
+    void CriaCatalogo();
+    void CriaCabecalho();
+    void CriaComandos();
+    void CriaPaginas();
+    void LigaEventos();
+
+    void ReiniciaCabecalho();
+    void ValidaFilialCabecalho(bool strict);
+    bool PermiteAposProcessamento() const;
+    void HabilitaClientes(bool on);
+
+    TDataPacket Pacote(const QString& metodo, const QVariantList& args);
+    TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);
+
     bool blPrimAtivacao = false;
 };

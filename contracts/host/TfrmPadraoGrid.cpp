@@ -109,6 +109,15 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
 
     dtsPadrao = new TDataSource(this);
     dtsPadrao->setObjectName("dtsPadrao");
+    dbgPadrao = new TDBGrid(tshPadrao);
+    dbgPadrao->setObjectName("dbgPadrao");
+    dbgPadrao->SetDataSource(dtsPadrao);
+    tshPadrao->layout()->addWidget(dbgPadrao);
+
+    msgPadrao = new TMessages(this);
+    msgPadrao->setObjectName("msgPadrao");
+    msgMensagensPadroes = new TMessages({QStringLiteral("Canc|Confirma o cancelamento das alterações?")}, this);
+    msgMensagensPadroes->setObjectName("msgMensagensPadroes");
 
     kvo::Connect(sbtFechar, &QToolButton::clicked, this, [this](bool) { sbtFecharClick(sbtFechar); });
     kvo::Connect(sbtAjuda, &QToolButton::clicked, this, [this](bool) { sbtAjudaClick(sbtAjuda); });

@@ -2,6 +2,8 @@
 
 #include "data/TDataSource.h"
 #include "widgets/Focus.h"
+#include "widgets/TDBGrid.h"
+#include "widgets/TMessages.h"
 
 #include <QAction>
 #include <QFrame>
@@ -48,6 +50,9 @@ public:
     QWidget* tshPadrao;
     QFrame* panNavegador;
     TDataSource* dtsPadrao;
+    TDBGrid* dbgPadrao;
+    // The screen's own catalog and the standard texts (key "Canc": the cancel question).
+    TMessages *msgPadrao, *msgMensagensPadroes;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

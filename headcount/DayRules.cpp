@@ -1,0 +1,92 @@
+#include "TfrmMediEfetDiet.h"
+
+#include "host/Balvora.h"
+
+// The two day rules and the command switches that every handler of the screen reuses.
+
+bool TfrmMediEfetDiet::DiaFechado() const
+{
+    // A set without rows reads its fields as empty: no block, no day closed.
+    if (!cdsParamPlaneja->Active() || cdsParamPlaneja->IsEmpty())
+        return false;
+    if (cdsParamPlaneja->FieldByName(QStringLiteral("IDBLQEFEDIAFECH"))->AsString() != QLatin1String("S"))
+        return false;
+    const QDate menu = depCardapio->GetDate();
+    const QDate proc = Balvora::DataProc(medCdFilial->Text());
+    if (!menu.isValid() || !proc.isValid())
+        return false;
+    const double diasAbertos = cdsParamPlaneja->FieldByName(QStringLiteral("NRDIAANTDTPROC"))->AsFloat();
+    return double(menu.toJulianDay()) < double(proc.toJulianDay()) - diasAbertos;
+}
+
+namespace {
+
+bool Selecionada(const TDBGrid* grid, const char* fieldName)
+{
+    const TField* field = grid->SelectedField();
+    return field && field->FieldName().compare(QLatin1String(fieldName), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void TfrmMediEfetDiet::RegraEdicaoServico()
+{
+    const bool codigoExistente =
+        Selecionada(dbgCardServ, "CDSERVFILI") && cdsCardServ->State() != dsInsert;
+    dbgCardServ->SetOption(dgEditing, !codigoExistente);
+}
+
+void TfrmMediEfetDiet::RegraEdicaoDieta()
+{
+    const bool codigoExistente =
+        Selecionada(dbgPadrao, "CDDIETPAD") && cdsCardadia->State() != dsInsert;
+    dbgPadrao->SetOption(dgEditing, !codigoExistente && !Selecionada(dbgPadrao, "DSDIETPAD"));
+}
+
+void TfrmMediEfetDiet::AplicaRegraEdicao()
+{
+    RegraEdicaoServico();
+    RegraEdicaoDieta();
+}
+
+void TfrmMediEfetDiet::EdicaoGrades(bool on)
+{
+    dbgCardServ->SetOption(dgEditing, on);
+    dbgPadrao->SetOption(dgEditing, on);
+}
+
+void TfrmMediEfetDiet::ChangeBut(bool browse)
+{
+    sbtIncluir->setEnabled(browse && pgcPadrao->currentWidget() == tshPadrao);
+    sbtProcurar->setEnabled(browse);
+    sbtCancelar->setEnabled(!browse);
+    sbtConfirmar->setEnabled(!browse);
+    sbtVerificar->setEnabled(browse);
+
+    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
+    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
+    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    mnuCancelar->setEnabled(sbtCancelar->isEnabled());
+    mnuConfirmar->setEnabled(sbtConfirmar->isEnabled());
+}
+
+void TfrmMediEfetDiet::Habilita(bool on)
+{
+    // On the Clientes page include belongs to the client grid's own rules.
+    if (pgcPadrao->currentWidget() == tshPadrao)
+        sbtIncluir->setEnabled(on);
+    sbtProcurar->setEnabled(on);
+    sbtVerificar->setEnabled(on);
+    sbtComandoExtra->setEnabled(on);
+    sbtCancelar->setEnabled(on);
+    sbtConfirmar->setEnabled(on);
+
+    mnuCancelar->setEnabled(sbtCancelar->isEnabled());
+    mnuConfirmar->setEnabled(sbtConfirmar->isEnabled());
+    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
+    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
+    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    mnuComandoExtra->setEnabled(sbtComandoExtra->isEnabled());
+}

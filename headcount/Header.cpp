@@ -1,0 +1,255 @@
+#include "TfrmMediEfetDiet.h"
+
+#include "host/Balvora.h"
+#include "host/Consiste.h"
+#include "host/TADOIBQuery.h"
+
+// The header picks the working day (branch and menu date); leaving it loads the day.
+
+namespace {
+
+// On a failure path the original error is what the user must see; a focus move that cannot
+// happen there (control hidden or disabled meanwhile) is not worth a second message.
+void FocoNaFalha(TFocusControl* control)
+{
+    try {
+        if (control->CanFocus())
+            control->SetFocus();
+    } catch (...) {
+    }
+}
+
+// Menu dates travel as text; the suite writes them dd/mm/yyyy, newer servers ISO.
+QDate DataDoTexto(const QString& text)
+{
+    const QString t = text.trimmed();
+    QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
+    if (!d.isValid())
+        d = QDate::fromString(t.left(10), Qt::ISODate);
+    return d;
+}
+
+} // namespace
+
+TDataPacket TfrmMediEfetDiet::Pacote(const QString& metodo, const QVariantList& args)
+{
+    return TDataPacket::fromJson(Consiste::CheckResultServ(netEfetivos->Call(metodo, args), true, 0));
+}
+
+TPacketPair TfrmMediEfetDiet::ParPacotes(const QString& metodo, const QVariantList& args)
+{
+    return TPacketPair::fromJson(Consiste::CheckResultServ(netEfetivos->Call(metodo, args), true, 0));
+}
+
+void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/)
+{
+    repaint();
+    if (!blPrimAtivacao)
+        return;
+
+    // A failure anywhere leaves blPrimAtivacao set, so the next activation starts over.
+    cdsParamGeral->SetData(Pacote(QStringLiteral("GETParamGeral"), {}));
+
+    medCdFilial->SetText(Balvora::FiliProc());
+
+    qryFilial->Close();
+    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).SetAsString(medCdFilial->Text());
+    qryFilial->ParamByName(QStringLiteral("P_TCDFILIAL")).SetAsString(QStringLiteral("N"));
+    qryFilial->Open();
+    if (!qryFilial->IsEmpty())
+        edtNmFilial->SetText(qryFilial->FieldByName(QStringLiteral("NMFILIAL"))->AsString());
+
+    const bool filialLivre = !Balvora::ModuFili();
+    medCdFilial->SetEnabled(filialLivre);
+    lblCdFilial->SetEnabled(filialLivre);
+    btpFilial->SetEnabled(filialLivre);
+
+    if (medCdFilial->Enabled())
+        medCdFilial->SetFocus();
+    else
+        depCardapio->SetFocus();
+
+    depCardapio->SetDate(Balvora::DataProc(medCdFilial->Text()));
+    edtDiaCardapio->SetText(Consiste::NomeSemana(depCardapio->GetDate()));
+
+    blPrimAtivacao = false;
+}
+
+void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
+{
+    Habilita(false);
+    pgcPadrao->setCurrentWidget(tshPadrao);
+    mnuEfetivos->setChecked(true);
+    mnuClientes->setChecked(false);
+    cdsCardadia->Close();
+    cdsCardServ->Close();
+    cdsClienteTrab->Close();
+}
+
+void TfrmMediEfetDiet::ReiniciaCabecalho()
+{
+    HabilitaClientes(false);
+    mnuClientes->setEnabled(false);
+    mnuEfetivos->setChecked(true);
+    mnuClientes->setChecked(false);
+    sbtConfirmar->setEnabled(false);
+    mnuConfirmar->setEnabled(false);
+    sbtCancelar->setEnabled(false);
+    mnuCancelar->setEnabled(false);
+}
+
+void TfrmMediEfetDiet::medCdFilialEnter(QObject* /*Sender*/)
+{
+    ReiniciaCabecalho();
+}
+
+void TfrmMediEfetDiet::depCardapioEnter(QObject* /*Sender*/)
+{
+    ReiniciaCabecalho();
+}
+
+void TfrmMediEfetDiet::medCdFilialChange(QObject* /*Sender*/)
+{
+    edtNmFilial->SetText(QString());
+}
+
+void TfrmMediEfetDiet::depCardapioChange(QObject* /*Sender*/)
+{
+    edtDiaCardapio->SetText(QString());
+}
+
+void TfrmMediEfetDiet::btpFilialBeforePesq(QObject* /*Sender*/, bool& /*Allow*/)
+{
+    qryFilial->Close();
+    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).SetAsString(QStringLiteral("N"));
+    qryFilial->ParamByName(QStringLiteral("P_TCDFILIAL")).SetAsString(QStringLiteral("T"));
+    qryFilial->Open();
+}
+
+void TfrmMediEfetDiet::btpFilialAfterPesq(QObject* /*Sender*/)
+{
+    // The branch text first: its change handler clears the name.
+    medCdFilial->SetText(qryFilial->FieldByName(QStringLiteral("CDFILIAL"))->AsString());
+    edtNmFilial->SetText(qryFilial->FieldByName(QStringLiteral("NMFILIAL"))->AsString());
+}
+
+void TfrmMediEfetDiet::ValidaFilialCabecalho(bool strict)
+{
+    try {
+        medCdFilial->SetText(Consiste::Ajusta(medCdFilial->Text(), 4));
+        edtNmFilial->SetText(Consiste::ValidaFilial(medCdFilial->Text(), Balvora::Operador(), strict));
+    } catch (...) {
+        FocoNaFalha(medCdFilial);
+        throw;
+    }
+}
+
+void TfrmMediEfetDiet::medCdFilialExit(QObject* /*Sender*/)
+{
+    ValidaFilialCabecalho(false);
+}
+
+void TfrmMediEfetDiet::btpDtCardapioBeforePesq(QObject* /*Sender*/, bool& /*Allow*/)
+{
+    const QString filial = medCdFilial->Text();
+    kvo::ShowAviScope avi(this, kvo::aviLoading);
+    cdsDtCardapio->SetData(
+        Pacote(QStringLiteral("GetDtCardapio"), {filial, Balvora::DataProc(filial)}));
+}
+
+void TfrmMediEfetDiet::btpDtCardapioAfterPesq(QObject* /*Sender*/)
+{
+    const QString texto = cdsDtCardapio->FieldByName(QStringLiteral("DTCARDAPIO"))->AsString();
+    const QDate data = DataDoTexto(texto);
+    if (!data.isValid())
+        throw Exception(QStringLiteral("Data do cardápio inválida: '%1'.").arg(texto));
+    depCardapio->SetDate(data);
+    edtDiaCardapio->SetText(cdsDtCardapio->FieldByName(QStringLiteral("DSDIASEMANA"))->AsString());
+}
+
+void TfrmMediEfetDiet::cdsDtCardapioCalcFields(TClientDataSet* DataSet)
+{
+    // An unreadable date shows no weekday rather than failing while the list paints.
+    DataSet->FieldByName(QStringLiteral("DSDIASEMANA"))
+        ->SetAsString(Consiste::NomeSemana(
+            DataDoTexto(DataSet->FieldByName(QStringLiteral("DTCARDAPIO"))->AsString())));
+}
+
+void TfrmMediEfetDiet::depCardapioExit(QObject* /*Sender*/)
+{
+    depCardapio->CheckValidDate();
+    if (!Consiste::EmptyString(depCardapio->Text()))
+        edtDiaCardapio->SetText(Consiste::NomeSemana(depCardapio->GetDate()));
+}
+
+void TfrmMediEfetDiet::Vd_Data()
+{
+    try {
+        const QDate data = depCardapio->GetDate();
+        if (!data.isValid())
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("Data_inf")), true);
+
+        const QString filial = medCdFilial->Text();
+        cdsParamPlaneja->SetData(Pacote(QStringLiteral("GetParamPlaneja"), {filial}));
+        edtDiaCardapio->SetText(Consiste::NomeSemana(data));
+
+        // An unknown processing date counts as the earliest day, so no later date slips through.
+        const QDate proc = Balvora::DataProc(filial);
+        const bool depoisDoProcessamento = !proc.isValid() || data > proc;
+        if (depoisDoProcessamento && !PermiteAposProcessamento()) {
+            depCardapio->SetFocus();
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DATA_PROC")), true);
+        }
+    } catch (...) {
+        if (depCardapio->Enabled())
+            FocoNaFalha(depCardapio);
+        throw;
+    }
+}
+
+bool TfrmMediEfetDiet::PermiteAposProcessamento() const
+{
+    if (!cdsParamPlaneja->Active() || cdsParamPlaneja->IsEmpty())
+        return true;
+    return cdsParamPlaneja->FieldByName(QStringLiteral("IDPEREFEPOSDTPR"))->AsString() != QLatin1String("N");
+}
+
+void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/)
+{
+    ValidaFilialCabecalho(true);
+
+    if (Consiste::EmptyString(depCardapio->Text())) {
+        FocoNaFalha(depCardapio);
+        Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DTCard_Inf")), true);
+    }
+
+    Vd_Data();
+
+    const QString filial = medCdFilial->Text();
+    const QDate data = depCardapio->GetDate();
+    kvo::ShowAviScope avi(this, kvo::aviLoading);
+
+    // Diet rows before services: loading the services refilters the diet rows.
+    const TPacketPair dia = ParPacotes(QStringLiteral("GetCardadia"), {filial, data});
+    cdsCardadia->SetData(dia.first);
+    cdsParamPlaneja->SetData(dia.second);
+
+    cdsCardServ->SetData(Pacote(QStringLiteral("GetCardServ"), {filial, data}));
+
+    if (DiaFechado()) {
+        Habilita(false);
+        EdicaoGrades(false);
+    } else {
+        EdicaoGrades(true);
+        AplicaRegraEdicao();
+    }
+
+    if (cdsCardServ->IsEmpty()) {
+        // The first service of the day can still be added.
+        Habilita(false);
+        sbtIncluir->setEnabled(true);
+        mnuIncluir->setEnabled(true);
+    } else {
+        ChangeBut(true);
+    }
+}

@@ -1,0 +1,254 @@
+#include "TfrmMediEfetDiet.h"
+
+#include "widgets/Dispatch.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QKeySequence>
+
+// The screen's controls as its resource lays them out: the header above the base screen's
+// pages, the service grid over the diet grid, the estimates at the bottom of the first page.
+
+namespace {
+
+TLabel* Rotulo(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* label = new TLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->SetBold(true);
+    return label;
+}
+
+TEdit* Exibicao(QWidget* parent, const char* name, int width)
+{
+    auto* edit = new TEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->SetColor(clBtnFace);
+    edit->SetTabStop(false);
+    edit->SetEnabled(false);
+    edit->setMinimumWidth(width);
+    return edit;
+}
+
+TDBGrid* Grade(QWidget* parent, const char* name, TDataSource* source, bool keepSelection)
+{
+    auto* grid = new TDBGrid(parent);
+    grid->setObjectName(QLatin1String(name));
+    grid->SetDataSource(source);
+    TDBGridOptions options = dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                             dgConfirmDelete;
+    options |= keepSelection ? dgAlwaysShowSelection : dgCancelOnExit;
+    grid->SetOptions(options);
+    return grid;
+}
+
+TColumn* Coluna(TDBGrid* grid, const char* field, int width, bool readOnly,
+                Qt::Alignment titleAlignment = Qt::AlignLeft, TColumnButtonStyle button = cbsNone)
+{
+    TColumn* column = grid->Columns().Add(QLatin1String(field));
+    column->SetReadOnly(readOnly);
+    column->Title().SetAlignment(titleAlignment);
+    column->SetButtonStyle(button);
+    column->SetWidth(width);
+    return column;
+}
+
+} // namespace
+
+void TfrmMediEfetDiet::CriaCabecalho()
+{
+    panDados = new TPanel(this);
+    panDados->setObjectName(QStringLiteral("panDados"));
+    panDados->SetBevel(TPanel::bvRaised);
+    auto* grid = new QGridLayout(panDados);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(6);
+
+    lblCdFilial = Rotulo(panDados, "lblCdFilial", QStringLiteral("Filial"));
+    medCdFilial = new TMaskEdit(panDados);
+    medCdFilial->setObjectName(QStringLiteral("medCdFilial"));
+    medCdFilial->SetEditMask(QStringLiteral(">aaaa;0; "));
+    medCdFilial->SetMaxLength(4);
+    medCdFilial->SetColor(clInfoBk);
+    medCdFilial->setFixedWidth(64);
+    btpFilial = new TBtnPesquisa(panDados);
+    btpFilial->setObjectName(QStringLiteral("btpFilial"));
+    btpFilial->SetTitle(QStringLiteral("Filial"));
+    btpFilial->SetHint(QStringLiteral("Pesquisar"));
+    btpFilial->SetDataSource(dtsFilial);
+    btpFilial->SetEmptyError(QStringLiteral("Não há filial cadastrada."));
+    btpFilial->SetAssociate(medCdFilial);
+    edtNmFilial = Exibicao(panDados, "edtNmFilial", 260);
+
+    lblDataCardapio = Rotulo(panDados, "lblDataCardapio", QStringLiteral("Data"));
+    depCardapio = new TDateEditPlus(panDados);
+    depCardapio->setObjectName(QStringLiteral("depCardapio"));
+    depCardapio->SetValidColor(clBlue);
+    depCardapio->SetDayNames({QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
+                              QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                              QStringLiteral("Sábado")});
+    depCardapio->SetColor(clInfoBk);
+    depCardapio->setFixedWidth(110);
+    btpDtCardapio = new TBtnPesquisa(panDados);
+    btpDtCardapio->setObjectName(QStringLiteral("btpDtCardapio"));
+    btpDtCardapio->SetTitle(QStringLiteral("Data do Cardápio"));
+    btpDtCardapio->SetHint(QStringLiteral("Pesquisar"));
+    btpDtCardapio->SetDataSource(dtsDtCardapio);
+    btpDtCardapio->SetEmptyError(QStringLiteral("Não há cardápio cadastrado para a filial informada."));
+    btpDtCardapio->SetAssociate(depCardapio);
+    edtDiaCardapio = Exibicao(panDados, "edtDiaCardapio", 110);
+
+    grid->addWidget(lblCdFilial, 0, 0);
+    grid->addWidget(medCdFilial, 0, 1);
+    grid->addWidget(btpFilial, 0, 2);
+    grid->addWidget(edtNmFilial, 0, 3);
+    grid->addItem(new QSpacerItem(24, 1), 0, 4);
+    grid->addWidget(lblDataCardapio, 0, 5);
+    grid->addWidget(depCardapio, 0, 6);
+    grid->addWidget(btpDtCardapio, 0, 7);
+    grid->addWidget(edtDiaCardapio, 0, 8);
+    grid->setColumnStretch(9, 1);
+
+    // Right under the tool panel.
+    auto* root = static_cast<QVBoxLayout*>(layout());
+    root->insertWidget(root->indexOf(pgcPadrao), panDados);
+}
+
+void TfrmMediEfetDiet::CriaComandos()
+{
+    sbtCalcComens = addToolButton(QStringLiteral("sbtCalcComens"), QStringLiteral("Comensais"),
+                                  QStringLiteral("Calcular Comensais"));
+    // Beside the commands, before the print button.
+    auto* tools = static_cast<QHBoxLayout*>(panMenu->layout());
+    tools->removeWidget(sbtCalcComens);
+    tools->insertWidget(tools->indexOf(sbtImprimir), sbtCalcComens);
+
+    mnuEfetivos = new QAction(QStringLiteral("Efetivos"), this);
+    mnuEfetivos->setObjectName(QStringLiteral("mnuEfetivos"));
+    mnuEfetivos->setCheckable(true);
+    mnuEfetivos->setChecked(true);
+    mnuClientes = new QAction(QStringLiteral("Clientes"), this);
+    mnuClientes->setObjectName(QStringLiteral("mnuClientes"));
+    mnuClientes->setCheckable(true);
+    N1 = new QAction(this);
+    N1->setObjectName(QStringLiteral("N1"));
+    N1->setSeparator(true);
+    QAction* first = mnuOperacao->actions().value(0, nullptr);
+    mnuOperacao->insertActions(first, {mnuEfetivos, mnuClientes, N1});
+
+    nmuLinhaConf = new QAction(this);
+    nmuLinhaConf->setObjectName(QStringLiteral("nmuLinhaConf"));
+    nmuLinhaConf->setSeparator(true);
+    mnuCalcComens = new QAction(QStringLiteral("Ca&lcular Comensais"), this);
+    mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
+    mnuCalcComens->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuManutencao->addActions({nmuLinhaConf, mnuCalcComens});
+
+    for (QAction* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3, mnuCancelar,
+                          mnuConfirmar})
+        item->setEnabled(false);
+}
+
+void TfrmMediEfetDiet::CriaPaginas()
+{
+    auto* efetivos = static_cast<QVBoxLayout*>(tshPadrao->layout());
+    efetivos->setContentsMargins(4, 4, 4, 4);
+
+    dbgCardServ = Grade(tshPadrao, "dbgCardServ", dtsCardServ, true);
+    kvo::SetBackground(dbgCardServ, clInfoBk);
+    Coluna(dbgCardServ, "CDSERVFILI", 80, false, Qt::AlignLeft, cbsEllipsis);
+    Coluna(dbgCardServ, "NMSERVICO", 320, true);
+
+    dbgPadrao->setObjectName(QStringLiteral("dbgPadrao"));
+    dbgPadrao->SetOptions(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                          dgConfirmDelete | dgAlwaysShowSelection);
+    Coluna(dbgPadrao, "CDDIETPAD", 70, false, Qt::AlignLeft, cbsEllipsis);
+    Coluna(dbgPadrao, "DSDIETPAD", 300, true);
+    Coluna(dbgPadrao, "QTCLIEFETCAR", 90, false, Qt::AlignRight);
+    Coluna(dbgPadrao, "QTFUNEFETCAR", 90, false, Qt::AlignRight);
+    Coluna(dbgPadrao, "QTDOAEFETCAR", 90, false, Qt::AlignRight);
+    Coluna(dbgPadrao, "QTCOMEFETCAR", 90, true, Qt::AlignRight);
+
+    Splitter1 = new TSplitter(Qt::Vertical, tshPadrao);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->addWidget(dbgCardServ);
+    Splitter1->addWidget(dbgPadrao);
+    Splitter1->setStretchFactor(0, 2);
+    Splitter1->setStretchFactor(1, 3);
+    efetivos->addWidget(Splitter1, 1);
+
+    panEfeCliCa = new TPanel(tshPadrao);
+    panEfeCliCa->setObjectName(QStringLiteral("panEfeCliCa"));
+    panEfeCliCa->SetBevel(TPanel::bvLowered);
+    auto* totais = new QHBoxLayout(panEfeCliCa);
+    totais->setContentsMargins(8, 4, 8, 4);
+    auto estimativa = [&](TLabel*& label, const char* labelName, const QString& caption, TDBEdit*& edit,
+                          const char* editName, const char* field) {
+        label = Rotulo(panEfeCliCa, labelName, caption);
+        edit = new TDBEdit(panEfeCliCa);
+        edit->setObjectName(QLatin1String(editName));
+        edit->SetDataSource(dtsPadrao);
+        edit->SetDataField(QLatin1String(field));
+        edit->SetColor(clBtnFace);
+        edit->SetEnabled(false);
+        edit->setFixedWidth(80);
+        totais->addWidget(label);
+        totais->addWidget(edit);
+        totais->addSpacing(12);
+    };
+    estimativa(lblTotaEsti, "lblTotaEsti", QStringLiteral("Total Estimado"), dbeTotaEsti, "dbeTotaEsti",
+               "QTCOMESTICAR");
+    estimativa(lblClieEsti, "lblClieEsti", QStringLiteral("Cliente"), dbeClieEsti, "dbeClieEsti", "QTCLIESTICAR");
+    estimativa(lblFuncEsti, "lblFuncEsti", QStringLiteral("Funcionário"), dbeFuncEsti, "dbeFuncEsti",
+               "QTFUNESTICAR");
+    estimativa(lblDoacEsti, "lblDoacEsti", QStringLiteral("Doação"), dbeDoacEsti, "dbeDoacEsti", "QTDOAESTICAR");
+    totais->addStretch(1);
+    efetivos->addWidget(panEfeCliCa);
+
+    tshClientes = new TTabSheet(nullptr, QStringLiteral("Clientes"));
+    tshClientes->setObjectName(QStringLiteral("tshClientes"));
+    auto* clientes = new QVBoxLayout(tshClientes);
+    clientes->setContentsMargins(4, 4, 4, 4);
+    dbgClientes = Grade(tshClientes, "dbgClientes", dtsCliente, false);
+    kvo::SetBackground(dbgClientes, clInfoBk);
+    Coluna(dbgClientes, "NMRAZSOCCLIE", 320, true);
+    Coluna(dbgClientes, "QTCOMEFETDIE", 90, false);
+    Coluna(dbgClientes, "QTFUNEFETDIE", 90, false);
+    Coluna(dbgClientes, "QTDOAEFETDIE", 90, false);
+    clientes->addWidget(dbgClientes);
+    pgcPadrao->addTab(tshClientes, QStringLiteral("Clientes"));
+
+    dbtNome = new TDBText(panNavegador);
+    dbtNome->setObjectName(QStringLiteral("dbtNome"));
+    dbtNome->SetDataSource(dtsCardServ);
+    dbtNome->SetDataField(QStringLiteral("NmServico"));
+    panNavegador->layout()->addWidget(dbtNome);
+
+    // Tab order through the header, then the grids.
+    setTabOrder(medCdFilial, depCardapio);
+    setTabOrder(depCardapio, dbgCardServ);
+    setTabOrder(dbgCardServ, dbgPadrao);
+}
+
+void TfrmMediEfetDiet::HabilitaClientes(bool on)
+{
+    tshClientes->SetEnabled(on);
+    pgcPadrao->setTabEnabled(pgcPadrao->indexOf(tshClientes), on);
+}
+
+void TfrmMediEfetDiet::LigaEventos()
+{
+    panDados->OnEnter = [this](QObject* s) { panDadosEnter(s); };
+    panDados->OnExit = [this](QObject* s) { panDadosExit(s); };
+    medCdFilial->OnEnter = [this](QObject* s) { medCdFilialEnter(s); };
+    medCdFilial->OnChange = [this](QObject* s) { medCdFilialChange(s); };
+    medCdFilial->OnExit = [this](QObject* s) { medCdFilialExit(s); };
+    depCardapio->OnEnter = [this](QObject* s) { depCardapioEnter(s); };
+    depCardapio->OnChange = [this](QObject* s) { depCardapioChange(s); };
+    depCardapio->OnExit = [this](QObject* s) { depCardapioExit(s); };
+    btpFilial->OnBeforePesq = [this](QObject* s, bool& allow) { btpFilialBeforePesq(s, allow); };
+    btpFilial->OnAfterPesq = [this](QObject* s) { btpFilialAfterPesq(s); };
+    btpDtCardapio->OnBeforePesq = [this](QObject* s, bool& allow) { btpDtCardapioBeforePesq(s, allow); };
+    btpDtCardapio->OnAfterPesq = [this](QObject* s) { btpDtCardapioAfterPesq(s); };
+    cdsDtCardapio->OnCalcFields = [this](TClientDataSet* d) { cdsDtCardapioCalcFields(d); };
+}
