@@ -945,8 +945,7 @@ bool TDBGrid::focusFieldFromSet(TField* field)
 
 void TDBGrid::sourceActiveChanged()
 {
-    m_editor->hide();
-    m_editorModified = false;
+    hideEditor();
     m_columns.rebuildDefault();
     m_syncing = true;
     m_model->resetColumns(viewRowCount());
