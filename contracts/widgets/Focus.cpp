@@ -187,6 +187,41 @@ QWidget* TForm::NextControl(QWidget* from, bool forward) const
     return nullptr;
 }
 
+QWidget* TForm::FirstControlIn(QWidget* container) const
+{
+    QWidget* w = container;
+    for (int guard = 0; guard < 100000; ++guard) {
+        w = w->nextInFocusChain();
+        if (!w || w == container)
+            return nullptr;
+        if (!container->isAncestorOf(w) || !w->isEnabled() || !w->isVisibleTo(this) || w->focusProxy())
+            continue;
+        if (w->focusPolicy() & Qt::TabFocus)
+            return ControlOf(w);
+    }
+    return nullptr;
+}
+
+void TForm::WithoutFocusTracking(const std::function<void()>& change)
+{
+    const bool was = m_busy;
+    m_busy = true;
+    try {
+        change();
+    } catch (...) {
+        m_busy = was;
+        throw;
+    }
+    m_busy = was;
+}
+
+void TForm::SyncWithQtFocus()
+{
+    QWidget* w = QApplication::focusWidget();
+    if (w && FormOf(w) == this)
+        qtFocusArrived(w);
+}
+
 void TForm::placeQtFocus(QWidget* control)
 {
     if (!control)

@@ -98,6 +98,15 @@ public:
     // The control a person would reach by Tab from `from` (nullptr: the first one).
     QWidget* NextControl(QWidget* from, bool forward = true) const;
 
+    // The first control inside `container` that Tab would reach (nullptr when none).
+    QWidget* FirstControlIn(QWidget* container) const;
+
+    // Runs `change` (e.g. a page switch that hides the focused control) without reacting to the
+    // focus moves Qt makes meanwhile; the caller then moves the focus where it belongs.
+    void WithoutFocusTracking(const std::function<void()>& change);
+    // Re-reads where Qt's focus is after such a change and runs the sequence to it.
+    void SyncWithQtFocus();
+
     // The focus sequence from the current control to `to`. Returns the failure of a handler.
     std::exception_ptr MoveFocus(QWidget* to);
 

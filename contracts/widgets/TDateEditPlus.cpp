@@ -29,7 +29,9 @@ protected:
     void focusInEvent(QFocusEvent* event) override
     {
         QLineEdit::focusInEvent(event);
-        if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        if (m_owner->Text().isEmpty())
+            setCursorPosition(0); // an empty date is typed from its first position
+        else if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
             selectAll();
     }
 

@@ -52,8 +52,18 @@ void TTabSheet::SetTabVisible(bool on)
 
 TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent), TFocusControl(this, Container)
 {
-    tabBar()->setFocusPolicy(Qt::TabFocus);
-    // Every page change that code did not ask for is a person's: a tab click or the keyboard.
+    // The tabs never hold the focus themselves: Tab goes from the last control before the pages
+    // straight into the active page.
+    tabBar()->setFocusPolicy(Qt::NoFocus);
+    // A person's tab click: the page switch itself is done here (the bar's own switch is
+    // suppressed below) so that the focus follows the page as with SetActivePage.
+    connect(tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index < 0 || index == currentIndex() || !isTabEnabled(index))
+            return;
+        switchTo(index);
+        kvo::Fire(OnChange, this);
+    });
+    // Every other page change that code did not ask for (keyboard) is a person's too.
     connect(this, &QTabWidget::currentChanged, this, [this](int) {
         if (!m_fromCode)
             kvo::Fire(OnChange, this);
@@ -73,5 +83,24 @@ void TPageControl::SetActivePage(TTabSheet* page)
 {
     if (!page || page == ActivePage())
         return;
-    quietly([&] { setCurrentWidget(page); });
+    switchTo(indexOf(page));
+}
+
+void TPageControl::switchTo(int index)
+{
+    TForm* form = Form();
+    QWidget* old = currentWidget();
+    QWidget* focused = form ? form->FocusedControl() : nullptr;
+    const bool focusOnOld = old && focused && old->isAncestorOf(focused);
+    if (!form || !focusOnOld) {
+        quietly([&] { setCurrentIndex(index); });
+        return;
+    }
+    form->WithoutFocusTracking([&] { quietly([&] { setCurrentIndex(index); }); });
+    if (QWidget* first = form->FirstControlIn(currentWidget())) {
+        if (std::exception_ptr err = form->MoveFocus(first))
+            kvo::ShowException(err);
+    } else {
+        form->SyncWithQtFocus();
+    }
 }

@@ -49,6 +49,8 @@ public:
 private:
     friend class TTabSheet;
     void addSheet(TTabSheet* page);
+    // Switches pages; a focus that was on the old page goes to the first control of the new one.
+    void switchTo(int index);
     // Runs a page change made by code, so that it reports no OnChange.
     template <typename F> void quietly(F change)
     {
