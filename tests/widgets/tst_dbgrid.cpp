@@ -6,6 +6,7 @@
 #include "widgets/StdControls.h"
 #include "widgets/TDBGrid.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
 
@@ -125,6 +126,83 @@ private slots:
         grid()->SetOption(dgEditing, true);
         f->type(QStringLiteral("Z"));
         QCOMPARE(take(), trace({"BeforeEdit", "state:edit", "AfterEdit"}));
+    }
+
+    // ---- columns and options
+
+    void columnsTakeTitlesFromFieldsAndFollowRunTimeChanges()
+    {
+        QAbstractItemModel* m = grid()->model();
+        QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Código"));
+        grid()->Columns()[2]->Title().SetAlignment(Qt::AlignRight);
+        grid()->Columns()[2]->Title().SetCaption(QStringLiteral("Qtde"));
+        QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Qtde"));
+        QVERIFY(m->headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        // Number cells follow the field's right alignment unless the column says otherwise.
+        QVERIFY(m->data(m->index(0, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        grid()->Columns()[2]->SetAlignment(Qt::AlignLeft);
+        QVERIFY(m->data(m->index(0, 2), Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
+
+        grid()->Columns()[1]->SetWidth(123);
+        QCOMPARE(grid()->columnWidth(1), 123);
+        grid()->Columns()[1]->SetVisible(false);
+        QVERIFY(grid()->isColumnHidden(1));
+        QCOMPARE(grid()->columnWidth(0) > 0, true);
+        grid()->Columns()[1]->SetVisible(true);
+        QCOMPARE(grid()->columnWidth(1), 123); // the width survives hiding
+
+        // A hidden selected column moves the selection to a visible one.
+        grid()->SetSelectedIndex(1);
+        grid()->Columns()[1]->SetVisible(false);
+        QCOMPARE(grid()->SelectedIndex(), 0);
+
+        grid()->SetOption(dgTitles, false);
+        QVERIFY(grid()->horizontalHeader()->isHidden());
+        QVERIFY(grid()->verticalHeader()->isHidden()); // no row indicator unless asked
+
+        // With no column defined, every visible field gets one.
+        grid()->Columns().Clear();
+        cds().FieldByName("NAME")->SetVisible(false);
+        grid()->SetDataSource(nullptr);
+        grid()->SetDataSource(&f->dts);
+        QCOMPARE(grid()->Columns().Count(), 2);
+        QCOMPARE(grid()->Columns()[1]->FieldName(), QStringLiteral("QT"));
+        QCOMPARE(grid()->CellText(1, 1), QStringLiteral("2,5"));
+    }
+
+    void anEmptySetTypingInsertsAndDownAppends()
+    {
+        cds().Close();
+        cds().CreateDataSet();
+        take();
+        QCOMPARE(grid()->Row(), -1);
+        f->type(QStringLiteral("N"));
+        QCOMPARE(take(), trace({"BeforeInsert", "BeforeScroll", "state:insert", "OnNewRecord", "AfterInsert",
+                                "AfterScroll"}));
+        QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("N"));
+        f->key(Qt::Key_Escape);
+        f->key(Qt::Key_Escape);
+        QCOMPARE(cds().RecordCount(), 0);
+        take();
+        f->key(Qt::Key_Down);
+        QCOMPARE(cds().State(), dsInsert);
+        QCOMPARE(grid()->Row(), 0);
+    }
+
+    void aPostedRowTakesItsIndexPlace()
+    {
+        cds().AddIndex(QStringLiteral("BYCODE"), QStringLiteral("CODE"));
+        cds().SetIndexName(QStringLiteral("BYCODE"));
+        f->type(QStringLiteral("009"));
+        f->key(Qt::Key_Return);
+        take();
+        // The post moves the row to the end of the index order; Up then goes on from there.
+        f->key(Qt::Key_Up);
+        QCOMPARE(take(), trace({"BeforePost", "state:browse", "AfterPost", "BeforeScroll", "AfterScroll"}));
+        QCOMPARE(grid()->Row(), 1);
+        QCOMPARE(grid()->CellText(1, 0), QStringLiteral("003"));
+        QCOMPARE(grid()->CellText(2, 0), QStringLiteral("009"));
+        QCOMPARE(grid()->CellText(0, 0), QStringLiteral("002"));
     }
 
     // ---- row keys
