@@ -117,12 +117,21 @@ void LookupDialog::search(const QString& text)
 {
     if (!m_table || text.isEmpty())
         return;
-    for (int r = 0; r < m_rows.cells.size(); ++r)
-        if (m_rows.cells[r].value(m_searchColumn).startsWith(text, Qt::CaseInsensitive)) {
-            m_table->setCurrentCell(r, m_searchColumn);
-            m_table->scrollToItem(m_table->item(r, 0));
+    // The chosen (clicked) column first; failing that, any column, so a name finds its row too.
+    auto find = [&](int column) {
+        for (int r = 0; r < m_rows.cells.size(); ++r)
+            if (m_rows.cells[r].value(column).trimmed().startsWith(text, Qt::CaseInsensitive)) {
+                m_table->setCurrentCell(r, column);
+                m_table->scrollToItem(m_table->item(r, column));
+                return true;
+            }
+        return false;
+    };
+    if (find(m_searchColumn))
+        return;
+    for (int c = 0; c < m_rows.titles.size(); ++c)
+        if (c != m_searchColumn && find(c))
             return;
-        }
 }
 
 void LookupDialog::toggle(int row)

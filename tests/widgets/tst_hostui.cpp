@@ -1,0 +1,238 @@
+// The host's person-facing windows: dispatcher, error messages and abort, the lookup dialogs
+// driven by the keyboard, progress windows on failure paths, and the scripted test host.
+
+#include "Fixture.h"
+#include "data/Exceptions.h"
+#include "data/TDataSource.h"
+#include "widgets/Dispatch.h"
+#include "widgets/GuiHostUi.h"
+#include "widgets/LookupDialog.h"
+#include "widgets/ProgressWindow.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <stdexcept>
+
+using namespace kvo::test;
+
+namespace {
+
+struct Services {
+    TClientDataSet set;
+    TDataSource source{&set};
+    explicit Services(int rows = 3)
+    {
+        set.AddField(QStringLiteral("CDSERVFILI"), ftString, 5)->SetDisplayLabel(QStringLiteral("Serviço"));
+        set.AddField(QStringLiteral("NMSERVICO"), ftString, 40)->SetDisplayLabel(QStringLiteral("Nome"));
+        set.AddField(QStringLiteral("NRORDEM"), ftFloat)->SetVisible(false);
+        set.CreateDataSet();
+        const QStringList names{"Almoço", "Jantar", "Ceia", "Desjejum"};
+        for (int i = 0; i < rows; ++i) {
+            set.Append();
+            set.FieldByName(QStringLiteral("CDSERVFILI"))->SetAsString(QStringLiteral("%1").arg(i + 1, 5, 10, QLatin1Char('0')));
+            set.FieldByName(QStringLiteral("NMSERVICO"))->SetAsString(names.value(i, QStringLiteral("Extra")));
+            set.Post();
+        }
+        set.First();
+    }
+    QString current() const { return set.FieldByName(QStringLiteral("CDSERVFILI"))->AsString(); }
+};
+
+// Runs `keys` on the modal dialog as soon as it is up.
+void whenDialogUp(const std::function<void(QWidget*)>& keys)
+{
+    QTimer::singleShot(0, [keys] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            whenDialogUp(keys);
+            return;
+        }
+        keys(modal);
+    });
+}
+
+} // namespace
+
+class TestHostUiWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void dispatcherKeepsExceptionsOutOfQt()
+    {
+        TestHostUi ui;
+        QVERIFY(kvo::Dispatch([] {}));
+        QVERIFY(!kvo::Dispatch([] { Abort(); }));
+        QVERIFY(!kvo::Dispatch([] { throw EDatabaseError(QStringLiteral("Campo obrigatório.")); }));
+        QVERIFY(!kvo::Dispatch([] { throw std::runtime_error("disk full"); }));
+        QVERIFY(!kvo::Dispatch([] { throw 42; }));
+        QCOMPARE(ui.Errors(), QStringList({"Campo obrigatório.", "disk full", "Erro inesperado."}));
+    }
+
+    void mensErroShowsThenAbortsWhenAsked()
+    {
+        TestHostUi ui;
+        QStringList trace;
+        kvo::Dispatch([&] {
+            Consiste::MensErro(QStringLiteral("Aviso."), false);
+            trace << "went on";
+            Consiste::MensErro(QStringLiteral("Data deve ser informada."), true);
+            trace << "not reached";
+        });
+        QCOMPARE(trace, QStringList({"went on"}));
+        QCOMPARE(ui.Log(), QStringList({"error: Aviso.", "error: Data deve ser informada."}));
+    }
+
+    void progressWindowsCloseOnFailurePaths()
+    {
+        TestHostUi ui;
+        kvo::Dispatch([] {
+            kvo::ShowAviScope loading(nullptr, kvo::aviLoading);
+            {
+                kvo::ShowAviScope saving(nullptr, kvo::aviSaving, QStringLiteral("Gravando efetivos..."));
+            }
+            throw Exception(QStringLiteral("Servidor indisponível."));
+        });
+        QCOMPARE(ui.AviDepth(), 0);
+        QCOMPARE(ui.Log(), QStringList({"avi+ 6 Carregando...", "avi+ 1 Gravando efetivos...", "avi-", "avi-",
+                                        "error: Servidor indisponível."}));
+        // The window is closed before the error is shown, and a stray close is harmless.
+        DeactiveShowAvi();
+        QCOMPARE(ui.AviDepth(), 0);
+        QCOMPARE(ui.UnbalancedCloses(), 1);
+    }
+
+    void guiProgressWindowNestsAndCloses()
+    {
+        kvo::GuiHostUi gui;
+        QWidget main;
+        main.resize(800, 600);
+        QVERIFY(ShowActive(&main));
+        gui.ActiveShowAvi(&main, kvo::aviConnecting, QString());
+        auto windows = [] {
+            QList<ProgressWindow*> shown;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
+                    shown << p;
+            return shown;
+        };
+        QCOMPARE(windows().size(), 1);
+        QCOMPARE(windows().first()->caption(), QStringLiteral("Conectando ao servidor..."));
+        gui.ActiveShowAvi(&main, kvo::aviLoading, QStringLiteral("Carregando o dia..."));
+        QCOMPARE(windows().size(), 1);
+        QCOMPARE(windows().first()->caption(), QStringLiteral("Carregando o dia..."));
+        gui.DeactiveShowAvi();
+        QCOMPARE(windows().size(), 1); // still inside the outer call
+        gui.DeactiveShowAvi();
+        QCOMPARE(windows().size(), 0);
+        gui.DeactiveShowAvi(); // unbalanced: nothing to close, nothing breaks
+        QCOMPARE(gui.ProgressDepth(), 0);
+    }
+
+    void lookupDialogPicksWithTheKeyboard()
+    {
+        Services s;
+        QWidget main;
+        QVERIFY(ShowActive(&main));
+        // Typing searches incrementally, Enter picks: "J" finds "Jantar".
+        whenDialogUp([](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            QTest::keyClicks(d->searchEdit(), QStringLiteral("ja"));
+            QTest::keyClick(d->searchEdit(), Qt::Key_Return);
+        });
+        {
+            LookupDialog dialog(&s.source, QStringLiteral("Serviço|Nenhum serviço."), QString(), &main);
+            QCOMPARE(dialog.table()->columnCount(), 2); // hidden fields are not offered
+            QCOMPARE(dialog.table()->horizontalHeaderItem(0)->text(), QStringLiteral("Serviço"));
+            QVERIFY(dialog.run());
+        }
+        QCOMPARE(s.current(), QStringLiteral("00002"));
+
+        // Down then Enter from the search box; Esc cancels and leaves the current row alone.
+        whenDialogUp([](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            QTest::keyClick(d->searchEdit(), Qt::Key_Down);
+            QTest::keyClick(d->searchEdit(), Qt::Key_Down);
+            QTest::keyClick(d->searchEdit(), Qt::Key_Enter);
+        });
+        {
+            LookupDialog dialog(&s.source, QStringLiteral("Serviço"), QString(), &main);
+            QVERIFY(dialog.run());
+        }
+        QCOMPARE(s.current(), QStringLiteral("00003"));
+        whenDialogUp([](QWidget* dialog) {
+            QTest::keyClick(qobject_cast<LookupDialog*>(dialog)->searchEdit(), Qt::Key_Escape);
+        });
+        {
+            LookupDialog dialog(&s.source, QStringLiteral("Serviço"), QString(), &main);
+            QVERIFY(!dialog.run());
+        }
+        QCOMPARE(s.current(), QStringLiteral("00003"));
+    }
+
+    void listDialogTicksWithSpace()
+    {
+        Services s(4);
+        QWidget main;
+        QVERIFY(ShowActive(&main));
+        whenDialogUp([](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            QTest::keyClick(d->table(), Qt::Key_Space);  // row 1: was ticked, now not
+            QTest::keyClick(d->table(), Qt::Key_Down);
+            QTest::keyClick(d->table(), Qt::Key_Down);
+            QTest::keyClick(d->table(), Qt::Key_Space);  // row 3 ticked
+            QTest::keyClick(d->table(), Qt::Key_Return);
+        });
+        LookupDialog dialog(&s.source, QStringLiteral("Serviços"), QStringLiteral("CDSERVFILI"), &main);
+        dialog.setSelection(QStringLiteral("_00001_00004"));
+        QVERIFY(dialog.run());
+        QCOMPARE(dialog.selection(), QStringLiteral("_00003_00004"));
+    }
+
+    void emptyListShowsItsText()
+    {
+        Services s(0);
+        LookupDialog dialog(&s.source, QStringLiteral("Serviço|Não há serviço hospitalar cadastrado para filial informada."),
+                            QString());
+        QVERIFY(!dialog.table());
+        const auto labels = dialog.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) {
+            return l->text() == QStringLiteral("Não há serviço hospitalar cadastrado para filial informada.");
+        }));
+        whenDialogUp([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); });
+        QVERIFY(!dialog.run());
+    }
+
+    void scriptedListsKeepListOrderAndCancel()
+    {
+        TestHostUi ui;
+        Services s(4);
+        QString selection = QStringLiteral("_00004");
+        ui.Tick({"00003", "00001"});
+        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço|vazio"), false, selection));
+        QCOMPARE(selection, QStringLiteral("_00001_00003"));
+        ui.Toggle({"00001", "00002"});
+        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false, selection));
+        QCOMPARE(selection, QStringLiteral("_00002_00003"));
+        ui.CancelLookup();
+        QVERIFY(!PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false, selection));
+        QCOMPARE(selection, QStringLiteral("_00002_00003"));
+        ui.PickRow(3);
+        QVERIFY(Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
+        QCOMPARE(s.current(), QStringLiteral("00004"));
+        ui.PickRow(9); // beyond the list: nothing picked, current row kept
+        QVERIFY(!Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
+        QCOMPARE(s.current(), QStringLiteral("00004"));
+        QCOMPARE(ui.Log(), QStringList({"list Serviço: _00004 -> _00001_00003", "list Serviço: _00001_00003 -> _00002_00003",
+                                        "list Serviço: _00002_00003 -> _00002_00003", "lookup Serviço: 4 rows -> 3",
+                                        "lookup Serviço: 4 rows -> -1"}));
+        // Unscripted: the test hears of it rather than hanging on a dialog.
+        QVERIFY_THROWS_EXCEPTION(Exception, Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
+        QCOMPARE(ui.Unanswered().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestHostUiWindows)
+#include "tst_hostui.moc"
