@@ -24,7 +24,12 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_grid->CellText(index.row(), index.column());
+        // Painting must not throw into Qt (a calculated field's handler may fail).
+        try {
+            return m_grid->CellText(index.row(), index.column());
+        } catch (...) {
+            return QString();
+        }
     case Qt::TextAlignmentRole:
         if (TColumn* c = m_grid->Columns().Items(index.column()))
             return int((c->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);

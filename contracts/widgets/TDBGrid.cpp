@@ -816,7 +816,18 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e)
             auto* k = static_cast<QKeyEvent*>(e);
             bool consumed = true;
             kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); });
-            return consumed;
+            if (consumed)
+                return true;
+            // The editor's own keys (caret, characters). What it does not use goes past the grid
+            // to its containers, so that the grid's handlers do not see the key twice.
+            k->accept();
+            static_cast<QObject*>(m_editor)->event(k);
+            if (!k->isAccepted() && parentWidget()) {
+                k->accept();
+                QCoreApplication::sendEvent(parentWidget(), k);
+            }
+            k->accept(); // else Qt hands it on to the editor's parents, the grid among them
+            return true;
         }
         if (e->type() == QEvent::ShortcutOverride) {
             // Keys the grid acts on must reach it even when a window shortcut uses them.
@@ -844,8 +855,8 @@ void TDBGrid::mousePressEvent(QMouseEvent* e)
     const QModelIndex index = indexAt(e->position().toPoint());
     const QPoint pos = e->position().toPoint();
     kvo::Dispatch([&] {
-        if (!Focused())
-            SetFocus(); // a vetoing exit handler elsewhere keeps the focus there
+        // Qt has already tried to give the grid the focus for this click; an exit handler of
+        // the control that had it may have kept it there.
         if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton)
             return;
         if (index.row() == Row() && index.column() == m_col) {

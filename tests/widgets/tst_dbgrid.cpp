@@ -453,6 +453,10 @@ private slots:
         f->key(Qt::Key_Delete);
         QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("A"));
         QCOMPARE(seen, QStringList({QString::number(Qt::Key_Home, 16), QString::number(Qt::Key_Delete, 16)}));
+        // A key neither the grid nor the editor uses is seen once, not again on its way out.
+        seen.clear();
+        f->key(Qt::Key_F9);
+        QCOMPARE(seen, QStringList({QString::number(Qt::Key_F9, 16)}));
     }
 
     // ---- focus
@@ -596,6 +600,20 @@ private slots:
         QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll", "ColEnter:NAME"}));
         QCOMPARE(cds().RecNo(), 3);
         QCOMPARE(grid()->SelectedIndex(), 1);
+    }
+
+    void aClickVetoedByTheOtherControlsExitMovesNothing()
+    {
+        f->other->SetFocus();
+        f->other->OnExit = [](QObject*) { Consiste::MensErro(QStringLiteral("Informe o campo."), true); };
+        take();
+        const QRect r = grid()->visualRect(grid()->model()->index(2, 1));
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(f->ui.errors, QStringList({"Informe o campo."}));
+        QCOMPARE(take(), QString());
+        QCOMPARE(cds().RecNo(), 1);
+        QCOMPARE(grid()->SelectedIndex(), 0);
+        QVERIFY(f->other->hasFocus());
     }
 
     void rebindingTheDataSourceFollowsTheNewSet()
