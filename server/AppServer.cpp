@@ -265,6 +265,12 @@ int AppServer::start()
     http.set_keep_alive_timeout(o.keepAliveSec);
     http.set_keep_alive_max_count(1000);
     http.set_tcp_nodelay(true);
+    // The library's default sets SO_REUSEPORT, which would let a second server (perhaps on
+    // another database) silently share the port; plain SO_REUSEADDR refuses it.
+    http.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
 
     Impl* impl = d.get();
     http.Post(path().toStdString(), [impl](const httplib::Request& req, httplib::Response& res) { impl->handle(req, res); });

@@ -1,0 +1,243 @@
+// The HTTP and JSON-RPC surface of the server: authentication, malformed and hostile requests,
+// and that the server goes on serving after each of them.
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <atomic>
+#include <thread>
+
+#include "ServerTestDb.h"
+#include "server/AppServer.h"
+
+using namespace kvo::test;
+using kvo::server::AppServer;
+using kvo::server::ServerOptions;
+
+namespace {
+const char* kToken = "s3gr3d0-de-teste";
+const std::string kPath = "/Kvo01000.rdmMedEfetDiet";
+
+struct Answer {
+    int status = 0;
+    QJsonObject body;
+    QByteArray raw;
+};
+} // namespace
+
+class TestProtocol : public QObject {
+    Q_OBJECT
+    std::unique_ptr<ServerTestDb> t;
+    std::unique_ptr<AppServer> server;
+    int port = 0;
+
+    Answer post(const QByteArray& body, const std::string& token = kToken, const std::string& path = kPath)
+    {
+        httplib::Client cli("127.0.0.1", port);
+        cli.set_read_timeout(10, 0);
+        httplib::Headers h;
+        if (!token.empty())
+            h.emplace("Authorization", "Bearer " + token);
+        auto res = cli.Post(path.c_str(), h, body.constData(), size_t(body.size()), "application/json");
+        Answer a;
+        if (!res)
+            return a;
+        a.status = res->status;
+        a.raw = QByteArray::fromStdString(res->body);
+        a.body = QJsonDocument::fromJson(a.raw).object();
+        return a;
+    }
+    Answer call(const QString& method, const QJsonArray& params, const QJsonValue& id = 7)
+    {
+        return post(QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}, {"id", id}})
+                        .toJson(QJsonDocument::Compact));
+    }
+    static int errorCode(const Answer& a) { return a.body.value("error").toObject().value("code").toInt(); }
+    static QString errorText(const Answer& a) { return a.body.value("error").toObject().value("message").toString(); }
+
+    // The server still answers a real call correctly.
+    void stillServing()
+    {
+        const Answer a = call("Verif_Serv", {"0001", "2026-03-18", "00001", "N"});
+        QCOMPARE(a.status, 200);
+        QCOMPARE(a.body.value("result").toBool(), true);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        t = std::make_unique<ServerTestDb>(false);
+        t->seed();
+        ServerOptions o;
+        o.database = t->spec();
+        o.token = kToken;
+        o.workers = 4;
+        o.maxBodyBytes = 256 * 1024;
+        o.readTimeoutSec = 2;
+        o.logRequests = false;
+        server = std::make_unique<AppServer>(o);
+        port = server->start();
+        QVERIFY(port > 0);
+    }
+    void cleanupTestCase()
+    {
+        server.reset();
+        t.reset();
+    }
+
+    void tokenIsRequired()
+    {
+        QCOMPARE(post("{}", "").status, 401);
+        QCOMPARE(post("{}", "errado").status, 401);
+        QCOMPARE(post("{}", std::string(kToken) + "x").status, 401);
+        QCOMPARE(post("{}", std::string(kToken).substr(1)).status, 401);
+        // A different scheme with the right secret is refused as well.
+        httplib::Client cli("127.0.0.1", port);
+        auto res = cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Basic ") + kToken}}, "{}", "application/json");
+        QVERIFY(res);
+        QCOMPARE(res->status, 401);
+        QVERIFY(!QByteArray::fromStdString(res->body).contains(kToken));
+        stillServing();
+    }
+
+    void malformedRequests_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        QTest::newRow("not json") << QByteArray("isto não é JSON") << -32700;
+        QTest::newRow("truncated") << QByteArray("{\"jsonrpc\":\"2.0\",\"method\":") << -32700;
+        QTest::newRow("empty") << QByteArray() << -32700;
+        QTest::newRow("array") << QByteArray("[1,2,3]") << -32600;
+        QTest::newRow("no version") << QByteArray(R"({"method":"GETParamGeral","params":[],"id":1})") << -32600;
+        QTest::newRow("method not text") << QByteArray(R"({"jsonrpc":"2.0","method":5,"params":[],"id":1})") << -32600;
+        QTest::newRow("id object") << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","id":{}})") << -32600;
+        QTest::newRow("named params") << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":{"a":"0001"},"id":1})") << -32602;
+        QTest::newRow("unknown method") << QByteArray(R"({"jsonrpc":"2.0","method":"DROP TABLE CARDADIA","params":[],"id":1})") << -32601;
+        QTest::newRow("too few args") << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardadia","params":["0001"],"id":1})") << -32602;
+        QTest::newRow("too many args") << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","params":[1],"id":1})") << -32602;
+        QTest::newRow("number as code") << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":[1],"id":1})") << -32602;
+        QTest::newRow("bad date") << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","ontem"],"id":1})") << -32602;
+        QTest::newRow("bad change log") << QByteArray(R"({"jsonrpc":"2.0","method":"SetCardadia","params":[{"fields":[{"name":"X","type":"blob"}],"changes":[]}],"id":1})") << -32602;
+        QTest::newRow("log rows too short") << QByteArray(R"({"jsonrpc":"2.0","method":"UpdEfetDiet","params":[{"fields":[{"name":"CDFILIAL","type":"string","size":4}],"changes":[{"op":"insert","new":[]}]}],"id":1})") << -32602;
+    }
+    void malformedRequests()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        const Answer a = post(body);
+        QCOMPARE(a.status, 200);
+        QCOMPARE(errorCode(a), code);
+        QVERIFY(!errorText(a).isEmpty());
+        QVERIFY(a.body.contains("id"));
+        stillServing();
+    }
+
+    void idIsEchoedAndNotificationsGetNoBody()
+    {
+        Answer a = call("GETParamGeral", {}, "abc");
+        QCOMPARE(a.body.value("id").toString(), QStringLiteral("abc"));
+        QCOMPARE(a.body.value("jsonrpc").toString(), QStringLiteral("2.0"));
+        a = post(R"({"jsonrpc":"2.0","method":"GETParamGeral","params":[]})");
+        QCOMPARE(a.status, 204);
+        QVERIFY(a.raw.isEmpty());
+    }
+
+    void wrongPathVerbAndSize()
+    {
+        QCOMPARE(post("{}", kToken, "/outro").status, 404);
+        httplib::Client cli("127.0.0.1", port);
+        auto res = cli.Get(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}});
+        QVERIFY(res);
+        QVERIFY(res->status == 404 || res->status == 405);
+        // Over the limit: refused before the body is parsed, and nothing breaks.
+        const QByteArray huge = QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"GetParamPlaneja\",\"params\":[\"")
+            + QByteArray(400 * 1024, 'A') + QByteArray("\"],\"id\":1}");
+        const Answer a = post(huge);
+        QCOMPARE(a.status, 413);
+        stillServing();
+    }
+
+    void sqlMetacharactersAreJustText()
+    {
+        for (const QString code : {"0001' OR '1'='1", "'; DROP TABLE CARDADIA; --", "0001\\", "%", "_", "0001\"", "\u0000"}) {
+            const Answer a = call("GetCardadia", {code, "2026-03-18"});
+            QCOMPARE(a.status, 200);
+            QVERIFY2(a.body.contains("result"), a.raw.constData());
+            QCOMPARE(a.body.value("result").toArray().at(0).toObject().value("rows").toArray().size(), 0);
+        }
+        QCOMPARE(t->scalar("SELECT COUNT(*) FROM CARDADIA").toInt(), 3);
+        stillServing();
+    }
+
+    void unicodeTravelsIntact()
+    {
+        const Answer a = call("GetCardServ", {"0001", "2026-03-18"});
+        const QJsonArray rows = a.body.value("result").toObject().value("rows").toArray();
+        QCOMPARE(rows.at(0).toArray().at(2).toString(), QStringLiteral("UTI Adulto"));
+        const Answer c = call("GETCliente", {"0001", "00001", "2026-03-18", "0001"});
+        QCOMPARE(c.body.value("result").toArray().at(0).toObject().value("rows").toArray().at(0).toArray().at(1).toString(),
+                 QStringLiteral("Alfa Convênios"));
+    }
+
+    void manyClientsAtOnce()
+    {
+        // More concurrent clients than workers: all are served, none gets a wrong answer.
+        std::atomic<int> good{0}, bad{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 12; ++i)
+            threads.emplace_back([&] {
+                httplib::Client cli("127.0.0.1", port);
+                cli.set_read_timeout(20, 0);
+                for (int k = 0; k < 15; ++k) {
+                    const std::string body = R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","2026-03-18"],"id":1})";
+                    auto res = cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+                                        body, "application/json");
+                    const bool ok = res && res->status == 200
+                        && QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().value("result")
+                                   .toObject().value("rows").toArray().size() == 2;
+                    (ok ? good : bad)++;
+                }
+            });
+        for (auto& th : threads)
+            th.join();
+        QCOMPARE(bad.load(), 0);
+        QCOMPARE(good.load(), 12 * 15);
+    }
+
+    void databaseFailureIsAnErrorNotACrash()
+    {
+        // A table the server needs disappears underneath it.
+        t->exec("ALTER TABLE RETIRADA RENAME TO RETIRADA_OLD");
+        const Answer a = call("Vd_Retirada", {"0001", "2026-03-18", "sem retirada", "00001"});
+        QCOMPARE(a.status, 200);
+        QCOMPARE(errorCode(a), -32001);
+        t->exec("ALTER TABLE RETIRADA_OLD RENAME TO RETIRADA");
+        QCOMPARE(call("Vd_Retirada", {"0001", "2026-03-18", "sem retirada", "00001"}).body.value("result").toString(), QString());
+    }
+
+    void startRefusesUnusableSetups()
+    {
+        ServerOptions o;
+        o.database = t->spec();
+        o.logRequests = false;
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());  // no token
+        o.token = "x";
+        o.database = "mysql:nada";
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
+        // A database without the schema.
+        QTemporaryDir dir;
+        o.database = "sqlite:" + dir.filePath("vazio.db");
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
+        // The port in use.
+        o.database = t->spec();
+        o.port = port;
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
+        stillServing();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
