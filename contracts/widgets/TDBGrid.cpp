@@ -193,6 +193,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setAutoScroll(false); // the grid scrolls to the set's current row itself
     setFocusPolicy(Qt::StrongFocus);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
@@ -700,7 +701,9 @@ bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
         return true;
     case Qt::Key_Escape:
         if (EditorMode() && m_editorModified) {
+            // Typed text is dropped first; the row itself goes with the next Esc.
             revertEditor();
+            hideEditor();
             return true;
         }
         if (active() && (ds->State() == dsEdit || ds->State() == dsInsert)) {

@@ -153,6 +153,8 @@ public:
     // The cell editor: open (the set is then editing or inserting) or closed.
     bool EditorMode() const;
     void SetEditorMode(bool on);
+    // The cell editor holds typed text not yet written into the field.
+    bool EditorModified() const { return EditorMode() && m_editorModified; }
     QLineEdit* InplaceEditor() const;
 
     // Background of the cells (the screens use the info colour on some grids).
