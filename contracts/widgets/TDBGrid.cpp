@@ -279,7 +279,7 @@ void TDBGrid::SetSelectedField(TField* field)
     }
 }
 
-bool TDBGrid::EditorMode() const { return m_editor->isVisible() || !m_editor->isHidden(); }
+bool TDBGrid::EditorMode() const { return !m_editor->isHidden(); }
 
 void TDBGrid::SetEditorMode(bool on)
 {
@@ -448,9 +448,6 @@ void TDBGrid::hideEditor()
 
 void TDBGrid::placeEditor()
 {
-    if (m_editor->isHidden() && !m_editor->isVisible()) {
-        // placed again when shown
-    }
     const int row = Row();
     if (row < 0 || m_col < 0 || m_col >= m_columns.Count())
         return;
