@@ -28,6 +28,7 @@ LookupRows LookupRows::read(TDataSource* source, const QString& keyField)
         }
     TField* key = keyField.isEmpty() ? nullptr : set->FieldByName(keyField);
     const int keep = set->RecNo();
+    rows.current = qMax(0, keep - 1);
     set->DisableControls();
     try {
         for (set->First(); !set->Eof(); set->Next()) {
@@ -87,7 +88,7 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
                 m_table->setItem(r, c, item);
             }
         m_table->resizeColumnsToContents();
-        m_table->setCurrentCell(0, 0);
+        m_table->setCurrentCell(qMin(m_rows.current, int(m_rows.cells.size()) - 1), 0);
         layout->addWidget(m_table);
         buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
         buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
@@ -106,7 +107,8 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
         });
         m_search->installEventFilter(this);
         m_table->installEventFilter(this);
-        resize(qMin(900, 80 + m_table->horizontalHeader()->length()), 420);
+        const int rowsHeight = int(m_rows.cells.size()) * m_table->verticalHeader()->defaultSectionSize();
+        resize(qBound(420, 60 + m_table->horizontalHeader()->length(), 900), qBound(260, 140 + rowsHeight, 520));
     }
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

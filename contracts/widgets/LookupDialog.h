@@ -14,6 +14,7 @@ struct LookupRows {
     QStringList titles;
     QVector<QStringList> cells; // one per row, in view order
     QStringList keys;           // key field text per row (empty without a key field)
+    int current = 0;            // the source's current row, 0-based
     static LookupRows read(TDataSource* source, const QString& keyField);
 };
 
