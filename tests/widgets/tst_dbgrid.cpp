@@ -245,6 +245,22 @@ private slots:
         QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("X1"));
     }
 
+    void homeEndMoveColumnsCtrlHomeEndMoveRows()
+    {
+        f->key(Qt::Key_End);
+        QCOMPARE(take(), trace({"ColEnter:QT"}));
+        f->key(Qt::Key_Home);
+        QCOMPARE(take(), trace({"ColEnter:CODE"}));
+        f->key(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(cds().RecNo(), 3);
+        f->key(Qt::Key_PageUp); // a page up from the last row reaches the first
+        QCOMPARE(cds().RecNo(), 1);
+        QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
+        f->key(Qt::Key_Left); // first column: nothing
+        QCOMPARE(take(), QString());
+    }
+
     void rowChangePostsAndARefusedPostKeepsRowAndEdit()
     {
         grid()->SetSelectedIndex(1);
