@@ -93,10 +93,10 @@ bool GuiHostUi::PesquisaLista(TDataSource* source, const QString& keyField, cons
 
 void GuiHostUi::ActiveShowAvi(QWidget* form, int kind, const QString& caption)
 {
-    ++m_depth;
     QWidget* over = mainWindow();
     if (!over && form)
         over = form->window();
+    m_stack.append({kind, caption, over});
     if (!m_progress)
         m_progress = new ProgressWindow(over);
     m_progress->start(kind, caption, over);
@@ -104,10 +104,15 @@ void GuiHostUi::ActiveShowAvi(QWidget* form, int kind, const QString& caption)
 
 void GuiHostUi::DeactiveShowAvi()
 {
-    if (m_depth == 0)
+    if (m_stack.isEmpty())
         return; // unbalanced close: nothing open
-    if (--m_depth == 0 && m_progress)
+    m_stack.removeLast();
+    if (!m_progress)
+        return;
+    if (m_stack.isEmpty())
         m_progress->stop();
+    else
+        m_progress->start(m_stack.last().kind, m_stack.last().caption, m_stack.last().over);
 }
 
 void GuiHostUi::ShowPreview(QWidget* preview, const QString& title)

@@ -23,11 +23,16 @@ public:
     void DeactiveShowAvi() override;
     void ShowPreview(QWidget* preview, const QString& title) override;
 
-    int ProgressDepth() const { return m_depth; }
+    int ProgressDepth() const { return int(m_stack.size()); }
 
 private:
     QPointer<ProgressWindow> m_progress;
-    int m_depth = 0;
+    struct Avi {
+        int kind;
+        QString caption;
+        QPointer<QWidget> over;
+    };
+    QList<Avi> m_stack; // nested calls: the innermost is shown, the outer one comes back after it
 };
 
 } // namespace kvo

@@ -7,6 +7,8 @@
 #include "data/Exceptions.h"
 
 #include <QTest>
+#include <QTimer>
+#include "widgets/HostUi.h"
 #include <QVBoxLayout>
 
 using namespace kvo::test;
@@ -282,6 +284,31 @@ private slots:
         QCOMPARE(changes, 1);
         QVERIFY(!f.page1->Enabled());
         QVERIFY(!f.pgc->isTabEnabled(0));
+    }
+
+    void modalFormReturnsItsResult()
+    {
+        TForm dialog;
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* edit = new TEdit(&dialog);
+        layout->addWidget(edit);
+        QTimer::singleShot(0, &dialog, [&] { dialog.SetModalResult(kvo::mrOk); });
+        QCOMPARE(dialog.ShowModal(), int(kvo::mrOk));
+        QVERIFY(!dialog.isVisible());
+
+        // Closing the window is a cancel, unless OnClose refuses it.
+        int asked = 0;
+        dialog.OnClose = [&](QObject*, int& action) {
+            if (++asked == 1)
+                action = caNone;
+        };
+        QTimer::singleShot(0, &dialog, [&] {
+            dialog.Close();
+            QVERIFY(dialog.isVisible());
+            dialog.Close();
+        });
+        QCOMPARE(dialog.ShowModal(), int(kvo::mrCancel));
+        QCOMPARE(asked, 2);
     }
 };
 

@@ -124,7 +124,8 @@ private slots:
         QCOMPARE(windows().size(), 1);
         QCOMPARE(windows().first()->caption(), QStringLiteral("Carregando o dia..."));
         gui.DeactiveShowAvi();
-        QCOMPARE(windows().size(), 1); // still inside the outer call
+        QCOMPARE(windows().size(), 1); // still inside the outer call, whose caption comes back
+        QCOMPARE(windows().first()->caption(), QStringLiteral("Conectando ao servidor..."));
         gui.DeactiveShowAvi();
         QCOMPARE(windows().size(), 0);
         gui.DeactiveShowAvi(); // unbalanced: nothing to close, nothing breaks
