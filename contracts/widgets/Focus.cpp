@@ -44,12 +44,34 @@ public:
         static FocusWatcher* watcher = nullptr;
         if (!watcher && qApp) {
             watcher = new FocusWatcher(qApp);
+            qApp->installEventFilter(watcher);
             QObject::connect(qApp, &QApplication::focusChanged, watcher,
                              [](QWidget*, QWidget* now) {
                                  if (TForm* form = TForm::FormOf(now))
                                      form->qtFocusArrived(now);
                              });
         }
+    }
+
+protected:
+    // A focused control disabled or hidden behind the model's back (plain setEnabled/hide): Qt
+    // moves the focus itself only in the active window, so catch up once the change is complete.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type t = event->type();
+        if ((t == QEvent::EnabledChange || t == QEvent::Hide) && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (TForm* form = TForm::FormOf(w); form && form->FocusedControl() == w) {
+                QPointer<QWidget> control(w);
+                QPointer<TForm> owner(form);
+                QMetaObject::invokeMethod(form, [control, owner] {
+                    if (control && owner && owner->FocusedControl() == control &&
+                        (!control->isEnabled() || !control->isVisibleTo(owner)))
+                        owner->controlDisabled(control);
+                }, Qt::QueuedConnection);
+            }
+        }
+        return QObject::eventFilter(watched, event);
     }
 
 private:

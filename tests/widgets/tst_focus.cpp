@@ -247,6 +247,22 @@ private slots:
         QCOMPARE(f.trace, QStringList({"exit C", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
     }
 
+    void plainDisableOfTheFocusedControlIsCaughtUp()
+    {
+        FocusForm f;
+        f.start(f.edB);
+        QWidget other; // another window is active: Qt itself moves nothing in ours
+        QVERIFY(ShowActive(&other));
+        f.edB->setEnabled(false);
+        Settle();
+        QCOMPARE(f.form.FocusedControl(), f.edC);
+        QCOMPARE(f.trace, QStringList({"exit B", "enter C"}));
+        f.trace.clear();
+        f.edC->hide();
+        Settle();
+        QCOMPARE(f.form.FocusedControl(), f.edD);
+    }
+
     void pageControlExitsOnlyWhenLeftEntirely()
     {
         FocusForm f;
