@@ -1510,7 +1510,12 @@ bool TClientDataSet::floatValue(const TField* field, double* value) const {
 
 QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {
     if (field->DataSet() != this || d->state == dsInactive || recNo < 1 || recNo > int(d->view.size())) return {};
-    return d->valueOf(d->view[recNo - 1], field);
+    // Called while painting, where nothing may throw: a failing OnCalcFields reads as null.
+    try {
+        return d->valueOf(d->view[recNo - 1], field);
+    } catch (...) {
+        return {};
+    }
 }
 
 void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
