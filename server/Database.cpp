@@ -150,6 +150,23 @@ QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args
     return q;
 }
 
+QSqlQuery& StatementCache::exec(const QString& sql, const QVariantList& args)
+{
+    auto it = m_queries.find(sql);
+    if (it == m_queries.end())
+        it = m_queries.insert(sql, std::make_shared<QSqlQuery>(prepare(m_db, sql)));
+    QSqlQuery& q = **it;
+    q.finish();
+    execOn(q, args);
+    return q;
+}
+
+void StatementCache::finishAll()
+{
+    for (auto& q : m_queries)
+        q->finish();
+}
+
 Transaction::Transaction(QSqlDatabase& db) : m_db(db)
 {
     execSql(m_db, dialectOf(m_db) == Dialect::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));

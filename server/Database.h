@@ -5,6 +5,8 @@
 // "postgres:host=H;port=P;dbname=D;user=U;password=W" (any subset; libpq defaults apply).
 
 #include <QDate>
+#include <QHash>
+#include <memory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -42,6 +44,22 @@ QDate dateFromDb(const QVariant& v);
 QSqlQuery prepare(QSqlDatabase& db, const QString& sql);
 QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
 void execOn(QSqlQuery& q, const QVariantList& args = {});
+
+// Prepared statements reused within one method call: a large change log runs the same few
+// statements thousands of times. The reference returned stays valid until the cache dies; read
+// its rows before running the same text again.
+class StatementCache {
+public:
+    explicit StatementCache(QSqlDatabase& db) : m_db(db) {}
+    ~StatementCache() { finishAll(); }
+    QSqlQuery& exec(const QString& sql, const QVariantList& args = {});
+    void finishAll();
+    QSqlDatabase& db() { return m_db; }
+
+private:
+    QSqlDatabase& m_db;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_queries;
+};
 
 // Whole-log transactions. SQLite takes the write lock at once so two writers never deadlock
 // on lock upgrade; PostgreSQL relies on row locks taken with SELECT ... FOR UPDATE.

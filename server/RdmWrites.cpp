@@ -111,6 +111,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     const TableDef& def = cardadiaDef();
     checkLogShape(delta, def);
     const QVector<int> idx = columnIndexes(def, delta);
+    StatementCache sc(m_db);
 
     // Reference data is read once per call: branch, service types, diet links, the day's menus.
     QHash<QString, QString> serviceType;         // branch|service -> IDTIPOSERV
@@ -122,7 +123,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
         const QString k = b + QLatin1Char('|') + s;
         auto it = serviceType.find(k);
         if (it == serviceType.end()) {
-            QSqlQuery q = execSql(m_db, QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
+            QSqlQuery& q = sc.exec( QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
                                   {b, s});
             it = serviceType.insert(k, q.next() ? q.value(0).toString() : QString());
         }
@@ -132,7 +133,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
         const QString k = b + QLatin1Char('|') + s + QLatin1Char('|') + d;
         auto it = dietOk.find(k);
         if (it == dietOk.end()) {
-            QSqlQuery q = execSql(m_db,
+            QSqlQuery& q = sc.exec(
                                   QStringLiteral("SELECT 1 FROM DIETSERV DS JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
                                                  " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DS.CDDIETPAD = ?"
                                                  " AND DP.IDTIPODIET = 'S'"),
@@ -153,7 +154,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
         const QString k = b + QLatin1Char('|') + d.toString(Qt::ISODate);
         auto it = menuNumber.find(k);
         if (it == menuNumber.end()) {
-            QSqlQuery q = execSql(m_db, QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
+            QSqlQuery& q = sc.exec( QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
                                   {b, dateParam(d)});
             it = menuNumber.insert(k, q.next() ? q.value(0) : QVariant());
         }
@@ -197,7 +198,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkRow(r);
-                if (lockRow(m_db, def, r))
+                if (lockRow(sc, def, r))
                     refuse(texts::DietJaCad);
                 const QDate day = logDate(r.value(QStringLiteral("DTCARDAPIO")));
                 const QVariant nr = menuOf(logText(r.value(QStringLiteral("CDFILIAL"))), day);
@@ -207,7 +208,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                     r.insert(QStringLiteral("DTMESCARD"), dayTime(QDate(day.year(), day.month(), 1)));
                 r.insert(QStringLiteral("DTULTATU"), stamp);
                 try {
-                    insertRow(m_db, def, r);
+                    insertRow(sc, def, r);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
                         refuse(texts::DietJaCad);
@@ -218,7 +219,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty())
                 refuse(m);
-            const std::optional<Row> stored = lockRow(m_db, def, oldRow);
+            const std::optional<Row> stored = lockRow(sc, def, oldRow);
             if (!stored)
                 refuse(texts::Concurrency);
             if (c.op == TChange::Modify) {
@@ -236,11 +237,11 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                     !m.isEmpty())
                     refuse(m);
                 checkRow(merged);
-                if (!sameKey(def, oldRow, merged) && lockRow(m_db, def, merged))
+                if (!sameKey(def, oldRow, merged) && lockRow(sc, def, merged))
                     refuse(texts::DietJaCad);
                 merged.insert(QStringLiteral("DTULTATU"), stamp);
                 try {
-                    updateRow(m_db, def, oldRow, merged);
+                    updateRow(sc, def, oldRow, merged);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
                         refuse(texts::DietJaCad);
@@ -261,7 +262,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             if (const QString m = closedMessage(b, day); !m.isEmpty())
                 refuse(m);
             {
-                QSqlQuery q = execSql(m_db,
+                QSqlQuery& q = sc.exec(
                                       QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
                                                      " AND CDSERVFILI = ? LIMIT 1"),
                                       {b, dateParam(day), s});
@@ -270,7 +271,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             }
             {
                 // The row's client shares go with it, unless one of those clients is already settled.
-                QSqlQuery q = execSql(m_db,
+                QSqlQuery& q = sc.exec(
                                       QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
                                                      " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
                                                      " AND A.IDIMPEFETKVO = 'S'"
@@ -280,12 +281,12 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                 if (q.next())
                     refuse(texts::EfetApu);
             }
-            execSql(m_db,
-                    QStringLiteral("DELETE FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ? AND CDSERVFILI = ?"
+            sc.exec(QStringLiteral("DELETE FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ? AND CDSERVFILI = ?"
                                    " AND CDDIETPAD = ?"),
                     {b, dateParam(day), s, d});
-            deleteRow(m_db, def, oldRow);
+            deleteRow(sc, def, oldRow);
         }
+        sc.finishAll();
         tx.commit();
     } catch (const Refusal& r) {
         return safeRefusal(r.message);
@@ -298,6 +299,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
     const TableDef& def = efetdietDef();
     checkLogShape(delta, def);
     const QVector<int> idx = columnIndexes(def, delta);
+    StatementCache sc(m_db);
 
     auto checkShare = [&](const Row& r) {
         if (const QString m = checkValues(def, r); !m.isEmpty())
@@ -308,7 +310,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
         const QString d = logText(r.value(QStringLiteral("CDDIETPAD")));
         const QDate day = logDate(r.value(QStringLiteral("DTEFETDIET")));
         {
-            QSqlQuery q = execSql(m_db,
+            QSqlQuery& q = sc.exec(
                                   QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
                                                  " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
                                   {b, cl, dateParam(day)});
@@ -322,14 +324,14 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
         if (logNum(r.value(QStringLiteral("QTDOAEFETDIE"))) < 0)
             refuse(texts::InfDoac);
         {
-            QSqlQuery q = execSql(m_db,
+            QSqlQuery& q = sc.exec(
                                   QStringLiteral("SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"),
                                   {b, s, cl});
             if (!q.next())
                 refuse(texts::ClientNotServed);
         }
         {
-            QSqlQuery q = execSql(m_db,
+            QSqlQuery& q = sc.exec(
                                   QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
                                                  " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
                                   {b, dateParam(day), s, d});
@@ -347,10 +349,10 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkShare(r);
-                if (lockRow(m_db, def, r))
+                if (lockRow(sc, def, r))
                     refuse(texts::Concurrency);  // another user created this share meanwhile
-                execSql(m_db, QStringLiteral("UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
-                QSqlQuery q = execSql(m_db, QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+                sc.exec(QStringLiteral("UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+                QSqlQuery& q = sc.exec( QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
                 if (!q.next())
                     throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
                 r.insert(QStringLiteral("NRSEQEFETDIE"), QStringLiteral("%1").arg(q.value(0).toLongLong(), 10, 10, QLatin1Char('0')));
@@ -359,7 +361,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                     r.insert(QString::fromLatin1(n), logNum(r.value(QString::fromLatin1(n))));
                 r.insert(QStringLiteral("DTULTATU"), stamp);
                 try {
-                    insertRow(m_db, def, r);
+                    insertRow(sc, def, r);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
                         refuse(texts::Concurrency);
@@ -370,7 +372,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty())
                 refuse(m);
-            const std::optional<Row> stored = lockRow(m_db, def, oldRow);
+            const std::optional<Row> stored = lockRow(sc, def, oldRow);
             if (!stored)
                 refuse(texts::Concurrency);
             if (c.op == TChange::Modify) {
@@ -389,7 +391,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                     continue;
                 checkShare(merged);
                 merged.insert(QStringLiteral("DTULTATU"), stamp);
-                updateRow(m_db, def, oldRow, merged);
+                updateRow(sc, def, oldRow, merged);
                 continue;
             }
             for (int i = 0; i < def.columns.size(); ++i) {
@@ -400,7 +402,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
             const QString b = logText(oldRow.value(QStringLiteral("CDFILIAL")));
             const QDate day = logDate(oldRow.value(QStringLiteral("DTEFETDIET")));
             {
-                QSqlQuery q = execSql(m_db,
+                QSqlQuery& q = sc.exec(
                                       QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
                                                      " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
                                       {b, logText(oldRow.value(QStringLiteral("CDCLIENTE"))), dateParam(day)});
@@ -409,8 +411,9 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
             }
             if (const QString m = closedDayMessage(b, day); !m.isEmpty())
                 refuse(m);
-            deleteRow(m_db, def, oldRow);
+            deleteRow(sc, def, oldRow);
         }
+        sc.finishAll();
         tx.commit();
     } catch (const Refusal& r) {
         return r.message;

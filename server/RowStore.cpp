@@ -104,7 +104,7 @@ static QString keyWhere(const TableDef& def, QVariantList& args, const Row& key)
     return parts.join(QStringLiteral(" AND "));
 }
 
-std::optional<Row> lockRow(QSqlDatabase& db, const TableDef& def, const Row& key)
+std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key)
 {
     QStringList names;
     for (const Column& c : def.columns)
@@ -112,18 +112,19 @@ std::optional<Row> lockRow(QSqlDatabase& db, const TableDef& def, const Row& key
     QVariantList args;
     QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
                       .arg(names.join(QStringLiteral(", ")), def.table, keyWhere(def, args, key));
-    if (dialectOf(db) == Dialect::PostgreSQL)
+    if (dialectOf(sc.db()) == Dialect::PostgreSQL)
         sql += QStringLiteral(" FOR UPDATE");
-    QSqlQuery q = execSql(db, sql, args);
+    QSqlQuery& q = sc.exec(sql, args);
     if (!q.next())
         return std::nullopt;
     Row r;
     for (int i = 0; i < def.columns.size(); ++i)
         r.insert(def.columns.at(i).name, packetValue({def.columns.at(i).name, def.columns.at(i).type, 0}, q.value(i)));
+    q.finish();
     return r;
 }
 
-void insertRow(QSqlDatabase& db, const TableDef& def, const Row& row)
+void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
 {
     QStringList names, marks;
     QVariantList args;
@@ -132,12 +133,12 @@ void insertRow(QSqlDatabase& db, const TableDef& def, const Row& row)
         marks << QStringLiteral("?");
         args << dbValue(c, row.value(c.name));
     }
-    execSql(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+    sc.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                     .arg(def.table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
             args);
 }
 
-void updateRow(QSqlDatabase& db, const TableDef& def, const Row& oldKey, const Row& row)
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row)
 {
     QStringList sets;
     QVariantList args;
@@ -146,15 +147,15 @@ void updateRow(QSqlDatabase& db, const TableDef& def, const Row& oldKey, const R
         args << dbValue(c, row.value(c.name));
     }
     const QString where = keyWhere(def, args, oldKey);
-    execSql(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(def.table, sets.join(QStringLiteral(", ")), where),
+    sc.exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(def.table, sets.join(QStringLiteral(", ")), where),
             args);
 }
 
-void deleteRow(QSqlDatabase& db, const TableDef& def, const Row& key)
+void deleteRow(StatementCache& sc, const TableDef& def, const Row& key)
 {
     QVariantList args;
     const QString where = keyWhere(def, args, key);
-    execSql(db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(def.table, where), args);
+    sc.exec(QStringLiteral("DELETE FROM %1 WHERE %2").arg(def.table, where), args);
 }
 
 } // namespace kvo::server

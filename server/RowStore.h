@@ -10,6 +10,7 @@
 #include <QVector>
 #include <optional>
 
+#include "Database.h"
 #include "data/TDataPacket.h"
 
 namespace kvo::server {
@@ -40,10 +41,10 @@ QVector<const Column*> changedColumns(const TableDef& def, const QVector<int>& i
 QString checkValues(const TableDef& def, const Row& row);
 
 // Reads the row with that key, locking it for the transaction where the database can.
-std::optional<Row> lockRow(QSqlDatabase& db, const TableDef& def, const Row& key);
-void insertRow(QSqlDatabase& db, const TableDef& def, const Row& row);
-void updateRow(QSqlDatabase& db, const TableDef& def, const Row& oldKey, const Row& row);
-void deleteRow(QSqlDatabase& db, const TableDef& def, const Row& key);
+std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key);
+void insertRow(StatementCache& sc, const TableDef& def, const Row& row);
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row);
+void deleteRow(StatementCache& sc, const TableDef& def, const Row& key);
 
 QVariant dbValue(const Column& c, const QVariant& v);
 
