@@ -589,9 +589,16 @@ struct TClientDataSet::Impl {
         alive.push_back(1);
         return id;
     }
-    void renumber() {
+    // Spreads the arrival keys apart again, keeping the order of every row, deleted ones included
+    // (CancelUpdates brings those back to their place).
+    void renumber(quint32 exclude) {
+        std::vector<quint32> all;
+        all.reserve(alive.size());
+        for (quint32 r = 0; r < alive.size(); ++r)
+            if (r != exclude) all.push_back(r);
+        std::stable_sort(all.begin(), all.end(), [this](quint32 a, quint32 b) { return seq[a] < seq[b]; });
         qint64 s = 0;
-        for (quint32 r : natural) seq[r] = (s += SeqStep);
+        for (quint32 r : all) seq[r] = (s += SeqStep);
     }
 
     // ---- change log
@@ -1117,10 +1124,13 @@ void TClientDataSet::Insert() {
         const quint32 before = d->view[d->cur];
         const auto it = std::find(d->natural.begin(), d->natural.end(), before);
         const size_t at = size_t(it - d->natural.begin());
-        const qint64 prev = at > 0 ? d->seq[d->natural[at - 1]] : 0;
         d->natural.insert(d->natural.begin() + at, row);
-        if (d->seq[before] - prev >= 2) d->seq[row] = prev + (d->seq[before] - prev) / 2;
-        else d->renumber();
+        qint64 prev = at > 0 ? d->seq[d->natural[at - 1]] : 0;
+        if (d->seq[before] - prev < 2) {
+            d->renumber(row);
+            prev = at > 0 ? d->seq[d->natural[at - 1]] : 0;
+        }
+        d->seq[row] = prev + (d->seq[before] - prev) / 2;
     } else {
         d->seq[row] = (d->natural.empty() ? 0 : d->seq[d->natural.back()]) + SeqStep;
         d->natural.push_back(row);

@@ -571,6 +571,35 @@ private slots:
         QCOMPARE(codes(cds), "0001,0002");
     }
 
+    // Many inserts in one place exhaust the room between two rows' arrival keys; the order must hold,
+    // also for a deleted row that CancelUpdates brings back.
+    void manyInsertsInOnePlaceKeepTheOrder() {
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(packet({row("000A", "A", 1), row("000C", "C", 2), row("000B", "B", 3), row("000D", "D", 4)}));
+        cds.SetRecNo(3);
+        cds.Delete(); // B
+        cds.Prior();  // C
+        QStringList expected{"000A"};
+        for (int i = 40; i >= 1; --i) {
+            cds.Insert(); // each before the previous one
+            cds.FieldByName("CODE")->SetAsString(QString::number(i));
+            cds.Post();
+        }
+        for (int i = 1; i <= 40; ++i) expected << QString::number(i);
+        expected << "000C" << "000D";
+        QCOMPARE(codes(cds), expected.join(','));
+        QStringList data;
+        for (const auto& r : cds.Data().rows) data << r[0].toString();
+        QCOMPARE(data, expected);
+        cds.CancelUpdates();
+        QCOMPARE(codes(cds), "000A,000C,000B,000D");
+        cds.Edit();
+        cds.Insert(); // Edit in insert state does nothing; Insert from an unmodified edit cancels it first
+        cds.Edit();
+        QCOMPARE(cds.State(), dsInsert);
+    }
+
     void definedFieldsTakePacketColumnsByName() {
         TClientDataSet cds;
         cds.AddField("TIPO", ftFixedChar, 3);
