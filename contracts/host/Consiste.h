@@ -2,5 +2,15 @@
 
 // The whole Consiste unit: validation and utility routines, the error message (MensErro) and
 // the application-server result check (CheckResultServ).
+#include "appserver/TNetConnection.h"
 #include "host/ConsisteCore.h"
 #include "widgets/HostUi.h"
+
+class TDBGrid;
+
+namespace Consiste {
+
+// Index of the grid column bound to that field (case-insensitive); -1 when none, or no grid.
+int IndiceCol(const TDBGrid* grid, const QString& fieldName);
+
+} // namespace Consiste

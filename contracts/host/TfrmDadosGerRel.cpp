@@ -12,9 +12,9 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TForm(parent)
     setWindowFlag(Qt::Dialog, true);
     resize(560, 380);
     auto* root = new QVBoxLayout(this);
-    panMenu = new QFrame(this);
+    panMenu = new TPanel(this);
     panMenu->setObjectName("panMenu");
-    panMenu->setFrameShape(QFrame::StyledPanel);
+    panMenu->SetBevel(TPanel::bvRaised);
     auto* tools = new QHBoxLayout(panMenu);
     tools->setContentsMargins(4, 2, 4, 2);
     sbtPrint = addToolButton("sbtPrint", QStringLiteral("Imprimir"));
@@ -29,11 +29,12 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TForm(parent)
     tools->addWidget(lblCodTela);
     root->addWidget(panMenu);
 
-    grbDadosRel = new QGroupBox(this);
+    kvo::SetBold(lblCodTela, true);
+    grbDadosRel = new TGroupBox(QString(), this);
     grbDadosRel->setObjectName("grbDadosRel");
     root->addWidget(grbDadosRel, 1);
 
-    panRelat = new QFrame(this);
+    panRelat = new TPanel(this);
     panRelat->setObjectName("panRelat");
     auto* rel = new QHBoxLayout(panRelat);
     rel->addWidget(new QLabel(QStringLiteral("Relatório"), panRelat));
@@ -45,24 +46,25 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TForm(parent)
     rel->addWidget(lblCodRel);
     root->addWidget(panRelat);
 
-    kvo::Connect(sbtPrint, &QToolButton::clicked, this, [this](bool) { sbtPrintClick(sbtPrint); });
-    kvo::Connect(sbtPreview, &QToolButton::clicked, this, [this](bool) { sbtPreviewClick(sbtPreview); });
-    kvo::Connect(sbtSalvarComo, &QToolButton::clicked, this, [this](bool) { sbtSalvarComoClick(sbtSalvarComo); });
-    kvo::Connect(sbtReportEdit, &QToolButton::clicked, this, [this](bool) { sbtReportEditClick(sbtReportEdit); });
-    kvo::Connect(sbtAjuda, &QToolButton::clicked, this,
-                 [this](bool) { kvo::Application().ShowHelp(HelpFile, HelpContext); });
-    kvo::Connect(sbtFechar, &QToolButton::clicked, this, [this](bool) { sbtFecharClick(sbtFechar); });
+    msgPadrao = new TMessages(this);
+    msgPadrao->setObjectName("msgPadrao");
+
+    sbtPrint->OnClick = [this](QObject* sender) { sbtPrintClick(sender); };
+    sbtPreview->OnClick = [this](QObject* sender) { sbtPreviewClick(sender); };
+    sbtSalvarComo->OnClick = [this](QObject* sender) { sbtSalvarComoClick(sender); };
+    sbtReportEdit->OnClick = [this](QObject* sender) { sbtReportEditClick(sender); };
+    sbtAjuda->OnClick = [this](QObject*) { kvo::Application().ShowHelp(HelpFile, HelpContext); };
+    sbtFechar->OnClick = [this](QObject* sender) { sbtFecharClick(sender); };
     OnClose = [this](QObject* sender, int& action) { FormClose(sender, action); };
     OnActivate = [this](QObject* sender) { FormActivate(sender); };
 }
 
-QToolButton* TfrmDadosGerRel::addToolButton(const QString& name, const QString& text)
+TButtonFlat* TfrmDadosGerRel::addToolButton(const QString& name, const QString& text)
 {
-    auto* b = new QToolButton(panMenu);
+    auto* b = new TButtonFlat(panMenu);
     b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(text);
-    b->setFocusPolicy(Qt::NoFocus);
+    b->SetCaption(text);
+    b->SetHint(text);
     panMenu->layout()->addWidget(b);
     return b;
 }

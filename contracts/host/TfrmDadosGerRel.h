@@ -1,12 +1,11 @@
 #pragma once
 
 #include "widgets/Focus.h"
+#include "widgets/StdControls.h"
+#include "widgets/TMessages.h"
 
 #include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
-#include <QToolButton>
 
 // The suite's report-parameter screen: the screen's parameter group, the list of the report
 // definitions of its report code and the print, preview, save-as and edit commands. The command
@@ -33,16 +32,18 @@ public:
     virtual void sbtFecharClick(QObject* Sender);
 
     QLabel* lblCodTela;
-    QFrame* panMenu;
-    QToolButton *sbtPrint, *sbtPreview, *sbtSalvarComo, *sbtReportEdit, *sbtAjuda, *sbtFechar;
-    QGroupBox* grbDadosRel;
-    QFrame* panRelat;
+    TPanel* panMenu;
+    TButtonFlat *sbtPrint, *sbtPreview, *sbtSalvarComo, *sbtReportEdit, *sbtAjuda, *sbtFechar;
+    TGroupBox* grbDadosRel;
+    TPanel* panRelat;
     QComboBox* cbbReportNames;
     QLabel* lblCodRel;
+    // The screen's catalog; the report machinery reads Arq_Rel_Err, NovoCaption and NovoPrompt.
+    TMessages* msgPadrao;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QToolButton* addToolButton(const QString& name, const QString& text);
+    TButtonFlat* addToolButton(const QString& name, const QString& text);
 };

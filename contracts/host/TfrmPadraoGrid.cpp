@@ -2,6 +2,7 @@
 
 #include "host/Application.h"
 #include "widgets/Dispatch.h"
+#include "widgets/HostUi.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -13,7 +14,7 @@ namespace {
 // Keeps a menu twin's enabled state equal to its button's, whoever switches the button.
 class EnabledFollower : public QObject {
 public:
-    EnabledFollower(QToolButton* button, QAction* item) : QObject(button), m_item(item)
+    EnabledFollower(QWidget* button, QAction* item) : QObject(button), m_item(item)
     {
         button->installEventFilter(this);
         item->setEnabled(button->isEnabled());
@@ -45,16 +46,17 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     mnuManutencao->setObjectName("mnuManutencao");
     root->setMenuBar(mnuPrincipal);
 
-    panMenu = new QFrame(this);
+    panMenu = new TPanel(this);
     panMenu->setObjectName("panMenu");
-    panMenu->setFrameShape(QFrame::StyledPanel);
+    panMenu->SetBevel(TPanel::bvRaised);
     auto* tools = new QHBoxLayout(panMenu);
     tools->setContentsMargins(4, 2, 4, 2);
+    tools->setSpacing(2);
     sbtIncluir = addToolButton("sbtIncluir", QStringLiteral("Incluir"), QStringLiteral("Incluir"));
     sbtAlterar = addToolButton("sbtAlterar", QStringLiteral("Alterar"), QStringLiteral("Alterar"));
     sbtExcluir = addToolButton("sbtExcluir", QStringLiteral("Excluir"), QStringLiteral("Excluir"));
     sbtProcurar = addToolButton("sbtProcurar", QStringLiteral("Procurar"), QStringLiteral("Procurar"));
-    sbtVerificar = addToolButton("sbtVerificar", QStringLiteral("Verificar"), QStringLiteral("Verificar"));
+    sbtVerificar = addToolButton("sbtVerificar", QStringLiteral("Verificar"), QStringLiteral("Verificar (F5)"));
     sbtComandoExtra = addToolButton("sbtComandoExtra", QStringLiteral("Extra"), QStringLiteral("Comando extra"));
     sbtCancelar = addToolButton("sbtCancelar", QStringLiteral("Cancelar"), QStringLiteral("Cancelar"));
     sbtConfirmar = addToolButton("sbtConfirmar", QStringLiteral("Confirmar"), QStringLiteral("Confirmar"));
@@ -66,6 +68,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     tools->addStretch(1);
     lblCodTela = new QLabel(panMenu);
     lblCodTela->setObjectName("lblCodTela");
+    kvo::SetBold(lblCodTela, true);
     tools->addWidget(lblCodTela);
     root->addWidget(panMenu);
 
@@ -79,48 +82,70 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     mnuLinha3->setSeparator(true);
     mnuCancelar = new QAction(QStringLiteral("&Cancelar"), this);
     mnuConfirmar = new QAction(QStringLiteral("C&onfirmar"), this);
+    for (auto [item, name] : {std::pair{mnuIncluir, "mnuIncluir"}, {mnuAlterar, "mnuAlterar"}, {mnuExcluir, "mnuExcluir"},
+                              {mnuProcurar, "mnuProcurar"}, {mnuVerificar, "mnuVerificar"},
+                              {mnuComandoExtra, "mnuComandoExtra"}, {mnuLinha3, "mnuLinha3"},
+                              {mnuCancelar, "mnuCancelar"}, {mnuConfirmar, "mnuConfirmar"}})
+        item->setObjectName(QString::fromLatin1(name));
     mnuManutencao->addActions({mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuComandoExtra,
                                mnuLinha3, mnuCancelar, mnuConfirmar});
-    const std::pair<QToolButton*, QAction*> pairs[] = {
-        {sbtIncluir, mnuIncluir},     {sbtAlterar, mnuAlterar},         {sbtExcluir, mnuExcluir},
-        {sbtProcurar, mnuProcurar},   {sbtVerificar, mnuVerificar},     {sbtComandoExtra, mnuComandoExtra},
-        {sbtCancelar, mnuCancelar},   {sbtConfirmar, mnuConfirmar}};
-    for (const auto& [button, item] : pairs) {
-        new EnabledFollower(button, item);
-        QObject::connect(item, &QAction::triggered, button, [button] {
-            if (button->isEnabled())
-                button->click();
-        });
-    }
+    pair(sbtIncluir, mnuIncluir);
+    pair(sbtAlterar, mnuAlterar);
+    pair(sbtExcluir, mnuExcluir);
+    pair(sbtProcurar, mnuProcurar);
+    pair(sbtVerificar, mnuVerificar);
+    pair(sbtComandoExtra, mnuComandoExtra);
+    pair(sbtCancelar, mnuCancelar);
+    pair(sbtConfirmar, mnuConfirmar);
+    mnuFechar = new QAction(QStringLiteral("&Fechar"), this);
+    mnuFechar->setObjectName("mnuFechar");
+    mnuOperacao->addAction(mnuFechar);
+    connect(mnuFechar, &QAction::triggered, sbtFechar, [this] { sbtFechar->Click(); });
 
-    pgcPadrao = new QTabWidget(this);
+    pgcPadrao = new TPageControl(this);
     pgcPadrao->setObjectName("pgcPadrao");
-    tshPadrao = new QWidget;
+    tshPadrao = new TTabSheet(pgcPadrao, QStringLiteral("Padrão"));
     tshPadrao->setObjectName("tshPadrao");
-    new QVBoxLayout(tshPadrao);
-    pgcPadrao->addTab(tshPadrao, QStringLiteral("Padrão"));
+    auto* page = new QVBoxLayout(tshPadrao);
+    page->setContentsMargins(2, 2, 2, 2);
     root->addWidget(pgcPadrao, 1);
-
-    panNavegador = new QFrame(this);
-    panNavegador->setObjectName("panNavegador");
-    panNavegador->setFrameShape(QFrame::StyledPanel);
-    new QHBoxLayout(panNavegador);
-    root->addWidget(panNavegador);
 
     dtsPadrao = new TDataSource(this);
     dtsPadrao->setObjectName("dtsPadrao");
     dbgPadrao = new TDBGrid(tshPadrao);
     dbgPadrao->setObjectName("dbgPadrao");
     dbgPadrao->SetDataSource(dtsPadrao);
-    tshPadrao->layout()->addWidget(dbgPadrao);
+    page->addWidget(dbgPadrao);
+
+    panNavegador = new TPanel(this);
+    panNavegador->setObjectName("panNavegador");
+    panNavegador->SetBevel(TPanel::bvLowered);
+    auto* nav = new QHBoxLayout(panNavegador);
+    nav->setContentsMargins(4, 2, 4, 2);
+    dbnPadrao = new TDBNavigator(panNavegador);
+    dbnPadrao->setObjectName("dbnPadrao");
+    dbnPadrao->SetDataSource(dtsPadrao);
+    nav->addWidget(dbnPadrao);
+    nav->addStretch(1);
+    root->addWidget(panNavegador);
 
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName("msgPadrao");
-    msgMensagensPadroes = new TMessages({QStringLiteral("Canc|Confirma o cancelamento das alterações?")}, this);
+    msgMensagensPadroes = new TMessages({QStringLiteral("Canc|Confirma o cancelamento das alterações?"),
+                                         QStringLiteral("Excl|Confirma a exclusão do registro?"),
+                                         QStringLiteral("SemAjuda|Não há ajuda instalada para esta tela.")},
+                                        this);
     msgMensagensPadroes->setObjectName("msgMensagensPadroes");
 
-    kvo::Connect(sbtFechar, &QToolButton::clicked, this, [this](bool) { sbtFecharClick(sbtFechar); });
-    kvo::Connect(sbtAjuda, &QToolButton::clicked, this, [this](bool) { sbtAjudaClick(sbtAjuda); });
+    // Base wiring; a screen that assigns its own handler to one of these events replaces it.
+    sbtFechar->OnClick = [this](QObject* sender) { sbtFecharClick(sender); };
+    sbtAjuda->OnClick = [this](QObject* sender) { sbtAjudaClick(sender); };
+    sbtAlterar->OnClick = [this](QObject* sender) { sbtAlterarClick(sender); };
+    dtsPadrao->OnStateChange = [this](QObject* sender) { dtsPadraoStateChange(sender); };
+    dbgPadrao->OnKeyDown = [this](QObject* sender, int& key, Qt::KeyboardModifiers shift) {
+        dbgPadraoKeyDown(sender, key, shift);
+    };
+    dbgPadrao->OnKeyPress = [this](QObject* sender, QChar& key) { dbgPadraoKeyPress(sender, key); };
 
     OnClose = [this](QObject* sender, int& action) {
         bool canClose = true;
@@ -136,28 +161,91 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
 
 TfrmPadraoGrid::~TfrmPadraoGrid() = default;
 
-QToolButton* TfrmPadraoGrid::addToolButton(const QString& name, const QString& text, const QString& hint)
+TButtonFlat* TfrmPadraoGrid::addToolButton(const QString& name, const QString& text, const QString& hint)
 {
-    auto* b = new QToolButton(panMenu);
+    auto* b = new TButtonFlat(panMenu);
     b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus); // tool buttons never take the focus from the data controls
+    b->SetCaption(text);
+    b->SetHint(hint);
     panMenu->layout()->addWidget(b);
     return b;
+}
+
+void TfrmPadraoGrid::pair(TButtonFlat* button, QAction* item)
+{
+    new EnabledFollower(button, item);
+    connect(item, &QAction::triggered, button, [button] { button->Click(); });
 }
 
 void TfrmPadraoGrid::SetScreenCode(const QString& code) { lblCodTela->setText(code); }
 
 void TfrmPadraoGrid::FormCreate(QObject*)
 {
-    pgcPadrao->setCurrentWidget(tshPadrao);
+    pgcPadrao->SetActivePage(tshPadrao);
+    dtsPadraoStateChange(dtsPadrao);
 }
 
 void TfrmPadraoGrid::FormClose(QObject*, int& Action)
 {
+    TClientDataSet* set = dtsPadrao->DataSet();
+    if (set && (set->State() == dsEdit || set->State() == dsInsert))
+        set->Cancel();
     Action = caFree;
+}
+
+void TfrmPadraoGrid::dtsPadraoStateChange(QObject*)
+{
+    TClientDataSet* set = dtsPadrao->DataSet();
+    const TDataSetState state = set ? set->State() : dsInactive;
+    const bool editing = state == dsEdit || state == dsInsert;
+    const bool atRest = state == dsBrowse;
+    const bool rows = atRest && !set->IsEmpty();
+    sbtIncluir->SetEnabled(atRest);
+    sbtAlterar->SetEnabled(rows);
+    sbtExcluir->SetEnabled(rows);
+    sbtProcurar->SetEnabled(rows);
+    sbtVerificar->SetEnabled(atRest);
+    sbtCancelar->SetEnabled(editing);
+    sbtConfirmar->SetEnabled(editing);
+    dbnPadrao->SetEnabled(!editing);
+}
+
+void TfrmPadraoGrid::sbtAlterarClick(QObject*)
+{
+    TClientDataSet* set = dtsPadrao->DataSet();
+    if (!set || set->State() != dsBrowse || set->IsEmpty())
+        return;
+    if (!dbgPadrao->Focused())
+        dbgPadrao->SetFocus();
+    set->Edit();
+}
+
+void TfrmPadraoGrid::dbgPadraoKeyPress(QObject*, QChar& Key)
+{
+    const TField* field = dbgPadrao->SelectedField();
+    if (field && field->EditMask().startsWith(u'>') && Key.isLetter())
+        Key = Key.toUpper();
+}
+
+void TfrmPadraoGrid::dbgPadraoKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift)
+{
+    if (Shift != Qt::NoModifier)
+        return;
+    if (Key == Qt::Key_F5) {
+        Key = 0;
+        sbtVerificar->Click();
+        return;
+    }
+    if (Key == Qt::Key_Escape) {
+        TClientDataSet* set = dtsPadrao->DataSet();
+        // With the cell editor open Esc only reverts the cell; the row itself goes only on a Yes.
+        if (set && (set->State() == dsEdit || set->State() == dsInsert) && set->Modified() &&
+            !dbgPadrao->EditorMode()) {
+            if (msgMensagensPadroes->ShowMsg(QStringLiteral("Canc"), kvo::mtConfirmation, kvo::mbYesNo) !=
+                kvo::mrYes)
+                Key = 0;
+        }
+    }
 }
 
 void TfrmPadraoGrid::sbtFecharClick(QObject*) { Close(); }

@@ -2,21 +2,23 @@
 
 #include "data/TDataSource.h"
 #include "widgets/Focus.h"
+#include "widgets/StdControls.h"
 #include "widgets/TDBGrid.h"
+#include "widgets/TDBNavigator.h"
 #include "widgets/TMessages.h"
+#include "widgets/TPageControl.h"
 
 #include <QAction>
-#include <QFrame>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTabWidget>
-#include <QToolButton>
 #include <functional>
 
 // The suite's maintenance screen: a screen-code label, a tool panel with print, sort, help and
-// close and the eight commands (each paired with a maintenance-menu item), a page control whose
-// first page holds the main grid over dtsPadrao, and a navigator panel.
+// close and the eight commands (each paired with a maintenance-menu item that runs the same
+// handler and follows the button's enabled state), a page control whose first page holds the
+// main grid over dtsPadrao, and a navigator panel. The base handlers run the standard
+// maintenance behaviour; derived screens call them from their own handlers of the same name.
 class TfrmPadraoGrid : public TForm {
     Q_OBJECT
 public:
@@ -29,26 +31,41 @@ public:
     QString HelpFile = QStringLiteral("KvoHelp.hlp");
     int HelpContext = 0;
 
-    // Handlers the derived screens call from their own handlers of the same name.
+    // First page active and the commands set from the state of dtsPadrao's set.
     virtual void FormCreate(QObject* Sender);
+    // Drops a pending edit of dtsPadrao's set (nothing half-typed is stored by the teardown),
+    // then ends the instance.
     virtual void FormClose(QObject* Sender, int& Action);
     // Asked before closing; a handler clears CanClose (or throws) to keep the screen open.
     std::function<void(QObject* Sender, bool& CanClose)> OnCloseQuery;
+
+    // Commands follow the set: at rest include, alter, delete, search and verify (alter and
+    // delete only with rows), editing cancel and confirm.
+    virtual void dtsPadraoStateChange(QObject* Sender);
+    // Starts editing the current row of dtsPadrao's set in the grid.
+    virtual void sbtAlterarClick(QObject* Sender);
+    // Upper-cases what is typed into a column whose field's mask asks for it.
+    virtual void dbgPadraoKeyPress(QObject* Sender, QChar& Key);
+    // Esc on a changed row (cell editor closed) asks "Canc" before the change is thrown away;
+    // F5 runs verify.
+    virtual void dbgPadraoKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
     virtual void sbtFecharClick(QObject* Sender);
     virtual void sbtAjudaClick(QObject* Sender);
 
     QLabel* lblCodTela;
-    QFrame* panMenu;
-    QToolButton *sbtImprimir, *sbtOrdenar, *sbtAjuda, *sbtFechar;
-    QToolButton *sbtIncluir, *sbtAlterar, *sbtExcluir, *sbtProcurar, *sbtVerificar, *sbtComandoExtra,
+    TPanel* panMenu;
+    TButtonFlat *sbtImprimir, *sbtOrdenar, *sbtAjuda, *sbtFechar;
+    TButtonFlat *sbtIncluir, *sbtAlterar, *sbtExcluir, *sbtProcurar, *sbtVerificar, *sbtComandoExtra,
         *sbtCancelar, *sbtConfirmar;
     QMenuBar* mnuPrincipal;
     QMenu *mnuOperacao, *mnuManutencao;
     QAction *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuProcurar, *mnuVerificar, *mnuComandoExtra, *mnuLinha3,
         *mnuCancelar, *mnuConfirmar;
-    QTabWidget* pgcPadrao;
-    QWidget* tshPadrao;
-    QFrame* panNavegador;
+    QAction* mnuFechar;
+    TPageControl* pgcPadrao;
+    TTabSheet* tshPadrao;
+    TPanel* panNavegador;
+    TDBNavigator* dbnPadrao;
     TDataSource* dtsPadrao;
     TDBGrid* dbgPadrao;
     // The screen's own catalog and the standard texts (key "Canc": the cancel question).
@@ -56,8 +73,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // Each command button and its menu twin run the same handler; the twin follows the button's
-    // enabled state.
-    void pairCommand(QToolButton* button, QAction* item, std::function<void(QObject*)> handler);
-    QToolButton* addToolButton(const QString& name, const QString& text, const QString& hint);
+    // A tool button at the end of the tool panel.
+    TButtonFlat* addToolButton(const QString& name, const QString& text, const QString& hint);
+    // A menu twin runs the button's click and follows its enabled state.
+    void pair(TButtonFlat* button, QAction* item);
 };

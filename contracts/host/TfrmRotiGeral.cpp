@@ -12,21 +12,19 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : TForm(parent)
     setWindowFlag(Qt::Dialog, true);
     resize(480, 260);
     auto* root = new QVBoxLayout(this);
-    panMenu = new QFrame(this);
+    panMenu = new TPanel(this);
     panMenu->setObjectName("panMenu");
-    panMenu->setFrameShape(QFrame::StyledPanel);
+    panMenu->SetBevel(TPanel::bvRaised);
     auto* tools = new QHBoxLayout(panMenu);
     tools->setContentsMargins(4, 2, 4, 2);
-    sbtConfirma = new QToolButton(panMenu);
+    sbtConfirma = new TButtonFlat(panMenu);
     sbtConfirma->setObjectName("sbtConfirma");
-    sbtConfirma->setText(QStringLiteral("Confirmar"));
-    sbtConfirma->setToolTip(QStringLiteral("Confirmar"));
-    sbtConfirma->setFocusPolicy(Qt::NoFocus);
-    sbtFechar = new QToolButton(panMenu);
+    sbtConfirma->SetCaption(QStringLiteral("Confirmar"));
+    sbtConfirma->SetHint(QStringLiteral("Confirmar"));
+    sbtFechar = new TButtonFlat(panMenu);
     sbtFechar->setObjectName("sbtFechar");
-    sbtFechar->setText(QStringLiteral("Fechar"));
-    sbtFechar->setToolTip(QStringLiteral("Fechar"));
-    sbtFechar->setFocusPolicy(Qt::NoFocus);
+    sbtFechar->SetCaption(QStringLiteral("Fechar"));
+    sbtFechar->SetHint(QStringLiteral("Fechar"));
     tools->addWidget(sbtConfirma);
     tools->addWidget(sbtFechar);
     tools->addStretch(1);
@@ -34,12 +32,16 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : TForm(parent)
     lblCodTela->setObjectName("lblCodTela");
     tools->addWidget(lblCodTela);
     root->addWidget(panMenu);
-    grbDadosRel = new QGroupBox(this);
+    kvo::SetBold(lblCodTela, true);
+    grbDadosRel = new TGroupBox(QString(), this);
     grbDadosRel->setObjectName("grbDadosRel");
     root->addWidget(grbDadosRel, 1);
 
-    kvo::Connect(sbtConfirma, &QToolButton::clicked, this, [this](bool) { sbtConfirmaClick(sbtConfirma); });
-    kvo::Connect(sbtFechar, &QToolButton::clicked, this, [this](bool) { sbtFecharClick(sbtFechar); });
+    msgPadrao = new TMessages(this);
+    msgPadrao->setObjectName("msgPadrao");
+
+    sbtConfirma->OnClick = [this](QObject* sender) { sbtConfirmaClick(sender); };
+    sbtFechar->OnClick = [this](QObject* sender) { sbtFecharClick(sender); };
     OnClose = [this](QObject* sender, int& action) { FormClose(sender, action); };
 }
 

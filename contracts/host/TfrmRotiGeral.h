@@ -1,14 +1,13 @@
 #pragma once
 
 #include "widgets/Focus.h"
+#include "widgets/StdControls.h"
+#include "widgets/TMessages.h"
 
-#include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
-#include <QToolButton>
 
 // The suite's routine dialog: a parameter group, a tool panel with the confirm and close buttons
-// and the screen-code label. Modal; closing ends the instance.
+// the screen-code label and the screen's catalog. Modal: Esc or the close button closes it.
 class TfrmRotiGeral : public TForm {
     Q_OBJECT
 public:
@@ -25,9 +24,10 @@ public:
     virtual void sbtFecharClick(QObject* Sender);
 
     QLabel* lblCodTela;
-    QGroupBox* grbDadosRel;
-    QFrame* panMenu;
-    QToolButton *sbtConfirma, *sbtFechar;
+    TGroupBox* grbDadosRel;
+    TPanel* panMenu;
+    TButtonFlat *sbtConfirma, *sbtFechar;
+    TMessages* msgPadrao;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
