@@ -5,6 +5,7 @@
 #include "data/TDataSource.h"
 
 #include <QTest>
+#include <memory>
 
 namespace {
 
@@ -698,6 +699,22 @@ private slots:
         t.source.SetEnabled(false);
         cds.Next();
         QCOMPARE(t.take(), "link:active BeforeScroll AfterScroll");
+    }
+
+    void sourcesAndSetsMayDieInEitherOrder() {
+        auto cds = std::make_unique<TClientDataSet>();
+        define(*cds);
+        cds->SetData(threeRows());
+        auto first = std::make_unique<TDataSource>(cds.get());
+        TDataSource second(cds.get());
+        QCOMPARE(cds->DataSources().size(), size_t(2));
+        QCOMPARE(second.State(), dsBrowse);
+        first.reset();
+        QCOMPARE(cds->DataSources().size(), size_t(1));
+        cds->Next(); // notifies only the living source
+        cds.reset();
+        QCOMPARE(second.DataSet(), nullptr);
+        QCOMPARE(second.State(), dsInactive);
     }
 
     void fieldWritesNeedEditState() {
