@@ -11,7 +11,17 @@ QDateTime dayTime(const QDate& d)
     return QDateTime(d, QTime(0, 0));
 }
 
-QVariant packetValue(const TPacketField& f, const QVariant& v)
+QVariant DayTimes::get(const QDate& d)
+{
+    if (!d.isValid())
+        return {};
+    auto it = m_cache.find(d.toJulianDay());
+    if (it == m_cache.end())
+        it = m_cache.insert(d.toJulianDay(), dayTime(d));
+    return *it;
+}
+
+QVariant packetValue(const TPacketField& f, const QVariant& v, DayTimes* days)
 {
     if (v.isNull())
         return {};
@@ -23,6 +33,8 @@ QVariant packetValue(const TPacketField& f, const QVariant& v)
         return v.toDouble();
     case ftDateTime: {
         const QDate d = dateFromDb(v);
+        if (days)
+            return days->get(d);
         return d.isValid() ? QVariant(dayTime(d)) : QVariant();
     }
     }
@@ -33,11 +45,12 @@ TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q)
 {
     TDataPacket p;
     p.fields = fields;
+    DayTimes days;
     while (q.next()) {
         QVector<QVariant> row;
         row.reserve(fields.size());
         for (int i = 0; i < fields.size(); ++i)
-            row << packetValue(fields.at(i), q.value(i));
+            row << packetValue(fields.at(i), q.value(i), &days);
         p.rows << row;
     }
     return p;

@@ -3,6 +3,7 @@
 // Building data packets from query results, and reading change-log values.
 
 #include <QDate>
+#include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -18,8 +19,18 @@ inline TPacketField dateField(const char* name) { return {QString::fromLatin1(na
 // A packet with these fields and one row per query row, columns taken in field order.
 TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q);
 
+// Building a local QDateTime costs a time-zone lookup; rows of one day repeat the same few
+// dates, so a packet reuses them.
+class DayTimes {
+public:
+    QVariant get(const QDate& d);
+
+private:
+    QHash<qint64, QDateTime> m_cache;
+};
+
 // One value as a packet carries it: texts, doubles, whole-day local date-times, or null.
-QVariant packetValue(const TPacketField& f, const QVariant& dbValue);
+QVariant packetValue(const TPacketField& f, const QVariant& dbValue, DayTimes* days = nullptr);
 
 QDateTime dayTime(const QDate& d);
 

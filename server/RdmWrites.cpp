@@ -191,6 +191,53 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             refuse(m);
     };
 
+    // The stored rows of the days the log touches. A day with many changes is read (and on
+    // PostgreSQL locked) with one query instead of one per change; the rows are kept current as
+    // the log is applied, so later changes of the same log see earlier ones.
+    const Column* branchCol = &def.columns[0];
+    const Column* dateCol = &def.columns[1];
+    struct Day {
+        bool whole = false;
+        QHash<QString, std::optional<Row>> rows;  // nullopt: known not to exist
+    };
+    QHash<QString, Day> days;
+    auto rowKey = [](const Row& r) {
+        return logText(r.value(QStringLiteral("CDSERVFILI"))) + QLatin1Char('|') + logText(r.value(QStringLiteral("CDDIETPAD")));
+    };
+    auto dayKey = [](const Row& r) {
+        return logText(r.value(QStringLiteral("CDFILIAL"))) + QLatin1Char('|')
+            + logDate(r.value(QStringLiteral("DTCARDAPIO"))).toString(Qt::ISODate);
+    };
+    QHash<QString, int> perDay;
+    for (const TChange& c : delta.changes)
+        ++perDay[dayKey(rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues))];
+    auto dayOf = [&](const Row& r) -> Day& {
+        const QString k = dayKey(r);
+        auto it = days.find(k);
+        if (it == days.end()) {
+            Day d;
+            if (perDay.value(k) >= 16) {
+                d.whole = true;
+                for (const Row& s : lockRows(sc, def, {branchCol, dateCol},
+                                             {r.value(QStringLiteral("CDFILIAL")), r.value(QStringLiteral("DTCARDAPIO"))}))
+                    d.rows.insert(rowKey(s), s);
+            }
+            it = days.insert(k, d);
+        }
+        return *it;
+    };
+    auto storedRow = [&](const Row& r) -> std::optional<Row> {
+        Day& d = dayOf(r);
+        const QString k = rowKey(r);
+        auto it = d.rows.find(k);
+        if (it != d.rows.end())
+            return *it;
+        if (d.whole)
+            return std::nullopt;
+        return *d.rows.insert(k, lockRow(sc, def, r));
+    };
+    auto remember = [&](const Row& r, std::optional<Row> value) { dayOf(r).rows.insert(rowKey(r), std::move(value)); };
+
     try {
         Transaction tx(m_db);
         const QString stamp = nowStamp();
@@ -198,37 +245,40 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkRow(r);
-                if (lockRow(sc, def, r))
+                if (storedRow(r))
                     refuse(texts::DietJaCad);
                 const QDate day = logDate(r.value(QStringLiteral("DTCARDAPIO")));
                 const QVariant nr = menuOf(logText(r.value(QStringLiteral("CDFILIAL"))), day);
                 if (!nr.isNull())
                     r.insert(QStringLiteral("NRCARDAPIO"), nr.toString());
                 if (!logDate(r.value(QStringLiteral("DTMESCARD"))).isValid())
-                    r.insert(QStringLiteral("DTMESCARD"), dayTime(QDate(day.year(), day.month(), 1)));
+                    r.insert(QStringLiteral("DTMESCARD"), QDate(day.year(), day.month(), 1));
                 r.insert(QStringLiteral("DTULTATU"), stamp);
                 try {
                     insertRow(sc, def, r);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
-                        refuse(texts::DietJaCad);
+                        refuse(texts::DietJaCad);  // inserted by another user meanwhile
                     throw;
                 }
+                remember(r, r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty())
                 refuse(m);
-            const std::optional<Row> stored = lockRow(sc, def, oldRow);
-            if (!stored)
+            const std::optional<Row> found = storedRow(oldRow);
+            if (!found)
                 refuse(texts::Concurrency);
+            const Row stored = *found;
             if (c.op == TChange::Modify) {
                 const QVector<const Column*> changed = changedColumns(def, idx, c);
-                Row merged = *stored;
+                Row merged = stored;
                 for (const Column* col : changed) {
-                    if (!sameValue(col->type, stored->value(col->name), c.oldValues.value(delta.FieldIndex(col->name))))
+                    const int fi = delta.FieldIndex(col->name);
+                    if (!sameValue(col->type, stored.value(col->name), c.oldValues.value(fi)))
                         refuse(texts::Concurrency);
-                    merged.insert(col->name, c.newValues.value(delta.FieldIndex(col->name)));
+                    merged.insert(col->name, c.newValues.value(fi));
                 }
                 if (changed.isEmpty())
                     continue;
@@ -237,22 +287,25 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                     !m.isEmpty())
                     refuse(m);
                 checkRow(merged);
-                if (!sameKey(def, oldRow, merged) && lockRow(sc, def, merged))
+                const bool keyChanged = !sameKey(def, oldRow, merged);
+                if (keyChanged && storedRow(merged))
                     refuse(texts::DietJaCad);
                 merged.insert(QStringLiteral("DTULTATU"), stamp);
                 try {
-                    updateRow(sc, def, oldRow, merged);
+                    updateRow(sc, def, oldRow, merged, keyChanged);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
                         refuse(texts::DietJaCad);
                     throw;
                 }
+                remember(oldRow, std::nullopt);
+                remember(merged, merged);
                 continue;
             }
             // Delete: the row must still hold what the client saw, so no one's later change is lost.
             for (int i = 0; i < def.columns.size(); ++i) {
                 const Column& col = def.columns.at(i);
-                if (idx.at(i) >= 0 && !sameValue(col.type, stored->value(col.name), oldRow.value(col.name)))
+                if (idx.at(i) >= 0 && !sameValue(col.type, stored.value(col.name), oldRow.value(col.name)))
                     refuse(texts::Concurrency);
             }
             const QString b = logText(oldRow.value(QStringLiteral("CDFILIAL")));
@@ -262,22 +315,20 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             if (const QString m = closedMessage(b, day); !m.isEmpty())
                 refuse(m);
             {
-                QSqlQuery& q = sc.exec(
-                                      QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
-                                                     " AND CDSERVFILI = ? LIMIT 1"),
-                                      {b, dateParam(day), s});
+                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
+                                                      " AND CDSERVFILI = ? LIMIT 1"),
+                                       {b, dateParam(day), s});
                 if (q.next())
                     refuse(texts::Retirada);
             }
             {
                 // The row's client shares go with it, unless one of those clients is already settled.
-                QSqlQuery& q = sc.exec(
-                                      QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
-                                                     " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
-                                                     " AND A.IDIMPEFETKVO = 'S'"
-                                                     " WHERE E.CDFILIAL = ? AND E.DTEFETDIET = ? AND E.CDSERVFILI = ?"
-                                                     " AND E.CDDIETPAD = ? LIMIT 1"),
-                                      {b, dateParam(day), s, d});
+                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
+                                                      " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
+                                                      " AND A.IDIMPEFETKVO = 'S'"
+                                                      " WHERE E.CDFILIAL = ? AND E.DTEFETDIET = ? AND E.CDSERVFILI = ?"
+                                                      " AND E.CDDIETPAD = ? LIMIT 1"),
+                                       {b, dateParam(day), s, d});
                 if (q.next())
                     refuse(texts::EfetApu);
             }
@@ -285,6 +336,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                                    " AND CDDIETPAD = ?"),
                     {b, dateParam(day), s, d});
             deleteRow(sc, def, oldRow);
+            remember(oldRow, std::nullopt);
         }
         sc.finishAll();
         tx.commit();

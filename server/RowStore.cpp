@@ -26,12 +26,34 @@ QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log)
     return idx;
 }
 
+// A stored value as rows carry it: dates as QDate (cheap to build and compare), others as read.
+static QVariant storedValue(const Column& c, const QVariant& v)
+{
+    if (v.isNull())
+        return {};
+    if (c.type == ftDateTime) {
+        const QDate d = dateFromDb(v);
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    if (c.type == ftFloat)
+        return v.toDouble();
+    return v.toString();
+}
+
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values)
 {
     Row r;
+    r.reserve(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
-        r.insert(def.columns.at(i).name, j >= 0 && j < values.size() ? values.at(j) : QVariant());
+        QVariant v = j >= 0 && j < values.size() ? values.at(j) : QVariant();
+        if (def.columns.at(i).type == ftDateTime && !v.isNull()) {
+            const QDate d = logDate(v);
+            // A malformed date stays as it came so the value check can name it.
+            if (d.isValid())
+                v = d;
+        }
+        r.insert(def.columns.at(i).name, v);
     }
     return r;
 }
@@ -119,9 +141,35 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
         return std::nullopt;
     Row r;
     for (int i = 0; i < def.columns.size(); ++i)
-        r.insert(def.columns.at(i).name, packetValue({def.columns.at(i).name, def.columns.at(i).type, 0}, q.value(i)));
+        r.insert(def.columns.at(i).name, storedValue(def.columns.at(i), q.value(i)));
     q.finish();
     return r;
+}
+
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<const Column*>& where, const QVariantList& values)
+{
+    QStringList names, conds;
+    for (const Column& c : def.columns)
+        names << c.name;
+    QVariantList args;
+    for (int i = 0; i < where.size(); ++i) {
+        conds << where[i]->name + QStringLiteral(" = ?");
+        args << dbValue(*where[i], values.value(i));
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                      .arg(names.join(QStringLiteral(", ")), def.table, conds.join(QStringLiteral(" AND ")));
+    if (dialectOf(sc.db()) == Dialect::PostgreSQL)
+        sql += QStringLiteral(" FOR UPDATE");
+    QSqlQuery& q = sc.exec(sql, args);
+    QVector<Row> rows;
+    while (q.next()) {
+        Row r;
+        for (int i = 0; i < def.columns.size(); ++i)
+            r.insert(def.columns.at(i).name, storedValue(def.columns.at(i), q.value(i)));
+        rows << r;
+    }
+    q.finish();
+    return rows;
 }
 
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
@@ -138,11 +186,13 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
             args);
 }
 
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row)
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, bool keyChanged)
 {
     QStringList sets;
     QVariantList args;
     for (const Column& c : def.columns) {
+        if (c.key && !keyChanged)
+            continue;
         sets << c.name + QStringLiteral(" = ?");
         args << dbValue(c, row.value(c.name));
     }

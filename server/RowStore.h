@@ -42,8 +42,11 @@ QString checkValues(const TableDef& def, const Row& row);
 
 // Reads the row with that key, locking it for the transaction where the database can.
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key);
+// Every row matching the given column values (locked likewise).
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<const Column*>& where, const QVariantList& values);
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row);
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row);
+// Rewrites the row found by oldKey; the key columns are written only when they changed.
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, bool keyChanged = true);
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key);
 
 QVariant dbValue(const Column& c, const QVariant& v);
