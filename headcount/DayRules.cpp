@@ -57,7 +57,7 @@ void TfrmMediEfetDiet::EdicaoGrades(bool on)
 
 void TfrmMediEfetDiet::ChangeBut(bool browse)
 {
-    sbtIncluir->setEnabled(browse && pgcPadrao->currentWidget() == tshPadrao);
+    sbtIncluir->setEnabled(browse && pgcPadrao->ActivePage() == tshPadrao);
     sbtProcurar->setEnabled(browse);
     sbtCancelar->setEnabled(!browse);
     sbtConfirmar->setEnabled(!browse);
@@ -74,7 +74,7 @@ void TfrmMediEfetDiet::ChangeBut(bool browse)
 void TfrmMediEfetDiet::Habilita(bool on)
 {
     // On the Clientes page include belongs to the client grid's own rules.
-    if (pgcPadrao->currentWidget() == tshPadrao)
+    if (pgcPadrao->ActivePage() == tshPadrao)
         sbtIncluir->setEnabled(on);
     sbtProcurar->setEnabled(on);
     sbtVerificar->setEnabled(on);

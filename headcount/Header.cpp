@@ -78,7 +78,7 @@ void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/)
 void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
 {
     Habilita(false);
-    pgcPadrao->setCurrentWidget(tshPadrao);
+    pgcPadrao->SetActivePage(tshPadrao);
     mnuEfetivos->setChecked(true);
     mnuClientes->setChecked(false);
     cdsCardadia->Close();

@@ -116,11 +116,12 @@ void TfrmMediEfetDiet::CriaCabecalho()
 
 void TfrmMediEfetDiet::CriaComandos()
 {
-    sbtCalcComens = addToolButton(QStringLiteral("sbtCalcComens"), QStringLiteral("Comensais"),
-                                  QStringLiteral("Calcular Comensais"));
+    sbtCalcComens = new TButtonFlat(panMenu);
+    sbtCalcComens->setObjectName(QStringLiteral("sbtCalcComens"));
+    sbtCalcComens->SetCaption(QStringLiteral("Comensais"));
+    sbtCalcComens->SetHint(QStringLiteral("Calcular Comensais"));
     // Beside the commands, before the print button.
-    auto* tools = static_cast<QHBoxLayout*>(panMenu->layout());
-    tools->removeWidget(sbtCalcComens);
+    auto* tools = static_cast<QBoxLayout*>(panMenu->layout());
     tools->insertWidget(tools->indexOf(sbtImprimir), sbtCalcComens);
 
     mnuEfetivos = new QAction(QStringLiteral("Efetivos"), this);
@@ -205,7 +206,7 @@ void TfrmMediEfetDiet::CriaPaginas()
     totais->addStretch(1);
     efetivos->addWidget(panEfeCliCa);
 
-    tshClientes = new TTabSheet(nullptr, QStringLiteral("Clientes"));
+    tshClientes = new TTabSheet(pgcPadrao, QStringLiteral("Clientes"));
     tshClientes->setObjectName(QStringLiteral("tshClientes"));
     auto* clientes = new QVBoxLayout(tshClientes);
     clientes->setContentsMargins(4, 4, 4, 4);
@@ -216,7 +217,6 @@ void TfrmMediEfetDiet::CriaPaginas()
     Coluna(dbgClientes, "QTFUNEFETDIE", 90, false);
     Coluna(dbgClientes, "QTDOAEFETDIE", 90, false);
     clientes->addWidget(dbgClientes);
-    pgcPadrao->addTab(tshClientes, QStringLiteral("Clientes"));
 
     dbtNome = new TDBText(panNavegador);
     dbtNome->setObjectName(QStringLiteral("dbtNome"));
@@ -233,7 +233,6 @@ void TfrmMediEfetDiet::CriaPaginas()
 void TfrmMediEfetDiet::HabilitaClientes(bool on)
 {
     tshClientes->SetEnabled(on);
-    pgcPadrao->setTabEnabled(pgcPadrao->indexOf(tshClientes), on);
 }
 
 void TfrmMediEfetDiet::LigaEventos()

@@ -14,7 +14,7 @@ TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent)
     SetScreenCode(QStringLiteral("KVO01000"));
     HelpFile = QStringLiteral("KvoHelp.hlp");
     HelpContext = 12001000;
-    pgcPadrao->setTabText(pgcPadrao->indexOf(tshPadrao), QStringLiteral("Efetivos"));
+    tshPadrao->SetCaption(QStringLiteral("Efetivos"));
 
     CriaRecordSets();
     CriaConsultas();
@@ -39,8 +39,8 @@ void TfrmMediEfetDiet::FormCreate(QObject* Sender)
 {
     TfrmPadraoGrid::FormCreate(Sender);
     blPrimAtivacao = true;
-    if (pgcPadrao->currentWidget() != tshPadrao)
-        pgcPadrao->setCurrentWidget(tshPadrao);
+    if (pgcPadrao->ActivePage() != tshPadrao)
+        pgcPadrao->SetActivePage(tshPadrao);
     kvo::ShowAviScope avi(kvo::Application().MainForm(), kvo::aviConnecting);
     netEfetivos->Open();
 }

@@ -77,7 +77,7 @@ public:
     TEdit* edtDiaCardapio;
 
     // Tool panel and menus
-    QToolButton* sbtCalcComens;
+    TButtonFlat* sbtCalcComens;
     QAction *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens;
 
     // Pages and grids
@@ -97,7 +97,6 @@ public:
     TDataSource *dtsFilial, *dtsDtCardapio, *dtsServico, *dtsCardServ, *dtsDieta, *dtsCliente;
 
     TNetConnection* netEfetivos;
-    TMessages* msgPadrao;
 
 private:
     void CriaRecordSets();

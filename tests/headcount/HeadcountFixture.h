@@ -1,0 +1,53 @@
+#pragma once
+
+#include "RecordingServer.h"
+#include "ScriptedUi.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class TfrmMediEfetDiet;
+class TFocusControl;
+namespace kvo::server {
+class AppServer;
+}
+
+// The headcount screen over the real server code on loopback: a fresh SQLite suite database
+// with known data, the in-process application server behind a recording stand-in, the host's
+// shared connection and login context, and a scripted person.
+class HeadcountFixture {
+public:
+    // Processing date of the seeded branch 0001.
+    static QDate proc() { return QDate(2026, 12, 8); }
+
+    explicit HeadcountFixture(bool boundToBranch = false, const QString& branch = QStringLiteral("0001"));
+    ~HeadcountFixture();
+
+    // Runs SQL on the suite database (seeding a case's own data).
+    void sql(const QString& statement);
+    void setPlanning(const QString& block, double daysOpen, const QString& afterProc,
+                     const QString& withdrawal = QStringLiteral("S"));
+
+    // Creates, shows and activates the screen (first activation included).
+    TfrmMediEfetDiet* open();
+    TfrmMediEfetDiet* form() const { return m_form; }
+
+    // Moves the focus as a person would (a click on the control).
+    void click(QWidget* control);
+    void typeInto(QWidget* control, const QString& text);
+    // Types a date and leaves the header towards the service grid.
+    void loadDay(const QDate& date);
+
+    ScriptedUi ui;
+    std::unique_ptr<RecordingServer> recorder;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_dbPath;
+    std::unique_ptr<kvo::server::AppServer> m_server;
+    kvo::HostUi* m_previousUi = nullptr;
+    TfrmMediEfetDiet* m_form = nullptr;
+};
