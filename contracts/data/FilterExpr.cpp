@@ -65,6 +65,11 @@ private:
     }
 
     std::unique_ptr<FilterNode> parseUnary() {
+        if (++m_depth > MaxDepth) fail(QStringLiteral("too deeply nested"));
+        struct Leave {
+            int& depth;
+            ~Leave() { --depth; }
+        } leave{m_depth};
         if (keyword("NOT")) {
             auto n = std::make_unique<FilterNode>();
             n->kind = FilterNode::Not;
@@ -147,8 +152,11 @@ private:
         return d;
     }
 
+    static constexpr int MaxDepth = 200; // keeps a runaway text from exhausting the stack
+
     const QString& m_text;
     qsizetype m_pos = 0;
+    int m_depth = 0;
 };
 
 } // namespace

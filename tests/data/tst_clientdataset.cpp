@@ -387,7 +387,7 @@ private slots:
         cds.SetFilter("QTY = 1");
         cds.SetFiltered(true);
         for (const char* bad : {"NAME = ", "NAME 'Ana'", "= 'Ana'", "(NAME = 'Ana'", "NAME = 'Ana", "NAME = 'A' AND",
-                                "NAME = 'A' XOR NAME = 'B'", "NAME = 12abc", "NOPE = 1"}) {
+                                "NAME = 'A' XOR NAME = 'B'", "NAME = 12abc", "NOPE = 1", "NAME = 'A' )"}) {
             try {
                 cds.SetFilter(QString::fromUtf8(bad));
                 QFAIL(bad);
@@ -395,6 +395,7 @@ private slots:
                 QVERIFY(!e.Message().isEmpty());
             }
         }
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetFilter(QString(100000, '(') + "QTY = 1"));
         QCOMPARE(cds.Filter(), "QTY = 1"); // the old filter stays in force
         QCOMPARE(codes(cds), "0001");
         cds.SetFilter("");
