@@ -218,6 +218,8 @@ void TfrmMediEfetDiet::CriaPaginas()
     Coluna(dbgClientes, "QTDOAEFETDIE", 90, false);
     clientes->addWidget(dbgClientes);
 
+    // The navigator follows the services until the pages rebind it.
+    dbnPadrao->SetDataSource(dtsCardServ);
     dbtNome = new TDBText(panNavegador);
     dbtNome->setObjectName(QStringLiteral("dbtNome"));
     dbtNome->SetDataSource(dtsCardServ);

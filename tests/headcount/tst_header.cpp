@@ -122,6 +122,9 @@ private slots:
         QVERIFY(!f->cdsCardServ->Active());
         QVERIFY(!f->cdsCardadia->Active());
         QVERIFY(!f->tshClientes->isEnabled());
+        QVERIFY(!f->mnuClientes->isEnabled());
+        QVERIFY(f->mnuEfetivos->isChecked());
+        QCOMPARE(f->pgcPadrao->ActivePage(), f->tshPadrao);
         QCOMPARE(commands(f), QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00"));
     }
 
@@ -261,18 +264,13 @@ private slots:
                               " VALUES ('0001', '%1', '00001', '0002')")
                    .arg(day.toString(Qt::ISODate)));
         TfrmMediEfetDiet* f = fx.open();
+        // With a count column selected only the closing keeps the diet grid from editing.
+        f->dbgPadrao->SetSelectedIndex(2);
         fx.loadDay(day);
         QCOMPARE(fx.ui.errors, QStringList());
         QCOMPARE(f->DiaFechado(), closed);
-        // Select a count column: only the closing can keep the diet grid from editing then.
-        f->dbgPadrao->SetSelectedIndex(2);
-        f->AplicaRegraEdicao();
-        if (closed) {
-            f->EdicaoGrades(false);
-            QVERIFY(!f->dbgPadrao->HasOption(dgEditing));
-        } else {
-            QVERIFY(f->dbgPadrao->HasOption(dgEditing));
-        }
+        QCOMPARE(f->dbgPadrao->HasOption(dgEditing), !closed);
+        QVERIFY(!f->dbgCardServ->HasOption(dgEditing)); // closed, or an existing code selected
         // A closed day with services still offers include, search and verify.
         QCOMPARE(commands(f), QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00"));
     }
