@@ -67,9 +67,23 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db)
 
     try {
         RdmMedEfetDiet rdm(db);
-        const QJsonValue result = rdm.call(m.toString(), p.toArray());
+        const RpcValue result = rdm.callRaw(m.toString(), p.toArray());
         out.ok = true;
-        out.body = notification ? QByteArray() : response(id, "result", result);
+        if (notification) {
+            out.body.clear();
+        } else if (result.raw.isEmpty()) {
+            out.body = response(id, "result", result.json);
+        } else {
+            // Packets come encoded already; only the envelope is added around them.
+            QByteArray b;
+            b.reserve(result.raw.size() + 64);
+            b += "{\"jsonrpc\":\"2.0\",\"id\":";
+            b += QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+            b += ",\"result\":";
+            b += result.raw;
+            b += '}';
+            out.body = b;
+        }
     } catch (const DbError& e) {
         out.databaseFailure = true;
         fail(id, e.code(), e.message());

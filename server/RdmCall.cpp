@@ -1,9 +1,11 @@
 // Calling rdmMedEfetDiet's methods by name with JSON-RPC positional arguments.
 #include "RdmMedEfetDiet.h"
 
+#include "PacketJson.h"
 #include "ServerErrors.h"
 
 #include <QHash>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <functional>
 
@@ -70,7 +72,7 @@ private:
     const QJsonArray& m_params;
 };
 
-using Handler = std::function<QJsonValue(RdmMedEfetDiet&, const QString&, const QJsonArray&)>;
+using Handler = std::function<RpcValue(RdmMedEfetDiet&, const QString&, const QJsonArray&)>;
 
 const QHash<QString, Handler>& handlers()
 {
@@ -78,78 +80,78 @@ const QHash<QString, Handler>& handlers()
         {QStringLiteral("GETParamGeral"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 0);
-             return r.GETParamGeral().toJsonValue();
+             return RpcValue{{}, packetJson(r.GETParamGeral())};
          }},
         {QStringLiteral("GetParamPlaneja"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 1);
-             return r.GetParamPlaneja(a.code(0)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GetParamPlaneja(a.code(0)))};
          }},
         {QStringLiteral("GetDtCardapio"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 2);
-             return r.GetDtCardapio(a.code(0), a.date(1)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GetDtCardapio(a.code(0), a.date(1)))};
          }},
         {QStringLiteral("GetCardServ"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 2);
-             return r.GetCardServ(a.code(0), a.date(1)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GetCardServ(a.code(0), a.date(1)))};
          }},
         {QStringLiteral("GetCardadia"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 2);
-             return r.GetCardadia(a.code(0), a.date(1)).toJsonValue();
+             return RpcValue{{}, pairJson(r.GetCardadia(a.code(0), a.date(1)))};
          }},
         {QStringLiteral("Verif_Serv"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 4);
-             return QJsonValue(r.Verif_Serv(a.code(0), a.date(1), a.code(2), a.code(3)));
+             return RpcValue{QJsonValue(r.Verif_Serv(a.code(0), a.date(1), a.code(2), a.code(3))), {}};
          }},
         {QStringLiteral("SetCardadia"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 1);
-             return QJsonValue(r.SetCardadia(a.log(0)));
+             return RpcValue{QJsonValue(r.SetCardadia(a.log(0))), {}};
          }},
         {QStringLiteral("GETCliente"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 4);
-             return r.GETCliente(a.code(0), a.code(1), a.date(2), a.code(3)).toJsonValue();
+             return RpcValue{{}, pairJson(r.GETCliente(a.code(0), a.code(1), a.date(2), a.code(3)))};
          }},
         {QStringLiteral("GETEfetClie"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 5);
-             return r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)))};
          }},
         {QStringLiteral("UpdEfetDiet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 1);
-             return QJsonValue(r.UpdEfetDiet(a.log(0)));
+             return RpcValue{QJsonValue(r.UpdEfetDiet(a.log(0))), {}};
          }},
         {QStringLiteral("GetAtuaQtEfet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 4);
-             return r.GetAtuaQtEfet(a.code(0), a.code(1), a.code(2), a.date(3)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GetAtuaQtEfet(a.code(0), a.code(1), a.code(2), a.date(3)))};
          }},
         {QStringLiteral("GetComensais"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 2);
-             return r.GetComensais(a.code(0), a.date(1)).toJsonValue();
+             return RpcValue{{}, packetJson(r.GetComensais(a.code(0), a.date(1)))};
          }},
         {QStringLiteral("Vd_Retirada"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 4);
-             return QJsonValue(r.Vd_Retirada(a.code(0), a.date(1), a.text(2), a.code(3)));
+             return RpcValue{QJsonValue(r.Vd_Retirada(a.code(0), a.date(1), a.text(2), a.code(3))), {}};
          }},
         {QStringLiteral("CalcularComensais"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 4);
-             return QJsonValue(r.CalcularComensais(a.code(0), a.text(1), a.date(2), a.date(3)));
+             return RpcValue{QJsonValue(r.CalcularComensais(a.code(0), a.text(1), a.date(2), a.date(3))), {}};
          }},
         // Lets a client check that the server answers before the first real call.
         {QStringLiteral("Ping"),
          [](RdmMedEfetDiet&, const QString& m, const QJsonArray& p) {
              Args a(m, p, 0);
-             return QJsonValue(QStringLiteral("Kvo01000.rdmMedEfetDiet"));
+             return RpcValue{QJsonValue(QStringLiteral("Kvo01000.rdmMedEfetDiet")), {}};
          }},
     };
     return h;
@@ -163,12 +165,21 @@ const QStringList& RdmMedEfetDiet::methodNames()
     return names;
 }
 
-QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params)
+RpcValue RdmMedEfetDiet::callRaw(const QString& method, const QJsonArray& params)
 {
     const auto it = handlers().constFind(method);
     if (it == handlers().constEnd())
         throw ServerError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)), -32601);
     return (*it)(*this, method, params);
+}
+
+QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params)
+{
+    const RpcValue v = callRaw(method, params);
+    if (v.raw.isEmpty())
+        return v.json;
+    const QJsonDocument doc = QJsonDocument::fromJson(v.raw);
+    return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
 }
 
 } // namespace kvo::server

@@ -14,6 +14,12 @@
 
 namespace kvo::server {
 
+// A method's result: JSON text already encoded (packets), or a plain JSON value.
+struct RpcValue {
+    QJsonValue json;
+    QByteArray raw;
+};
+
 class RdmMedEfetDiet {
 public:
     explicit RdmMedEfetDiet(QSqlDatabase db) : m_db(std::move(db)) {}
@@ -23,6 +29,7 @@ public:
     // Runs a method by name with JSON-RPC positional params. Throws ParamError for an unknown
     // method or wrong arguments, DbError for a database failure.
     QJsonValue call(const QString& method, const QJsonArray& params);
+    RpcValue callRaw(const QString& method, const QJsonArray& params);
 
     TDataPacket GETParamGeral();
     TDataPacket GetParamPlaneja(const QString& branch);

@@ -12,6 +12,7 @@
 
 #include "ServerTestDb.h"
 #include "server/AppServer.h"
+#include "server/PacketJson.h"
 
 using namespace kvo::test;
 using kvo::server::AppServer;
@@ -170,6 +171,38 @@ private slots:
         }
         QCOMPARE(t->scalar("SELECT COUNT(*) FROM CARDADIA").toInt(), 3);
         stillServing();
+    }
+
+    void packetTextReadsBackExactly()
+    {
+        // The server writes packets as text itself; the client's decoder must read back the same.
+        TDataPacket p;
+        p.fields = {{"T", ftString, 30}, {"F", ftFixedChar, 1}, {"N", ftFloat, 0}, {"D", ftDateTime, 0}};
+        p.rows = {
+            {QString("aspas \" e \\ barra"), QString("C"), 0.1 + 0.2, QDateTime(QDate(2026, 3, 18), QTime(0, 0))},
+            {QString("linha\nnova\ttab\x01\x1f"), QString("F"), -12.0, QDateTime(QDate(1999, 12, 31), QTime(0, 0))},
+            {QString("Conceição ✓ 😀"), QVariant(), 1e-7, QVariant()},
+            {QVariant(), QString("D"), 123456789012.5, QDateTime(QDate(2026, 1, 2), QTime(0, 0))},
+        };
+        const TDataPacket back = TDataPacket::fromJson(kvo::server::packetJson(p));
+        QCOMPARE(back.fields, p.fields);
+        QCOMPARE(back.rows.size(), p.rows.size());
+        for (int r = 0; r < p.rows.size(); ++r)
+            for (int c = 0; c < 4; ++c) {
+                const QVariant a = p.rows[r][c], b = back.rows[r][c];
+                QCOMPARE(b.isNull(), a.isNull());
+                if (a.isNull())
+                    continue;
+                if (c == 2)
+                    QCOMPARE(b.toDouble(), a.toDouble());
+                else if (c == 3)
+                    QCOMPARE(b.toDateTime().date(), a.toDateTime().date());
+                else
+                    QCOMPARE(b.toString(), a.toString());
+            }
+        const TPacketPair pair = TPacketPair::fromJson(QJsonDocument::fromJson(kvo::server::pairJson({p, TDataPacket()})).array());
+        QCOMPARE(pair.first.rows.size(), 4);
+        QVERIFY(pair.second.rows.isEmpty());
     }
 
     void unicodeTravelsIntact()
