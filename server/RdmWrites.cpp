@@ -209,8 +209,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             + logDate(r.value(QStringLiteral("DTCARDAPIO"))).toString(Qt::ISODate);
     };
     QHash<QString, int> perDay;
-    for (const TChange& c : delta.changes)
-        ++perDay[dayKey(rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues))];
+    {
+        const int bi = delta.FieldIndex(QStringLiteral("CDFILIAL")), di = delta.FieldIndex(QStringLiteral("DTCARDAPIO"));
+        for (const TChange& c : delta.changes) {
+            const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
+            ++perDay[logText(v.value(bi)) + QLatin1Char('|') + logDate(v.value(di)).toString(Qt::ISODate)];
+        }
+    }
     auto dayOf = [&](const Row& r) -> Day& {
         const QString k = dayKey(r);
         auto it = days.find(k);

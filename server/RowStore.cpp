@@ -188,17 +188,27 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
 
 void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, bool keyChanged)
 {
-    QStringList sets;
+    // The statement text depends only on the table and on whether keys are written.
+    thread_local QHash<QString, QString> texts;
+    const QString id = def.table + (keyChanged ? QStringLiteral("|k") : QStringLiteral("|v"));
+    auto it = texts.find(id);
     QVariantList args;
-    for (const Column& c : def.columns) {
-        if (c.key && !keyChanged)
-            continue;
-        sets << c.name + QStringLiteral(" = ?");
-        args << dbValue(c, row.value(c.name));
+    args.reserve(def.columns.size() + 4);
+    for (const Column& c : def.columns)
+        if (!c.key || keyChanged)
+            args << dbValue(c, row.value(c.name));
+    if (it == texts.end()) {
+        QStringList sets;
+        for (const Column& c : def.columns)
+            if (!c.key || keyChanged)
+                sets << c.name + QStringLiteral(" = ?");
+        QVariantList unused;
+        it = texts.insert(id, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                  .arg(def.table, sets.join(QStringLiteral(", ")), keyWhere(def, unused, oldKey)));
     }
-    const QString where = keyWhere(def, args, oldKey);
-    sc.exec(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(def.table, sets.join(QStringLiteral(", ")), where),
-            args);
+    for (const Column* c : def.keys())
+        args << dbValue(*c, oldKey.value(c->name));
+    sc.exec(*it, args);
 }
 
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key)
