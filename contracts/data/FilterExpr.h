@@ -25,6 +25,7 @@ struct FilterNode {
     // Set when bound to a record set's columns
     int column = -1;
     bool never = false;  // a comparison that cannot match any row (text field against a number)
+    bool nullLiteral = false;
     double number = 0;   // float literal / date literal as a sortable key
     qint64 dateKey = 0;
     QString text;        // text literal, padded for fixed texts

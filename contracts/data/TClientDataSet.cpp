@@ -469,7 +469,7 @@ struct TClientDataSet::Impl {
         const Column& col = cols[n->column];
         const Cell c = rc[n->column];
         const bool isNull = cellNull(col.type, c);
-        if (n->literal.isNull()) { // FIELD = NULL / FIELD <> NULL
+        if (n->nullLiteral) { // FIELD = NULL / FIELD <> NULL
             if (n->op == FilterNode::Eq) return isNull;
             if (n->op == FilterNode::Ne) return !isNull;
             return false;
@@ -522,7 +522,8 @@ struct TClientDataSet::Impl {
         const Column& col = columns[n->column];
         n->never = false;
         n->poolSeen = SIZE_MAX;
-        if (n->literal.isNull()) return;
+        n->nullLiteral = n->literal.isNull();
+        if (n->nullLiteral) return;
         const bool literalIsText = n->literal.metaType().id() == QMetaType::QString;
         switch (col.type) {
         case ftString:
@@ -553,11 +554,24 @@ struct TClientDataSet::Impl {
     void buildView() {
         if (!filterActive()) {
             view = sorted;
-        } else {
-            view.clear();
-            for (quint32 r : sorted)
-                if (evalNode(filter.get(), rowCells(r))) view.push_back(r);
+            return;
         }
+        view.clear();
+        const FilterNode* n = filter.get();
+        if (n->kind == FilterNode::Compare && !n->never && !n->nullLiteral &&
+            (n->op == FilterNode::Eq || n->op == FilterNode::Ne) &&
+            (cols[n->column].type == ftString || cols[n->column].type == ftFixedChar)) {
+            // The usual "FIELD = 'text'": one id comparison per row.
+            const quint32 id = cols[n->column].find(n->text);
+            const bool eq = n->op == FilterNode::Eq;
+            const size_t nc = cols.size(), c = size_t(n->column);
+            const Cell* base = cells.data();
+            for (quint32 r : sorted)
+                if ((base[size_t(r) * nc + c].s == id) == eq) view.push_back(r);
+            return;
+        }
+        for (quint32 r : sorted)
+            if (evalNode(n, rowCells(r))) view.push_back(r);
     }
 
     void resolveIndex(const QString& indexName, const std::vector<Column>& columns, std::vector<int>& out) const {
