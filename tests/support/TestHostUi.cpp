@@ -39,6 +39,12 @@ void TestHostUi::unanswered(const QString& what)
     throw Exception(QStringLiteral("TestHostUi: no scripted answer for %1").arg(what));
 }
 
+void TestHostUi::record(Shown s)
+{
+    s.aviDepth = s.kind == Shown::AviOpen ? m_aviDepth - 1 : m_aviDepth;
+    m_shown << s;
+}
+
 void TestHostUi::Clear()
 {
     m_shown.clear();
@@ -108,7 +114,7 @@ void TestHostUi::ShowError(const QString& text)
     Shown s;
     s.kind = Shown::Error;
     s.text = text;
-    m_shown << s;
+    record(s);
 }
 
 int TestHostUi::ShowMessage(const QString& text, int kind, int buttons)
@@ -125,10 +131,10 @@ int TestHostUi::ShowMessage(const QString& text, int kind, int buttons)
         s.result = kvo::mrOk;
     } else {
         s.result = kvo::mrNone;
-        m_shown << s;
+        record(s);
         unanswered(QStringLiteral("question \"%1\"").arg(text));
     }
-    m_shown << s;
+    record(s);
     return s.result;
 }
 
@@ -154,13 +160,17 @@ bool TestHostUi::Pesquisar(TDataSource* source, const QString& title)
     s.result = -1;
     if (rows.cells.isEmpty()) {
         s.emptyText = kvo::LookupEmptyText(title);
-        m_shown << s;
+        record(s);
         return false;
     }
     Answer a;
     if (!takeAnswer({Answer::Row, Answer::Key, Answer::Cancel}, a)) {
-        m_shown << s;
-        unanswered(QStringLiteral("lookup \"%1\"").arg(s.text));
+        if (!m_lookupAnswer) {
+            record(s);
+            unanswered(QStringLiteral("lookup \"%1\"").arg(s.text));
+        }
+        a.kind = Answer::Row;
+        a.value = m_lookupAnswer(source, s.text);
     }
     TClientDataSet* set = source->DataSet();
     int row = -1;
@@ -175,7 +185,7 @@ bool TestHostUi::Pesquisar(TDataSource* source, const QString& title)
     if (row >= rows.cells.size())
         row = -1;
     s.result = row;
-    m_shown << s;
+    record(s);
     if (row < 0)
         return false;
     set->SetRecNo(row + 1);
@@ -193,16 +203,16 @@ bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, con
     s.selectionOut = selection;
     if (rows.cells.isEmpty()) {
         s.emptyText = kvo::LookupEmptyText(title);
-        m_shown << s;
+        record(s);
         return false;
     }
     Answer a;
     if (!takeAnswer({Answer::Tick, Answer::Toggle, Answer::Cancel}, a)) {
-        m_shown << s;
+        record(s);
         unanswered(QStringLiteral("list \"%1\"").arg(s.text));
     }
     if (a.kind == Answer::Cancel) {
-        m_shown << s;
+        record(s);
         return false;
     }
     QStringList ticked = kvo::SplitSelection(selection);
@@ -221,7 +231,7 @@ bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, con
             ordered << k;
     selection = kvo::JoinSelection(ordered);
     s.selectionOut = selection;
-    m_shown << s;
+    record(s);
     return true;
 }
 
@@ -233,7 +243,7 @@ void TestHostUi::ActiveShowAvi(QWidget*, int kind, const QString& caption)
     s.kind = Shown::AviOpen;
     s.dialogKind = kind;
     s.text = caption.isEmpty() ? ProgressWindow::defaultCaption(kind) : caption;
-    m_shown << s;
+    record(s);
 }
 
 void TestHostUi::DeactiveShowAvi()
@@ -245,7 +255,7 @@ void TestHostUi::DeactiveShowAvi()
     }
     Shown s;
     s.kind = Shown::AviClose;
-    m_shown << s;
+    record(s);
 }
 
 void TestHostUi::ShowPreview(QWidget*, const QString& title)
@@ -253,7 +263,7 @@ void TestHostUi::ShowPreview(QWidget*, const QString& title)
     Shown s;
     s.kind = Shown::Preview;
     s.text = title;
-    m_shown << s;
+    record(s);
 }
 
 } // namespace kvo::test

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 namespace kvo::test {
 
@@ -20,6 +21,7 @@ struct Shown {
     QStringList rows;    // Lookup/List: the rows offered, cells joined by " | "
     QString emptyText;   // Lookup/List: the empty-list text, when the list was empty
     QString selectionIn, selectionOut; // List
+    int aviDepth = 0;    // progress windows open when it was shown (before it, for AviOpen)
 };
 
 // The host UI of tests: records everything and answers from a script. Installs itself as the
@@ -43,6 +45,11 @@ public:
     void Tick(const QStringList& keys);                     // PesquisaLista: exactly these ticked
     void Toggle(const QStringList& keys);                   // PesquisaLista: flip these
     int PendingAnswers() const { return int(m_answers.size()); }
+    // Answers every Pesquisar that has no queued answer: the row to pick (0-based) or -1 to cancel.
+    void SetLookupAnswer(std::function<int(TDataSource* source, const QString& caption)> answer)
+    {
+        m_lookupAnswer = std::move(answer);
+    }
 
     // Record
     const QList<Shown>& shown() const { return m_shown; }
@@ -79,7 +86,9 @@ private:
     bool takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out);
     [[noreturn]] void unanswered(const QString& what);
 
+    void record(Shown s);
     kvo::HostUi* m_previous;
+    std::function<int(TDataSource*, const QString&)> m_lookupAnswer;
     std::deque<Answer> m_answers;
     QList<Shown> m_shown;
     QStringList m_unanswered;

@@ -99,6 +99,8 @@ private slots:
         QCOMPARE(ui.Log(), QStringList({"avi+ 6 Carregando...", "avi+ 1 Gravando efetivos...", "avi-", "avi-",
                                         "error: Servidor indisponível."}));
         // The window is closed before the error is shown, and a stray close is harmless.
+        QCOMPARE(ui.shown().last().aviDepth, 0);
+        QCOMPARE(ui.shown().at(1).aviDepth, 1); // the inner one opened over the outer
         DeactiveShowAvi();
         QCOMPARE(ui.AviDepth(), 0);
         QCOMPARE(ui.UnbalancedCloses(), 1);
@@ -229,6 +231,12 @@ private slots:
         QCOMPARE(ui.Log(), QStringList({"list Serviço: _00004 -> _00001_00003", "list Serviço: _00001_00003 -> _00002_00003",
                                         "list Serviço: _00002_00003 -> _00002_00003", "lookup Serviço: 4 rows -> 3",
                                         "lookup Serviço: 4 rows -> -1"}));
+        // A standing answer serves lookups without queued answers.
+        ui.SetLookupAnswer([](TDataSource*, const QString& caption) { return caption == QStringLiteral("Serviço") ? 1 : -1; });
+        QVERIFY(Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
+        QCOMPARE(s.current(), QStringLiteral("00002"));
+        QVERIFY(!Pesquisar(&s.source, QStringLiteral("Outro"), false, true));
+        ui.SetLookupAnswer(nullptr);
         // Unscripted: the test hears of it rather than hanging on a dialog.
         QVERIFY_THROWS_EXCEPTION(Exception, Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
         QCOMPARE(ui.Unanswered().size(), 1);
