@@ -2,6 +2,7 @@
 // and every kind of transport failure.
 #include <QtTest>
 
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -185,6 +186,40 @@ private slots:
         auto junk = connection(garbage.serverPort());
         const QString bad = messageOf([&] { junk->Open(); });
         QVERIFY2(bad.contains("Resposta inválida") && bad.contains(QString::number(garbage.serverPort())), qPrintable(bad));
+    }
+
+    void tlsWithAPrivateCertificate()
+    {
+        QTemporaryDir dir;
+        const QString cert = dir.filePath("cert.pem"), key = dir.filePath("key.pem");
+        const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                                     "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
+                                                     "-out", cert});
+        if (rc != 0)
+            QSKIP("openssl cannot make a test certificate here");
+        kvo::server::ServerOptions o;
+        o.database = t->spec();
+        o.token = kToken;
+        o.certFile = cert;
+        o.keyFile = key;
+        o.logRequests = false;
+        AppServer tls(o);
+        const int p = tls.start();
+
+        auto c = connection(p);
+        c->UseTls = true;
+        c->CaCertFile = cert;
+        c->Open();
+        QCOMPARE(c->Call("GetCardServ", {"0001", QDate(2026, 3, 18)}).AsPacket().rows.size(), 2);
+        // Not trusting the certificate, or speaking plain HTTP to it, fails with the address named.
+        auto untrusted = connection(p);
+        untrusted->UseTls = true;
+        QVERIFY(messageOf([&] { untrusted->Open(); }).contains(QStringLiteral("127.0.0.1:%1").arg(p)));
+        auto plain = connection(p);
+        QVERIFY(messageOf([&] { plain->Open(); }).contains(QStringLiteral("127.0.0.1:%1").arg(p)));
+        // A certificate that cannot be read stops the server from starting.
+        o.certFile = dir.filePath("missing.pem");
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
     }
 
     void serverGoneAfterOpen()
