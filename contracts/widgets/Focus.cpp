@@ -347,6 +347,10 @@ void TForm::qtFocusArrived(QWidget* widget)
 {
     if (m_busy)
         return;
+    // Widgets that only take the focus for a moment on their own (the menu bar while it is
+    // navigated by keyboard) are not a move of the focus between controls.
+    if (widget->focusPolicy() == Qt::NoFocus && !TFocusControl::find(ControlOf(widget)))
+        return;
     QWidget* control = ControlOf(widget);
     if (!control || control == m_current)
         return;
