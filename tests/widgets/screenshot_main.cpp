@@ -54,7 +54,7 @@ int main(int argc, char** argv)
 
     LookupDialog lookup(&form.dtsFilial, QStringLiteral("Filial|Não há filial cadastrada."), QString(), &form);
     lookup.show();
-    lookup.searchEdit()->setText(QStringLiteral("Cl"));
+    QTest::keyClicks(lookup.searchEdit(), QStringLiteral("Cl"));
     ok &= save(&lookup, dir + QStringLiteral("/lookup.png"));
 
     LookupDialog list(&form.dtsCardServ, QStringLiteral("Serviços"), QStringLiteral("CDSERVFILI"), &form);
