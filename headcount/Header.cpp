@@ -19,7 +19,7 @@ void FocoNaFalha(TFocusControl* control)
     }
 }
 
-// Menu dates travel as text; the suite writes them dd/mm/yyyy, newer servers ISO.
+// Menu dates travel as text, dd/mm/yyyy; an ISO date is read as well.
 QDate DataDoTexto(const QString& text)
 {
     const QString t = text.trimmed();
