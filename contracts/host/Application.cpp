@@ -1,5 +1,7 @@
 #include "host/Application.h"
 
+#include "widgets/Dispatch.h"
+#include "widgets/Focus.h"
 #include "widgets/HostUi.h"
 
 #include <QCoreApplication>
@@ -19,7 +21,21 @@ TApplication& TApplication::Instance()
 }
 
 QMdiArea* TApplication::MdiArea() const { return m_mdi; }
-void TApplication::SetMdiArea(QMdiArea* area) { m_mdi = area; }
+void TApplication::SetMdiArea(QMdiArea* area)
+{
+    if (m_mdi)
+        QObject::disconnect(m_mdi, &QMdiArea::subWindowActivated, nullptr, nullptr);
+    m_mdi = area;
+    if (!area)
+        return;
+    // A child screen is activated when it becomes the active child of the main window, not only
+    // when the main window itself is activated.
+    QObject::connect(area, &QMdiArea::subWindowActivated, area, [](QMdiSubWindow* sub) {
+        auto* form = sub ? qobject_cast<TForm*>(sub->widget()) : nullptr;
+        if (form && form->OnActivate)
+            kvo::Dispatch([form] { form->OnActivate(form); });
+    });
+}
 
 void TApplication::Adopt(QWidget* screen)
 {
