@@ -20,9 +20,13 @@
 
 namespace {
 
+// Every start-up problem goes to stderr; a person at a screen also gets it as a dialog.
 void warn(const QString& text)
 {
-    QMessageBox::warning(nullptr, QStringLiteral("kvo-host"), text);
+    std::fprintf(stderr, "kvo-host: %s\n", text.toUtf8().constData());
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::warning(nullptr, QStringLiteral("kvo-host"), text);
 }
 
 bool serverReachable(const QString& host, int port)
@@ -45,7 +49,6 @@ int main(int argc, char* argv[])
     try {
         config = LoadHostConfig(QApplication::arguments());
     } catch (const Exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
         warn(e.Message());
         return 2;
     }
@@ -58,7 +61,6 @@ int main(int argc, char* argv[])
     try {
         dtmDBGeral::Open(config.database);
     } catch (const Exception& e) {
-        std::fprintf(stderr, "%s\n", e.what());
         warn(e.Message());
         return 1;
     }
@@ -79,10 +81,8 @@ int main(int argc, char* argv[])
         kvo::Application().SetMdiArea(window.mdiArea());
         window.show();
 
-        if (!moduleError.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(moduleError));
+        if (!moduleError.isEmpty())
             warn(moduleError);
-        }
         if (config.login.webPort <= 0) {
             warn(QStringLiteral("Servidor de aplicação não configurado (informe --server-port)."));
         } else if (!serverReachable(config.login.webUrl, config.login.webPort)) {
