@@ -16,6 +16,7 @@
 #include "widgets/HostUi.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -322,6 +323,55 @@ private slots:
         Balvora::SetLogin(l);
         QVERIFY_THROWS_EXCEPTION(Exception, m_loader.IniProc());
         QVERIFY(!telaCriada());
+    }
+
+    // Listing and calculation: a new modal instance per call, gone once the call returns.
+    void modalScreens()
+    {
+        auto criaList = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z16CriaListEfetDietv"));
+        auto criaCalc = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z17CriaCalcComensaisv"));
+        QVERIFY(criaList && criaCalc);
+
+        // The calculation works on the headcount screen; without it there is nothing to calculate.
+        QVERIFY_THROWS_EXCEPTION(Exception, criaCalc());
+        QVERIFY(!var<QWidget*>("frmCalcComensais"));
+
+        struct Seen {
+            QString caption, code;
+            bool modal = false;
+        };
+        auto closeWhenShown = [](const char* variable, TModuleLoader& loader, Seen& seen) {
+            QTimer::singleShot(0, [variable, &loader, &seen] {
+                auto* form = *static_cast<TForm**>(loader.Resolve(variable));
+                if (!form)
+                    return;
+                seen.caption = form->Caption();
+                seen.code = form->findChild<QLabel*>("lblCodTela")->text();
+                seen.modal = form->isModal() && form->isVisible();
+                form->Close();
+            });
+        };
+
+        QPointer<QWidget> last;
+        for (int round = 0; round < 2; ++round) {
+            Seen seen;
+            closeWhenShown("frmListEfetDiet", m_loader, seen);
+            criaList();
+            QCOMPARE(seen.caption, QString("Efetivos"));
+            QCOMPARE(seen.code, QString("KVO01001"));
+            QVERIFY(seen.modal);
+            QVERIFY(!var<QWidget*>("frmListEfetDiet"));
+        }
+
+        m_loader.IniProc();
+        Seen seen;
+        closeWhenShown("frmCalcComensais", m_loader, seen);
+        criaCalc();
+        QCOMPARE(seen.caption, QString("Calcular Comensais"));
+        QCOMPARE(seen.code, QString("KVO01002"));
+        QVERIFY(seen.modal);
+        QVERIFY(!var<QWidget*>("frmCalcComensais"));
+        QVERIFY(telaCriada()); // the headcount screen is untouched
     }
 
     // The host releases what is still alive when it ends; the module must not keep pointing at it.
