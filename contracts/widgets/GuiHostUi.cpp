@@ -24,6 +24,25 @@ QWidget* mainWindow()
     return nullptr;
 }
 
+// The progress window stays on top; a modal box shown meanwhile must not sit under it.
+class HideProgress {
+public:
+    explicit HideProgress(ProgressWindow* w) : m_window(w), m_was(w && w->isVisible())
+    {
+        if (m_was)
+            m_window->hide();
+    }
+    ~HideProgress()
+    {
+        if (m_was && m_window)
+            m_window->show();
+    }
+
+private:
+    QPointer<ProgressWindow> m_window;
+    bool m_was;
+};
+
 } // namespace
 
 GuiHostUi::GuiHostUi() = default;
@@ -32,6 +51,7 @@ GuiHostUi::~GuiHostUi() { delete m_progress.data(); }
 
 void GuiHostUi::ShowError(const QString& text)
 {
+    HideProgress hide(m_progress);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), text, QMessageBox::Ok, mainWindow());
     box.exec();
 }
@@ -47,6 +67,7 @@ int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons)
     case mtConfirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirmação"); break;
     default: break;
     }
+    HideProgress hide(m_progress);
     QMessageBox box(icon, title, text, QMessageBox::NoButton, mainWindow());
     struct B { QMessageBox::StandardButton button; int result; QString text; };
     QList<B> set;
@@ -77,12 +98,14 @@ int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons)
 
 bool GuiHostUi::Pesquisar(TDataSource* source, const QString& title)
 {
+    HideProgress hide(m_progress);
     LookupDialog dialog(source, title, QString(), mainWindow());
     return dialog.run();
 }
 
 bool GuiHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, QString& selection)
 {
+    HideProgress hide(m_progress);
     LookupDialog dialog(source, title, keyField, mainWindow());
     dialog.setSelection(selection);
     if (!dialog.run())

@@ -132,6 +132,18 @@ private slots:
         QCOMPARE(windows().size(), 0);
         gui.DeactiveShowAvi(); // unbalanced: nothing to close, nothing breaks
         QCOMPARE(gui.ProgressDepth(), 0);
+
+        // A message put up while it is open is not hidden under it.
+        gui.ActiveShowAvi(&main, kvo::aviSaving, QString());
+        int shownDuringBox = -1;
+        whenDialogUp([&](QWidget* box) {
+            shownDuringBox = int(windows().size());
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        gui.ShowError(QStringLiteral("Falha ao gravar."));
+        QCOMPARE(shownDuringBox, 0);
+        QCOMPARE(windows().size(), 1);
+        gui.DeactiveShowAvi();
     }
 
     void lookupDialogPicksWithTheKeyboard()
