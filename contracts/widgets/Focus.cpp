@@ -48,7 +48,7 @@ public:
             QObject::connect(qApp, &QApplication::focusChanged, watcher,
                              [](QWidget*, QWidget* now) {
                                  if (TForm* form = TForm::FormOf(now))
-                                     form->qtFocusArrived(now);
+                                     kvo::Dispatch([&] { form->qtFocusArrived(now); });
                              });
         }
     }

@@ -60,8 +60,8 @@ TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent), TFocusControl(
     connect(tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
         if (index < 0 || index == currentIndex() || !isTabEnabled(index))
             return;
-        switchTo(index);
-        kvo::Fire(OnChange, this);
+        if (kvo::Dispatch([&] { switchTo(index); }))
+            kvo::Fire(OnChange, this);
     });
     // Every other page change that code did not ask for (keyboard) is a person's too.
     connect(this, &QTabWidget::currentChanged, this, [this](int) {
