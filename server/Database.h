@@ -1,7 +1,7 @@
 #pragma once
 
-// Opening the suite database from a specification and the small SQL helpers the server uses.
-// Specifications: "sqlite:/path/to/file.db" or
+// Opening the suite database from a connection string and the small SQL helpers the server uses.
+// Connection strings: "sqlite:/path/to/file.db" or
 // "postgres:host=H;port=P;dbname=D;user=U;password=W" (any subset; libpq defaults apply).
 
 #include <QDate>
@@ -26,7 +26,7 @@ struct DbSpec {
     int port = 0;
     QString options;                  // extra QPSQL connect options ("key=value;...")
 
-    // Throws ServerError with a clear message for an unknown or malformed specification.
+    // Throws ServerError with a clear message for an unknown or malformed connection string.
     static DbSpec parse(const QString& text);
     QString describe() const;         // for logs: never the password
 };

@@ -45,7 +45,7 @@ public:
     const QString& name() const { return m_name; }
     int port() const { return m_port; }
 
-    // The server's database specification for this database.
+    // The server's connection string for this database.
     QString spec() const
     {
         return QStringLiteral("postgres:host=127.0.0.1;port=%1;dbname=%2;user=postgres").arg(m_port).arg(m_name);
