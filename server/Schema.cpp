@@ -86,6 +86,8 @@ QString resolve(QString sql, Dialect d)
 
 void ensureVersionTable(QSqlDatabase& db)
 {
+    if (db.tables().contains(QStringLiteral("kvoversao"), Qt::CaseInsensitive))
+        return;
     execSql(db, QStringLiteral("CREATE TABLE IF NOT EXISTS KVOVERSAO (NRVERSAO INTEGER NOT NULL PRIMARY KEY,"
                                " DTAPLICACAO VARCHAR(30))"));
 }
