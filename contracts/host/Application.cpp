@@ -72,9 +72,15 @@ void TApplication::ShowChild(QWidget* screen)
         return;
     QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());
     if (!sub && m_mdi) {
+        const QSize wanted = screen->size();
         sub = m_mdi->addSubWindow(screen);
         // The screen ends itself on close; the frame goes with it.
         QObject::connect(screen, &QObject::destroyed, sub, &QObject::deleteLater);
+        // Open as large as the screen was laid out for, without running past the main window.
+        const QSize room = m_mdi->viewport()->size();
+        if (room.width() > 100 && room.height() > 100)
+            sub->resize(sub->sizeHint().expandedTo(wanted).boundedTo(room));
+        sub->move(0, 0);
     }
     if (sub) {
         sub->showNormal();
