@@ -39,6 +39,15 @@ QString readTokenFile(const QString& path)
     return token;
 }
 
+// QSettings splits a value at its commas; a password or path may well hold one.
+QString text(const QSettings& ini, const char* key)
+{
+    const QVariant v = ini.value(QLatin1String(key));
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
+}
+
 void applyIni(const QString& path, THostConfig& cfg)
 {
     if (!QFileInfo(path).isFile())
@@ -50,48 +59,48 @@ void applyIni(const QString& path, THostConfig& cfg)
     auto relative = [&](const QString& p) { return QFileInfo(p).isRelative() ? base + u'/' + p : p; };
 
     if (ini.contains("login/branch"))
-        cfg.login.filial = ini.value("login/branch").toString().trimmed();
+        cfg.login.filial = text(ini, "login/branch").trimmed();
     if (ini.contains("login/operator"))
-        cfg.login.operador = ini.value("login/operator").toString().trimmed();
+        cfg.login.operador = text(ini, "login/operator").trimmed();
     if (ini.contains("login/bound"))
-        cfg.login.moduFili = parseFlag(ini.value("login/bound").toString(), QStringLiteral("Valor de login/bound"));
+        cfg.login.moduFili = parseFlag(text(ini, "login/bound"), QStringLiteral("Valor de login/bound"));
 
     if (ini.contains("database/spec")) {
-        cfg.database = ParseDatabaseSpec(ini.value("database/spec").toString());
+        cfg.database = ParseDatabaseSpec(text(ini, "database/spec"));
         if (cfg.database.driver == u"QSQLITE")
             cfg.database.database = relative(cfg.database.database);
     } else if (ini.contains("database/driver") || ini.contains("database/path")) {
-        const QString driver = ini.value("database/driver", "sqlite").toString().trimmed().toLower();
+        const QString driver = (ini.contains("database/driver") ? text(ini, "database/driver") : QStringLiteral("sqlite")).trimmed().toLower();
         if (driver == u"sqlite") {
             cfg.database = {};
-            cfg.database.database = relative(ini.value("database/path").toString().trimmed());
+            cfg.database.database = relative(text(ini, "database/path").trimmed());
         } else if (driver == u"postgres" || driver == u"postgresql") {
             cfg.database = {};
             cfg.database.driver = QStringLiteral("QPSQL");
-            cfg.database.host = ini.value("database/host").toString().trimmed();
+            cfg.database.host = text(ini, "database/host").trimmed();
             if (ini.contains("database/port"))
-                cfg.database.port = parsePort(ini.value("database/port").toString(), QStringLiteral("Porta do banco de dados"));
-            cfg.database.database = ini.value("database/name").toString().trimmed();
-            cfg.database.user = ini.value("database/user").toString().trimmed();
-            cfg.database.password = ini.value("database/password").toString();
+                cfg.database.port = parsePort(text(ini, "database/port"), QStringLiteral("Porta do banco de dados"));
+            cfg.database.database = text(ini, "database/name").trimmed();
+            cfg.database.user = text(ini, "database/user").trimmed();
+            cfg.database.password = text(ini, "database/password");
         } else {
             throw Exception(QStringLiteral("Tipo de banco de dados desconhecido: '%1'.").arg(driver));
         }
     }
 
     if (ini.contains("server/host"))
-        cfg.login.webUrl = ini.value("server/host").toString().trimmed();
+        cfg.login.webUrl = text(ini, "server/host").trimmed();
     if (ini.contains("server/port"))
-        cfg.login.webPort = parsePort(ini.value("server/port").toString(), QStringLiteral("Porta do servidor"));
+        cfg.login.webPort = parsePort(text(ini, "server/port"), QStringLiteral("Porta do servidor"));
     if (ini.contains("server/token"))
-        cfg.login.token = ini.value("server/token").toString().trimmed();
+        cfg.login.token = text(ini, "server/token").trimmed();
     if (ini.contains("server/tokenfile"))
-        cfg.login.token = readTokenFile(relative(ini.value("server/tokenfile").toString().trimmed()));
+        cfg.login.token = readTokenFile(relative(text(ini, "server/tokenfile").trimmed()));
 
     if (ini.contains("host/module"))
-        cfg.modulePath = relative(ini.value("host/module").toString().trimmed());
+        cfg.modulePath = relative(text(ini, "host/module").trimmed());
     if (ini.contains("host/open"))
-        cfg.openOnStart = parseFlag(ini.value("host/open").toString(), QStringLiteral("Valor de host/open"));
+        cfg.openOnStart = parseFlag(text(ini, "host/open"), QStringLiteral("Valor de host/open"));
 }
 
 } // namespace

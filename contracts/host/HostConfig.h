@@ -14,6 +14,7 @@
 //              (or driver=sqlite|postgres with path=, host=, port=, name=, user=, password=)
 //   [server]   host=127.0.0.1  port=8021  token=...  tokenfile=/path/token
 //   [host]     module=/path/libPKG_KVO01000.so  open=true
+// A value holding ";" must be quoted ("...") in the INI file.
 struct THostConfig {
     Balvora::TLogin login;
     dtmDBGeral::TDatabaseConfig database;

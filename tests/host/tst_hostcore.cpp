@@ -113,6 +113,21 @@ private slots:
         QCOMPARE(cfg.database.password, QString("x"));
     }
 
+    void configPostgresSection()
+    {
+        const QString ini = write("pg.ini",
+                                  "[database]\ndriver=postgres\nhost=db.local\nport=5433\nname=suite\n"
+                                  "user=kvo\npassword=a,b\n");
+        const THostConfig cfg = LoadHostConfig({"kvo-host", "--config", ini});
+        QCOMPARE(cfg.database.driver, QString("QPSQL"));
+        QCOMPARE(cfg.database.host, QString("db.local"));
+        QCOMPARE(cfg.database.port, 5433);
+        QCOMPARE(cfg.database.database, QString("suite"));
+        QCOMPARE(cfg.database.password, QString("a,b")); // a comma is not a list separator here
+        QVERIFY(!cfg.openOnStart);
+        QCOMPARE(cfg.login.webUrl, QString("127.0.0.1")); // defaults stay
+    }
+
     void configRefusesBadInput_data()
     {
         QTest::addColumn<QStringList>("args");
