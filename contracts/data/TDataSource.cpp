@@ -1,6 +1,7 @@
 #include "TDataSource.h"
 
 #include <algorithm>
+#include <utility>
 
 TDataSource::TDataSource(QObject* parent) : QObject(parent) {}
 
@@ -8,6 +9,8 @@ TDataSource::TDataSource(TClientDataSet* dataSet, QObject* parent) : QObject(par
 
 TDataSource::~TDataSource() {
     if (m_dataSet) m_dataSet->detachSource(this);
+    const auto links = std::exchange(m_links, {});
+    for (Link* l : links) l->sourceDestroyed();
 }
 
 void TDataSource::SetDataSet(TClientDataSet* dataSet) {
@@ -74,3 +77,40 @@ bool TDataSource::notifyFocusField(TField* field) {
         if (std::find(m_links.begin(), m_links.end(), l) != m_links.end() && l->focusField(field)) return true;
     return false;
 }
+
+// ---- TDataLink ----------------------------------------------------------------------------------
+
+TDataLink::~TDataLink() {
+    if (m_source) m_source->removeLink(this);
+}
+
+bool TDataLink::SetDataSource(TDataSource* source) {
+    if (source == m_source) return false;
+    if (m_source) m_source->removeLink(this);
+    m_source = source;
+    if (m_source) m_source->addLink(this);
+    return true;
+}
+
+TField* TDataLink::FindField(const QString& name) const {
+    TClientDataSet* ds = DataSet();
+    return ds && !name.isEmpty() ? ds->FindField(name) : nullptr;
+}
+
+void TDataLink::activeChanged() {
+    if (OnActiveChange) OnActiveChange();
+}
+
+void TDataLink::stateChanged() {
+    if (OnStateChange) OnStateChange();
+}
+
+void TDataLink::dataChanged(TField* field) {
+    if (OnDataChange) OnDataChange(field);
+}
+
+void TDataLink::updateData() {
+    if (OnUpdateData) OnUpdateData();
+}
+
+bool TDataLink::focusField(TField* field) { return OnFocusField && OnFocusField(field); }

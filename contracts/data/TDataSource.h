@@ -21,6 +21,7 @@ public:
         virtual void dataChanged(TField* /*field*/) {} // nullptr: row moved or set changed
         virtual void updateData() {}                // before Post: write pending typed text to the field
         virtual bool focusField(TField* /*field*/) { return false; } // true when it took the focus
+        virtual void sourceDestroyed() {}           // the source is going away while still linked
     };
 
     explicit TDataSource(QObject* parent = nullptr);
@@ -51,4 +52,33 @@ private:
     TClientDataSet* m_dataSet = nullptr;
     bool m_enabled = true;
     std::vector<Link*> m_links;
+};
+
+// One control's binding to a data source: it leaves the old source when rebound or destroyed, and
+// reads as unbound once the source is destroyed first. The control reacts through the callbacks.
+class TDataLink final : public TDataSource::Link {
+public:
+    TDataLink() = default;
+    TDataLink(const TDataLink&) = delete;
+    TDataLink& operator=(const TDataLink&) = delete;
+    ~TDataLink() override;
+
+    TDataSource* DataSource() const { return m_source; }
+    bool SetDataSource(TDataSource* source); // false when already bound to it
+    TClientDataSet* DataSet() const { return m_source ? m_source->DataSet() : nullptr; }
+    TField* FindField(const QString& name) const; // nullptr when unbound, unnamed or unknown
+
+    std::function<void()> OnActiveChange, OnStateChange, OnUpdateData;
+    std::function<void(TField* field)> OnDataChange;
+    std::function<bool(TField* field)> OnFocusField;
+
+    void activeChanged() override;
+    void stateChanged() override;
+    void dataChanged(TField* field) override;
+    void updateData() override;
+    bool focusField(TField* field) override;
+    void sourceDestroyed() override { m_source = nullptr; }
+
+private:
+    TDataSource* m_source = nullptr;
 };

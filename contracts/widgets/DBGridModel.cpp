@@ -131,10 +131,4 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->restore();
 }
 
-void GridLink::activeChanged() { m_grid->sourceActiveChanged(); }
-void GridLink::stateChanged() { m_grid->sourceStateChanged(); }
-void GridLink::dataChanged(TField* field) { m_grid->sourceDataChanged(field); }
-void GridLink::updateData() { m_grid->commitEditor(); }
-bool GridLink::focusField(TField* field) { return m_grid->focusFieldFromSet(field); }
-
 } // namespace kvo::db

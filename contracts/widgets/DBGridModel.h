@@ -42,17 +42,4 @@ private:
     TDBGrid* m_grid;
 };
 
-class GridLink : public TDataSource::Link {
-public:
-    explicit GridLink(TDBGrid* grid) : m_grid(grid) {}
-    void activeChanged() override;
-    void stateChanged() override;
-    void dataChanged(TField* field) override;
-    void updateData() override;
-    bool focusField(TField* field) override;
-
-private:
-    TDBGrid* m_grid;
-};
-
 } // namespace kvo::db

@@ -9,42 +9,30 @@
 
 #include <QKeyEvent>
 
-class TDBEdit::Link : public TDataSource::Link {
-public:
-    explicit Link(TDBEdit* edit) : m_edit(edit) {}
-    void activeChanged() override
-    {
-        m_edit->applyMask();
-        m_edit->load();
-    }
-    void stateChanged() override
-    {
-        m_edit->refreshReadOnly();
-        const TClientDataSet* ds = m_edit->m_source ? m_edit->m_source->DataSet() : nullptr;
-        if (!ds || (ds->State() != dsEdit && ds->State() != dsInsert))
-            m_edit->load();
-    }
-    void dataChanged(TField* field) override
-    {
-        if (!field || field == m_edit->Field())
-            m_edit->load();
-    }
-    void updateData() override { m_edit->UpdateRecord(); }
-    bool focusField(TField* field) override
-    {
-        if (!field || field != m_edit->Field())
-            return false;
-        if (m_edit->CanFocus() && !m_edit->Focused())
-            m_edit->SetFocus();
-        return true;
-    }
-
-private:
-    TDBEdit* m_edit;
-};
-
-TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this), m_link(std::make_unique<Link>(this))
+TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this)
 {
+    m_link.OnActiveChange = [this] {
+        applyMask();
+        load();
+    };
+    m_link.OnStateChange = [this] {
+        refreshReadOnly();
+        const TClientDataSet* ds = m_link.DataSet();
+        if (!ds || (ds->State() != dsEdit && ds->State() != dsInsert))
+            load();
+    };
+    m_link.OnDataChange = [this](TField* field) {
+        if (!field || field == Field())
+            load();
+    };
+    m_link.OnUpdateData = [this] { UpdateRecord(); };
+    m_link.OnFocusField = [this](TField* field) {
+        if (!field || field != Field())
+            return false;
+        if (CanFocus() && !Focused())
+            SetFocus();
+        return true;
+    };
     connect(this, &QLineEdit::textEdited, this, [this] { m_modified = true; });
     connect(this, &QLineEdit::textChanged, this, [this] {
         if (OnChange)
@@ -53,21 +41,10 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this), m_li
     refreshReadOnly();
 }
 
-TDBEdit::~TDBEdit()
-{
-    if (m_source)
-        m_source->removeLink(m_link.get());
-}
-
 void TDBEdit::SetDataSource(TDataSource* source)
 {
-    if (source == m_source)
+    if (!m_link.SetDataSource(source))
         return;
-    if (m_source)
-        m_source->removeLink(m_link.get());
-    m_source = source;
-    if (source)
-        source->addLink(m_link.get());
     applyMask();
     refreshReadOnly();
     load();
@@ -81,11 +58,7 @@ void TDBEdit::SetDataField(const QString& name)
     load();
 }
 
-TField* TDBEdit::Field() const
-{
-    TClientDataSet* ds = m_source ? m_source->DataSet() : nullptr;
-    return ds && !m_dataField.isEmpty() ? ds->FindField(m_dataField) : nullptr;
-}
+TField* TDBEdit::Field() const { return m_link.FindField(m_dataField); }
 
 void TDBEdit::SetReadOnly(bool on)
 {
@@ -113,7 +86,7 @@ bool TDBEdit::canModify() const
 {
     const TField* f = Field();
     const TClientDataSet* ds = f ? f->DataSet() : nullptr;
-    return !m_readOnly && f && !f->ReadOnly() && f->FieldKind() == fkData && ds->Active() && m_source->Enabled();
+    return !m_readOnly && f && !f->ReadOnly() && f->FieldKind() == fkData && ds->Active() && DataSource()->Enabled();
 }
 
 void TDBEdit::refreshReadOnly() { setReadOnly(!canModify()); }

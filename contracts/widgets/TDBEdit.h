@@ -7,8 +7,6 @@
 #include "data/TDataSource.h"
 
 #include <QLineEdit>
-#include <QPointer>
-#include <memory>
 
 class TField;
 
@@ -19,9 +17,8 @@ class TDBEdit : public QLineEdit, public TFocusControl {
     Q_OBJECT
 public:
     explicit TDBEdit(QWidget* parent = nullptr);
-    ~TDBEdit() override;
 
-    TDataSource* DataSource() const { return m_source; }
+    TDataSource* DataSource() const { return m_link.DataSource(); }
     void SetDataSource(TDataSource* source);
     QString DataField() const { return m_dataField; }
     void SetDataField(const QString& name);
@@ -50,15 +47,13 @@ protected:
     void DoExit() override;
 
 private:
-    class Link;
     void baseKey(QKeyEvent* event);
     bool canModify() const;
     void load();
     void refreshReadOnly();
     void applyMask();
 
-    QPointer<TDataSource> m_source;
-    std::unique_ptr<Link> m_link;
+    TDataLink m_link;
     QString m_dataField;
     QColor m_color = clWindow;
     bool m_readOnly = false;

@@ -15,7 +15,6 @@
 #include <QScrollBar>
 
 using kvo::db::GridDelegate;
-using kvo::db::GridLink;
 using kvo::db::GridModel;
 
 // ---------------------------------------------------------------- columns
@@ -176,10 +175,16 @@ void TDBGridColumns::rebuildDefault()
 // ---------------------------------------------------------------- grid
 
 TDBGrid::TDBGrid(QWidget* parent)
-    : QTableView(parent), TFocusControl(this), m_link(std::make_unique<GridLink>(this)), m_columns(this),
+    : QTableView(parent), TFocusControl(this), m_columns(this),
       m_options(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete |
                 dgCancelOnExit)
 {
+    m_link.OnActiveChange = [this] { sourceActiveChanged(); };
+    m_link.OnStateChange = [this] { sourceStateChanged(); };
+    m_link.OnDataChange = [this](TField* field) { sourceDataChanged(field); };
+    m_link.OnUpdateData = [this] { commitEditor(); };
+    m_link.OnFocusField = [this](TField* field) { return focusFieldFromSet(field); };
+
     m_model = new GridModel(this);
     setModel(m_model);
     m_delegate = new GridDelegate(this);
@@ -218,24 +223,14 @@ TDBGrid::TDBGrid(QWidget* parent)
     SetOptions(m_options);
 }
 
-TDBGrid::~TDBGrid()
-{
-    if (m_source)
-        m_source->removeLink(m_link.get());
-}
+TDBGrid::~TDBGrid() = default;
 
-TClientDataSet* TDBGrid::DataSet() const { return m_source ? m_source->DataSet() : nullptr; }
+TClientDataSet* TDBGrid::DataSet() const { return m_link.DataSet(); }
 
 void TDBGrid::SetDataSource(TDataSource* source)
 {
-    if (source == m_source)
-        return;
-    if (m_source)
-        m_source->removeLink(m_link.get());
-    m_source = source;
-    if (source)
-        source->addLink(m_link.get());
-    sourceActiveChanged();
+    if (m_link.SetDataSource(source))
+        sourceActiveChanged();
 }
 
 void TDBGrid::SetOptions(TDBGridOptions options)
@@ -313,7 +308,7 @@ QString TDBGrid::ConfirmDeleteText() { return QStringLiteral("Excluir registro?"
 bool TDBGrid::active() const
 {
     const TClientDataSet* ds = DataSet();
-    return ds && m_source->Enabled() && ds->Active();
+    return ds && DataSource()->Enabled() && ds->Active();
 }
 
 int TDBGrid::Row() const

@@ -5,7 +5,6 @@
 
 #include "data/TDataSource.h"
 
-#include <QPointer>
 #include <QTableView>
 #include <functional>
 #include <memory>
@@ -19,7 +18,6 @@ class QLineEdit;
 namespace kvo::db {
 class GridModel;
 class GridDelegate;
-class GridLink;
 }
 
 enum TColumnButtonStyle { cbsNone, cbsEllipsis };
@@ -131,7 +129,7 @@ public:
     explicit TDBGrid(QWidget* parent = nullptr);
     ~TDBGrid() override;
 
-    TDataSource* DataSource() const { return m_source; }
+    TDataSource* DataSource() const { return m_link.DataSource(); }
     void SetDataSource(TDataSource* source);
     TClientDataSet* DataSet() const;
 
@@ -191,7 +189,6 @@ private:
     friend class TDBGridColumns;
     friend class kvo::db::GridModel;
     friend class kvo::db::GridDelegate;
-    friend class kvo::db::GridLink;
 
     // Key handling; runs inside Dispatch. Returns true when the key was used.
     bool handleKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool fromEditor);
@@ -234,8 +231,7 @@ private:
     void syncCurrent();
     int viewRowCount() const;
 
-    QPointer<TDataSource> m_source;
-    std::unique_ptr<kvo::db::GridLink> m_link;
+    TDataLink m_link;
     kvo::db::GridModel* m_model = nullptr;
     kvo::db::GridDelegate* m_delegate = nullptr;
     QLineEdit* m_editor = nullptr;

@@ -9,21 +9,6 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
-class TDBNavigator::Link : public TDataSource::Link {
-public:
-    explicit Link(TDBNavigator* nav) : m_nav(nav) {}
-    void activeChanged() override { m_nav->updateButtons(); }
-    void stateChanged() override { m_nav->updateButtons(); }
-    void dataChanged(TField* field) override
-    {
-        if (!field)
-            m_nav->updateButtons();
-    }
-
-private:
-    TDBNavigator* m_nav;
-};
-
 namespace {
 
 struct ButtonLook {
@@ -39,8 +24,13 @@ constexpr ButtonLook looks[TDBNavigator::ButtonCount] = {
 
 } // namespace
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent), m_link(std::make_unique<Link>(this))
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
 {
+    m_link.OnActiveChange = m_link.OnStateChange = [this] { updateButtons(); };
+    m_link.OnDataChange = [this](TField* field) {
+        if (!field)
+            updateButtons();
+    };
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -59,22 +49,10 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent), m_link(std::make_
     updateButtons();
 }
 
-TDBNavigator::~TDBNavigator()
-{
-    if (m_source)
-        m_source->removeLink(m_link.get());
-}
-
 void TDBNavigator::SetDataSource(TDataSource* source)
 {
-    if (source == m_source)
-        return;
-    if (m_source)
-        m_source->removeLink(m_link.get());
-    m_source = source;
-    if (source)
-        source->addLink(m_link.get());
-    updateButtons();
+    if (m_link.SetDataSource(source))
+        updateButtons();
 }
 
 void TDBNavigator::SetEnabled(bool on)
@@ -91,8 +69,8 @@ bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const { return Button(butt
 
 void TDBNavigator::updateButtons()
 {
-    TClientDataSet* ds = m_source ? m_source->DataSet() : nullptr;
-    const bool active = ds && m_source->Enabled() && ds->Active();
+    TClientDataSet* ds = m_link.DataSet();
+    const bool active = ds && DataSource()->Enabled() && ds->Active();
     const TDataSetState st = active ? ds->State() : dsInactive;
     const bool editing = st == dsEdit || st == dsInsert;
     const bool empty = !active || ds->IsEmpty();
@@ -118,8 +96,8 @@ void TDBNavigator::updateButtons()
 
 void TDBNavigator::BtnClick(TNavigateBtn button)
 {
-    TClientDataSet* ds = m_source ? m_source->DataSet() : nullptr;
-    if (!ds || !ds->Active() || !m_source->Enabled())
+    TClientDataSet* ds = m_link.DataSet();
+    if (!ds || !ds->Active() || !DataSource()->Enabled())
         return;
     if (BeforeAction)
         BeforeAction(this, button);
@@ -145,7 +123,7 @@ void TDBNavigator::BtnClick(TNavigateBtn button)
     case nbRefresh:
         // An in-memory set has nothing to fetch: pending edits are settled and the controls redrawn.
         ds->CheckBrowseMode();
-        m_source->notifyDataChange(nullptr);
+        DataSource()->notifyDataChange(nullptr);
         break;
     }
     updateButtons();

@@ -2,11 +2,9 @@
 
 #include "data/TDataSource.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <memory>
 
 class QToolButton;
 
@@ -20,9 +18,8 @@ public:
     static constexpr int ButtonCount = nbRefresh + 1;
 
     explicit TDBNavigator(QWidget* parent = nullptr);
-    ~TDBNavigator() override;
 
-    TDataSource* DataSource() const { return m_source; }
+    TDataSource* DataSource() const { return m_link.DataSource(); }
     void SetDataSource(TDataSource* source); // may be rebound at any time, nullptr included
 
     bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
@@ -41,11 +38,9 @@ public:
     std::function<void(QObject* Sender, TNavigateBtn Button)> BeforeAction, OnClick;
 
 private:
-    class Link;
     void updateButtons();
 
-    QPointer<TDataSource> m_source;
-    std::unique_ptr<Link> m_link;
+    TDataLink m_link;
     std::array<QToolButton*, ButtonCount> m_buttons{};
     bool m_confirmDelete = true;
 };

@@ -5,39 +5,19 @@
 #include "data/TClientDataSet.h"
 #include "data/TField.h"
 
-class TDBText::Link : public TDataSource::Link {
-public:
-    explicit Link(TDBText* text) : m_text(text) {}
-    void activeChanged() override { m_text->load(); }
-    void stateChanged() override { m_text->load(); }
-    void dataChanged(TField* field) override
-    {
-        if (!field || field == m_text->Field())
-            m_text->load();
-    }
-
-private:
-    TDBText* m_text;
-};
-
-TDBText::TDBText(QWidget* parent) : QLabel(parent), m_link(std::make_unique<Link>(this)) {}
-
-TDBText::~TDBText()
+TDBText::TDBText(QWidget* parent) : QLabel(parent)
 {
-    if (m_source)
-        m_source->removeLink(m_link.get());
+    m_link.OnActiveChange = m_link.OnStateChange = [this] { load(); };
+    m_link.OnDataChange = [this](TField* field) {
+        if (!field || field == Field())
+            load();
+    };
 }
 
 void TDBText::SetDataSource(TDataSource* source)
 {
-    if (source == m_source)
-        return;
-    if (m_source)
-        m_source->removeLink(m_link.get());
-    m_source = source;
-    if (source)
-        source->addLink(m_link.get());
-    load();
+    if (m_link.SetDataSource(source))
+        load();
 }
 
 void TDBText::SetDataField(const QString& name)
@@ -46,16 +26,12 @@ void TDBText::SetDataField(const QString& name)
     load();
 }
 
-TField* TDBText::Field() const
-{
-    TClientDataSet* ds = m_source ? m_source->DataSet() : nullptr;
-    return ds && !m_dataField.isEmpty() ? ds->FindField(m_dataField) : nullptr;
-}
+TField* TDBText::Field() const { return m_link.FindField(m_dataField); }
 
 void TDBText::load()
 {
     const TField* f = Field();
-    const bool shows = f && f->DataSet()->Active() && m_source->Enabled();
+    const bool shows = f && f->DataSet()->Active() && DataSource()->Enabled();
     setText(shows ? f->DisplayText() : QString());
     if (f)
         setAlignment((f->Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);

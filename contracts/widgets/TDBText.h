@@ -5,8 +5,6 @@
 #include "data/TDataSource.h"
 
 #include <QLabel>
-#include <QPointer>
-#include <memory>
 
 class TField;
 
@@ -15,9 +13,8 @@ class TDBText : public QLabel {
     Q_OBJECT
 public:
     explicit TDBText(QWidget* parent = nullptr);
-    ~TDBText() override;
 
-    TDataSource* DataSource() const { return m_source; }
+    TDataSource* DataSource() const { return m_link.DataSource(); }
     void SetDataSource(TDataSource* source);
     QString DataField() const { return m_dataField; }
     void SetDataField(const QString& name);
@@ -31,10 +28,8 @@ public:
     void SetBold(bool bold);
 
 private:
-    class Link;
     void load();
 
-    QPointer<TDataSource> m_source;
-    std::unique_ptr<Link> m_link;
+    TDataLink m_link;
     QString m_dataField;
 };

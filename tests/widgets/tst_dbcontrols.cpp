@@ -3,6 +3,7 @@
 #include "DBGridTestSupport.h"
 
 #include "widgets/TDBEdit.h"
+#include "widgets/TDBGrid.h"
 #include "widgets/TDBNavigator.h"
 #include "widgets/TDBText.h"
 
@@ -238,6 +239,71 @@ private slots:
         QVERIFY(f->nav->Button(nbFirst)->isEnabled());
         f->nav->SetDataSource(&f->dts);
         QCOMPARE(f->enabledButtons(), QStringLiteral("0011111001"));
+    }
+
+    // Forms are torn down child by child, so a source may go before its controls or a set before
+    // its source; whoever is left must neither keep the stale pointer nor be reached through it.
+    void controlsOutliveTheirSource()
+    {
+        auto* grid = new TDBGrid(&f->form);
+        auto source = std::make_unique<TDataSource>(&f->cds);
+        for (TDBEdit* e : {f->dbeName, f->dbeQt})
+            e->SetDataSource(source.get());
+        f->dbtName->SetDataSource(source.get());
+        f->nav->SetDataSource(source.get());
+        grid->SetDataSource(source.get());
+        QCOMPARE(f->dbtName->Caption(), QStringLiteral("Ala A"));
+
+        source.reset();
+        QCOMPARE(f->dbeName->DataSource(), nullptr);
+        QCOMPARE(f->dbtName->DataSource(), nullptr);
+        QCOMPARE(f->nav->DataSource(), nullptr);
+        QCOMPARE(grid->DataSource(), nullptr);
+        QCOMPARE(grid->DataSet(), nullptr);
+        f->cds.Next(); // nothing is told any more
+        f->cds.Edit();
+        f->cds.FieldByName("NAME")->SetAsString(QStringLiteral("Ala X"));
+        f->cds.Post();
+        f->nav->Button(nbFirst)->click();
+        QCOMPARE(f->cds.RecNo(), 2);
+
+        f->dbtName->SetDataSource(&f->dts); // and they bind again as usual
+        grid->SetDataSource(&f->dts);
+        QCOMPARE(f->dbtName->Caption(), QStringLiteral("Ala X"));
+        QCOMPARE(grid->DataSet(), &f->cds);
+        QCOMPARE(f->dts.links().size(), size_t(2));
+        delete grid;
+        QCOMPARE(f->dts.links().size(), size_t(1));
+    }
+
+    void aSourceOutlivesItsSet()
+    {
+        auto cds = std::make_unique<TClientDataSet>();
+        cds->AddField(QStringLiteral("NAME"), ftString, 20);
+        cds->CreateDataSet();
+        cds->Append();
+        cds->FieldByName("NAME")->SetAsString(QStringLiteral("Ala C"));
+        cds->Post();
+        auto* grid = new TDBGrid(&f->form);
+        f->dts.SetDataSet(cds.get());
+        grid->SetDataSource(&f->dts);
+        QCOMPARE(f->dbtName->Caption(), QStringLiteral("Ala C"));
+        QCOMPARE(f->enabledButtons(), QStringLiteral("0000111001"));
+
+        cds.reset();
+        QCOMPARE(f->dts.DataSet(), nullptr);
+        QCOMPARE(f->dts.State(), dsInactive);
+        QCOMPARE(f->dbtName->Caption(), QString());
+        QCOMPARE(f->dbeName->Text(), QString());
+        QVERIFY(f->dbeName->isReadOnly());
+        QCOMPARE(f->enabledButtons(), QStringLiteral("0000000000"));
+        QCOMPARE(grid->DataSet(), nullptr);
+        f->nav->Button(nbInsert)->click();
+        f->dts.notifyDataChange(nullptr); // the controls still follow the source itself
+
+        f->dts.SetDataSet(&f->cds);
+        QCOMPARE(f->dbtName->Caption(), QStringLiteral("Ala A"));
+        QCOMPARE(grid->DataSet(), &f->cds);
     }
 };
 
