@@ -594,6 +594,8 @@ struct TClientDataSet::Impl {
     void setCur(int pos) {
         cur = view.empty() ? -1 : std::clamp(pos, 0, int(view.size()) - 1);
     }
+    void insertRow(bool atEnd);
+    TField* declareField(const QString& name, TFieldType type, int size, TFieldKind kind);
     quint32 newRowId() {
         const quint32 id = quint32(alive.size());
         cells.resize(cells.size() + cols.size());
@@ -666,51 +668,44 @@ TClientDataSet::~TClientDataSet() {
     for (TDataSource* s : list) s->SetDataSet(nullptr);
 }
 
-TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size) {
-    if (d->state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
+// Checks a declared field and adds it to the list; the caller gives it its storage.
+TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type, int size, TFieldKind kind) {
+    if (state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
     if (name.trimmed().isEmpty()) dbError(QStringLiteral("A field needs a name"));
-    if (FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
-    if ((type == ftString || type == ftFixedChar) && (size < 1 || size > MaxTextSize))
+    if (q->FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
+    if (kind == fkData && (type == ftString || type == ftFixedChar) && (size < 1 || size > MaxTextSize))
         dbError(QStringLiteral("Text field '%1' needs a size").arg(name));
-    if (!d->defined) { // fields taken from an earlier packet give way to declared ones
-        d->fields.clear();
-        d->colOf.clear();
-        d->calcOf.clear();
-        d->cols.clear();
-        d->calcCount = 0;
-        d->defined = true;
+    if (!defined) { // fields taken from an earlier packet give way to declared ones
+        fields.clear();
+        colOf.clear();
+        calcOf.clear();
+        cols.clear();
+        calcCount = 0;
+        defined = true;
     }
-    const int index = int(d->fields.size());
-    d->fields.push_back(std::make_unique<TField>(this, name, type, type == ftFloat || type == ftDateTime ? 0 : size,
-                                                 fkData, index));
+    const int index = int(fields.size());
+    fields.push_back(
+        std::make_unique<TField>(q, name, type, type == ftFloat || type == ftDateTime ? 0 : size, kind, index));
+    return fields.back().get();
+}
+
+TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size) {
+    TField* field = d->declareField(name, type, size, fkData);
     Column col;
-    col.field = d->fields.back().get();
+    col.field = field;
     col.type = type;
-    col.size = col.field->Size();
+    col.size = field->Size();
     d->colOf.push_back(int(d->cols.size()));
     d->calcOf.push_back(-1);
     d->cols.push_back(std::move(col));
-    return d->fields.back().get();
+    return field;
 }
 
 TField* TClientDataSet::AddCalcField(const QString& name, TFieldType type, int size) {
-    if (d->state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
-    if (name.trimmed().isEmpty()) dbError(QStringLiteral("A field needs a name"));
-    if (FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
-    if (!d->defined) {
-        d->fields.clear();
-        d->colOf.clear();
-        d->calcOf.clear();
-        d->cols.clear();
-        d->calcCount = 0;
-        d->defined = true;
-    }
-    const int index = int(d->fields.size());
-    d->fields.push_back(std::make_unique<TField>(this, name, type, type == ftFloat || type == ftDateTime ? 0 : size,
-                                                 fkCalculated, index));
+    TField* field = d->declareField(name, type, size, fkCalculated);
     d->colOf.push_back(-1);
     d->calcOf.push_back(d->calcCount++);
-    return d->fields.back().get();
+    return field;
 }
 
 void TClientDataSet::AddIndex(const QString& name, const QString& fields) {
@@ -1126,89 +1121,60 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
 
 // ---- editing ------------------------------------------------------------------------------------
 
-void TClientDataSet::Insert() {
-    d->checkActive();
-    CheckBrowseMode();
-    d->fire(BeforeInsert);
-    d->fire(BeforeScroll);
-    // The new row goes before the current one in the view, and in arrival order before it too.
-    const int pos = d->hasRow() ? d->cur : 0;
-    const quint32 row = d->newRowId();
-    if (d->hasRow()) {
-        const quint32 before = d->view[d->cur];
-        const auto it = std::find(d->natural.begin(), d->natural.end(), before);
-        const size_t at = size_t(it - d->natural.begin());
-        d->natural.insert(d->natural.begin() + at, row);
-        qint64 prev = at > 0 ? d->seq[d->natural[at - 1]] : 0;
-        if (d->seq[before] - prev < 2) {
-            d->renumber(row);
-            prev = at > 0 ? d->seq[d->natural[at - 1]] : 0;
+// Insert puts the new row before the current one (in the view and in arrival order), Append after
+// the last; the rest is one sequence. OnNewRecord raising takes the row away again.
+void TClientDataSet::Impl::insertRow(bool atEnd) {
+    checkActive();
+    q->CheckBrowseMode();
+    fire(q->BeforeInsert);
+    fire(q->BeforeScroll);
+    const bool beforeCurrent = !atEnd && hasRow();
+    const int pos = atEnd ? int(view.size()) : beforeCurrent ? cur : 0;
+    const quint32 row = newRowId();
+    if (beforeCurrent) {
+        const quint32 before = view[cur];
+        const auto it = std::find(natural.begin(), natural.end(), before);
+        const size_t at = size_t(it - natural.begin());
+        natural.insert(natural.begin() + at, row);
+        qint64 prev = at > 0 ? seq[natural[at - 1]] : 0;
+        if (seq[before] - prev < 2) {
+            renumber(row);
+            prev = at > 0 ? seq[natural[at - 1]] : 0;
         }
-        d->seq[row] = prev + (d->seq[before] - prev) / 2;
+        seq[row] = prev + (seq[before] - prev) / 2;
     } else {
-        d->seq[row] = (d->natural.empty() ? 0 : d->seq[d->natural.back()]) + SeqStep;
-        d->natural.push_back(row);
+        seq[row] = (natural.empty() ? 0 : seq[natural.back()]) + SeqStep;
+        natural.push_back(row);
     }
-    d->view.insert(d->view.begin() + pos, row);
-    d->cur = pos;
-    d->editRow = row;
-    d->buf.assign(d->rowCells(row), d->rowCells(row) + d->cols.size());
-    d->eof = d->bof = false;
-    ++d->generation;
-    d->setState(dsInsert);
+    view.insert(view.begin() + pos, row);
+    cur = pos;
+    editRow = row;
+    buf.assign(rowCells(row), rowCells(row) + cols.size());
+    eof = bof = false;
+    ++generation;
+    setState(dsInsert);
     try {
-        d->fire(OnNewRecord);
+        fire(q->OnNewRecord);
     } catch (...) {
-        d->view.erase(d->view.begin() + pos);
-        d->natural.erase(std::find(d->natural.begin(), d->natural.end(), row));
-        d->alive[row] = 0;
-        d->setCur(pos);
-        d->modified = false;
-        ++d->generation;
-        d->setState(dsBrowse);
-        d->dataChanged(nullptr);
+        view.erase(view.begin() + pos);
+        natural.erase(std::find(natural.begin(), natural.end(), row));
+        alive[row] = 0;
+        setCur(atEnd ? pos - 1 : pos);
+        modified = false;
+        ++generation;
+        setState(dsBrowse);
+        dataChanged(nullptr);
         throw;
     }
-    d->modified = false;
-    d->dataChanged(nullptr);
-    d->fire(AfterInsert);
-    d->fire(AfterScroll);
+    modified = false;
+    dataChanged(nullptr);
+    fire(q->AfterInsert);
+    fire(q->AfterScroll);
 }
 
-void TClientDataSet::Append() {
-    d->checkActive();
-    CheckBrowseMode();
-    d->fire(BeforeInsert);
-    d->fire(BeforeScroll);
-    const quint32 row = d->newRowId();
-    d->seq[row] = (d->natural.empty() ? 0 : d->seq[d->natural.back()]) + SeqStep;
-    d->natural.push_back(row);
-    const int pos = int(d->view.size());
-    d->view.push_back(row);
-    d->cur = pos;
-    d->editRow = row;
-    d->buf.assign(d->rowCells(row), d->rowCells(row) + d->cols.size());
-    d->eof = d->bof = false;
-    ++d->generation;
-    d->setState(dsInsert);
-    try {
-        d->fire(OnNewRecord);
-    } catch (...) {
-        d->view.pop_back();
-        d->natural.pop_back();
-        d->alive[row] = 0;
-        d->setCur(pos - 1);
-        d->modified = false;
-        ++d->generation;
-        d->setState(dsBrowse);
-        d->dataChanged(nullptr);
-        throw;
-    }
-    d->modified = false;
-    d->dataChanged(nullptr);
-    d->fire(AfterInsert);
-    d->fire(AfterScroll);
-}
+void TClientDataSet::Insert() { d->insertRow(false); }
+
+void TClientDataSet::Append() { d->insertRow(true); }
 
 void TClientDataSet::Edit() {
     d->checkActive();
