@@ -65,8 +65,19 @@ void applyIni(const QString& path, THostConfig& cfg)
     if (ini.contains("login/bound"))
         cfg.login.moduFili = parseFlag(text(ini, "login/bound"), QStringLiteral("Valor de login/bound"));
 
-    if (ini.contains("database/spec")) {
-        cfg.database = ParseDatabaseSpec(text(ini, "database/spec"));
+    // A misspelt or retired key would leave the default database in place without a word.
+    ini.beginGroup(QStringLiteral("database"));
+    const QStringList databaseKeys = ini.childKeys();
+    ini.endGroup();
+    static const QStringList knownDatabaseKeys = {
+        QStringLiteral("url"),  QStringLiteral("driver"), QStringLiteral("path"), QStringLiteral("host"),
+        QStringLiteral("port"), QStringLiteral("name"),   QStringLiteral("user"), QStringLiteral("password")};
+    for (const QString& key : databaseKeys)
+        if (!knownDatabaseKeys.contains(key))
+            throw Exception(QStringLiteral("Chave desconhecida na seção [database] de %1: '%2'.").arg(path, key));
+
+    if (ini.contains("database/url")) {
+        cfg.database = ParseDatabaseUrl(text(ini, "database/url"));
         if (cfg.database.driver == u"QSQLITE")
             cfg.database.database = relative(cfg.database.database);
     } else if (ini.contains("database/driver") || ini.contains("database/path")) {
@@ -105,17 +116,17 @@ void applyIni(const QString& path, THostConfig& cfg)
 
 } // namespace
 
-dtmDBGeral::TDatabaseConfig ParseDatabaseSpec(const QString& spec)
+dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url)
 {
     dtmDBGeral::TDatabaseConfig db;
-    const QString s = spec.trimmed();
+    const QString s = url.trimmed();
     if (s.startsWith(QLatin1String("postgres:")) || s.startsWith(QLatin1String("postgresql:"))) {
         db.driver = QStringLiteral("QPSQL");
         const QString body = s.mid(s.indexOf(u':') + 1);
         for (const QString& part : body.split(u';', Qt::SkipEmptyParts)) {
             const qsizetype eq = part.indexOf(u'=');
             if (eq <= 0)
-                throw Exception(QStringLiteral("Especificação de banco de dados inválida: '%1'.").arg(part));
+                throw Exception(QStringLiteral("Parte inválida na URL do banco de dados: '%1'.").arg(part));
             const QString key = part.left(eq).trimmed().toLower();
             const QString value = part.mid(eq + 1).trimmed();
             if (key == u"host")
@@ -129,10 +140,10 @@ dtmDBGeral::TDatabaseConfig ParseDatabaseSpec(const QString& spec)
             else if (key == u"password")
                 db.password = value;
             else
-                throw Exception(QStringLiteral("Chave desconhecida na especificação do banco de dados: '%1'.").arg(key));
+                throw Exception(QStringLiteral("Chave desconhecida na URL do banco de dados: '%1'.").arg(key));
         }
         if (db.database.isEmpty())
-            throw Exception(QStringLiteral("Especificação do PostgreSQL sem dbname."));
+            throw Exception(QStringLiteral("URL do PostgreSQL sem dbname."));
         return db;
     }
     db.database = s.startsWith(QLatin1String("sqlite:")) ? s.mid(7) : s;
@@ -147,7 +158,7 @@ QString HostConfigUsage()
         "  --branch COD        filial do login\n"
         "  --operator COD      operador do login\n"
         "  --bound             módulo preso à filial do login\n"
-        "  --database SPEC     sqlite:CAMINHO ou postgres:host=..;port=..;dbname=..;user=..;password=..\n"
+        "  --database URL      sqlite:CAMINHO ou postgres:host=..;port=..;dbname=..;user=..;password=..\n"
         "  --server-host HOST  servidor de aplicação (padrão 127.0.0.1)\n"
         "  --server-port PORTA\n"
         "  --token-file ARQ    arquivo com o token do servidor (ou variável KVO_TOKEN)\n"
@@ -163,7 +174,7 @@ THostConfig LoadHostConfig(const QStringList& arguments)
     const QCommandLineOption branch(QStringLiteral("branch"), {}, QStringLiteral("code"));
     const QCommandLineOption op(QStringLiteral("operator"), {}, QStringLiteral("code"));
     const QCommandLineOption bound(QStringLiteral("bound"), {});
-    const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("spec"));
+    const QCommandLineOption database(QStringLiteral("database"), {}, QStringLiteral("url"));
     const QCommandLineOption serverHost(QStringLiteral("server-host"), {}, QStringLiteral("host"));
     const QCommandLineOption serverPort(QStringLiteral("server-port"), {}, QStringLiteral("port"));
     const QCommandLineOption token(QStringLiteral("token"), {}, QStringLiteral("token"));
@@ -190,7 +201,7 @@ THostConfig LoadHostConfig(const QStringList& arguments)
     if (p.isSet(bound))
         cfg.login.moduFili = true;
     if (p.isSet(database))
-        cfg.database = ParseDatabaseSpec(p.value(database));
+        cfg.database = ParseDatabaseUrl(p.value(database));
     if (p.isSet(serverHost))
         cfg.login.webUrl = p.value(serverHost).trimmed();
     if (p.isSet(serverPort))

@@ -10,7 +10,7 @@
 // Sources, later ones winning: the INI file named by --config, then the command line.
 //
 //   [login]    branch=0001  operator=ADM  bound=false
-//   [database] spec=sqlite:/path/kvo.db | postgres:host=..;port=..;dbname=..;user=..;password=..
+//   [database] url=sqlite:/path/kvo.db | postgres:host=..;port=..;dbname=..;user=..;password=..
 //              (or driver=sqlite|postgres with path=, host=, port=, name=, user=, password=)
 //   [server]   host=127.0.0.1  port=8021  token=...  tokenfile=/path/token
 //   [host]     module=/path/libPKG_KVO01000.so  open=true
@@ -28,4 +28,4 @@ THostConfig LoadHostConfig(const QStringList& arguments);
 QString HostConfigUsage();
 
 // "sqlite:PATH", "postgres:key=value;..." or a plain SQLite path.
-dtmDBGeral::TDatabaseConfig ParseDatabaseSpec(const QString& spec);
+dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url);

@@ -86,7 +86,7 @@ private slots:
         write("token", "  s3cret\n");
         const QString ini = write("host.ini",
                                   "[login]\nbranch=0002\noperator=ANA\nbound=true\n"
-                                  "[database]\nspec=sqlite:suite.db\n"
+                                  "[database]\nurl=sqlite:suite.db\n"
                                   "[server]\nhost=10.0.0.5\nport=8021\ntokenfile=token\n"
                                   "[host]\nopen=yes\n");
         THostConfig cfg = LoadHostConfig({"kvo-host", "--config", ini});
@@ -145,6 +145,18 @@ private slots:
         QFETCH(QStringList, args);
         args.prepend("kvo-host");
         QVERIFY_THROWS_EXCEPTION(Exception, LoadHostConfig(args));
+    }
+
+    // A key the host does not know in [database] would silently leave the default database.
+    void unknownDatabaseKeyRefused()
+    {
+        const QString ini = write("typo.ini", "[database]\nconexao=sqlite:other.db\n");
+        try {
+            LoadHostConfig({"kvo-host", "--config", ini});
+            QFAIL("an unknown [database] key was accepted");
+        } catch (const Exception& e) {
+            QVERIFY2(e.Message().contains("conexao"), qPrintable(e.Message()));
+        }
     }
 
     void emptyTokenFileRefused()
