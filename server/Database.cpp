@@ -99,7 +99,24 @@ QVariant dateParam(const QDate& d)
 {
     if (!d.isValid())
         return QVariant(QMetaType(QMetaType::QString));
-    return d.toString(Qt::ISODate);
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (y < 1 || y > 9999)
+        return d.toString(Qt::ISODate);
+    // Written by hand: QDate::toString goes through a printf and large logs bind thousands of dates.
+    QString s(10, Qt::Uninitialized);
+    QChar* c = s.data();
+    auto put = [&c](int v, int digits) {
+        for (int i = digits - 1; i >= 0; --i, v /= 10)
+            c[i] = QChar(u'0' + v % 10);
+        c += digits;
+    };
+    put(y, 4);
+    *c++ = u'-';
+    put(m, 2);
+    *c++ = u'-';
+    put(day, 2);
+    return s;
 }
 
 QDate dateFromDb(const QVariant& v)
@@ -110,7 +127,24 @@ QDate dateFromDb(const QVariant& v)
         return v.toDate();
     if (v.typeId() == QMetaType::QDateTime)
         return v.toDateTime().date();
-    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    const QString s = v.toString();
+    if (s.size() >= 10) {
+        // "YYYY-MM-DD" as SQLite stores it, without building a substring.
+        const QChar* c = s.constData();
+        auto digits = [c](int from, int n, int& out) {
+            out = 0;
+            for (int i = from; i < from + n; ++i) {
+                if (c[i] < u'0' || c[i] > u'9')
+                    return false;
+                out = out * 10 + (c[i].unicode() - u'0');
+            }
+            return true;
+        };
+        int y = 0, m = 0, d = 0;
+        if (digits(0, 4, y) && c[4] == u'-' && digits(5, 2, m) && c[7] == u'-' && digits(8, 2, d))
+            return QDate(y, m, d);
+    }
+    return QDate::fromString(s.left(10), Qt::ISODate);
 }
 
 static DbError errorOf(const QSqlError& e, const QString& what)

@@ -7,6 +7,7 @@
 #include "Texts.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <cmath>
 
 namespace kvo::server {
@@ -40,6 +41,12 @@ const TableDef& cardadiaDef()
     return d;
 }
 
+// Column positions in cardadiaDef().
+enum CardadiaColumn {
+    CdFilial, DtCardapio, CdServFili, CdDietPad, NrCardapio, DtMesCard, QtComEfetCar, QtCliEfetCar, QtFunEfetCar,
+    QtDoaEfetCar, DtUltAtu = 17
+};
+
 const TableDef& efetdietDef()
 {
     static const TableDef d{
@@ -59,18 +66,13 @@ const TableDef& efetdietDef()
     return d;
 }
 
+// Column positions in efetdietDef().
+enum EfetdietColumn { EdFilial, EdServFili, EdCliente, EdEfetDiet, EdDietPad, EdSeqEfetDie, EdComEfetDie, EdFunEfetDie,
+                      EdDoaEfetDie, EdUltAtu };
+
 QString nowStamp()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-// The key columns of a row, for comparing two keys.
-bool sameKey(const TableDef& def, const Row& a, const Row& b)
-{
-    for (const Column* c : def.keys())
-        if (!sameValue(c->type, a.value(c->name), b.value(c->name)))
-            return false;
-    return true;
 }
 
 // A refusal of the whole log; the message goes back to the client as the method's result.
@@ -93,9 +95,9 @@ QString safeRefusal(QString m)
 
 void checkLogShape(const TChangeLog& log, const TableDef& def)
 {
-    for (const Column* k : def.keys())
-        if (log.FieldIndex(k->name) < 0)
-            throw ParamError(QStringLiteral("O registro de alterações não tem o campo %1.").arg(k->name));
+    for (int k : def.keys)
+        if (log.FieldIndex(def.columns.at(k).name) < 0)
+            throw ParamError(QStringLiteral("O registro de alterações não tem o campo %1.").arg(def.columns.at(k).name));
     for (const TChange& c : log.changes) {
         const bool needOld = c.op != TChange::Insert, needNew = c.op != TChange::Delete;
         if ((needOld && c.oldValues.size() != log.fields.size()) || (needNew && c.newValues.size() != log.fields.size()))
@@ -113,34 +115,37 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     const QVector<int> idx = columnIndexes(def, delta);
     StatementCache sc(m_db);
 
-    // Reference data is read once per call: branch, service types, diet links, the day's menus.
-    QHash<QString, QString> serviceType;         // branch|service -> IDTIPOSERV
-    QHash<QString, bool> dietOk;                 // branch|service|diet -> linked standard diet
+    // Reference data is read once per call and service: branch, service types, the service's
+    // standard diets, the day's menus. A day's worth of changes touches a few dozen services.
+    using Pair = std::pair<QString, QString>;
+    QHash<Pair, QString> serviceType;            // (branch, service) -> IDTIPOSERV
+    QHash<Pair, QSet<QString>> standardDiets;    // (branch, service) -> linked standard diets
     QHash<QString, QDate> firstOpen;             // branch -> first open day
-    QHash<QString, QVariant> menuNumber;         // branch|date -> NRCARDAPIO
+    QHash<std::pair<QString, qint64>, QVariant> menuNumber;  // (branch, day) -> NRCARDAPIO
 
     auto typeOf = [&](const QString& b, const QString& s) {
-        const QString k = b + QLatin1Char('|') + s;
-        auto it = serviceType.find(k);
+        auto it = serviceType.find({b, s});
         if (it == serviceType.end()) {
-            QSqlQuery& q = sc.exec( QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
-                                  {b, s});
-            it = serviceType.insert(k, q.next() ? q.value(0).toString() : QString());
+            QSqlQuery& q = sc.exec(QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
+                                   {b, s});
+            it = serviceType.insert({b, s}, q.next() ? q.value(0).toString() : QString());
         }
         return *it;
     };
     auto dietLinked = [&](const QString& b, const QString& s, const QString& d) {
-        const QString k = b + QLatin1Char('|') + s + QLatin1Char('|') + d;
-        auto it = dietOk.find(k);
-        if (it == dietOk.end()) {
-            QSqlQuery& q = sc.exec(
-                                  QStringLiteral("SELECT 1 FROM DIETSERV DS JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
-                                                 " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DS.CDDIETPAD = ?"
-                                                 " AND DP.IDTIPODIET = 'S'"),
-                                  {b, s, d});
-            it = dietOk.insert(k, q.next());
+        auto it = standardDiets.find({b, s});
+        if (it == standardDiets.end()) {
+            QSqlQuery& q = sc.exec(QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
+                                                  " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
+                                                  " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
+                                   {b, s});
+            QSet<QString> diets;
+            while (q.next())
+                diets.insert(q.value(0).toString());
+            q.finish();
+            it = standardDiets.insert({b, s}, diets);
         }
-        return *it;
+        return it->contains(d);
     };
     auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
         auto it = firstOpen.find(b);
@@ -151,12 +156,11 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
         return {};
     };
     auto menuOf = [&](const QString& b, const QDate& d) {
-        const QString k = b + QLatin1Char('|') + d.toString(Qt::ISODate);
-        auto it = menuNumber.find(k);
+        auto it = menuNumber.find({b, d.toJulianDay()});
         if (it == menuNumber.end()) {
-            QSqlQuery& q = sc.exec( QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
-                                  {b, dateParam(d)});
-            it = menuNumber.insert(k, q.next() ? q.value(0) : QVariant());
+            QSqlQuery& q = sc.exec(QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
+                                   {b, dateParam(d)});
+            it = menuNumber.insert({b, d.toJulianDay()}, q.next() ? q.value(0) : QVariant());
         }
         return *it;
     };
@@ -165,9 +169,9 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     auto checkRow = [&](const Row& r) {
         if (const QString m = checkValues(def, r); !m.isEmpty())
             refuse(m);
-        const QString b = logText(r.value(QStringLiteral("CDFILIAL")));
-        const QString s = logText(r.value(QStringLiteral("CDSERVFILI")));
-        const QString d = logText(r.value(QStringLiteral("CDDIETPAD")));
+        const QString b = logText(r.at(CdFilial));
+        const QString s = logText(r.at(CdServFili));
+        const QString d = logText(r.at(CdDietPad));
         const QString type = typeOf(b, s);
         if (type.isEmpty())
             refuse(texts::ServCad);
@@ -175,10 +179,10 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             refuse(texts::ServPad);
         if (!dietLinked(b, s, d))
             refuse(texts::DietCad);
-        const double cli = logNum(r.value(QStringLiteral("QTCLIEFETCAR")));
-        const double fun = logNum(r.value(QStringLiteral("QTFUNEFETCAR")));
-        const double doa = logNum(r.value(QStringLiteral("QTDOAEFETCAR")));
-        const double tot = logNum(r.value(QStringLiteral("QTCOMEFETCAR")));
+        const double cli = logNum(r.at(QtCliEfetCar));
+        const double fun = logNum(r.at(QtFunEfetCar));
+        const double doa = logNum(r.at(QtDoaEfetCar));
+        const double tot = logNum(r.at(QtComEfetCar));
         if (cli < 0)
             refuse(texts::InfComen);
         if (fun < 0)
@@ -187,53 +191,46 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             refuse(texts::InfDoac);
         if (std::fabs(tot - (cli + fun + doa)) > 1e-6)
             refuse(texts::TotaEfet);
-        if (const QString m = closedMessage(b, logDate(r.value(QStringLiteral("DTCARDAPIO")))); !m.isEmpty())
+        if (const QString m = closedMessage(b, logDate(r.at(DtCardapio))); !m.isEmpty())
             refuse(m);
     };
 
     // The stored rows of the days the log touches. A day with many changes is read (and on
     // PostgreSQL locked) with one query instead of one per change; the rows are kept current as
     // the log is applied, so later changes of the same log see earlier ones.
-    const Column* branchCol = &def.columns[0];
-    const Column* dateCol = &def.columns[1];
+    using DayKey = std::pair<QString, qint64>;  // branch, julian day
     struct Day {
         bool whole = false;
-        QHash<QString, std::optional<Row>> rows;  // nullopt: known not to exist
+        QHash<Pair, std::optional<Row>> rows;  // (service, diet); nullopt: known not to exist
     };
-    QHash<QString, Day> days;
-    auto rowKey = [](const Row& r) {
-        return logText(r.value(QStringLiteral("CDSERVFILI"))) + QLatin1Char('|') + logText(r.value(QStringLiteral("CDDIETPAD")));
-    };
-    auto dayKey = [](const Row& r) {
-        return logText(r.value(QStringLiteral("CDFILIAL"))) + QLatin1Char('|')
-            + logDate(r.value(QStringLiteral("DTCARDAPIO"))).toString(Qt::ISODate);
-    };
-    QHash<QString, int> perDay;
+    QHash<DayKey, Day> days;
+    auto rowKey = [](const Row& r) { return Pair(logText(r.at(CdServFili)), logText(r.at(CdDietPad))); };
+    auto dayKey = [](const Row& r) { return DayKey(logText(r.at(CdFilial)), logDate(r.at(DtCardapio)).toJulianDay()); };
+    QHash<DayKey, int> perDay;
     {
-        const int bi = delta.FieldIndex(QStringLiteral("CDFILIAL")), di = delta.FieldIndex(QStringLiteral("DTCARDAPIO"));
+        const int bi = idx.at(CdFilial), di = idx.at(DtCardapio);
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            ++perDay[logText(v.value(bi)) + QLatin1Char('|') + logDate(v.value(di)).toString(Qt::ISODate)];
+            ++perDay[DayKey(logText(v.value(bi)), logDate(v.value(di)).toJulianDay())];
         }
     }
     auto dayOf = [&](const Row& r) -> Day& {
-        const QString k = dayKey(r);
+        const DayKey k = dayKey(r);
         auto it = days.find(k);
         if (it == days.end()) {
             Day d;
             if (perDay.value(k) >= 16) {
                 d.whole = true;
-                for (const Row& s : lockRows(sc, def, {branchCol, dateCol},
-                                             {r.value(QStringLiteral("CDFILIAL")), r.value(QStringLiteral("DTCARDAPIO"))}))
-                    d.rows.insert(rowKey(s), s);
+                for (Row& s : lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)}))
+                    d.rows.insert(rowKey(s), std::move(s));
             }
-            it = days.insert(k, d);
+            it = days.insert(k, std::move(d));
         }
         return *it;
     };
     auto storedRow = [&](const Row& r) -> std::optional<Row> {
         Day& d = dayOf(r);
-        const QString k = rowKey(r);
+        const Pair k = rowKey(r);
         auto it = d.rows.find(k);
         if (it != d.rows.end())
             return *it;
@@ -252,13 +249,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                 checkRow(r);
                 if (storedRow(r))
                     refuse(texts::DietJaCad);
-                const QDate day = logDate(r.value(QStringLiteral("DTCARDAPIO")));
-                const QVariant nr = menuOf(logText(r.value(QStringLiteral("CDFILIAL"))), day);
+                const QDate day = logDate(r.at(DtCardapio));
+                const QVariant nr = menuOf(logText(r.at(CdFilial)), day);
                 if (!nr.isNull())
-                    r.insert(QStringLiteral("NRCARDAPIO"), nr.toString());
-                if (!logDate(r.value(QStringLiteral("DTMESCARD"))).isValid())
-                    r.insert(QStringLiteral("DTMESCARD"), QDate(day.year(), day.month(), 1));
-                r.insert(QStringLiteral("DTULTATU"), stamp);
+                    r[NrCardapio] = nr.toString();
+                if (!logDate(r.at(DtMesCard)).isValid())
+                    r[DtMesCard] = QDate(day.year(), day.month(), 1);
+                r[DtUltAtu] = stamp;
                 try {
                     insertRow(sc, def, r);
                 } catch (const DbError& e) {
@@ -275,29 +272,31 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             const std::optional<Row> found = storedRow(oldRow);
             if (!found)
                 refuse(texts::Concurrency);
-            const Row stored = *found;
+            const Row& stored = *found;
             if (c.op == TChange::Modify) {
-                const QVector<const Column*> changed = changedColumns(def, idx, c);
-                Row merged = stored;
-                for (const Column* col : changed) {
-                    const int fi = delta.FieldIndex(col->name);
-                    if (!sameValue(col->type, stored.value(col->name), c.oldValues.value(fi)))
-                        refuse(texts::Concurrency);
-                    merged.insert(col->name, c.newValues.value(fi));
-                }
+                QVector<int> changed = changedColumns(def, idx, c);
                 if (changed.isEmpty())
                     continue;
-                if (const QString m = closedMessage(logText(oldRow.value(QStringLiteral("CDFILIAL"))),
-                                                    logDate(oldRow.value(QStringLiteral("DTCARDAPIO"))));
+                Row merged = stored;
+                for (int col : changed) {
+                    const int fi = idx.at(col);
+                    if (!sameValue(def.columns.at(col).type, stored.at(col), c.oldValues.value(fi)))
+                        refuse(texts::Concurrency);
+                    merged[col] = c.newValues.value(fi);
+                }
+                if (const QString m = closedMessage(logText(oldRow.at(CdFilial)), logDate(oldRow.at(DtCardapio)));
                     !m.isEmpty())
                     refuse(m);
                 checkRow(merged);
                 const bool keyChanged = !sameKey(def, oldRow, merged);
                 if (keyChanged && storedRow(merged))
                     refuse(texts::DietJaCad);
-                merged.insert(QStringLiteral("DTULTATU"), stamp);
+                merged[DtUltAtu] = stamp;
+                // Only what changed is written: the rest of the row is locked and equal to what was read.
+                if (!changed.contains(DtUltAtu))
+                    changed << DtUltAtu;
                 try {
-                    updateRow(sc, def, oldRow, merged, keyChanged);
+                    updateRow(sc, def, oldRow, merged, changed);
                 } catch (const DbError& e) {
                     if (isUniqueViolation(e))
                         refuse(texts::DietJaCad);
@@ -308,15 +307,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                 continue;
             }
             // Delete: the row must still hold what the client saw, so no one's later change is lost.
-            for (int i = 0; i < def.columns.size(); ++i) {
-                const Column& col = def.columns.at(i);
-                if (idx.at(i) >= 0 && !sameValue(col.type, stored.value(col.name), oldRow.value(col.name)))
+            for (int i = 0; i < def.columns.size(); ++i)
+                if (idx.at(i) >= 0 && !sameValue(def.columns.at(i).type, stored.at(i), oldRow.at(i)))
                     refuse(texts::Concurrency);
-            }
-            const QString b = logText(oldRow.value(QStringLiteral("CDFILIAL")));
-            const QDate day = logDate(oldRow.value(QStringLiteral("DTCARDAPIO")));
-            const QString s = logText(oldRow.value(QStringLiteral("CDSERVFILI")));
-            const QString d = logText(oldRow.value(QStringLiteral("CDDIETPAD")));
+            const QString b = logText(oldRow.at(CdFilial));
+            const QDate day = logDate(oldRow.at(DtCardapio));
+            const QString s = logText(oldRow.at(CdServFili));
+            const QString d = logText(oldRow.at(CdDietPad));
             if (const QString m = closedMessage(b, day); !m.isEmpty())
                 refuse(m);
             {
@@ -358,44 +355,73 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
     const QVector<int> idx = columnIndexes(def, delta);
     StatementCache sc(m_db);
 
+    // Lookups repeat across the shares of one log (same client, service, diet row): each is asked once.
+    using Text2 = std::pair<QString, QString>;
+    using Key3 = std::pair<Text2, qint64>;
+    QHash<QString, QDate> firstOpen;
+    QHash<Key3, bool> settled;                               // (branch, client), day
+    QHash<std::pair<Text2, QString>, bool> served;           // (branch, service), client
+    QHash<std::pair<Text2, std::pair<QString, qint64>>, bool> dietRow;  // (branch, service), (diet, day)
+    auto isSettled = [&](const QString& b, const QString& cl, const QDate& day) {
+        const Key3 k{{b, cl}, day.toJulianDay()};
+        auto it = settled.find(k);
+        if (it == settled.end()) {
+            QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
+                                                  " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
+                                   {b, cl, dateParam(day)});
+            it = settled.insert(k, q.next());
+        }
+        return *it;
+    };
+    auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
+        auto it = firstOpen.find(b);
+        if (it == firstOpen.end())
+            it = firstOpen.insert(b, firstOpenDay(b));
+        if (it->isValid() && d.isValid() && d < *it)
+            return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
+        return {};
+    };
+
     auto checkShare = [&](const Row& r) {
         if (const QString m = checkValues(def, r); !m.isEmpty())
             refuse(m);
-        const QString b = logText(r.value(QStringLiteral("CDFILIAL")));
-        const QString s = logText(r.value(QStringLiteral("CDSERVFILI")));
-        const QString cl = logText(r.value(QStringLiteral("CDCLIENTE")));
-        const QString d = logText(r.value(QStringLiteral("CDDIETPAD")));
-        const QDate day = logDate(r.value(QStringLiteral("DTEFETDIET")));
-        {
-            QSqlQuery& q = sc.exec(
-                                  QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
-                                                 " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
-                                  {b, cl, dateParam(day)});
-            if (q.next())
-                refuse(texts::EfetApu);
-        }
-        if (logNum(r.value(QStringLiteral("QTCOMEFETDIE"))) < 0)
+        const QString b = logText(r.at(EdFilial));
+        const QString s = logText(r.at(EdServFili));
+        const QString cl = logText(r.at(EdCliente));
+        const QString d = logText(r.at(EdDietPad));
+        const QDate day = logDate(r.at(EdEfetDiet));
+        if (isSettled(b, cl, day))
+            refuse(texts::EfetApu);
+        if (logNum(r.at(EdComEfetDie)) < 0)
             refuse(texts::InfComen);
-        if (logNum(r.value(QStringLiteral("QTFUNEFETDIE"))) < 0)
+        if (logNum(r.at(EdFunEfetDie)) < 0)
             refuse(texts::InfFunc);
-        if (logNum(r.value(QStringLiteral("QTDOAEFETDIE"))) < 0)
+        if (logNum(r.at(EdDoaEfetDie)) < 0)
             refuse(texts::InfDoac);
         {
-            QSqlQuery& q = sc.exec(
-                                  QStringLiteral("SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"),
-                                  {b, s, cl});
-            if (!q.next())
+            const std::pair<Text2, QString> k{{b, s}, cl};
+            auto it = served.find(k);
+            if (it == served.end()) {
+                QSqlQuery& q = sc.exec(
+                    QStringLiteral("SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"), {b, s, cl});
+                it = served.insert(k, q.next());
+            }
+            if (!*it)
                 refuse(texts::ClientNotServed);
         }
         {
-            QSqlQuery& q = sc.exec(
-                                  QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
-                                                 " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
-                                  {b, dateParam(day), s, d});
-            if (!q.next())
+            const std::pair<Text2, std::pair<QString, qint64>> k{{b, s}, {d, day.toJulianDay()}};
+            auto it = dietRow.find(k);
+            if (it == dietRow.end()) {
+                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
+                                                      " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
+                                       {b, dateParam(day), s, d});
+                it = dietRow.insert(k, q.next());
+            }
+            if (!*it)
                 refuse(texts::NoDietRow.arg(d, s));
         }
-        if (const QString m = closedDayMessage(b, day); !m.isEmpty())
+        if (const QString m = closedMessage(b, day); !m.isEmpty())
             refuse(m);
     };
 
@@ -409,14 +435,14 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                 if (lockRow(sc, def, r))
                     refuse(texts::Concurrency);  // another user created this share meanwhile
                 sc.exec(QStringLiteral("UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
-                QSqlQuery& q = sc.exec( QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+                QSqlQuery& q = sc.exec(QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
                 if (!q.next())
                     throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
-                r.insert(QStringLiteral("NRSEQEFETDIE"), QStringLiteral("%1").arg(q.value(0).toLongLong(), 10, 10, QLatin1Char('0')));
+                r[EdSeqEfetDie] = QStringLiteral("%1").arg(q.value(0).toLongLong(), 10, 10, QLatin1Char('0'));
                 q.finish();
-                for (const char* n : {"QTCOMEFETDIE", "QTFUNEFETDIE", "QTDOAEFETDIE"})
-                    r.insert(QString::fromLatin1(n), logNum(r.value(QString::fromLatin1(n))));
-                r.insert(QStringLiteral("DTULTATU"), stamp);
+                for (int n : {EdComEfetDie, EdFunEfetDie, EdDoaEfetDie})
+                    r[n] = logNum(r.at(n));
+                r[EdUltAtu] = stamp;
                 try {
                     insertRow(sc, def, r);
                 } catch (const DbError& e) {
@@ -434,39 +460,36 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                 refuse(texts::Concurrency);
             if (c.op == TChange::Modify) {
                 Row merged = *stored;
-                const QVector<const Column*> changed = changedColumns(def, idx, c);
-                for (const Column* col : changed) {
-                    if (col->key)
+                QVector<int> written;
+                const QVector<int> changed = changedColumns(def, idx, c);
+                for (int col : changed) {
+                    if (def.columns.at(col).key)
                         throw ParamError(QStringLiteral("A chave de uma participação de cliente não pode ser alterada."));
-                    if (col->name == QLatin1String("NRSEQEFETDIE"))
+                    if (col == EdSeqEfetDie)
                         continue;  // assigned by the server, never by a client
-                    if (!sameValue(col->type, stored->value(col->name), c.oldValues.value(delta.FieldIndex(col->name))))
+                    const int fi = idx.at(col);
+                    if (!sameValue(def.columns.at(col).type, stored->at(col), c.oldValues.value(fi)))
                         refuse(texts::Concurrency);
-                    merged.insert(col->name, c.newValues.value(delta.FieldIndex(col->name)));
+                    merged[col] = c.newValues.value(fi);
+                    if (col != EdUltAtu)
+                        written << col;
                 }
                 if (changed.isEmpty())
                     continue;
                 checkShare(merged);
-                merged.insert(QStringLiteral("DTULTATU"), stamp);
-                updateRow(sc, def, oldRow, merged);
+                merged[EdUltAtu] = stamp;
+                written << EdUltAtu;
+                updateRow(sc, def, oldRow, merged, written);
                 continue;
             }
-            for (int i = 0; i < def.columns.size(); ++i) {
-                const Column& col = def.columns.at(i);
-                if (idx.at(i) >= 0 && !sameValue(col.type, stored->value(col.name), oldRow.value(col.name)))
+            for (int i = 0; i < def.columns.size(); ++i)
+                if (idx.at(i) >= 0 && !sameValue(def.columns.at(i).type, stored->at(i), oldRow.at(i)))
                     refuse(texts::Concurrency);
-            }
-            const QString b = logText(oldRow.value(QStringLiteral("CDFILIAL")));
-            const QDate day = logDate(oldRow.value(QStringLiteral("DTEFETDIET")));
-            {
-                QSqlQuery& q = sc.exec(
-                                      QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
-                                                     " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
-                                      {b, logText(oldRow.value(QStringLiteral("CDCLIENTE"))), dateParam(day)});
-                if (q.next())
-                    refuse(texts::EfetApu);
-            }
-            if (const QString m = closedDayMessage(b, day); !m.isEmpty())
+            const QString b = logText(oldRow.at(EdFilial));
+            const QDate day = logDate(oldRow.at(EdEfetDiet));
+            if (isSettled(b, logText(oldRow.at(EdCliente)), day))
+                refuse(texts::EfetApu);
+            if (const QString m = closedMessage(b, day); !m.isEmpty())
                 refuse(m);
             deleteRow(sc, def, oldRow);
         }

@@ -9,13 +9,26 @@
 
 namespace kvo::server {
 
-QVector<const Column*> TableDef::keys() const
+TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), columns(std::move(cols))
 {
-    QVector<const Column*> k;
-    for (const Column& c : columns)
-        if (c.key)
-            k << &c;
-    return k;
+    QStringList names, conds;
+    for (int i = 0; i < columns.size(); ++i) {
+        names << columns.at(i).name;
+        if (columns.at(i).key) {
+            keys << i;
+            conds << columns.at(i).name + QStringLiteral(" = ?");
+        }
+    }
+    selectList = names.join(QStringLiteral(", "));
+    keyWhere = conds.join(QStringLiteral(" AND "));
+}
+
+int TableDef::indexOf(const QString& name) const
+{
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns.at(i).name == name)
+            return i;
+    return -1;
 }
 
 QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log)
@@ -37,45 +50,56 @@ static QVariant storedValue(const Column& c, const QVariant& v)
     }
     if (c.type == ftFloat)
         return v.toDouble();
+    if (v.typeId() == QMetaType::QString)
+        return v;
     return v.toString();
 }
 
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values)
 {
-    Row r;
-    r.reserve(def.columns.size());
+    Row r(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
-        QVariant v = j >= 0 && j < values.size() ? values.at(j) : QVariant();
-        if (def.columns.at(i).type == ftDateTime && !v.isNull()) {
+        if (j < 0 || j >= values.size() || values.at(j).isNull())
+            continue;
+        const QVariant& v = values.at(j);
+        if (def.columns.at(i).type == ftDateTime) {
             const QDate d = logDate(v);
             // A malformed date stays as it came so the value check can name it.
-            if (d.isValid())
-                v = d;
+            r[i] = d.isValid() ? QVariant(d) : v;
+        } else {
+            r[i] = v;
         }
-        r.insert(def.columns.at(i).name, v);
     }
     return r;
 }
 
-QVector<const Column*> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c)
+QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c)
 {
-    QVector<const Column*> out;
+    QVector<int> out;
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
         if (j < 0)
             continue;
-        const Column& col = def.columns.at(i);
-        if (!sameValue(col.type, c.oldValues.value(j), c.newValues.value(j)))
-            out << &col;
+        if (!sameValue(def.columns.at(i).type, c.oldValues.value(j), c.newValues.value(j)))
+            out << i;
     }
     return out;
 }
 
+bool sameKey(const TableDef& def, const Row& a, const Row& b)
+{
+    for (int k : def.keys)
+        if (!sameValue(def.columns.at(k).type, a.value(k), b.value(k)))
+            return false;
+    return true;
+}
+
 QString checkValues(const TableDef& def, const Row& row)
 {
-    for (const Column& c : def.columns) {
-        const QVariant v = row.value(c.name);
+    for (int i = 0; i < def.columns.size(); ++i) {
+        const Column& c = def.columns.at(i);
+        const QVariant& v = row.at(i);
         if (c.key) {
             const bool empty = c.type == ftDateTime ? !logDate(v).isValid() : logText(v).trimmed().isEmpty();
             if (empty)
@@ -107,7 +131,9 @@ QVariant dbValue(const Column& c, const QVariant& v)
     switch (c.type) {
     case ftString:
     case ftFixedChar:
-        return v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(logText(v));
+        if (v.isNull())
+            return QVariant(QMetaType(QMetaType::QString));
+        return v.typeId() == QMetaType::QString ? v : QVariant(v.toString());
     case ftFloat:
         return logNum(v);
     case ftDateTime:
@@ -116,106 +142,115 @@ QVariant dbValue(const Column& c, const QVariant& v)
     return {};
 }
 
-static QString keyWhere(const TableDef& def, QVariantList& args, const Row& key)
+static void keyArgs(const TableDef& def, QVariantList& args, const Row& key)
 {
-    QStringList parts;
-    for (const Column* c : def.keys()) {
-        parts << c->name + QStringLiteral(" = ?");
-        args << dbValue(*c, key.value(c->name));
-    }
-    return parts.join(QStringLiteral(" AND "));
+    for (int k : def.keys)
+        args << dbValue(def.columns.at(k), key.value(k));
+}
+
+static QString lockSuffix(StatementCache& sc)
+{
+    return dialectOf(sc.db()) == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+static Row rowFromQuery(const TableDef& def, QSqlQuery& q)
+{
+    Row r(def.columns.size());
+    for (int i = 0; i < def.columns.size(); ++i)
+        r[i] = storedValue(def.columns.at(i), q.value(i));
+    return r;
 }
 
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key)
 {
-    QStringList names;
-    for (const Column& c : def.columns)
-        names << c.name;
+    thread_local QHash<std::pair<const TableDef*, bool>, QString> texts;
+    const bool pg = dialectOf(sc.db()) == Dialect::PostgreSQL;
+    auto it = texts.find({&def, pg});
+    if (it == texts.end())
+        it = texts.insert({&def, pg}, QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
+                                          .arg(def.selectList, def.table, def.keyWhere, lockSuffix(sc)));
     QVariantList args;
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                      .arg(names.join(QStringLiteral(", ")), def.table, keyWhere(def, args, key));
-    if (dialectOf(sc.db()) == Dialect::PostgreSQL)
-        sql += QStringLiteral(" FOR UPDATE");
-    QSqlQuery& q = sc.exec(sql, args);
+    args.reserve(def.keys.size());
+    keyArgs(def, args, key);
+    QSqlQuery& q = sc.exec(*it, args);
     if (!q.next())
         return std::nullopt;
-    Row r;
-    for (int i = 0; i < def.columns.size(); ++i)
-        r.insert(def.columns.at(i).name, storedValue(def.columns.at(i), q.value(i)));
+    Row r = rowFromQuery(def, q);
     q.finish();
     return r;
 }
 
-QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<const Column*>& where, const QVariantList& values)
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where, const QVariantList& values)
 {
-    QStringList names, conds;
-    for (const Column& c : def.columns)
-        names << c.name;
+    QStringList conds;
     QVariantList args;
     for (int i = 0; i < where.size(); ++i) {
-        conds << where[i]->name + QStringLiteral(" = ?");
-        args << dbValue(*where[i], values.value(i));
+        const Column& c = def.columns.at(where.at(i));
+        conds << c.name + QStringLiteral(" = ?");
+        args << dbValue(c, values.value(i));
     }
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                      .arg(names.join(QStringLiteral(", ")), def.table, conds.join(QStringLiteral(" AND ")));
-    if (dialectOf(sc.db()) == Dialect::PostgreSQL)
-        sql += QStringLiteral(" FOR UPDATE");
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
+                            .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")), lockSuffix(sc));
     QSqlQuery& q = sc.exec(sql, args);
     QVector<Row> rows;
-    while (q.next()) {
-        Row r;
-        for (int i = 0; i < def.columns.size(); ++i)
-            r.insert(def.columns.at(i).name, storedValue(def.columns.at(i), q.value(i)));
-        rows << r;
-    }
+    while (q.next())
+        rows << rowFromQuery(def, q);
     q.finish();
     return rows;
 }
 
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
 {
-    QStringList names, marks;
-    QVariantList args;
-    for (const Column& c : def.columns) {
-        names << c.name;
-        marks << QStringLiteral("?");
-        args << dbValue(c, row.value(c.name));
+    thread_local QHash<const TableDef*, QString> texts;
+    auto it = texts.find(&def);
+    if (it == texts.end()) {
+        QStringList marks;
+        for (int i = 0; i < def.columns.size(); ++i)
+            marks << QStringLiteral("?");
+        it = texts.insert(&def, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(def.table, def.selectList, marks.join(QStringLiteral(", "))));
     }
-    sc.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(def.table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
-            args);
+    QVariantList args;
+    args.reserve(def.columns.size());
+    for (int i = 0; i < def.columns.size(); ++i)
+        args << dbValue(def.columns.at(i), row.value(i));
+    sc.exec(*it, args);
 }
 
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, bool keyChanged)
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, const QVector<int>& columns)
 {
-    // The statement text depends only on the table and on whether keys are written.
-    thread_local QHash<QString, QString> texts;
-    const QString id = def.table + (keyChanged ? QStringLiteral("|k") : QStringLiteral("|v"));
-    auto it = texts.find(id);
-    QVariantList args;
-    args.reserve(def.columns.size() + 4);
-    for (const Column& c : def.columns)
-        if (!c.key || keyChanged)
-            args << dbValue(c, row.value(c.name));
+    // The statement text depends only on the table and on which columns are written.
+    quint64 mask = 0;
+    for (int c : columns)
+        mask |= quint64(1) << c;
+    thread_local QHash<std::pair<const TableDef*, quint64>, QString> texts;
+    auto it = texts.find({&def, mask});
     if (it == texts.end()) {
         QStringList sets;
-        for (const Column& c : def.columns)
-            if (!c.key || keyChanged)
-                sets << c.name + QStringLiteral(" = ?");
-        QVariantList unused;
-        it = texts.insert(id, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                  .arg(def.table, sets.join(QStringLiteral(", ")), keyWhere(def, unused, oldKey)));
+        for (int i = 0; i < def.columns.size(); ++i)
+            if (mask & (quint64(1) << i))
+                sets << def.columns.at(i).name + QStringLiteral(" = ?");
+        it = texts.insert({&def, mask}, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                            .arg(def.table, sets.join(QStringLiteral(", ")), def.keyWhere));
     }
-    for (const Column* c : def.keys())
-        args << dbValue(*c, oldKey.value(c->name));
+    QVariantList args;
+    args.reserve(columns.size() + def.keys.size());
+    for (int i = 0; i < def.columns.size(); ++i)
+        if (mask & (quint64(1) << i))
+            args << dbValue(def.columns.at(i), row.value(i));
+    keyArgs(def, args, oldKey);
     sc.exec(*it, args);
 }
 
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key)
 {
+    thread_local QHash<const TableDef*, QString> texts;
+    auto it = texts.find(&def);
+    if (it == texts.end())
+        it = texts.insert(&def, QStringLiteral("DELETE FROM %1 WHERE %2").arg(def.table, def.keyWhere));
     QVariantList args;
-    const QString where = keyWhere(def, args, key);
-    sc.exec(QStringLiteral("DELETE FROM %1 WHERE %2").arg(def.table, where), args);
+    keyArgs(def, args, key);
+    sc.exec(*it, args);
 }
 
 } // namespace kvo::server

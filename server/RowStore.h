@@ -1,7 +1,9 @@
 #pragma once
 
 // Generic row access for applying change logs: a table's columns, reading a row out of a change
-// log, and locking, inserting, updating and deleting it by key.
+// log, and locking, inserting, updating and deleting it by key. A row holds one value per table
+// column, in the table's column order; large logs touch thousands of rows, so rows are plain
+// vectors and the statement texts are built once per table.
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -22,20 +24,28 @@ struct Column {
     bool key;
 };
 
-struct TableDef {
+class TableDef {
+public:
+    TableDef(QString table, QVector<Column> columns);
+
     QString table;
     QVector<Column> columns;
-    QVector<const Column*> keys() const;
+    QVector<int> keys;      // positions of the key columns
+    QString selectList;     // "A, B, ..." in column order
+    QString keyWhere;       // "K1 = ? AND K2 = ?"
+
+    int indexOf(const QString& name) const;  // -1 when absent
 };
 
-using Row = QHash<QString, QVariant>;
+using Row = QVector<QVariant>;
 
 // Where each table column sits in a change log (-1 when the log lacks it).
 QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log);
 // The table's columns of one change-log row; missing columns are null.
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
-// Columns present in the log whose old and new values differ.
-QVector<const Column*> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
+// Positions of the columns present in the log whose old and new values differ.
+QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
+bool sameKey(const TableDef& def, const Row& a, const Row& b);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
@@ -43,10 +53,10 @@ QString checkValues(const TableDef& def, const Row& row);
 // Reads the row with that key, locking it for the transaction where the database can.
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key);
 // Every row matching the given column values (locked likewise).
-QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<const Column*>& where, const QVariantList& values);
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where, const QVariantList& values);
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row);
-// Rewrites the row found by oldKey; the key columns are written only when they changed.
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, bool keyChanged = true);
+// Writes the given columns of the row found by oldKey.
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, const QVector<int>& columns);
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key);
 
 QVariant dbValue(const Column& c, const QVariant& v);
