@@ -108,14 +108,11 @@ HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch)
     login.webPort = recorder->port();
     login.token = QString::fromLatin1(token);
     Balvora::SetLogin(login);
-
-    m_previousUi = kvo::SetUi(&ui);
 }
 
 HeadcountFixture::~HeadcountFixture()
 {
     delete m_form;
-    kvo::SetUi(m_previousUi);
     dtmDBGeral::Close();
     recorder.reset();
     m_server.reset();

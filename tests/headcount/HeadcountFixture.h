@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordingServer.h"
-#include "ScriptedUi.h"
+#include "TestHostUi.h"
 
 #include <QDate>
 #include <QString>
@@ -41,13 +41,12 @@ public:
     // Types a date and leaves the header towards the service grid.
     void loadDay(const QDate& date);
 
-    ScriptedUi ui;
+    kvo::test::TestHostUi ui; // installed as the host UI for the fixture's lifetime
     std::unique_ptr<RecordingServer> recorder;
 
 private:
     QTemporaryDir m_dir;
     QString m_dbPath;
     std::unique_ptr<kvo::server::AppServer> m_server;
-    kvo::HostUi* m_previousUi = nullptr;
     TfrmMediEfetDiet* m_form = nullptr;
 };

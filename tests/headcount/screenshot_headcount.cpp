@@ -24,7 +24,7 @@ int main(int argc, char** argv)
             QTextStream(stderr) << "could not write " << out << "\n";
             return 1;
         }
-        for (const QString& e : fx.ui.errors)
+        for (const QString& e : fx.ui.Errors())
             QTextStream(stderr) << "shown: " << e << "\n";
     } catch (const std::exception& e) {
         QTextStream(stderr) << e.what() << "\n";

@@ -109,6 +109,15 @@ QList<Shown> TestHostUi::Lookups() const
     return result;
 }
 
+QList<int> TestHostUi::AviKinds() const
+{
+    QList<int> kinds;
+    for (const Shown& s : m_shown)
+        if (s.kind == Shown::AviOpen)
+            kinds << s.dialogKind;
+    return kinds;
+}
+
 void TestHostUi::ShowError(const QString& text)
 {
     Shown s;

@@ -62,6 +62,7 @@ public:
     QList<Shown> Lookups() const;
     int AviDepth() const { return m_aviDepth; }     // progress windows still open
     int AviOpened() const { return m_aviOpened; }
+    QList<int> AviKinds() const; // kinds of the progress windows opened, in order
     int UnbalancedCloses() const { return m_unbalanced; }
     const QStringList& Unanswered() const { return m_unanswered; }
     void Clear();
