@@ -221,8 +221,10 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             Day d;
             if (perDay.value(k) >= 16) {
                 d.whole = true;
-                for (Row& s : lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)}))
-                    d.rows.insert(rowKey(s), std::move(s));
+                for (Row& s : lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)})) {
+                    const Pair k = rowKey(s);
+                    d.rows.insert(k, std::move(s));
+                }
             }
             it = days.insert(k, std::move(d));
         }

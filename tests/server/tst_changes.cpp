@@ -223,6 +223,60 @@ private slots:
         QCOMPARE(rowCount("CARDADIA"), 3);
     }
 
+    // Logs with many changes on one day read the day once; the same rules hold row by row.
+    void manyChangesOnOneDay()
+    {
+        const QDate d19(2026, 3, 19);
+        for (int k = 0; k < 24; ++k) {
+            const QString diet = QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0'));
+            t->exec("INSERT INTO DIETPADR VALUES (?, 'Carga', 'S')", {diet});
+            t->exec("INSERT INTO DIETSERV VALUES ('0001', '00002', ?)", {diet});
+        }
+        LogBuilder ins(day().fields);
+        for (int k = 0; k < 24; ++k)
+            ins.insert(newRow("00002", QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0')), k, 1, 0, d19));
+        QCOMPARE(rdm->SetCardadia(ins.log()), QString());
+        TDataPacket c = day(d19);
+        QCOMPARE(c.rows.size(), 24);
+        QCOMPARE(at(c, 0, "NRCARDAPIO").toString(), QStringLiteral("M260319"));
+
+        // Every row changes; the first changes twice, the second time from what the first wrote.
+        LogBuilder mod(c.fields);
+        for (int r = 0; r < c.rows.size(); ++r) {
+            const double cli = at(c, r, "QTCLIEFETCAR").toDouble();
+            mod.modify(c.rows[r], {{"QTCLIEFETCAR", cli + 1}, {"QTCOMEFETCAR", cli + 2}});
+        }
+        QVector<QVariant> once = c.rows[0];
+        once[c.FieldIndex("QTCLIEFETCAR")] = 1.0;
+        once[c.FieldIndex("QTCOMEFETCAR")] = 2.0;
+        mod.modify(once, {{"QTFUNEFETCAR", 3.0}, {"QTCOMEFETCAR", 4.0}});
+        QCOMPARE(rdm->SetCardadia(mod.log()), QString());
+        const TDataPacket after = day(d19);
+        QCOMPARE(at(after, 0, "QTCOMEFETCAR").toDouble(), 4.0);
+        QCOMPARE(at(after, 23, "QTCLIEFETCAR").toDouble(), 24.0);
+
+        // A log built from the old day is stale on every row: nothing of it is applied.
+        LogBuilder stale(c.fields);
+        for (int r = 1; r < c.rows.size(); ++r)
+            stale.modify(c.rows[r], {{"QTDOAEFETCAR", 1.0}, {"QTCOMEFETCAR", at(c, r, "QTCOMEFETCAR").toDouble() + 1}});
+        QCOMPARE(rdm->SetCardadia(stale.log()), texts::Concurrency);
+        QCOMPARE(day(d19).rows, after.rows);
+
+        // A duplicate among many inserts, and a delete that must see the rows still there.
+        LogBuilder dup(c.fields);
+        for (int r = 0; r < 20; ++r)
+            dup.remove(after.rows[r]);
+        dup.insert(newRow("00002", "D021", 1, 0, 0, d19));
+        QCOMPARE(rdm->SetCardadia(dup.log()), texts::DietJaCad);
+        LogBuilder del(c.fields);
+        for (int r = 0; r < 20; ++r)
+            del.remove(after.rows[r]);
+        del.insert(newRow("00002", "D000", 1, 0, 0, d19));
+        QCOMPARE(rdm->SetCardadia(del.log()), QString());
+        QCOMPARE(day(d19).rows.size(), 5);
+        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).remove(after.rows[0]).log()), texts::Concurrency);
+    }
+
     void twoClientsChangeTheSameRow()
     {
         // Two screens (on two connections, as two workers would be) load the same day.
