@@ -52,49 +52,52 @@ const QStringList kSqlDieta = {
     QStringLiteral("   DP.CDDIETPAD"),
 };
 
-void SameInAllDialects(TADOIBQuery* query, const QStringList& text)
+struct LookupColumn {
+    const char* name;
+    int size;
+    const char* label; // nullptr: carried but not listed
+};
+
+// A lookup query: the same text in every dialect slot, and its text columns in list order.
+TADOIBQuery* NewLookup(QObject* owner, const char* name, const QStringList& text,
+                       std::initializer_list<LookupColumn> columns)
 {
+    auto* query = new TADOIBQuery(owner);
+    query->setObjectName(QString::fromLatin1(name));
     query->SQL = text;
     query->SQL_ORACLE = text;
     query->SQL_MSSQL = text;
     query->SQL_IB = text;
-}
-
-TField* LookupField(TADOIBQuery* query, const QString& name, int size, const QString& label)
-{
-    TField* field = query->Query()->AddField(name, ftString, size);
-    if (label.isEmpty())
-        field->SetVisible(false);
-    else
-        field->SetDisplayLabel(label);
-    return field;
+    for (const LookupColumn& column : columns) {
+        TField* field = query->Query()->AddField(QString::fromLatin1(column.name), ftString, column.size);
+        if (column.label)
+            field->SetDisplayLabel(QString::fromUtf8(column.label));
+        else
+            field->SetVisible(false);
+    }
+    return query;
 }
 
 } // namespace
 
 void TfrmMediEfetDiet::CriaConsultas()
 {
-    qryFilial = new TADOIBQuery(this);
-    qryFilial->setObjectName(QStringLiteral("qryFilial"));
-    SameInAllDialects(qryFilial, kSqlFilial);
-    LookupField(qryFilial, QStringLiteral("CDFILIAL"), 4, QStringLiteral("Código"));
-    LookupField(qryFilial, QStringLiteral("NMFILIAL"), 30, QStringLiteral("Nome"));
-    LookupField(qryFilial, QStringLiteral("IDCNTRRESC"), 1, QString());
-
-    qryServico = new TADOIBQuery(this);
-    qryServico->setObjectName(QStringLiteral("qryServico"));
-    SameInAllDialects(qryServico, kSqlServico);
-    LookupField(qryServico, QStringLiteral("CDSERVFILI"), 5, QStringLiteral("Código"));
-    LookupField(qryServico, QStringLiteral("NMSERVICO"), 40, QStringLiteral("Nome"));
-    LookupField(qryServico, QStringLiteral("CDFILIAL"), 4, QString());
-
+    qryFilial = NewLookup(this, "qryFilial", kSqlFilial, {
+        {"CDFILIAL", 4, "Código"},
+        {"NMFILIAL", 30, "Nome"},
+        {"IDCNTRRESC", 1, nullptr},
+    });
+    qryServico = NewLookup(this, "qryServico", kSqlServico, {
+        {"CDSERVFILI", 5, "Código"},
+        {"NMSERVICO", 40, "Nome"},
+        {"CDFILIAL", 4, nullptr},
+    });
+    qryDieta = NewLookup(this, "qryDieta", kSqlDieta, {
+        {"CDDIETPAD", 4, "Código"},
+        {"DSDIETPAD", 50, "Nome"},
+    });
     // Only the default slot carries the extra blank line.
-    qryDieta = new TADOIBQuery(this);
-    qryDieta->setObjectName(QStringLiteral("qryDieta"));
-    SameInAllDialects(qryDieta, kSqlDieta);
     qryDieta->SQL.append(QStringLiteral(" "));
-    LookupField(qryDieta, QStringLiteral("CDDIETPAD"), 4, QStringLiteral("Código"));
-    LookupField(qryDieta, QStringLiteral("DSDIETPAD"), 50, QStringLiteral("Nome"));
 
     dtsFilial = new TDataSource(qryFilial->Query(), this);
     dtsServico = new TDataSource(qryServico->Query(), this);
