@@ -22,7 +22,7 @@ public:
     {
         if (postgres) {
             m_pg = std::make_unique<PgTestDatabase>(QStringLiteral("kvosrv"));
-            m_spec = m_pg->spec();
+            m_spec = m_pg->connectionString();
         } else {
             m_spec = QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("suite.db"));
         }

@@ -46,7 +46,7 @@ public:
     int port() const { return m_port; }
 
     // The server's connection string for this database.
-    QString spec() const
+    QString connectionString() const
     {
         return QStringLiteral("postgres:host=127.0.0.1;port=%1;dbname=%2;user=postgres").arg(m_port).arg(m_name);
     }
