@@ -30,6 +30,20 @@ TEdit* Exibicao(QWidget* parent, const char* name, int width)
     return edit;
 }
 
+// A lookup button beside the control it fills.
+TBtnPesquisa* Pesquisa(QWidget* parent, const char* name, const QString& title, TDataSource* source,
+                       const QString& emptyError, QWidget* associate)
+{
+    auto* button = new TBtnPesquisa(parent);
+    button->setObjectName(QLatin1String(name));
+    button->SetTitle(title);
+    button->SetHint(QStringLiteral("Pesquisar"));
+    button->SetDataSource(source);
+    button->SetEmptyError(emptyError);
+    button->SetAssociate(associate);
+    return button;
+}
+
 TDBGrid* Grade(QWidget* parent, const char* name, TDataSource* source, bool keepSelection)
 {
     auto* grid = new TDBGrid(parent);
@@ -71,13 +85,8 @@ void TfrmMediEfetDiet::CriaCabecalho()
     medCdFilial->SetMaxLength(4);
     medCdFilial->SetColor(clInfoBk);
     medCdFilial->setFixedWidth(64);
-    btpFilial = new TBtnPesquisa(panDados);
-    btpFilial->setObjectName(QStringLiteral("btpFilial"));
-    btpFilial->SetTitle(QStringLiteral("Filial"));
-    btpFilial->SetHint(QStringLiteral("Pesquisar"));
-    btpFilial->SetDataSource(dtsFilial);
-    btpFilial->SetEmptyError(QStringLiteral("Não há filial cadastrada."));
-    btpFilial->SetAssociate(medCdFilial);
+    btpFilial = Pesquisa(panDados, "btpFilial", QStringLiteral("Filial"), dtsFilial,
+                         QStringLiteral("Não há filial cadastrada."), medCdFilial);
     edtNmFilial = Exibicao(panDados, "edtNmFilial", 260);
 
     lblDataCardapio = Rotulo(panDados, "lblDataCardapio", QStringLiteral("Data"));
@@ -89,13 +98,8 @@ void TfrmMediEfetDiet::CriaCabecalho()
                               QStringLiteral("Sábado")});
     depCardapio->SetColor(clInfoBk);
     depCardapio->setFixedWidth(110);
-    btpDtCardapio = new TBtnPesquisa(panDados);
-    btpDtCardapio->setObjectName(QStringLiteral("btpDtCardapio"));
-    btpDtCardapio->SetTitle(QStringLiteral("Data do Cardápio"));
-    btpDtCardapio->SetHint(QStringLiteral("Pesquisar"));
-    btpDtCardapio->SetDataSource(dtsDtCardapio);
-    btpDtCardapio->SetEmptyError(QStringLiteral("Não há cardápio cadastrado para a filial informada."));
-    btpDtCardapio->SetAssociate(depCardapio);
+    btpDtCardapio = Pesquisa(panDados, "btpDtCardapio", QStringLiteral("Data do Cardápio"), dtsDtCardapio,
+                             QStringLiteral("Não há cardápio cadastrado para a filial informada."), depCardapio);
     edtDiaCardapio = Exibicao(panDados, "edtDiaCardapio", 110);
 
     grid->addWidget(lblCdFilial, 0, 0);
