@@ -63,12 +63,12 @@ void TfrmMediEfetDiet::ChangeBut(bool browse)
     sbtConfirmar->setEnabled(!browse);
     sbtVerificar->setEnabled(browse);
 
-    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
-    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
-    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
-    mnuCancelar->setEnabled(sbtCancelar->isEnabled());
-    mnuConfirmar->setEnabled(sbtConfirmar->isEnabled());
+    mnuIncluir->SetEnabled(sbtIncluir->isEnabled());
+    mnuExcluir->SetEnabled(sbtExcluir->isEnabled());
+    mnuProcurar->SetEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->SetEnabled(sbtVerificar->isEnabled());
+    mnuCancelar->SetEnabled(sbtCancelar->isEnabled());
+    mnuConfirmar->SetEnabled(sbtConfirmar->isEnabled());
 }
 
 void TfrmMediEfetDiet::Habilita(bool on)
@@ -82,11 +82,11 @@ void TfrmMediEfetDiet::Habilita(bool on)
     sbtCancelar->setEnabled(on);
     sbtConfirmar->setEnabled(on);
 
-    mnuCancelar->setEnabled(sbtCancelar->isEnabled());
-    mnuConfirmar->setEnabled(sbtConfirmar->isEnabled());
-    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
-    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
-    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
-    mnuComandoExtra->setEnabled(sbtComandoExtra->isEnabled());
+    mnuCancelar->SetEnabled(sbtCancelar->isEnabled());
+    mnuConfirmar->SetEnabled(sbtConfirmar->isEnabled());
+    mnuIncluir->SetEnabled(sbtIncluir->isEnabled());
+    mnuExcluir->SetEnabled(sbtExcluir->isEnabled());
+    mnuProcurar->SetEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->SetEnabled(sbtVerificar->isEnabled());
+    mnuComandoExtra->SetEnabled(sbtComandoExtra->isEnabled());
 }

@@ -79,8 +79,8 @@ void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
 {
     Habilita(false);
     pgcPadrao->SetActivePage(tshPadrao);
-    mnuEfetivos->setChecked(true);
-    mnuClientes->setChecked(false);
+    mnuEfetivos->SetChecked(true);
+    mnuClientes->SetChecked(false);
     cdsCardadia->Close();
     cdsCardServ->Close();
     cdsClienteTrab->Close();
@@ -89,13 +89,13 @@ void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
 void TfrmMediEfetDiet::ReiniciaCabecalho()
 {
     HabilitaClientes(false);
-    mnuClientes->setEnabled(false);
-    mnuEfetivos->setChecked(true);
-    mnuClientes->setChecked(false);
+    mnuClientes->SetEnabled(false);
+    mnuEfetivos->SetChecked(true);
+    mnuClientes->SetChecked(false);
     sbtConfirmar->setEnabled(false);
-    mnuConfirmar->setEnabled(false);
+    mnuConfirmar->SetEnabled(false);
     sbtCancelar->setEnabled(false);
-    mnuCancelar->setEnabled(false);
+    mnuCancelar->SetEnabled(false);
 }
 
 void TfrmMediEfetDiet::medCdFilialEnter(QObject* /*Sender*/)
@@ -248,7 +248,7 @@ void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/)
         // The first service of the day can still be added.
         Habilita(false);
         sbtIncluir->setEnabled(true);
-        mnuIncluir->setEnabled(true);
+        mnuIncluir->SetEnabled(true);
     } else {
         ChangeBut(true);
     }

@@ -128,30 +128,27 @@ void TfrmMediEfetDiet::CriaComandos()
     auto* tools = static_cast<QBoxLayout*>(panMenu->layout());
     tools->insertWidget(tools->indexOf(sbtImprimir), sbtCalcComens);
 
-    mnuEfetivos = new QAction(QStringLiteral("Efetivos"), this);
+    // At the top of the operation menu.
+    mnuEfetivos = new TMenuItem(QStringLiteral("Efetivos"), mnuOperacao);
     mnuEfetivos->setObjectName(QStringLiteral("mnuEfetivos"));
-    mnuEfetivos->setCheckable(true);
-    mnuEfetivos->setChecked(true);
-    mnuClientes = new QAction(QStringLiteral("Clientes"), this);
+    mnuEfetivos->SetChecked(true);
+    mnuClientes = new TMenuItem(QStringLiteral("Clientes"), mnuOperacao);
     mnuClientes->setObjectName(QStringLiteral("mnuClientes"));
-    mnuClientes->setCheckable(true);
-    N1 = new QAction(this);
+    mnuClientes->SetChecked(false);
+    N1 = new TMenuItem(QStringLiteral("-"), mnuOperacao);
     N1->setObjectName(QStringLiteral("N1"));
-    N1->setSeparator(true);
-    QAction* first = mnuOperacao->actions().value(0, nullptr);
-    mnuOperacao->insertActions(first, {mnuEfetivos, mnuClientes, N1});
+    mnuOperacao->Insert(0, mnuEfetivos);
+    mnuOperacao->Insert(1, mnuClientes);
+    mnuOperacao->Insert(2, N1);
 
-    nmuLinhaConf = new QAction(this);
-    nmuLinhaConf->setObjectName(QStringLiteral("nmuLinhaConf"));
-    nmuLinhaConf->setSeparator(true);
-    mnuCalcComens = new QAction(QStringLiteral("Ca&lcular Comensais"), this);
+    nmuLinhaConf = mnuManutencao->AddSeparator(QStringLiteral("nmuLinhaConf"));
+    mnuCalcComens = mnuManutencao->Add(new TMenuItem(QStringLiteral("Ca&lcular Comensais")));
     mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
-    mnuCalcComens->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    mnuManutencao->addActions({nmuLinhaConf, mnuCalcComens});
+    mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
-    for (QAction* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3, mnuCancelar,
-                          mnuConfirmar})
-        item->setEnabled(false);
+    for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3, mnuCancelar,
+                            mnuConfirmar})
+        item->SetEnabled(false);
 }
 
 void TfrmMediEfetDiet::CriaPaginas()

@@ -15,7 +15,6 @@
 #include "widgets/TMessages.h"
 #include "widgets/TPageControl.h"
 
-#include <QAction>
 #include <QVariantList>
 
 class TADOIBQuery;
@@ -78,7 +77,7 @@ public:
 
     // Tool panel and menus
     TButtonFlat* sbtCalcComens;
-    QAction *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens;
+    TMenuItem *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens;
 
     // Pages and grids
     TTabSheet* tshClientes;

@@ -14,20 +14,20 @@ namespace {
 // Keeps a menu twin's enabled state equal to its button's, whoever switches the button.
 class EnabledFollower : public QObject {
 public:
-    EnabledFollower(QWidget* button, QAction* item) : QObject(button), m_item(item)
+    EnabledFollower(QWidget* button, TMenuItem* item) : QObject(button), m_item(item)
     {
         button->installEventFilter(this);
-        item->setEnabled(button->isEnabled());
+        item->SetEnabled(button->isEnabled());
     }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::EnabledChange && m_item)
-            m_item->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+            m_item->SetEnabled(static_cast<QWidget*>(watched)->isEnabled());
         return false;
     }
 
 private:
-    QPointer<QAction> m_item;
+    QPointer<TMenuItem> m_item;
 };
 
 } // namespace
@@ -39,10 +39,11 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
-    mnuPrincipal = new QMenuBar(this);
-    mnuOperacao = mnuPrincipal->addMenu(QStringLiteral("&Operação"));
+    mnuPrincipal = new TMainMenu(this);
+    mnuPrincipal->setObjectName("mnuPrincipal");
+    mnuOperacao = mnuPrincipal->Add(new TMenuItem(QStringLiteral("&Operação")));
     mnuOperacao->setObjectName("mnuOperacao");
-    mnuManutencao = mnuPrincipal->addMenu(QStringLiteral("&Manutenção"));
+    mnuManutencao = mnuPrincipal->Add(new TMenuItem(QStringLiteral("&Manutenção")));
     mnuManutencao->setObjectName("mnuManutencao");
     root->setMenuBar(mnuPrincipal);
 
@@ -72,23 +73,20 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     tools->addWidget(lblCodTela);
     root->addWidget(panMenu);
 
-    mnuIncluir = new QAction(QStringLiteral("&Incluir"), this);
-    mnuAlterar = new QAction(QStringLiteral("&Alterar"), this);
-    mnuExcluir = new QAction(QStringLiteral("&Excluir"), this);
-    mnuProcurar = new QAction(QStringLiteral("&Procurar"), this);
-    mnuVerificar = new QAction(QStringLiteral("&Verificar"), this);
-    mnuComandoExtra = new QAction(QStringLiteral("Comando e&xtra"), this);
-    mnuLinha3 = new QAction(this);
-    mnuLinha3->setSeparator(true);
-    mnuCancelar = new QAction(QStringLiteral("&Cancelar"), this);
-    mnuConfirmar = new QAction(QStringLiteral("C&onfirmar"), this);
-    for (auto [item, name] : {std::pair{mnuIncluir, "mnuIncluir"}, {mnuAlterar, "mnuAlterar"}, {mnuExcluir, "mnuExcluir"},
-                              {mnuProcurar, "mnuProcurar"}, {mnuVerificar, "mnuVerificar"},
-                              {mnuComandoExtra, "mnuComandoExtra"}, {mnuLinha3, "mnuLinha3"},
-                              {mnuCancelar, "mnuCancelar"}, {mnuConfirmar, "mnuConfirmar"}})
+    auto addItem = [](TMenuItem* menu, const char* name, const QString& caption) {
+        TMenuItem* item = menu->Add(new TMenuItem(caption));
         item->setObjectName(QString::fromLatin1(name));
-    mnuManutencao->addActions({mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuComandoExtra,
-                               mnuLinha3, mnuCancelar, mnuConfirmar});
+        return item;
+    };
+    mnuIncluir = addItem(mnuManutencao, "mnuIncluir", QStringLiteral("&Incluir"));
+    mnuAlterar = addItem(mnuManutencao, "mnuAlterar", QStringLiteral("&Alterar"));
+    mnuExcluir = addItem(mnuManutencao, "mnuExcluir", QStringLiteral("&Excluir"));
+    mnuProcurar = addItem(mnuManutencao, "mnuProcurar", QStringLiteral("&Procurar"));
+    mnuVerificar = addItem(mnuManutencao, "mnuVerificar", QStringLiteral("&Verificar"));
+    mnuComandoExtra = addItem(mnuManutencao, "mnuComandoExtra", QStringLiteral("Comando e&xtra"));
+    mnuLinha3 = mnuManutencao->AddSeparator(QStringLiteral("mnuLinha3"));
+    mnuCancelar = addItem(mnuManutencao, "mnuCancelar", QStringLiteral("&Cancelar"));
+    mnuConfirmar = addItem(mnuManutencao, "mnuConfirmar", QStringLiteral("C&onfirmar"));
     pair(sbtIncluir, mnuIncluir);
     pair(sbtAlterar, mnuAlterar);
     pair(sbtExcluir, mnuExcluir);
@@ -97,10 +95,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     pair(sbtComandoExtra, mnuComandoExtra);
     pair(sbtCancelar, mnuCancelar);
     pair(sbtConfirmar, mnuConfirmar);
-    mnuFechar = new QAction(QStringLiteral("&Fechar"), this);
-    mnuFechar->setObjectName("mnuFechar");
-    mnuOperacao->addAction(mnuFechar);
-    connect(mnuFechar, &QAction::triggered, sbtFechar, [this] { sbtFechar->Click(); });
+    mnuFechar = addItem(mnuOperacao, "mnuFechar", QStringLiteral("&Fechar"));
+    mnuFechar->OnClick = [this](QObject*) { sbtFechar->Click(); };
 
     pgcPadrao = new TPageControl(this);
     pgcPadrao->setObjectName("pgcPadrao");
@@ -171,10 +167,10 @@ TButtonFlat* TfrmPadraoGrid::addToolButton(const QString& name, const QString& t
     return b;
 }
 
-void TfrmPadraoGrid::pair(TButtonFlat* button, QAction* item)
+void TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item)
 {
     new EnabledFollower(button, item);
-    connect(item, &QAction::triggered, button, [button] { button->Click(); });
+    item->OnClick = [button](QObject*) { button->Click(); };
 }
 
 void TfrmPadraoGrid::SetScreenCode(const QString& code) { lblCodTela->setText(code); }

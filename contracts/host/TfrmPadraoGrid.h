@@ -2,16 +2,14 @@
 
 #include "data/TDataSource.h"
 #include "widgets/Focus.h"
+#include "widgets/Menus.h"
 #include "widgets/StdControls.h"
 #include "widgets/TDBGrid.h"
 #include "widgets/TDBNavigator.h"
 #include "widgets/TMessages.h"
 #include "widgets/TPageControl.h"
 
-#include <QAction>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <functional>
 
 // The suite's maintenance screen: a screen-code label, a tool panel with print, sort, help and
@@ -57,11 +55,11 @@ public:
     TButtonFlat *sbtImprimir, *sbtOrdenar, *sbtAjuda, *sbtFechar;
     TButtonFlat *sbtIncluir, *sbtAlterar, *sbtExcluir, *sbtProcurar, *sbtVerificar, *sbtComandoExtra,
         *sbtCancelar, *sbtConfirmar;
-    QMenuBar* mnuPrincipal;
-    QMenu *mnuOperacao, *mnuManutencao;
-    QAction *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuProcurar, *mnuVerificar, *mnuComandoExtra, *mnuLinha3,
+    TMainMenu* mnuPrincipal;
+    TMenuItem *mnuOperacao, *mnuManutencao;
+    TMenuItem *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuProcurar, *mnuVerificar, *mnuComandoExtra, *mnuLinha3,
         *mnuCancelar, *mnuConfirmar;
-    QAction* mnuFechar;
+    TMenuItem* mnuFechar;
     TPageControl* pgcPadrao;
     TTabSheet* tshPadrao;
     TPanel* panNavegador;
@@ -76,5 +74,5 @@ protected:
     // A tool button at the end of the tool panel.
     TButtonFlat* addToolButton(const QString& name, const QString& text, const QString& hint);
     // A menu twin runs the button's click and follows its enabled state.
-    void pair(TButtonFlat* button, QAction* item);
+    void pair(TButtonFlat* button, TMenuItem* item);
 };

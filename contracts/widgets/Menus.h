@@ -39,6 +39,7 @@ public:
     void Insert(int index, TMenuItem* item);
     int Count() const { return int(m_items.size()); }
     TMenuItem* Items(int index) const { return m_items.value(index); }
+    int IndexOf(TMenuItem* item) const { return int(m_items.indexOf(item)); }
     QMenu* Menu() const { return m_menu; }
     QAction* Action() const { return m_action; }
 

@@ -55,9 +55,9 @@ Commands buttons(const TfrmPadraoGrid& f)
 
 Commands twins(const TfrmPadraoGrid& f)
 {
-    return {f.mnuIncluir->isEnabled(), f.mnuAlterar->isEnabled(), f.mnuExcluir->isEnabled(),
-            f.mnuProcurar->isEnabled(), f.mnuVerificar->isEnabled(), f.mnuCancelar->isEnabled(),
-            f.mnuConfirmar->isEnabled()};
+    return {f.mnuIncluir->Enabled(), f.mnuAlterar->Enabled(), f.mnuExcluir->Enabled(),
+            f.mnuProcurar->Enabled(), f.mnuVerificar->Enabled(), f.mnuCancelar->Enabled(),
+            f.mnuConfirmar->Enabled()};
 }
 
 } // namespace
@@ -74,10 +74,9 @@ private slots:
         QCOMPARE(f.dbgPadrao->DataSource(), f.dtsPadrao);
         QCOMPARE(f.dbnPadrao->DataSource(), f.dtsPadrao);
         // The maintenance menu: the eight commands, the separator just before cancel.
-        const auto items = f.mnuManutencao->actions();
-        QCOMPARE(items.size(), 9);
-        QCOMPARE(items.indexOf(f.mnuLinha3) + 1, items.indexOf(f.mnuCancelar));
-        QVERIFY(f.mnuLinha3->isSeparator());
+        QCOMPARE(f.mnuManutencao->Count(), 9);
+        QCOMPARE(f.mnuManutencao->IndexOf(f.mnuLinha3) + 1, f.mnuManutencao->IndexOf(f.mnuCancelar));
+        QVERIFY(f.mnuLinha3->IsSeparator());
         QVERIFY(!f.msgMensagensPadroes->Msg("Canc").isEmpty());
     }
 
@@ -107,12 +106,25 @@ private slots:
         Maintenance f;
         f.load();
         f.sbtVerificar->SetEnabled(false);
-        QVERIFY(!f.mnuVerificar->isEnabled());
-        f.mnuVerificar->trigger();
+        QVERIFY(!f.mnuVerificar->Enabled());
+        ClickMenu(f.mnuVerificar);
         QCOMPARE(f.verifies, 0);
         f.sbtVerificar->SetEnabled(true);
-        f.mnuVerificar->trigger();
+        ClickMenu(f.mnuVerificar);
         QCOMPARE(f.verifies, 1);
+    }
+
+    void closingFromTheOperationMenu()
+    {
+        TestHostUi ui;
+        QPointer<Maintenance> f = new Maintenance;
+        QVERIFY(ShowActive(f));
+        QCOMPARE(f->mnuPrincipal->Items(0), f->mnuOperacao);
+        QCOMPARE(f->mnuPrincipal->Items(1), f->mnuManutencao);
+        ClickMenu(f->mnuFechar);
+        QVERIFY(!f || !f->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!f);
     }
 
     void alterStartsEditingInTheGrid()
