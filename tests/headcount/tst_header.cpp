@@ -36,6 +36,14 @@ private:
         }.join(QLatin1Char(' '));
     }
 
+    static QStringList lookupCaptions(const HeadcountFixture& fx)
+    {
+        QStringList captions;
+        for (const kvo::test::Shown& s : fx.ui.Lookups())
+            captions << s.text;
+        return captions;
+    }
+
     static QString focused(TfrmMediEfetDiet* f)
     {
         QWidget* w = f->FocusedControl();
@@ -47,7 +55,7 @@ private slots:
     {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(fx.recorder->calls(), QStringList{QStringLiteral("GETParamGeral")});
         QCOMPARE(f->cdsParamGeral->FieldByName(QStringLiteral("IDCONSMINEFE"))->AsString(), QStringLiteral("S"));
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("0001"));
@@ -67,14 +75,14 @@ private slots:
         HeadcountFixture fx;
         fx.recorder->failOn(QStringLiteral("GETParamGeral"), QStringLiteral("Servidor indisponível."));
         TfrmMediEfetDiet* f = fx.open();
-        QCOMPARE(fx.ui.errors, QStringList{QStringLiteral("Servidor indisponível.")});
+        QCOMPARE(fx.ui.Errors(), QStringList{QStringLiteral("Servidor indisponível.")});
         QCOMPARE(f->medCdFilial->Text(), QString());
         QVERIFY(!f->depCardapio->GetDate().isValid());
 
         fx.recorder->passAll();
-        fx.ui.reset();
+        fx.ui.Clear();
         kvo::Dispatch([&] { f->FormActivate(f); });
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("0001"));
         QCOMPARE(f->depCardapio->GetDate(), HeadcountFixture::proc());
     }
@@ -104,13 +112,13 @@ private slots:
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
-        fx.ui.reset();
+        fx.ui.Clear();
         fx.loadDay(HeadcountFixture::proc());
 
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(fx.recorder->calls(), loadCalls());
-        QCOMPARE(fx.ui.aviKinds, QList<int>{6});
-        QCOMPARE(fx.ui.aviOpen, 0);
+        QCOMPARE(fx.ui.AviKinds(), QList<int>{6});
+        QCOMPARE(fx.ui.AviDepth(), 0);
         QCOMPARE(f->cdsCardServ->RecordCount(), 2);
         QCOMPARE(f->cdsCardadia->Active(), true);
         QCOMPARE(commands(f), QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00"));
@@ -151,7 +159,7 @@ private slots:
                              {QStringLiteral("IDPEREFEPOSDTPR"), ftString, 1}};
         fx.recorder->answer(QStringLiteral("GetCardadia"), day.toJsonValue());
         fx.loadDay(HeadcountFixture::proc());
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QStringList codes;
         f->cdsCardadia->SetFiltered(false);
         for (f->cdsCardadia->First(); !f->cdsCardadia->Eof(); f->cdsCardadia->Next())
@@ -222,18 +230,18 @@ private slots:
             fx.setPlanning(QStringLiteral("N"), 0, afterProc);
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
-        fx.ui.reset();
+        fx.ui.Clear();
         fx.loadDay(HeadcountFixture::proc().addDays(offset));
         if (accepted) {
-            QCOMPARE(fx.ui.errors, QStringList());
+            QCOMPARE(fx.ui.Errors(), QStringList());
             QCOMPARE(fx.recorder->calls(), loadCalls());
         } else {
-            QCOMPARE(fx.ui.errors,
+            QCOMPARE(fx.ui.Errors(),
                      QStringList{QStringLiteral("Data deve ser menor ou igual a data de  processamento.")});
             QCOMPARE(fx.recorder->calls(), QStringList{QStringLiteral("GetParamPlaneja")});
             QCOMPARE(focused(f), QStringLiteral("depCardapio"));
             QVERIFY(!f->cdsCardServ->Active());
-            QCOMPARE(fx.ui.aviOpened, 0);
+            QCOMPARE(fx.ui.AviOpened(), 0);
         }
         QCOMPARE(f->edtDiaCardapio->Text(), f->depCardapio->DayName());
     }
@@ -267,7 +275,7 @@ private slots:
         // With a count column selected only the closing keeps the diet grid from editing.
         f->dbgPadrao->SetSelectedIndex(2);
         fx.loadDay(day);
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(f->DiaFechado(), closed);
         QCOMPARE(f->dbgPadrao->HasOption(dgEditing), !closed);
         QVERIFY(!f->dbgCardServ->HasOption(dgEditing)); // closed, or an existing code selected
@@ -280,7 +288,7 @@ private slots:
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.loadDay(QDate(2026, 12, 2));
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         QVERIFY(f->cdsCardServ->IsEmpty());
         QCOMPARE(commands(f), QStringLiteral("inc=11 pro=00 ver=00 ext=00 can=00 con=00"));
     }
@@ -334,9 +342,9 @@ private slots:
         fx.recorder->clearCalls();
         fx.recorder->failOn(method, QStringLiteral("Falha em ") + method);
         fx.loadDay(HeadcountFixture::proc());
-        QCOMPARE(fx.ui.errors, QStringList{QStringLiteral("Falha em ") + method});
+        QCOMPARE(fx.ui.Errors(), QStringList{QStringLiteral("Falha em ") + method});
         QCOMPARE(fx.recorder->calls(), calls);
-        QCOMPARE(fx.ui.aviOpen, 0);
+        QCOMPARE(fx.ui.AviDepth(), 0);
         QCOMPARE(focused(f), QStringLiteral("depCardapio"));
         QVERIFY(!f->cdsCardServ->Active());
         QCOMPARE(commands(f), commandsAfter);
@@ -351,7 +359,7 @@ private slots:
         f->depCardapio->Clear();
         QCOMPARE(f->edtDiaCardapio->Text(), QString());
         fx.click(f->dbgCardServ);
-        QCOMPARE(fx.ui.errors, QStringList{QStringLiteral("Data deve ser informada.")});
+        QCOMPARE(fx.ui.Errors(), QStringList{QStringLiteral("Data deve ser informada.")});
         QCOMPARE(fx.recorder->calls(), QStringList());
         QCOMPARE(focused(f), QStringLiteral("depCardapio"));
     }
@@ -379,7 +387,7 @@ private slots:
         fx.click(f->depCardapio);
         QCOMPARE(f->medCdFilial->Text(), shown);
         QCOMPARE(f->edtNmFilial->Text(), name);
-        QCOMPARE(fx.ui.errors, error.isEmpty() ? QStringList() : QStringList{error});
+        QCOMPARE(fx.ui.Errors(), error.isEmpty() ? QStringList() : QStringList{error});
         QCOMPARE(focused(f), error.isEmpty() ? QStringLiteral("depCardapio") : QStringLiteral("medCdFilial"));
     }
 
@@ -389,10 +397,10 @@ private slots:
         fx.sql(QStringLiteral("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0001'"));
         TfrmMediEfetDiet* f = fx.open();
         fx.click(f->depCardapio); // lenient check on leaving the branch edit
-        QCOMPARE(fx.ui.errors, QStringList());
+        QCOMPARE(fx.ui.Errors(), QStringList());
         fx.recorder->clearCalls();
         fx.click(f->dbgCardServ);
-        QCOMPARE(fx.ui.errors, QStringList{QStringLiteral("Filial com contrato rescindido.")});
+        QCOMPARE(fx.ui.Errors(), QStringList{QStringLiteral("Filial com contrato rescindido.")});
         QCOMPARE(fx.recorder->calls(), QStringList());
         QCOMPARE(focused(f), QStringLiteral("medCdFilial"));
     }
@@ -403,7 +411,7 @@ private slots:
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
         fx.click(f->depCardapio);
-        fx.ui.pick = [](TDataSource* source) {
+        fx.ui.SetLookupAnswer([](TDataSource* source, const QString&) {
             // Rows come newest first; pick 04/12.
             TClientDataSet* set = source->DataSet();
             int row = 0;
@@ -411,11 +419,11 @@ private slots:
                 if (set->FieldByName(QStringLiteral("DTCARDAPIO"))->AsString() == QLatin1String("04/12/2026"))
                     return row;
             return -1;
-        };
+        });
         f->btpDtCardapio->Click();
-        QCOMPARE(fx.ui.errors, QStringList());
-        QCOMPARE(fx.ui.lookups, QStringList{QStringLiteral("Data do Cardápio")});
-        QCOMPARE(fx.ui.aviOpenDuringLookup, 0);
+        QCOMPARE(fx.ui.Errors(), QStringList());
+        QCOMPARE(lookupCaptions(fx), QStringList{QStringLiteral("Data do Cardápio")});
+        QCOMPARE(fx.ui.Lookups().front().aviDepth, 0);
         QCOMPARE(fx.recorder->calls(), QStringList{QStringLiteral("GetDtCardapio")});
         QCOMPARE(f->cdsDtCardapio->FieldByName(QStringLiteral("DSDIASEMANA"))->AsString(), QStringLiteral("Sexta"));
         QCOMPARE(f->depCardapio->GetDate(), QDate(2026, 12, 4));
@@ -433,9 +441,9 @@ private slots:
         fx.click(f->depCardapio);
         fx.recorder->failOn(QStringLiteral("GetDtCardapio"), QStringLiteral("Sem conexão."));
         f->btpDtCardapio->Click();
-        QCOMPARE(fx.ui.errors, QStringList{QStringLiteral("Sem conexão.")});
-        QCOMPARE(fx.ui.lookups, QStringList());
-        QCOMPARE(fx.ui.aviOpen, 0);
+        QCOMPARE(fx.ui.Errors(), QStringList{QStringLiteral("Sem conexão.")});
+        QCOMPARE(lookupCaptions(fx), QStringList());
+        QCOMPARE(fx.ui.AviDepth(), 0);
         QCOMPARE(f->depCardapio->GetDate(), HeadcountFixture::proc());
     }
 
@@ -443,7 +451,7 @@ private slots:
     {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
-        fx.ui.pick = [](TDataSource* source) { return source->DataSet()->RecordCount() - 1; };
+        fx.ui.SetLookupAnswer([](TDataSource* source, const QString&) { return source->DataSet()->RecordCount() - 1; });
         f->btpFilial->Click();
         QCOMPARE(f->qryFilial->RecordCount(), 3);
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("AB1"));
