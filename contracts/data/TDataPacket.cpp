@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QHash>
 #include <QSet>
 #include <cmath>
 
@@ -122,46 +123,90 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
     return fields;
 }
 
-QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const QString& ctx) {
+// Where a value sits, for error messages; the text is built only when something is wrong, since
+// a large change log decodes tens of thousands of values.
+struct RowContext {
+    const QString* prefix = nullptr;  // packet context, may be empty
+    const char* kind = "row";          // "row" or "change"
+    qsizetype number = 0;              // 1-based
+    const char* suffix = nullptr;      // " old" / " new" for changes
+    QString text() const {
+        QString t = prefix && !prefix->isEmpty() ? *prefix + QStringLiteral(", ") : QString();
+        t += QLatin1String(kind) + QLatin1Char(' ') + QString::number(number);
+        if (suffix) t += QLatin1String(suffix);
+        return t;
+    }
+};
+
+// Rows of one packet or log repeat the same few dates; building a local QDateTime costs a
+// time-zone lookup, so each distinct text is parsed once per decode.
+class DateCache {
+public:
+    QDateTime get(const QString& text) {
+        if (!m_last.isNull() && text == m_last) return m_lastValue;
+        auto it = m_seen.constFind(text);
+        QDateTime dt = it != m_seen.constEnd() ? *it : parsePacketDate(text);
+        if (it == m_seen.constEnd() && m_seen.size() < 256) m_seen.insert(text, dt);
+        m_last = text;
+        m_lastValue = dt;
+        return dt;
+    }
+
+private:
+    QHash<QString, QDateTime> m_seen;
+    QString m_last;
+    QDateTime m_lastValue;
+};
+
+QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContext& rc, DateCache& dates) {
     if (v.isNull()) return {};
     switch (f.type) {
     case ftString:
     case ftFixedChar: {
         if (!v.isString())
-            fail(ctx, QStringLiteral("field %1 expects a text, got %2").arg(f.name, jsonKind(v)));
+            fail(rc.text(), QStringLiteral("field %1 expects a text, got %2").arg(f.name, jsonKind(v)));
         QString s = v.toString();
-        const int n = charCount(s);
-        if (n > f.size)
-            fail(ctx, QStringLiteral("text of %1 characters in field %2 exceeds its size %3")
-                          .arg(n)
-                          .arg(f.name)
-                          .arg(f.size));
+        // Cheap bound first: UTF-16 units never undercount characters.
+        if (s.size() > f.size) {
+            const int n = charCount(s);
+            if (n > f.size)
+                fail(rc.text(), QStringLiteral("text of %1 characters in field %2 exceeds its size %3")
+                                    .arg(n)
+                                    .arg(f.name)
+                                    .arg(f.size));
+        }
         return s;
     }
     case ftFloat:
         if (!v.isDouble())
-            fail(ctx, QStringLiteral("field %1 expects a number, got %2").arg(f.name, jsonKind(v)));
+            fail(rc.text(), QStringLiteral("field %1 expects a number, got %2").arg(f.name, jsonKind(v)));
         return v.toDouble();
     case ftDateTime: {
         if (!v.isString())
-            fail(ctx, QStringLiteral("field %1 expects a date, got %2").arg(f.name, jsonKind(v)));
-        QDateTime dt = parsePacketDate(v.toString());
+            fail(rc.text(), QStringLiteral("field %1 expects a date, got %2").arg(f.name, jsonKind(v)));
+        const QString text = v.toString();
+        QDateTime dt = dates.get(text);
         if (!dt.isValid())
-            fail(ctx, QStringLiteral("field %1 has the invalid date \"%2\"").arg(f.name, v.toString()));
+            fail(rc.text(), QStringLiteral("field %1 has the invalid date \"%2\"").arg(f.name, text));
         return dt;
     }
     }
     return {};
 }
 
-QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const QString& ctx) {
-    if (!rv.isArray()) throw EPacketError(ctx + QStringLiteral(" is not an array"));
+QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const RowContext& rc,
+                            DateCache& dates) {
+    if (!rv.isArray()) throw EPacketError(rc.text() + QStringLiteral(" is not an array"));
     const QJsonArray row = rv.toArray();
     if (row.size() != fields.size())
-        throw EPacketError(ctx + QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+        throw EPacketError(rc.text() + QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
     QVector<QVariant> out;
     out.reserve(row.size());
-    for (qsizetype c = 0; c < row.size(); ++c) out.push_back(decodeValue(row.at(c), fields.at(c), ctx));
+    qsizetype c = 0;
+    for (const QJsonValue& v : row) {
+        out.push_back(decodeValue(v, fields.at(c), rc, dates));
+        ++c;
+    }
     return out;
 }
 
@@ -234,9 +279,13 @@ TDataPacket decodePacket(const QJsonValue& value, const QString& ctx) {
     if (!rv.isArray()) fail(ctx, QStringLiteral("\"rows\" is missing or not an array"));
     const QJsonArray rows = rv.toArray();
     p.rows.reserve(rows.size());
-    const QString prefix = ctx.isEmpty() ? QString() : ctx + QStringLiteral(", ");
-    for (qsizetype r = 0; r < rows.size(); ++r)
-        p.rows.push_back(decodeRow(rows.at(r), p.fields, prefix + QStringLiteral("row %1").arg(r + 1)));
+    DateCache dates;
+    RowContext rc;
+    rc.prefix = &ctx;
+    for (const QJsonValue& row : rows) {
+        ++rc.number;
+        p.rows.push_back(decodeRow(row, p.fields, rc, dates));
+    }
     return p;
 }
 
@@ -289,23 +338,32 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
     if (!cv.isArray()) throw EPacketError(QStringLiteral("\"changes\" is missing or not an array"));
     const QJsonArray changes = cv.toArray();
     log.changes.reserve(changes.size());
-    for (qsizetype i = 0; i < changes.size(); ++i) {
-        const QString ctx = QStringLiteral("change %1").arg(i + 1);
-        if (!changes.at(i).isObject()) throw EPacketError(ctx + QStringLiteral(" is not an object"));
-        const QJsonObject c = changes.at(i).toObject();
-        const QString op = c.value(QLatin1String("op")).toString();
+    DateCache dates;
+    RowContext rc;
+    rc.kind = "change";
+    for (const QJsonValue& cv : changes) {
+        ++rc.number;
+        rc.suffix = nullptr;
+        if (!cv.isObject()) throw EPacketError(rc.text() + QStringLiteral(" is not an object"));
+        const QJsonObject c = cv.toObject();
+        const QJsonValue opv = c.value(QLatin1String("op"));
+        const QString op = opv.toString();
         TChange ch;
         if (op == QLatin1String("insert")) ch.op = TChange::Insert;
         else if (op == QLatin1String("modify")) ch.op = TChange::Modify;
         else if (op == QLatin1String("delete")) ch.op = TChange::Delete;
-        else throw EPacketError(ctx + QStringLiteral(" has the unknown op \"%1\"").arg(op));
+        else throw EPacketError(rc.text() + QStringLiteral(" has the unknown op \"%1\"").arg(op));
         if (ch.op != TChange::Insert) {
-            if (!c.contains(QLatin1String("old"))) throw EPacketError(ctx + QStringLiteral(" has no \"old\" values"));
-            ch.oldValues = decodeRow(c.value(QLatin1String("old")), log.fields, ctx + QStringLiteral(" old"));
+            const QJsonValue old = c.value(QLatin1String("old"));
+            if (old.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"old\" values"));
+            rc.suffix = " old";
+            ch.oldValues = decodeRow(old, log.fields, rc, dates);
         }
         if (ch.op != TChange::Delete) {
-            if (!c.contains(QLatin1String("new"))) throw EPacketError(ctx + QStringLiteral(" has no \"new\" values"));
-            ch.newValues = decodeRow(c.value(QLatin1String("new")), log.fields, ctx + QStringLiteral(" new"));
+            const QJsonValue nv = c.value(QLatin1String("new"));
+            if (nv.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"new\" values"));
+            rc.suffix = " new";
+            ch.newValues = decodeRow(nv, log.fields, rc, dates);
         }
         log.changes.push_back(std::move(ch));
     }
