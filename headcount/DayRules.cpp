@@ -2,6 +2,8 @@
 
 #include "host/Balvora.h"
 
+#include <utility>
+
 // The two day rules and the command switches that every handler of the screen reuses.
 
 bool TfrmMediEfetDiet::DiaFechado() const
@@ -25,6 +27,19 @@ bool Selecionada(const TDBGrid* grid, const char* fieldName)
 {
     const TField* field = grid->SelectedField();
     return field && field->FieldName().compare(QLatin1String(fieldName), Qt::CaseInsensitive) == 0;
+}
+
+// The menu twins follow their buttons' switches, but menus are also switched by hand (CriaComandos
+// starts them all off while some buttons are on), so a change of commands sets them all again.
+void MenusComoBotoes(TfrmMediEfetDiet* f)
+{
+    const std::pair<TMenuItem*, const QWidget*> twins[] = {
+        {f->mnuIncluir, f->sbtIncluir},     {f->mnuExcluir, f->sbtExcluir},     {f->mnuProcurar, f->sbtProcurar},
+        {f->mnuVerificar, f->sbtVerificar}, {f->mnuCancelar, f->sbtCancelar},   {f->mnuConfirmar, f->sbtConfirmar},
+        {f->mnuComandoExtra, f->sbtComandoExtra},
+    };
+    for (const auto& [menu, button] : twins)
+        menu->SetEnabled(button->isEnabled());
 }
 
 } // namespace
@@ -62,13 +77,7 @@ void TfrmMediEfetDiet::ChangeBut(bool browse)
     sbtCancelar->setEnabled(!browse);
     sbtConfirmar->setEnabled(!browse);
     sbtVerificar->setEnabled(browse);
-
-    mnuIncluir->SetEnabled(sbtIncluir->isEnabled());
-    mnuExcluir->SetEnabled(sbtExcluir->isEnabled());
-    mnuProcurar->SetEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->SetEnabled(sbtVerificar->isEnabled());
-    mnuCancelar->SetEnabled(sbtCancelar->isEnabled());
-    mnuConfirmar->SetEnabled(sbtConfirmar->isEnabled());
+    MenusComoBotoes(this);
 }
 
 void TfrmMediEfetDiet::Habilita(bool on)
@@ -81,12 +90,5 @@ void TfrmMediEfetDiet::Habilita(bool on)
     sbtComandoExtra->setEnabled(on);
     sbtCancelar->setEnabled(on);
     sbtConfirmar->setEnabled(on);
-
-    mnuCancelar->SetEnabled(sbtCancelar->isEnabled());
-    mnuConfirmar->SetEnabled(sbtConfirmar->isEnabled());
-    mnuIncluir->SetEnabled(sbtIncluir->isEnabled());
-    mnuExcluir->SetEnabled(sbtExcluir->isEnabled());
-    mnuProcurar->SetEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->SetEnabled(sbtVerificar->isEnabled());
-    mnuComandoExtra->SetEnabled(sbtComandoExtra->isEnabled());
+    MenusComoBotoes(this);
 }
