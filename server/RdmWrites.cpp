@@ -115,34 +115,71 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     const QVector<int> idx = columnIndexes(def, delta);
     StatementCache sc(m_db);
 
-    // Reference data is read once per call and service: branch, service types, the service's
-    // standard diets, the day's menus. A day's worth of changes touches a few dozen services.
+    // Reference data is read once per call: branch, service types, the services' standard diets,
+    // the day's menus. A branch with many changes has its services and diet links read whole,
+    // others one service at a time.
     using Pair = std::pair<QString, QString>;
     QHash<Pair, QString> serviceType;            // (branch, service) -> IDTIPOSERV
     QHash<Pair, QSet<QString>> standardDiets;    // (branch, service) -> linked standard diets
     QHash<QString, QDate> firstOpen;             // branch -> first open day
     QHash<std::pair<QString, qint64>, QVariant> menuNumber;  // (branch, day) -> NRCARDAPIO
+    QHash<QString, int> perBranch;               // changes per branch
+    QSet<QString> wholeBranch;                   // branches read whole
+    {
+        const int bi = idx.at(CdFilial);
+        for (const TChange& c : delta.changes)
+            ++perBranch[logText((c.op == TChange::Insert ? c.newValues : c.oldValues).value(bi))];
+    }
+    auto loadBranch = [&](const QString& b) {
+        if (wholeBranch.contains(b) || perBranch.value(b) < 16)
+            return false;
+        QSqlQuery& q = sc.exec(QStringLiteral("SELECT CDSERVFILI, IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ?"), {b});
+        while (q.next()) {
+            serviceType.insert({b, q.value(0).toString()}, q.value(1).toString());
+            standardDiets.insert({b, q.value(0).toString()}, {});
+        }
+        q.finish();
+        QSqlQuery& l = sc.exec(QStringLiteral("SELECT DS.CDSERVFILI, DS.CDDIETPAD FROM DIETSERV DS"
+                                              " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
+                                              " WHERE DS.CDFILIAL = ? AND DP.IDTIPODIET = 'S'"),
+                               {b});
+        while (l.next())
+            standardDiets[{b, l.value(0).toString()}].insert(l.value(1).toString());
+        l.finish();
+        wholeBranch.insert(b);
+        return true;
+    };
 
     auto typeOf = [&](const QString& b, const QString& s) {
         auto it = serviceType.find({b, s});
+        if (it == serviceType.end() && loadBranch(b))
+            it = serviceType.find({b, s});
         if (it == serviceType.end()) {
-            QSqlQuery& q = sc.exec(QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
-                                   {b, s});
-            it = serviceType.insert({b, s}, q.next() ? q.value(0).toString() : QString());
+            QString type;
+            if (!wholeBranch.contains(b)) {
+                QSqlQuery& q = sc.exec(
+                    QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"), {b, s});
+                type = q.next() ? q.value(0).toString() : QString();
+            }
+            it = serviceType.insert({b, s}, type);
         }
         return *it;
     };
     auto dietLinked = [&](const QString& b, const QString& s, const QString& d) {
         auto it = standardDiets.find({b, s});
+        if (it == standardDiets.end() && loadBranch(b))
+            it = standardDiets.find({b, s});
         if (it == standardDiets.end()) {
-            QSqlQuery& q = sc.exec(QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
-                                                  " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
-                                                  " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
-                                   {b, s});
             QSet<QString> diets;
-            while (q.next())
-                diets.insert(q.value(0).toString());
-            q.finish();
+            if (!wholeBranch.contains(b)) {
+                QSqlQuery& q = sc.exec(QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
+                                                      " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
+                                                      " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
+                                       {b, s});
+                while (q.next())
+                    diets.insert(q.value(0).toString());
+                q.finish();
+            }
             it = standardDiets.insert({b, s}, diets);
         }
         return it->contains(d);

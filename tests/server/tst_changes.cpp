@@ -275,6 +275,21 @@ private slots:
         QCOMPARE(rdm->SetCardadia(del.log()), QString());
         QCOMPARE(day(d19).rows.size(), 5);
         QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).remove(after.rows[0]).log()), texts::Concurrency);
+
+        // With the branch's services and links read whole, a bad row among many is still refused.
+        const struct {
+            const char *service, *diet;
+            const QString& message;
+        } bad[] = {{"00009", "0001", texts::ServPad}, {"00077", "0001", texts::ServCad}, {"00002", "0002", texts::DietCad},
+                   {"00001", "9001", texts::DietCad}, {"00001", "D001", texts::DietCad}};
+        for (const auto& b : bad) {
+            LogBuilder many(c.fields);
+            for (int k = 0; k < 20; ++k)
+                many.insert(newRow("00002", QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0')), 1, 0, 0, QDate(2026, 3, 20)));
+            many.insert(newRow(b.service, b.diet, 1, 0, 0, QDate(2026, 3, 20)));
+            QCOMPARE(rdm->SetCardadia(many.log()), b.message);
+            QCOMPARE(day(QDate(2026, 3, 20)).rows.size(), 0);
+        }
     }
 
     void twoClientsChangeTheSameRow()
