@@ -2,6 +2,8 @@
 
 #include "data/TField.h"
 
+#include <QLineEdit>
+
 #include <QDateTime>
 
 namespace kvo::db {
@@ -139,6 +141,12 @@ QValidator::State MaskValidator::validate(QString& input, int& pos) const
         input = t;
     }
     return Acceptable;
+}
+
+QString TypedText(const QLineEdit* edit)
+{
+    const auto* validator = dynamic_cast<const MaskValidator*>(edit->validator());
+    return validator ? validator->Mask().Stored(edit->text()) : edit->text();
 }
 
 } // namespace kvo::db

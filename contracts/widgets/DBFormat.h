@@ -4,6 +4,7 @@
 #include <QValidator>
 #include <QVariant>
 
+class QLineEdit;
 class TField;
 
 namespace kvo::db {
@@ -51,5 +52,8 @@ public:
 private:
     EditMask m_mask;
 };
+
+// What a line edit holds as its field takes it: without the literals its mask does not save.
+QString TypedText(const QLineEdit* edit);
 
 } // namespace kvo::db

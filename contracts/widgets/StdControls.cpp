@@ -16,6 +16,14 @@ void SetBackground(QWidget* w, const QColor& color, QPalette::ColorRole role)
     w->setPalette(p);
 }
 
+void SetTextColor(QWidget* w, const QColor& color)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Active, QPalette::Text, color);
+    p.setColor(QPalette::Inactive, QPalette::Text, color);
+    w->setPalette(p);
+}
+
 void SetBold(QWidget* w, bool bold)
 {
     QFont f = w->font();
@@ -75,13 +83,7 @@ void TEdit::SetColor(const QColor& color)
     kvo::SetBackground(this, color, QPalette::Base);
 }
 
-void TEdit::SetFontColor(const QColor& color)
-{
-    QPalette p = palette();
-    p.setColor(QPalette::Active, QPalette::Text, color);
-    p.setColor(QPalette::Inactive, QPalette::Text, color);
-    setPalette(p);
-}
+void TEdit::SetFontColor(const QColor& color) { kvo::SetTextColor(this, color); }
 
 void TEdit::SetTabStop(bool on) { setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); }
 

@@ -16,6 +16,7 @@
 // Colour and font helpers shared by the controls.
 namespace kvo {
 void SetBackground(QWidget* w, const QColor& color, QPalette::ColorRole role = QPalette::Base);
+void SetTextColor(QWidget* w, const QColor& color); // typed text, focused or not
 void SetBold(QWidget* w, bool bold);
 } // namespace kvo
 

@@ -8,6 +8,7 @@
 #include "data/TField.h"
 
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 
 TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this)
 {
@@ -72,13 +73,7 @@ void TDBEdit::SetColor(const QColor& color)
     kvo::SetBackground(this, color, QPalette::Base);
 }
 
-void TDBEdit::SetFontColor(const QColor& color)
-{
-    QPalette p = palette();
-    p.setColor(QPalette::Active, QPalette::Text, color);
-    p.setColor(QPalette::Inactive, QPalette::Text, color);
-    setPalette(p);
-}
+void TDBEdit::SetFontColor(const QColor& color) { kvo::SetTextColor(this, color); }
 
 void TDBEdit::SetBold(bool bold) { kvo::SetBold(this, bold); }
 
@@ -129,17 +124,9 @@ void TDBEdit::UpdateRecord()
     TField* f = Field();
     if (!f)
         return;
-    QString t = text();
-    if (auto* v = dynamic_cast<const kvo::db::MaskValidator*>(validator()))
-        t = v->Mask().Stored(t);
-    m_loading = true; // keep what was typed on screen while the field takes it
-    try {
-        f->SetDisplayText(t);
-    } catch (...) {
-        m_loading = false;
-        throw;
-    }
-    m_loading = false;
+    const QString typed = kvo::db::TypedText(this);
+    const QScopedValueRollback<bool> loading(m_loading, true); // keep what was typed on screen meanwhile
+    f->SetDisplayText(typed);
     m_modified = false;
 }
 

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 using kvo::db::GridDelegate;
@@ -460,18 +461,10 @@ void TDBGrid::commitEditor()
     TField* f = SelectedField();
     if (!f)
         return;
-    QString text = m_editor->text();
-    if (auto* v = dynamic_cast<const kvo::db::MaskValidator*>(m_editor->validator()))
-        text = v->Mask().Stored(text);
+    const QString typed = kvo::db::TypedText(m_editor);
     // A bad number throws with the field's message; the editor keeps the text for correction.
-    m_committing = true;
-    try {
-        f->SetDisplayText(text);
-    } catch (...) {
-        m_committing = false;
-        throw;
-    }
-    m_committing = false;
+    const QScopedValueRollback<bool> committing(m_committing, true);
+    f->SetDisplayText(typed);
     m_editorModified = false;
 }
 

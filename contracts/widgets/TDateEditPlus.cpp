@@ -187,11 +187,7 @@ void TDateEditPlus::textChanged()
     QDate d;
     QString problem;
     const bool valid = parse(&d, &problem) && d.isValid();
-    QPalette p = m_edit->palette();
-    const QColor ink = valid ? m_validColor : clWindowText;
-    p.setColor(QPalette::Active, QPalette::Text, ink);
-    p.setColor(QPalette::Inactive, QPalette::Text, ink);
-    m_edit->setPalette(p);
+    kvo::SetTextColor(m_edit, valid ? m_validColor : clWindowText);
     kvo::Fire(OnChange, this);
     if (valid && d != m_lastDate) {
         m_lastDate = d;
