@@ -53,6 +53,18 @@ bool parseNumber(QString t, double& out) {
     return ok && std::isfinite(out);
 }
 
+// A value as text; the two texts of a field differ only in the decimal separator.
+QString valueText(TFieldType type, const QVariant& v, QChar decimal) {
+    if (v.isNull()) return {};
+    switch (type) {
+    case ftString:
+    case ftFixedChar: return v.toString();
+    case ftFloat: return formatNumber(v.toDouble(), decimal);
+    case ftDateTime: return formatDate(v.toDateTime());
+    }
+    return {};
+}
+
 } // namespace
 
 TField::TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index)
@@ -75,17 +87,7 @@ QVariant TField::Value() const { return m_dataSet->fieldValue(this); }
 
 void TField::SetValue(const QVariant& value) { m_dataSet->setFieldValue(this, value); }
 
-QString TField::AsString() const {
-    const QVariant v = Value();
-    if (v.isNull()) return {};
-    switch (m_type) {
-    case ftString:
-    case ftFixedChar: return v.toString();
-    case ftFloat: return formatNumber(v.toDouble(), QLatin1Char('.'));
-    case ftDateTime: return formatDate(v.toDateTime());
-    }
-    return {};
-}
+QString TField::AsString() const { return valueText(m_type, Value(), QLatin1Char('.')); }
 
 void TField::SetAsString(const QString& text) {
     switch (m_type) {
@@ -176,17 +178,7 @@ bool TField::IsNull() const { return Value().isNull(); }
 
 void TField::Clear() { SetValue(QVariant()); }
 
-QString TField::DisplayText() const {
-    const QVariant v = Value();
-    if (v.isNull()) return {};
-    switch (m_type) {
-    case ftString:
-    case ftFixedChar: return v.toString();
-    case ftFloat: return formatNumber(v.toDouble(), QLatin1Char(','));
-    case ftDateTime: return formatDate(v.toDateTime());
-    }
-    return {};
-}
+QString TField::DisplayText() const { return valueText(m_type, Value(), QLatin1Char(',')); }
 
 void TField::SetDisplayText(const QString& text) { SetAsString(text); }
 
