@@ -2,12 +2,8 @@
 
 #include "module/Units.h"
 
-#include "host/Application.h"
-#include "host/ScreenCreation.h"
 #include "listing/TfrmListEfetDiet.h"
-
-#include <QScopeGuard>
-#include <memory>
+#include "module/ModalScreen.h"
 
 TfrmListEfetDiet* frmListEfetDiet = nullptr;
 QString stListaServ;
@@ -32,11 +28,4 @@ void Finalization()
 
 } // namespace Cli_kvo01001
 
-void CriaListEfetDiet()
-{
-    // Nothing reads the instance once the modal call returns, so it ends here.
-    std::unique_ptr<TfrmListEfetDiet> form(kvo::CreateForm<TfrmListEfetDiet>(kvo::Application().MainForm()));
-    frmListEfetDiet = form.get();
-    const auto forget = qScopeGuard([] { frmListEfetDiet = nullptr; });
-    form->ShowModal();
-}
+void CriaListEfetDiet() { kvo::module::ShowModalInstance(frmListEfetDiet); }

@@ -4,11 +4,7 @@
 
 #include "calc/TfrmCalcComensais.h"
 #include "data/Exceptions.h"
-#include "host/Application.h"
-#include "host/ScreenCreation.h"
-
-#include <QScopeGuard>
-#include <memory>
+#include "module/ModalScreen.h"
 
 TfrmCalcComensais* frmCalcComensais = nullptr;
 QString stServico;
@@ -38,8 +34,5 @@ void CriaCalcComensais()
     // The dialog works on the headcount screen's branch, date and connection.
     if (!frmMediEfetDiet)
         throw Exception(QStringLiteral("A tela Efetivos deve estar aberta para calcular comensais."));
-    std::unique_ptr<TfrmCalcComensais> form(kvo::CreateForm<TfrmCalcComensais>(kvo::Application().MainForm()));
-    frmCalcComensais = form.get();
-    const auto forget = qScopeGuard([] { frmCalcComensais = nullptr; });
-    form->ShowModal();
+    kvo::module::ShowModalInstance(frmCalcComensais);
 }

@@ -1,6 +1,7 @@
 #include "host/TfrmPadraoGrid.h"
 
 #include "host/Application.h"
+#include "host/FormParts.h"
 #include "widgets/Dispatch.h"
 #include "widgets/HostUi.h"
 
@@ -47,12 +48,12 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     mnuManutencao->setObjectName("mnuManutencao");
     root->setMenuBar(mnuPrincipal);
 
-    panMenu = new TPanel(this);
-    panMenu->setObjectName("panMenu");
-    panMenu->SetBevel(TPanel::bvRaised);
-    auto* tools = new QHBoxLayout(panMenu);
-    tools->setContentsMargins(4, 2, 4, 2);
+    panMenu = kvo::NewRowPanel(this, "panMenu", TPanel::bvRaised);
+    auto* tools = static_cast<QHBoxLayout*>(panMenu->layout());
     tools->setSpacing(2);
+    auto addToolButton = [this](const char* name, const QString& caption, const QString& hint) {
+        return kvo::AddToolButton(panMenu, name, caption, hint);
+    };
     sbtIncluir = addToolButton("sbtIncluir", QStringLiteral("Incluir"), QStringLiteral("Incluir"));
     sbtAlterar = addToolButton("sbtAlterar", QStringLiteral("Alterar"), QStringLiteral("Alterar"));
     sbtExcluir = addToolButton("sbtExcluir", QStringLiteral("Excluir"), QStringLiteral("Excluir"));
@@ -66,11 +67,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     sbtOrdenar = addToolButton("sbtOrdenar", QStringLiteral("Ordenar"), QStringLiteral("Ordenar"));
     sbtAjuda = addToolButton("sbtAjuda", QStringLiteral("Ajuda"), QStringLiteral("Ajuda (F1)"));
     sbtFechar = addToolButton("sbtFechar", QStringLiteral("Fechar"), QStringLiteral("Fechar"));
-    tools->addStretch(1);
-    lblCodTela = new QLabel(panMenu);
-    lblCodTela->setObjectName("lblCodTela");
-    kvo::SetBold(lblCodTela, true);
-    tools->addWidget(lblCodTela);
+    lblCodTela = kvo::AddScreenCodeLabel(panMenu);
     root->addWidget(panMenu);
 
     auto addItem = [](TMenuItem* menu, const char* name, const QString& caption) {
@@ -113,11 +110,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     dbgPadrao->SetDataSource(dtsPadrao);
     page->addWidget(dbgPadrao);
 
-    panNavegador = new TPanel(this);
-    panNavegador->setObjectName("panNavegador");
-    panNavegador->SetBevel(TPanel::bvLowered);
-    auto* nav = new QHBoxLayout(panNavegador);
-    nav->setContentsMargins(4, 2, 4, 2);
+    panNavegador = kvo::NewRowPanel(this, "panNavegador", TPanel::bvLowered);
+    auto* nav = static_cast<QHBoxLayout*>(panNavegador->layout());
     dbnPadrao = new TDBNavigator(panNavegador);
     dbnPadrao->setObjectName("dbnPadrao");
     dbnPadrao->SetDataSource(dtsPadrao);
@@ -156,16 +150,6 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
 }
 
 TfrmPadraoGrid::~TfrmPadraoGrid() = default;
-
-TButtonFlat* TfrmPadraoGrid::addToolButton(const QString& name, const QString& text, const QString& hint)
-{
-    auto* b = new TButtonFlat(panMenu);
-    b->setObjectName(name);
-    b->SetCaption(text);
-    b->SetHint(hint);
-    panMenu->layout()->addWidget(b);
-    return b;
-}
 
 void TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item)
 {

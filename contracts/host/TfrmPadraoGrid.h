@@ -71,8 +71,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // A tool button at the end of the tool panel.
-    TButtonFlat* addToolButton(const QString& name, const QString& text, const QString& hint);
     // A menu twin runs the button's click and follows its enabled state.
     void pair(TButtonFlat* button, TMenuItem* item);
 };

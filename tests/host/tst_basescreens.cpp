@@ -9,6 +9,7 @@
 #include "host/TfrmPadraoGrid.h"
 #include "host/TfrmRotiGeral.h"
 
+#include <QLayout>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -247,6 +248,34 @@ private slots:
         QCOMPARE(QFileInfo(opened).fileName(), QString("KvoHelp.hlp"));
         QCOMPARE(context, 4242);
         QCOMPARE(ui.Messages().size(), 1);
+    }
+
+    // Both dialogs: their buttons before the close button, the code label at the far end; F1 asks
+    // for the dialog's help; the close button hides the dialog, its creator ends it.
+    void dialogsShareToolPanelHelpAndClosing()
+    {
+        TestHostUi ui;
+        QTemporaryDir none;
+        qputenv("KVO_HELP_DIR", none.path().toUtf8());
+        TfrmRotiGeral routine;
+        TfrmDadosGerRel report;
+        const QList<QPair<TfrmDialogoPadrao*, QWidget*>> dialogs = {{&routine, routine.sbtConfirma},
+                                                                     {&report, report.sbtAjuda}};
+        for (const auto& [d, own] : dialogs) {
+            QLayout* tools = d->panMenu->layout();
+            QCOMPARE(tools->itemAt(tools->count() - 1)->widget(), d->lblCodTela);
+            QCOMPARE(tools->indexOf(own) + 1, tools->indexOf(d->sbtFechar));
+            QVERIFY(ShowActive(d));
+            ui.Clear();
+            Press(Qt::Key_F1, Qt::NoModifier, d);
+            QCOMPARE(ui.Messages().size(), 1);
+            QPointer<TfrmDialogoPadrao> alive = d;
+            ClickButton(d->sbtFechar);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(alive);
+            QVERIFY(!d->isVisible());
+        }
+        qunsetenv("KVO_HELP_DIR");
     }
 
     void reportHooksAreOverridable()
