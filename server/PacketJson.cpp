@@ -19,7 +19,14 @@ const char* typeName(TFieldType t)
     return "string";
 }
 
-void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v)
+// The last date written; a day's rows repeat the same one or two.
+struct LastDate {
+    QDate date;
+    QTime time;
+    char text[40] = {};
+};
+
+void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last)
 {
     if (v.isNull() || !v.isValid()) {
         out += "null";
@@ -35,7 +42,21 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v)
         if (!std::isfinite(d)) {
             out += "null";
         } else if (d == std::floor(d) && std::fabs(d) < 1e15) {
-            out += QByteArray::number(qint64(d));
+            // Whole counts are most of a day's values: digits written in place, no temporary.
+            char buf[24];
+            char* e = buf + sizeof buf;
+            char* c = e;
+            qint64 n = qint64(d);
+            const bool negative = n < 0;
+            if (negative)
+                n = -n;
+            do {
+                *--c = char('0' + n % 10);
+                n /= 10;
+            } while (n);
+            if (negative)
+                *--c = '-';
+            out.append(c, e - c);
         } else {
             out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
         }
@@ -55,10 +76,13 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v)
             out += "null";
             return;
         }
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", date.year(), date.month(), date.day(),
-                      time.hour(), time.minute(), time.second());
-        out += buf;
+        if (date != last.date || time != last.time) {
+            std::snprintf(last.text, sizeof last.text, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", date.year(), date.month(),
+                          date.day(), time.hour(), time.minute(), time.second());
+            last.date = date;
+            last.time = time;
+        }
+        out += last.text;
         return;
     }
     }
@@ -68,6 +92,25 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v)
 
 void appendJsonString(QByteArray& out, const QString& s)
 {
+    // Codes and most names are plain ASCII: written straight from the UTF-16 units.
+    bool plain = true;
+    for (QChar ch : s) {
+        const char16_t c = ch.unicode();
+        if (c < 0x20 || c >= 0x80 || c == u'"' || c == u'\\') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        const qsizetype at = out.size();
+        out.resize(at + s.size() + 2);
+        char* d = out.data() + at;
+        *d++ = '"';
+        for (QChar ch : s)
+            *d++ = char(ch.unicode());
+        *d = '"';
+        return;
+    }
     const QByteArray u = s.toUtf8();
     out += '"';
     for (char ch : u) {
@@ -112,6 +155,7 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p)
         out += '}';
     }
     out += "],\"rows\":[";
+    LastDate last;
     for (int r = 0; r < p.rows.size(); ++r) {
         if (r)
             out += ',';
@@ -120,7 +164,7 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p)
         for (int i = 0; i < p.fields.size(); ++i) {
             if (i)
                 out += ',';
-            appendValue(out, p.fields.at(i), row.value(i));
+            appendValue(out, p.fields.at(i), row.value(i), last);
         }
         out += ']';
     }
