@@ -131,15 +131,15 @@ void line(const char* what, const Stats& s, double throughput, double raw, doubl
                 s.median, s.p99, throughput, raw, target, s.median <= target ? "ok" : "OVER");
 }
 
-void run(const QString& label, const QString& spec, bool quick)
+void run(const QString& label, const QString& target, bool quick)
 {
     const int reads = quick ? 30 : 200, writes = quick ? 6 : 30;
-    QSqlDatabase db = openDatabase(DbSpec::parse(spec), "bench-" + label);
+    QSqlDatabase db = openDatabase(DbSpec::parse(target), "bench-" + label);
     Schema::migrate(db);
     seedLargeDay(db);
 
     ServerOptions o;
-    o.database = spec;
+    o.database = target;
     o.token = kToken;
     o.workers = 4;
     o.logRequests = false;

@@ -116,7 +116,7 @@ const std::string kJson = "application/json; charset=utf-8";
 
 struct AppServer::Impl {
     ServerOptions options;
-    DbSpec spec;
+    DbSpec target;
     std::unique_ptr<httplib::Server> http;
     std::thread listener;
     std::atomic<bool> running{false};
@@ -135,7 +135,7 @@ struct AppServer::Impl {
             holder = QSqlDatabase();
             QSqlDatabase::removeDatabase(w->connectionName);
         }
-        holder = openDatabase(spec, w->connectionName);
+        holder = openDatabase(target, w->connectionName);
         return holder;
     }
 
@@ -225,12 +225,12 @@ int AppServer::start()
     const ServerOptions& o = d->options;
     if (o.token.isEmpty())
         throw ServerError(QStringLiteral("Nenhum token configurado: informe --token-file ou KVO_TOKEN."));
-    d->spec = DbSpec::parse(o.database);
+    d->target = DbSpec::parse(o.database);
     {
         // Refuse to serve a database that lacks the schema, before anyone connects.
         const QString cn = d->poolPrefix + QStringLiteral("-check");
         {
-            QSqlDatabase db = openDatabase(d->spec, cn);
+            QSqlDatabase db = openDatabase(d->target, cn);
             try {
                 Schema::check(db);
             } catch (...) {

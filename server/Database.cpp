@@ -56,29 +56,29 @@ QString DbSpec::describe() const
         .arg(dbname, user);
 }
 
-QSqlDatabase openDatabase(const DbSpec& spec, const QString& connectionName)
+QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName)
 {
-    const bool sqlite = spec.dialect == Dialect::SQLite;
+    const bool sqlite = target.dialect == Dialect::SQLite;
     QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
                                                 connectionName);
     if (!db.isValid())
         throw DbError(QStringLiteral("Driver de banco de dados indisponível (%1).").arg(db.driverName()));
     if (sqlite) {
-        db.setDatabaseName(spec.path);
+        db.setDatabaseName(target.path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
     } else {
-        if (!spec.host.isEmpty()) db.setHostName(spec.host);
-        if (spec.port) db.setPort(spec.port);
-        if (!spec.dbname.isEmpty()) db.setDatabaseName(spec.dbname);
-        if (!spec.user.isEmpty()) db.setUserName(spec.user);
-        if (!spec.password.isEmpty()) db.setPassword(spec.password);
-        if (!spec.options.isEmpty()) db.setConnectOptions(spec.options);
+        if (!target.host.isEmpty()) db.setHostName(target.host);
+        if (target.port) db.setPort(target.port);
+        if (!target.dbname.isEmpty()) db.setDatabaseName(target.dbname);
+        if (!target.user.isEmpty()) db.setUserName(target.user);
+        if (!target.password.isEmpty()) db.setPassword(target.password);
+        if (!target.options.isEmpty()) db.setConnectOptions(target.options);
     }
     if (!db.open()) {
         const QString err = db.lastError().text();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName);
-        throw DbError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2").arg(spec.describe(), err));
+        throw DbError(QStringLiteral("Não foi possível abrir o banco de dados %1: %2").arg(target.describe(), err));
     }
     if (sqlite) {
         // WAL lets readers run beside the one writer; NORMAL is still safe against a killed process.

@@ -32,7 +32,7 @@ struct DbSpec {
 };
 
 // Opens a connection registered under connectionName; throws DbError when it cannot.
-QSqlDatabase openDatabase(const DbSpec& spec, const QString& connectionName);
+QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName);
 
 Dialect dialectOf(const QSqlDatabase& db);
 

@@ -55,7 +55,7 @@ int main(int argc, char** argv)
     const QCommandLineOption dbOpt(QStringLiteral("db"),
                                    QStringLiteral("Database: sqlite:PATH or postgres:host=H;port=P;dbname=D;user=U;password=W "
                                                   "(default: env KVO_DB, else sqlite:kvo.db)."),
-                                   QStringLiteral("spec"));
+                                   QStringLiteral("connection"));
     const QCommandLineOption initOpt(QStringLiteral("init"), QStringLiteral("Create or update the schema, then exit (unless --serve)."));
     const QCommandLineOption demoOpt(QStringLiteral("demo"), QStringLiteral("Seed demo data into an empty database (implies --init)."));
     const QCommandLineOption serveOpt(QStringLiteral("serve"), QStringLiteral("Serve after --init/--demo."));
@@ -81,12 +81,12 @@ int main(int argc, char** argv)
         dbText = qEnvironmentVariable("KVO_DB", QStringLiteral("sqlite:kvo.db"));
 
     try {
-        const DbSpec spec = DbSpec::parse(dbText);
+        const DbSpec target = DbSpec::parse(dbText);
         if (p.isSet(initOpt) || p.isSet(demoOpt)) {
             {
-                QSqlDatabase db = openDatabase(spec, QStringLiteral("kvo-init"));
+                QSqlDatabase db = openDatabase(target, QStringLiteral("kvo-init"));
                 Schema::migrate(db);
-                say(QStringLiteral("Esquema na versão %1 em %2.").arg(Schema::currentVersion(db)).arg(spec.describe()));
+                say(QStringLiteral("Esquema na versão %1 em %2.").arg(Schema::currentVersion(db)).arg(target.describe()));
                 if (p.isSet(demoOpt)) {
                     const DemoSummary s = seedDemo(db);
                     say(QStringLiteral("Dados de demonstração: %1 filiais, %2 serviços, %3 dietas, %4 clientes, "
@@ -120,7 +120,7 @@ int main(int argc, char** argv)
                 .arg(QStringLiteral("Kvo01000.rdmMedEfetDiet"), o.certFile.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"),
                      o.host)
                 .arg(port)
-                .arg(AppServer::path(), spec.describe()));
+                .arg(AppServer::path(), target.describe()));
         int sig = 0;
         sigwait(&stopSignals, &sig);
         say(QStringLiteral("kvo-appserver: sinal %1 recebido; concluindo as requisições em andamento.").arg(sig));

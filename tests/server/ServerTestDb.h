@@ -22,12 +22,12 @@ public:
     {
         if (postgres) {
             m_pg = std::make_unique<PgTestDatabase>(QStringLiteral("kvosrv"));
-            m_spec = m_pg->connectionString();
+            m_connection = m_pg->connectionString();
         } else {
-            m_spec = QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("suite.db"));
+            m_connection = QStringLiteral("sqlite:") + m_dir.filePath(QStringLiteral("suite.db"));
         }
         m_name = QStringLiteral("srvtest-") + QUuid::createUuid().toString(QUuid::Id128);
-        m_db = server::openDatabase(server::DbSpec::parse(m_spec), m_name);
+        m_db = server::openDatabase(server::DbSpec::parse(m_connection), m_name);
         server::Schema::migrate(m_db);
     }
     ~ServerTestDb()
@@ -39,7 +39,7 @@ public:
             QSqlDatabase::removeDatabase(n);
     }
 
-    const QString& spec() const { return m_spec; }
+    const QString& connection() const { return m_connection; }
     QSqlDatabase& db() { return m_db; }
 
     // A second, independent connection (another server worker, another instance).
@@ -47,7 +47,7 @@ public:
     {
         const QString n = m_name + QStringLiteral("-") + QString::number(m_extra.size());
         m_extra << n;
-        return server::openDatabase(server::DbSpec::parse(m_spec), n);
+        return server::openDatabase(server::DbSpec::parse(m_connection), n);
     }
 
     void exec(const QString& sql, const QVariantList& args = {}) { server::execSql(m_db, sql, args); }
@@ -124,7 +124,7 @@ public:
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<PgTestDatabase> m_pg;
-    QString m_spec, m_name;
+    QString m_connection, m_name;
     QSqlDatabase m_db;
     QStringList m_extra;
 };

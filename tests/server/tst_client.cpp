@@ -60,7 +60,7 @@ private slots:
         t = std::make_unique<ServerTestDb>(false);
         t->seed();
         kvo::server::ServerOptions o;
-        o.database = t->spec();
+        o.database = t->connection();
         o.token = kToken;
         o.logRequests = false;
         server = std::make_unique<AppServer>(o);
@@ -198,7 +198,7 @@ private slots:
         if (rc != 0)
             QSKIP("openssl cannot make a test certificate here");
         kvo::server::ServerOptions o;
-        o.database = t->spec();
+        o.database = t->connection();
         o.token = kToken;
         o.certFile = cert;
         o.keyFile = key;
@@ -226,7 +226,7 @@ private slots:
     {
         // A second server instance that stops while a client holds an open connection.
         kvo::server::ServerOptions o;
-        o.database = t->spec();
+        o.database = t->connection();
         o.token = kToken;
         o.logRequests = false;
         AppServer other(o);

@@ -53,7 +53,7 @@ class TestCrash : public QObject {
         c.proc.setProcessEnvironment(env);
         c.proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         c.proc.start(qEnvironmentVariable("KVO_BIN_DIR") + "/kvo-appserver",
-                     {"--db", t->spec(), "--port", QString::number(c.port), "--quiet", "--workers", "2"});
+                     {"--db", t->connection(), "--port", QString::number(c.port), "--quiet", "--workers", "2"});
         if (!c.proc.waitForStarted(5000))
             return false;
         for (int i = 0; i < 200; ++i) {

@@ -73,7 +73,7 @@ private slots:
         t = std::make_unique<ServerTestDb>(false);
         t->seed();
         ServerOptions o;
-        o.database = t->spec();
+        o.database = t->connection();
         o.token = kToken;
         o.workers = 4;
         o.maxBodyBytes = 256 * 1024;
@@ -258,7 +258,7 @@ private slots:
     void startRefusesUnusableSetups()
     {
         ServerOptions o;
-        o.database = t->spec();
+        o.database = t->connection();
         o.logRequests = false;
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());  // no token
         o.token = "x";
@@ -269,7 +269,7 @@ private slots:
         o.database = "sqlite:" + dir.filePath("vazio.db");
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
         // The port in use.
-        o.database = t->spec();
+        o.database = t->connection();
         o.port = port;
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
         stillServing();
