@@ -8,17 +8,6 @@ namespace kvo::server {
 
 namespace {
 
-const char* typeName(TFieldType t)
-{
-    switch (t) {
-    case ftString: return "string";
-    case ftFixedChar: return "fixedchar";
-    case ftFloat: return "float";
-    case ftDateTime: return "datetime";
-    }
-    return "string";
-}
-
 // The last date written; a day's rows repeat the same one or two.
 struct LastDate {
     QDate date;
@@ -146,7 +135,7 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p)
         out += "{\"name\":";
         appendJsonString(out, f.name);
         out += ",\"type\":\"";
-        out += typeName(f.type);
+        out += FieldTypeName(f.type);
         out += '"';
         if (f.type == ftString || f.type == ftFixedChar) {
             out += ",\"size\":";

@@ -52,10 +52,8 @@ QString formatPacketDate(const QDateTime& v) {
 
 using namespace kvodata;
 
-namespace {
-
-const char* typeName(TFieldType t) {
-    switch (t) {
+const char* FieldTypeName(TFieldType type) {
+    switch (type) {
     case ftString: return "string";
     case ftFixedChar: return "fixedchar";
     case ftFloat: return "float";
@@ -63,6 +61,8 @@ const char* typeName(TFieldType t) {
     }
     return "string";
 }
+
+namespace {
 
 [[noreturn]] void fail(const QString& context, const QString& what) {
     throw EPacketError(context.isEmpty() ? what : context + QStringLiteral(": ") + what);
@@ -101,13 +101,17 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
         seen.insert(lname);
         const QJsonValue type = f.value(QLatin1String("type"));
         const QString tn = type.toString();
-        if (tn == QLatin1String("string")) pf.type = ftString;
-        else if (tn == QLatin1String("fixedchar")) pf.type = ftFixedChar;
-        else if (tn == QLatin1String("float")) pf.type = ftFloat;
-        else if (tn == QLatin1String("datetime")) pf.type = ftDateTime;
-        else if (!type.isString())
+        bool known = false;
+        for (TFieldType t : {ftString, ftFixedChar, ftFloat, ftDateTime}) {
+            if (tn == QLatin1String(FieldTypeName(t))) {
+                pf.type = t;
+                known = true;
+                break;
+            }
+        }
+        if (!known && !type.isString())
             fail(ctx, QStringLiteral("field %1 has no type").arg(pf.name));
-        else
+        if (!known)
             fail(ctx, QStringLiteral("field %1 has the unknown type \"%2\"").arg(pf.name, tn));
         if (pf.type == ftString || pf.type == ftFixedChar) {
             const QJsonValue size = f.value(QLatin1String("size"));
@@ -215,7 +219,7 @@ QJsonArray encodeFields(const QVector<TPacketField>& fields) {
     for (const TPacketField& f : fields) {
         QJsonObject o;
         o.insert(QLatin1String("name"), f.name);
-        o.insert(QLatin1String("type"), QLatin1String(typeName(f.type)));
+        o.insert(QLatin1String("type"), QLatin1String(FieldTypeName(f.type)));
         if (f.type == ftString || f.type == ftFixedChar) o.insert(QLatin1String("size"), f.size);
         arr.append(o);
     }

@@ -9,6 +9,9 @@
 // Field types that travel in data packets. JSON names: "string", "fixedchar", "float", "datetime".
 enum TFieldType { ftString, ftFixedChar, ftFloat, ftDateTime };
 
+// The name a field type has in packet JSON.
+const char* FieldTypeName(TFieldType type);
+
 struct TPacketField {
     QString name;
     TFieldType type = ftString;
