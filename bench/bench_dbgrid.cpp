@@ -11,10 +11,10 @@
 
 namespace {
 
-TDataPacket rows(int n)
-{
+TDataPacket rows(int n) {
     TDataPacket p;
-    p.fields = {{QStringLiteral("CODE"), ftString, 5}, {QStringLiteral("NAME"), ftString, 40},
+    p.fields = {{QStringLiteral("CODE"), ftString, 5},
+                {QStringLiteral("NAME"), ftString, 40},
                 {QStringLiteral("QT"), ftFloat, 0}};
     p.rows.reserve(n);
     for (int i = 0; i < n; ++i)
@@ -27,8 +27,7 @@ struct GridSetup {
     TClientDataSet cds;
     TDataSource dts{&cds};
     TDBGrid grid;
-    explicit GridSetup(int n)
-    {
+    explicit GridSetup(int n) {
         grid.Columns().Add(QStringLiteral("CODE"));
         grid.Columns().Add(QStringLiteral("NAME"));
         grid.Columns().Add(QStringLiteral("QT"));
@@ -39,8 +38,7 @@ struct GridSetup {
     }
 };
 
-void BM_LoadIntoBoundGrid(benchmark::State& state)
-{
+void BM_LoadIntoBoundGrid(benchmark::State& state) {
     GridSetup s(10);
     const TDataPacket packet = rows(int(state.range(0)));
     for (auto _ : state)
@@ -48,8 +46,7 @@ void BM_LoadIntoBoundGrid(benchmark::State& state)
 }
 BENCHMARK(BM_LoadIntoBoundGrid)->Arg(1000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-void BM_DownKey(benchmark::State& state)
-{
+void BM_DownKey(benchmark::State& state) {
     GridSetup s(int(state.range(0)));
     for (auto _ : state) {
         QKeyEvent down(QEvent::KeyPress, s.cds.RecNo() < s.cds.RecordCount() ? Qt::Key_Down : Qt::Key_Home,
@@ -59,8 +56,7 @@ void BM_DownKey(benchmark::State& state)
 }
 BENCHMARK(BM_DownKey)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
-void BM_PaintScreenful(benchmark::State& state)
-{
+void BM_PaintScreenful(benchmark::State& state) {
     GridSetup s(int(state.range(0)));
     s.cds.MoveBy(int(state.range(0)) / 2);
     for (auto _ : state) {
@@ -72,10 +68,8 @@ BENCHMARK(BM_PaintScreenful)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -25,28 +25,32 @@ struct FieldDef {
 };
 
 const FieldDef CardadiaFields[] = {
-    {"CDSERVFILI", ftString, 5},  {"NMSERVICO", ftString, 40},   {"CDDIETPAD", ftString, 4},
-    {"DSDIETPAD", ftString, 50},  {"QTCOMEFETCAR", ftFloat, 0},  {"QTCLIEFETCAR", ftFloat, 0},
-    {"QTFUNEFETCAR", ftFloat, 0}, {"QTDOAEFETCAR", ftFloat, 0},  {"QTCOMESTICAR", ftFloat, 0},
-    {"QTCLIESTICAR", ftFloat, 0}, {"QTFUNESTICAR", ftFloat, 0},  {"QTDOAESTICAR", ftFloat, 0},
-    {"QTCOMEFETRI", ftFloat, 0},  {"QTCOMEFETSL", ftFloat, 0},   {"DTCARDAPIO", ftDateTime, 0},
-    {"CDFILIAL", ftString, 4},    {"CDOPERADOR", ftString, 12},  {"NRCARDAPIO", ftString, 10},
+    {"CDSERVFILI", ftString, 5},  {"NMSERVICO", ftString, 40},  {"CDDIETPAD", ftString, 4},
+    {"DSDIETPAD", ftString, 50},  {"QTCOMEFETCAR", ftFloat, 0}, {"QTCLIEFETCAR", ftFloat, 0},
+    {"QTFUNEFETCAR", ftFloat, 0}, {"QTDOAEFETCAR", ftFloat, 0}, {"QTCOMESTICAR", ftFloat, 0},
+    {"QTCLIESTICAR", ftFloat, 0}, {"QTFUNESTICAR", ftFloat, 0}, {"QTDOAESTICAR", ftFloat, 0},
+    {"QTCOMEFETRI", ftFloat, 0},  {"QTCOMEFETSL", ftFloat, 0},  {"DTCARDAPIO", ftDateTime, 0},
+    {"CDFILIAL", ftString, 4},    {"CDOPERADOR", ftString, 12}, {"NRCARDAPIO", ftString, 10},
     {"DTMESCARD", ftDateTime, 0},
 };
 constexpr int Services = 200;
 constexpr int Diets = 400;
 
-QString code(int n, int width) { return QString::number(n).rightJustified(width, QLatin1Char('0')); }
+QString code(int n, int width) {
+    return QString::number(n).rightJustified(width, QLatin1Char('0'));
+}
 
 void defineCardadia(TClientDataSet& cds) {
-    for (const FieldDef& f : CardadiaFields) cds.AddField(QLatin1String(f.name), f.type, f.size);
+    for (const FieldDef& f : CardadiaFields)
+        cds.AddField(QLatin1String(f.name), f.type, f.size);
     cds.AddIndex(QStringLiteral("INDICE"), QStringLiteral("CDDIETPAD"));
 }
 
 // Rows in random order, as a server may deliver them; every row has its own menu number.
 TDataPacket makePacket(int rows) {
     TDataPacket p;
-    for (const FieldDef& f : CardadiaFields) p.fields.push_back({QLatin1String(f.name), f.type, f.size});
+    for (const FieldDef& f : CardadiaFields)
+        p.fields.push_back({QLatin1String(f.name), f.type, f.size});
     std::mt19937 rng(42);
     const QDateTime day(QDate(2026, 12, 8), QTime(0, 0)), month(QDate(2026, 12, 1), QTime(0, 0));
     p.rows.reserve(rows);
@@ -54,9 +58,9 @@ TDataPacket makePacket(int rows) {
         const int s = int(rng() % Services), d = int(rng() % Diets);
         const double cli = rng() % 90, fun = rng() % 20, doa = rng() % 5;
         p.rows.push_back({code(s, 5), QStringLiteral("SERVIÇO DE NUTRIÇÃO %1").arg(s), code(d, 4),
-                          QStringLiteral("DIETA PADRÃO HIPOSSÓDICA %1").arg(d), cli + fun + doa, cli, fun, doa,
-                          cli + fun + doa + 2, cli + 1, fun + 1, doa, cli + fun + doa, cli + fun + doa, day,
-                          QStringLiteral("0001"), QStringLiteral("OPERADOR"), code(r, 10), month});
+                          QStringLiteral("DIETA PADRÃO HIPOSSÓDICA %1").arg(d), cli + fun + doa, cli, fun,
+                          doa, cli + fun + doa + 2, cli + 1, fun + 1, doa, cli + fun + doa, cli + fun + doa,
+                          day, QStringLiteral("0001"), QStringLiteral("OPERADOR"), code(r, 10), month});
     }
     return p;
 }
@@ -92,7 +96,8 @@ void BM_DecodeAndLoad(benchmark::State& state) {
     TClientDataSet cds;
     defineCardadia(cds);
     cds.SetIndexName(QStringLiteral("INDICE"));
-    for (auto _ : state) cds.SetData(TDataPacket::fromJson(json));
+    for (auto _ : state)
+        cds.SetData(TDataPacket::fromJson(json));
     perRow(state, rows);
 }
 
@@ -118,7 +123,8 @@ void BM_FilterSwitchAndScan(benchmark::State& state) {
     double sum = 0;
     for (auto _ : state) {
         cds->SetFilter(QStringLiteral("CDSERVFILI = '%1'").arg(code(n++ % Services, 5)));
-        for (cds->First(); !cds->Eof(); cds->Next()) sum += qty->AsFloat();
+        for (cds->First(); !cds->Eof(); cds->Next())
+            sum += qty->AsFloat();
     }
     benchmark::DoNotOptimize(sum);
     perRow(state, rows);
@@ -133,7 +139,8 @@ void BM_FilterSwitchAndScanAllRows(benchmark::State& state) {
     bool on = false;
     for (auto _ : state) {
         cds->SetFiltered(on = !on);
-        for (cds->First(); !cds->Eof(); cds->Next()) sum += qty->AsFloat();
+        for (cds->First(); !cds->Eof(); cds->Next())
+            sum += qty->AsFloat();
     }
     benchmark::DoNotOptimize(sum);
     perRow(state, rows);
@@ -146,7 +153,8 @@ void BM_ScanView(benchmark::State& state) {
     TField* qty = cds->FieldByName(QStringLiteral("QTCOMEFETCAR"));
     double sum = 0;
     for (auto _ : state)
-        for (cds->First(); !cds->Eof(); cds->Next()) sum += qty->AsFloat();
+        for (cds->First(); !cds->Eof(); cds->Next())
+            sum += qty->AsFloat();
     benchmark::DoNotOptimize(sum);
     perRow(state, rows);
 }
@@ -159,7 +167,8 @@ void BM_Locate(benchmark::State& state) {
     for (int i = 0; i < 1000; ++i)
         keys.push_back(QVariantList{code(int(rng() % Services), 5), code(int(rng() % Diets), 4)});
     size_t i = 0, hits = 0;
-    for (auto _ : state) hits += cds->Locate(QStringLiteral("CDSERVFILI;CDDIETPAD"), keys[i++ % keys.size()]);
+    for (auto _ : state)
+        hits += cds->Locate(QStringLiteral("CDSERVFILI;CDDIETPAD"), keys[i++ % keys.size()]);
     benchmark::DoNotOptimize(hits);
     perRow(state, rows);
 }
@@ -169,10 +178,12 @@ void BM_LocatePartialCaseInsensitive(benchmark::State& state) {
     auto cds = loadedSet(rows);
     std::mt19937 rng(9);
     std::vector<QString> keys;
-    for (int i = 0; i < 1000; ++i) keys.push_back(QStringLiteral("dieta padrão hipossódica %1").arg(rng() % Diets));
+    for (int i = 0; i < 1000; ++i)
+        keys.push_back(QStringLiteral("dieta padrão hipossódica %1").arg(rng() % Diets));
     size_t i = 0, hits = 0;
     for (auto _ : state)
-        hits += cds->Locate(QStringLiteral("DSDIETPAD"), keys[i++ % keys.size()], loCaseInsensitive | loPartialKey);
+        hits += cds->Locate(QStringLiteral("DSDIETPAD"), keys[i++ % keys.size()],
+                            loCaseInsensitive | loPartialKey);
     benchmark::DoNotOptimize(hits);
     perRow(state, rows);
 }
@@ -205,7 +216,8 @@ void BM_EncodeChangeLog(benchmark::State& state) {
         cds->Post();
     }
     size_t bytes = 0;
-    for (auto _ : state) bytes += size_t(cds->Delta().toJson().size());
+    for (auto _ : state)
+        bytes += size_t(cds->Delta().toJson().size());
     benchmark::DoNotOptimize(bytes);
     state.counters["changes"] = cds->ChangeCount();
     perRow(state, cds->ChangeCount());
@@ -220,10 +232,12 @@ void BM_AppendPost(benchmark::State& state) {
         defineCardadia(cds);
         cds.CreateDataSet();
         std::vector<TField*> fields;
-        for (int f = 0; f < cds.FieldCount(); ++f) fields.push_back(cds.Fields(f));
+        for (int f = 0; f < cds.FieldCount(); ++f)
+            fields.push_back(cds.Fields(f));
         for (const auto& row : source.rows) {
             cds.Append();
-            for (size_t f = 0; f < fields.size(); ++f) fields[f]->SetValue(row[qsizetype(f)]);
+            for (size_t f = 0; f < fields.size(); ++f)
+                fields[f]->SetValue(row[qsizetype(f)]);
             cds.Post();
         }
         benchmark::DoNotOptimize(cds.RecordCount());
@@ -258,10 +272,18 @@ void BM_LoadedSetMemory(benchmark::State& state) {
 BENCHMARK(BM_DecodeAndLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ActivateIndex)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterSwitchAndScan)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(100);
-BENCHMARK(BM_FilterSwitchAndScanAllRows)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(100);
+BENCHMARK(BM_FilterSwitchAndScanAllRows)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(100);
 BENCHMARK(BM_ScanView)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(100);
 BENCHMARK(BM_Locate)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(1000);
-BENCHMARK(BM_LocatePartialCaseInsensitive)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(1000);
+BENCHMARK(BM_LocatePartialCaseInsensitive)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(1000);
 BENCHMARK(BM_EditPost)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(1000);
 BENCHMARK(BM_EncodeChangeLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AppendPost)->Arg(10000)->Unit(benchmark::kMillisecond);

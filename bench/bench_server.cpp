@@ -38,8 +38,7 @@ struct Stats {
     double median = 0, p99 = 0, mean = 0;
 };
 
-Stats stats(std::vector<double> ms)
-{
+Stats stats(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());
     Stats s;
     s.median = ms[ms.size() / 2];
@@ -51,11 +50,14 @@ Stats stats(std::vector<double> ms)
     return s;
 }
 
-QString svc(int s) { return QStringLiteral("S%1").arg(s, 4, 10, QLatin1Char('0')); }
-QString diet(int k) { return QStringLiteral("L%1").arg(k, 3, 10, QLatin1Char('0')); }
+QString svc(int s) {
+    return QStringLiteral("S%1").arg(s, 4, 10, QLatin1Char('0'));
+}
+QString diet(int k) {
+    return QStringLiteral("L%1").arg(k, 3, 10, QLatin1Char('0'));
+}
 
-void seedLargeDay(QSqlDatabase& db)
-{
+void seedLargeDay(QSqlDatabase& db) {
     Transaction tx(db);
     execSql(db, "INSERT INTO PARAMGERAL (IDCONSMINEFE) VALUES ('N')");
     execSql(db, "INSERT INTO FILIAL VALUES ('0001', 'Filial de carga', 'N', ?)", {dateParam(kDay)});
@@ -65,10 +67,11 @@ void seedLargeDay(QSqlDatabase& db)
         execOn(d, {diet(k)});
     QSqlQuery s = prepare(db, "INSERT INTO SERVICO VALUES ('0001', ?, 'Serviço de carga', 'D')");
     QSqlQuery l = prepare(db, "INSERT INTO DIETSERV VALUES ('0001', ?, ?)");
-    QSqlQuery r = prepare(db, "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO, DTMESCARD,"
-                              " QTCOMEFETCAR, QTCLIEFETCAR, QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR, QTCLIESTICAR,"
-                              " QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
-                              " VALUES ('0001', ?, ?, ?, 'M260318', ?, 6, 3, 2, 1, 6, 3, 2, 1, 6, 6, 'BENCH')");
+    QSqlQuery r = prepare(
+        db, "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO, DTMESCARD,"
+            " QTCOMEFETCAR, QTCLIEFETCAR, QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR, QTCLIESTICAR,"
+            " QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
+            " VALUES ('0001', ?, ?, ?, 'M260318', ?, 6, 3, 2, 1, 6, 3, 2, 1, 6, 6, 'BENCH')");
     for (int i = 0; i < kServices; ++i) {
         execOn(s, {svc(i)});
         for (int k = 0; k < kDiets; ++k) {
@@ -76,13 +79,15 @@ void seedLargeDay(QSqlDatabase& db)
             execOn(r, {dateParam(kDay), svc(i), diet(k), dateParam(QDate(2026, 3, 1))});
         }
     }
-    d.finish(); s.finish(); l.finish(); r.finish();
+    d.finish();
+    s.finish();
+    l.finish();
+    r.finish();
     tx.commit();
 }
 
 // A change log that moves every diet row's client count from `from` to `to`.
-QByteArray bigModify(const TDataPacket& day, double from, double to)
-{
+QByteArray bigModify(const TDataPacket& day, double from, double to) {
     TChangeLog log;
     log.fields = day.fields;
     const int cli = day.FieldIndex("QTCLIEFETCAR"), tot = day.FieldIndex("QTCOMEFETCAR");
@@ -97,42 +102,41 @@ QByteArray bigModify(const TDataPacket& day, double from, double to)
         c.newValues[tot] = to + 3;
         log.changes << c;
     }
-    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", "SetCardadia"},
-                                     {"params", QJsonArray{log.toJsonValue()}}, {"id", 1}})
+    return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"},
+                                     {"method", "SetCardadia"},
+                                     {"params", QJsonArray{log.toJsonValue()}},
+                                     {"id", 1}})
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray request(const char* method, const QJsonArray& params)
-{
+QByteArray request(const char* method, const QJsonArray& params) {
     return QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}, {"id", 1}})
         .toJson(QJsonDocument::Compact);
 }
 
-double post(httplib::Client& cli, const QByteArray& body, std::string* out = nullptr)
-{
+double post(httplib::Client& cli, const QByteArray& body, std::string* out = nullptr) {
     QElapsedTimer t;
     t.start();
-    auto res = cli.Post("/Kvo01000.rdmMedEfetDiet", httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+    auto res = cli.Post("/Kvo01000.rdmMedEfetDiet",
+                        httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
                         body.constData(), size_t(body.size()), "application/json");
     const double ms = double(t.nsecsElapsed()) / 1e6;
     if (!res || res->status != 200 || res->body.find("\"error\"") != std::string::npos) {
         std::fprintf(stderr, "request failed: %s\n", res ? res->body.substr(0, 200).c_str() : "no answer");
         std::exit(1);
     }
-    if (out)
-        *out = res->body;
+    if (out) *out = res->body;
     return ms;
 }
 
-void line(const char* what, const Stats& s, double throughput, double raw, double rtt)
-{
+void line(const char* what, const Stats& s, double throughput, double raw, double rtt) {
     const double target = 2 * raw + rtt;
-    std::printf("  %-26s median %8.2f ms  p99 %8.2f ms  %8.1f req/s   raw SQL %7.2f ms   target %7.2f ms  %s\n", what,
-                s.median, s.p99, throughput, raw, target, s.median <= target ? "ok" : "OVER");
+    std::printf(
+        "  %-26s median %8.2f ms  p99 %8.2f ms  %8.1f req/s   raw SQL %7.2f ms   target %7.2f ms  %s\n", what,
+        s.median, s.p99, throughput, raw, target, s.median <= target ? "ok" : "OVER");
 }
 
-void run(const QString& label, const QString& target, bool quick)
-{
+void run(const QString& label, const QString& target, bool quick) {
     const int reads = quick ? 30 : 200, writes = quick ? 6 : 30;
     QSqlDatabase db = openDatabase(DbSpec::parse(target), "bench-" + label);
     Schema::migrate(db);
@@ -165,22 +169,22 @@ void run(const QString& label, const QString& target, bool quick)
     for (int i = 0; i < reads; ++i) {
         QElapsedTimer t;
         t.start();
-        QSqlQuery q = execSql(db,
-                              "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"
-                              " C.QTFUNEFETCAR, C.QTDOAEFETCAR, C.QTCOMESTICAR, C.QTCLIESTICAR, C.QTFUNESTICAR,"
-                              " C.QTDOAESTICAR, C.QTCOMEFETRI, C.QTCOMEFETSL, C.DTCARDAPIO, C.CDFILIAL, C.CDOPERADOR,"
-                              " C.NRCARDAPIO, C.DTMESCARD FROM CARDADIA C"
-                              " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
-                              " LEFT JOIN DIETPADR D ON D.CDDIETPAD = C.CDDIETPAD"
-                              " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD",
-                              {"0001", dateParam(kDay)});
+        QSqlQuery q = execSql(
+            db,
+            "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"
+            " C.QTFUNEFETCAR, C.QTDOAEFETCAR, C.QTCOMESTICAR, C.QTCLIESTICAR, C.QTFUNESTICAR,"
+            " C.QTDOAESTICAR, C.QTCOMEFETRI, C.QTCOMEFETSL, C.DTCARDAPIO, C.CDFILIAL, C.CDOPERADOR,"
+            " C.NRCARDAPIO, C.DTMESCARD FROM CARDADIA C"
+            " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
+            " LEFT JOIN DIETPADR D ON D.CDDIETPAD = C.CDDIETPAD"
+            " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD",
+            {"0001", dateParam(kDay)});
         int n = 0;
         while (q.next())
             for (int c = 0; c < 19; ++c)
                 n += q.value(c).isNull() ? 0 : 1;
         rawRead.push_back(double(t.nsecsElapsed()) / 1e6);
-        if (n == 0)
-            std::exit(1);
+        if (n == 0) std::exit(1);
     }
 
     const QByteArray readBody = request("GetCardadia", {"0001", kDay.toString(Qt::ISODate)});
@@ -218,11 +222,13 @@ void run(const QString& label, const QString& target, bool quick)
         QElapsedTimer t;
         t.start();
         Transaction tx(db);
-        QSqlQuery u = prepare(db, "UPDATE CARDADIA SET QTCLIEFETCAR = ?, QTCOMEFETCAR = ?, DTULTATU = ? WHERE CDFILIAL = ?"
-                                  " AND DTCARDAPIO = ? AND CDSERVFILI = ? AND CDDIETPAD = ?");
+        QSqlQuery u = prepare(
+            db, "UPDATE CARDADIA SET QTCLIEFETCAR = ?, QTCOMEFETCAR = ?, DTULTATU = ? WHERE CDFILIAL = ?"
+                " AND DTCARDAPIO = ? AND CDSERVFILI = ? AND CDDIETPAD = ?");
         for (int s = 0; s < kServices; ++s)
             for (int k = 0; k < kDiets; ++k)
-                execOn(u, {value + 1, value + 4, "2026-03-18T10:00:00", "0001", dateParam(kDay), svc(s), diet(k)});
+                execOn(u, {value + 1, value + 4, "2026-03-18T10:00:00", "0001", dateParam(kDay), svc(s),
+                           diet(k)});
         u.finish();
         tx.commit();
         rawWrite.push_back(double(t.nsecsElapsed()) / 1e6);
@@ -242,10 +248,12 @@ void run(const QString& label, const QString& target, bool quick)
         const QString r = direct.SetCardadia(log);
         const double apply = double(t.nsecsElapsed()) / 1e6;
         t.restart();
-        const QByteArray enc = QJsonDocument(direct.GetCardadia("0001", kDay).first.toJsonValue().toObject()).toJson();
+        const QByteArray enc =
+            QJsonDocument(direct.GetCardadia("0001", kDay).first.toJsonValue().toObject()).toJson();
         const double readEnc = double(t.nsecsElapsed()) / 1e6;
-        std::printf("  breakdown: parse %.1f ms, decode log %.1f ms, apply %.1f ms (%s); read+encode %.1f ms\n", parse, decode,
-                    apply, qPrintable(r), readEnc);
+        std::printf(
+            "  breakdown: parse %.1f ms, decode log %.1f ms, apply %.1f ms (%s); read+encode %.1f ms\n",
+            parse, decode, apply, qPrintable(r), readEnc);
         value += 1;
     }
     std::vector<double> write;
@@ -268,8 +276,9 @@ void run(const QString& label, const QString& target, bool quick)
         QElapsedTimer t;
         t.start();
         Transaction tx(db);
-        execSql(db, "UPDATE CARDADIA SET QTCLIEFETCAR = ?, QTCOMEFETCAR = ? WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
-                    " AND CDSERVFILI = ? AND CDDIETPAD = ?",
+        execSql(db,
+                "UPDATE CARDADIA SET QTCLIEFETCAR = ?, QTCOMEFETCAR = ? WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
+                " AND CDSERVFILI = ? AND CDDIETPAD = ?",
                 {value + 1, value + 4, "0001", dateParam(kDay), svc(0), diet(0)});
         tx.commit();
         rawOne.push_back(double(t.nsecsElapsed()) / 1e6);
@@ -292,8 +301,7 @@ void run(const QString& label, const QString& target, bool quick)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const bool quick = app.arguments().contains("--quick");
     {
@@ -309,10 +317,12 @@ int main(int argc, char** argv)
     }
     const QString name = "kvobench_" + QUuid::createUuid().toString(QUuid::Id128).left(10);
     {
-        QSqlDatabase admin = openDatabase(DbSpec::parse("postgres:host=127.0.0.1;port=" + port + ";dbname=postgres;user=postgres"),
-                                          "bench-admin");
+        QSqlDatabase admin = openDatabase(
+            DbSpec::parse("postgres:host=127.0.0.1;port=" + port + ";dbname=postgres;user=postgres"),
+            "bench-admin");
         execSql(admin, "CREATE DATABASE " + name);
-        run("PostgreSQL", "postgres:host=127.0.0.1;port=" + port + ";dbname=" + name + ";user=postgres", quick);
+        run("PostgreSQL", "postgres:host=127.0.0.1;port=" + port + ";dbname=" + name + ";user=postgres",
+            quick);
         execSql(admin, "DROP DATABASE " + name + " WITH (FORCE)");
         admin.close();
     }

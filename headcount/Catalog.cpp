@@ -1,8 +1,7 @@
 #include "TfrmMediEfetDiet.h"
 
 // The screen's message catalog; texts exactly as the suite stores them ("%s" filled by callers).
-void TfrmMediEfetDiet::CriaCatalogo()
-{
+void TfrmMediEfetDiet::CriaCatalogo() {
     msgPadrao->SetLines({
         QStringLiteral("Excl|Confirma Exclusão?"),
         QStringLiteral("FILI_DEVE|Filial deve ser informada."),
@@ -17,12 +16,17 @@ void TfrmMediEfetDiet::CriaCatalogo()
         QStringLiteral("Serv_Cad|Serviço não cadastrado."),
         QStringLiteral("CompCard|Cardápio possui pratos, não pode ser excluido."),
         QStringLiteral("CliInv|Quantidade de clientes deve ser maior que zero."),
-        QStringLiteral("SomaClie|Somatória dos comensais dos clientes deve ser igual a quantidade de clientes do serviço %s e dieta %s."),
-        QStringLiteral("SomaFunc|Somatória dos funcionários dos clientes deve ser igual a quantidade de funcionários do serviço %s e dieta %s."),
-        QStringLiteral("SomaDoac|Somatória das doações dos clientes deve ser igual a quantidade de doações do serviço %s e dieta %s."),
-        QStringLiteral("TotaEfet|Somatória dos clientes, funcionários e doações deve ser igual ao total de efetivos."),
+        QStringLiteral("SomaClie|Somatória dos comensais dos clientes deve ser igual a quantidade de "
+                       "clientes do serviço %s e dieta %s."),
+        QStringLiteral("SomaFunc|Somatória dos funcionários dos clientes deve ser igual a quantidade de "
+                       "funcionários do serviço %s e dieta %s."),
+        QStringLiteral("SomaDoac|Somatória das doações dos clientes deve ser igual a quantidade de doações "
+                       "do serviço %s e dieta %s."),
+        QStringLiteral(
+            "TotaEfet|Somatória dos clientes, funcionários e doações deve ser igual ao total de efetivos."),
         QStringLiteral("Retirada|Cardápio possui retirada, não pode ser excluido."),
-        QStringLiteral("Serv_Pad|Efetivos não podem ser informados para um serviço de padronização de cardápios."),
+        QStringLiteral(
+            "Serv_Pad|Efetivos não podem ser informados para um serviço de padronização de cardápios."),
         QStringLiteral("Serv_Ja_Cad|Serviço já cadastrado."),
         QStringLiteral("CardapioPadr|Cardápio Padronizado."),
         QStringLiteral("Diet_Cad|Dieta padrão não cadastrada."),
@@ -35,9 +39,12 @@ void TfrmMediEfetDiet::CriaCatalogo()
         QStringLiteral("INF_COMEN|Quantidade de clientes deve ser maior ou igual a zero."),
         QStringLiteral("INF_FUNC|Quantidade de funcionários deve ser maior ou igual a zero."),
         QStringLiteral("INF_DOAC|Quantidade de doações deve ser maior ou igual a zero."),
-        QStringLiteral("SOMACLIED|Somatória dos comensais dos clientes difere da quantidade de clientes do serviço %s e dieta %s."),
-        QStringLiteral("SOMAFUNCD|Somatória dos funcionários dos clientes difere da quantidade de funcionários do serviço %s e dieta %s."),
-        QStringLiteral("SOMADOACD|Somatória das doações dos clientes difere da quantidade de doações do serviço %s e dieta %s."),
+        QStringLiteral("SOMACLIED|Somatória dos comensais dos clientes difere da quantidade de clientes do "
+                       "serviço %s e dieta %s."),
+        QStringLiteral("SOMAFUNCD|Somatória dos funcionários dos clientes difere da quantidade de "
+                       "funcionários do serviço %s e dieta %s."),
+        QStringLiteral("SOMADOACD|Somatória das doações dos clientes difere da quantidade de doações do "
+                       "serviço %s e dieta %s."),
         QStringLiteral("upd_cdsEfetClie|Atualizando efetivos da cliente..."),
         QStringLiteral("VD_RETI|Verificando retiradas do estoque..."),
         QStringLiteral("SEMIRETI|Não há produto baixado em estoque no dia."),

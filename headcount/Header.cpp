@@ -10,42 +10,34 @@ namespace {
 
 // On a failure path the original error is what the user must see; a focus move that cannot
 // happen there (control hidden or disabled meanwhile) is not worth a second message.
-void FocoNaFalha(TFocusControl* control)
-{
+void FocoNaFalha(TFocusControl* control) {
     try {
-        if (control->CanFocus())
-            control->SetFocus();
+        if (control->CanFocus()) control->SetFocus();
     } catch (...) {
     }
 }
 
 // Menu dates travel as text, dd/mm/yyyy; an ISO date is read as well.
-QDate DataDoTexto(const QString& text)
-{
+QDate DataDoTexto(const QString& text) {
     const QString t = text.trimmed();
     QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
-    if (!d.isValid())
-        d = QDate::fromString(t.left(10), Qt::ISODate);
+    if (!d.isValid()) d = QDate::fromString(t.left(10), Qt::ISODate);
     return d;
 }
 
 } // namespace
 
-TDataPacket TfrmMediEfetDiet::Pacote(const QString& metodo, const QVariantList& args)
-{
+TDataPacket TfrmMediEfetDiet::Pacote(const QString& metodo, const QVariantList& args) {
     return TDataPacket::fromJson(Consiste::CheckResultServ(netEfetivos->Call(metodo, args), true, 0));
 }
 
-TPacketPair TfrmMediEfetDiet::ParPacotes(const QString& metodo, const QVariantList& args)
-{
+TPacketPair TfrmMediEfetDiet::ParPacotes(const QString& metodo, const QVariantList& args) {
     return TPacketPair::fromJson(Consiste::CheckResultServ(netEfetivos->Call(metodo, args), true, 0));
 }
 
-void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/) {
     repaint();
-    if (!blPrimAtivacao)
-        return;
+    if (!blPrimAtivacao) return;
 
     // A failure anywhere leaves blPrimAtivacao set, so the next activation starts over.
     cdsParamGeral->SetData(Pacote(QStringLiteral("GETParamGeral"), {}));
@@ -75,8 +67,7 @@ void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/)
     blPrimAtivacao = false;
 }
 
-void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/) {
     Habilita(false);
     pgcPadrao->SetActivePage(tshPadrao);
     mnuEfetivos->SetChecked(true);
@@ -86,8 +77,7 @@ void TfrmMediEfetDiet::panDadosEnter(QObject* /*Sender*/)
     cdsClienteTrab->Close();
 }
 
-void TfrmMediEfetDiet::ReiniciaCabecalho()
-{
+void TfrmMediEfetDiet::ReiniciaCabecalho() {
     HabilitaClientes(false);
     mnuClientes->SetEnabled(false);
     mnuEfetivos->SetChecked(true);
@@ -98,43 +88,36 @@ void TfrmMediEfetDiet::ReiniciaCabecalho()
     mnuCancelar->SetEnabled(false);
 }
 
-void TfrmMediEfetDiet::medCdFilialEnter(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::medCdFilialEnter(QObject* /*Sender*/) {
     ReiniciaCabecalho();
 }
 
-void TfrmMediEfetDiet::depCardapioEnter(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::depCardapioEnter(QObject* /*Sender*/) {
     ReiniciaCabecalho();
 }
 
-void TfrmMediEfetDiet::medCdFilialChange(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::medCdFilialChange(QObject* /*Sender*/) {
     edtNmFilial->SetText(QString());
 }
 
-void TfrmMediEfetDiet::depCardapioChange(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::depCardapioChange(QObject* /*Sender*/) {
     edtDiaCardapio->SetText(QString());
 }
 
-void TfrmMediEfetDiet::btpFilialBeforePesq(QObject* /*Sender*/, bool& /*Allow*/)
-{
+void TfrmMediEfetDiet::btpFilialBeforePesq(QObject* /*Sender*/, bool& /*Allow*/) {
     qryFilial->Close();
     qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).SetAsString(QStringLiteral("N"));
     qryFilial->ParamByName(QStringLiteral("P_TCDFILIAL")).SetAsString(QStringLiteral("T"));
     qryFilial->Open();
 }
 
-void TfrmMediEfetDiet::btpFilialAfterPesq(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::btpFilialAfterPesq(QObject* /*Sender*/) {
     // The branch text first: its change handler clears the name.
     medCdFilial->SetText(qryFilial->FieldByName(QStringLiteral("CDFILIAL"))->AsString());
     edtNmFilial->SetText(qryFilial->FieldByName(QStringLiteral("NMFILIAL"))->AsString());
 }
 
-void TfrmMediEfetDiet::ValidaFilialCabecalho(bool strict)
-{
+void TfrmMediEfetDiet::ValidaFilialCabecalho(bool strict) {
     try {
         medCdFilial->SetText(Consiste::Ajusta(medCdFilial->Text(), 4));
         edtNmFilial->SetText(Consiste::ValidaFilial(medCdFilial->Text(), Balvora::Operador(), strict));
@@ -144,50 +127,41 @@ void TfrmMediEfetDiet::ValidaFilialCabecalho(bool strict)
     }
 }
 
-void TfrmMediEfetDiet::medCdFilialExit(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::medCdFilialExit(QObject* /*Sender*/) {
     ValidaFilialCabecalho(false);
 }
 
-void TfrmMediEfetDiet::btpDtCardapioBeforePesq(QObject* /*Sender*/, bool& /*Allow*/)
-{
+void TfrmMediEfetDiet::btpDtCardapioBeforePesq(QObject* /*Sender*/, bool& /*Allow*/) {
     const QString filial = medCdFilial->Text();
     kvo::ShowAviScope avi(this, kvo::aviLoading);
-    cdsDtCardapio->SetData(
-        Pacote(QStringLiteral("GetDtCardapio"), {filial, Balvora::DataProc(filial)}));
+    cdsDtCardapio->SetData(Pacote(QStringLiteral("GetDtCardapio"), {filial, Balvora::DataProc(filial)}));
 }
 
-void TfrmMediEfetDiet::btpDtCardapioAfterPesq(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::btpDtCardapioAfterPesq(QObject* /*Sender*/) {
     const QString texto = cdsDtCardapio->FieldByName(QStringLiteral("DTCARDAPIO"))->AsString();
     const QDate data = DataDoTexto(texto);
-    if (!data.isValid())
-        throw Exception(QStringLiteral("Data do cardápio inválida: '%1'.").arg(texto));
+    if (!data.isValid()) throw Exception(QStringLiteral("Data do cardápio inválida: '%1'.").arg(texto));
     depCardapio->SetDate(data);
     edtDiaCardapio->SetText(cdsDtCardapio->FieldByName(QStringLiteral("DSDIASEMANA"))->AsString());
 }
 
-void TfrmMediEfetDiet::cdsDtCardapioCalcFields(TClientDataSet* DataSet)
-{
+void TfrmMediEfetDiet::cdsDtCardapioCalcFields(TClientDataSet* DataSet) {
     // An unreadable date shows no weekday rather than failing while the list paints.
     DataSet->FieldByName(QStringLiteral("DSDIASEMANA"))
         ->SetAsString(Consiste::NomeSemana(
             DataDoTexto(DataSet->FieldByName(QStringLiteral("DTCARDAPIO"))->AsString())));
 }
 
-void TfrmMediEfetDiet::depCardapioExit(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::depCardapioExit(QObject* /*Sender*/) {
     depCardapio->CheckValidDate();
     if (!Consiste::EmptyString(depCardapio->Text()))
         edtDiaCardapio->SetText(Consiste::NomeSemana(depCardapio->GetDate()));
 }
 
-void TfrmMediEfetDiet::Vd_Data()
-{
+void TfrmMediEfetDiet::Vd_Data() {
     try {
         const QDate data = depCardapio->GetDate();
-        if (!data.isValid())
-            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("Data_inf")), true);
+        if (!data.isValid()) Consiste::MensErro(msgPadrao->Msg(QStringLiteral("Data_inf")), true);
 
         const QString filial = medCdFilial->Text();
         cdsParamPlaneja->SetData(Pacote(QStringLiteral("GetParamPlaneja"), {filial}));
@@ -201,21 +175,17 @@ void TfrmMediEfetDiet::Vd_Data()
             Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DATA_PROC")), true);
         }
     } catch (...) {
-        if (depCardapio->Enabled())
-            FocoNaFalha(depCardapio);
+        if (depCardapio->Enabled()) FocoNaFalha(depCardapio);
         throw;
     }
 }
 
-bool TfrmMediEfetDiet::PermiteAposProcessamento() const
-{
-    if (!cdsParamPlaneja->Active() || cdsParamPlaneja->IsEmpty())
-        return true;
+bool TfrmMediEfetDiet::PermiteAposProcessamento() const {
+    if (!cdsParamPlaneja->Active() || cdsParamPlaneja->IsEmpty()) return true;
     return cdsParamPlaneja->FieldByName(QStringLiteral("IDPEREFEPOSDTPR"))->AsString() != QLatin1String("N");
 }
 
-void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/)
-{
+void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/) {
     ValidaFilialCabecalho(true);
 
     if (Consiste::EmptyString(depCardapio->Text())) {

@@ -11,16 +11,14 @@
 
 namespace {
 
-TLabel* Rotulo(QWidget* parent, const char* name, const QString& caption)
-{
+TLabel* Rotulo(QWidget* parent, const char* name, const QString& caption) {
     auto* label = new TLabel(caption, parent);
     label->setObjectName(QLatin1String(name));
     label->SetBold(true);
     return label;
 }
 
-TEdit* Exibicao(QWidget* parent, const char* name, int width)
-{
+TEdit* Exibicao(QWidget* parent, const char* name, int width) {
     auto* edit = new TEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->SetColor(clBtnFace);
@@ -32,8 +30,7 @@ TEdit* Exibicao(QWidget* parent, const char* name, int width)
 
 // A lookup button beside the control it fills.
 TBtnPesquisa* Pesquisa(QWidget* parent, const char* name, const QString& title, TDataSource* source,
-                       const QString& emptyError, QWidget* associate)
-{
+                       const QString& emptyError, QWidget* associate) {
     auto* button = new TBtnPesquisa(parent);
     button->setObjectName(QLatin1String(name));
     button->SetTitle(title);
@@ -44,21 +41,19 @@ TBtnPesquisa* Pesquisa(QWidget* parent, const char* name, const QString& title, 
     return button;
 }
 
-TDBGrid* Grade(QWidget* parent, const char* name, TDataSource* source, bool keepSelection)
-{
+TDBGrid* Grade(QWidget* parent, const char* name, TDataSource* source, bool keepSelection) {
     auto* grid = new TDBGrid(parent);
     grid->setObjectName(QLatin1String(name));
     grid->SetDataSource(source);
-    TDBGridOptions options = dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                             dgConfirmDelete;
+    TDBGridOptions options =
+        dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete;
     options |= keepSelection ? dgAlwaysShowSelection : dgCancelOnExit;
     grid->SetOptions(options);
     return grid;
 }
 
 TColumn* Coluna(TDBGrid* grid, const char* field, int width, bool readOnly,
-                Qt::Alignment titleAlignment = Qt::AlignLeft, TColumnButtonStyle button = cbsNone)
-{
+                Qt::Alignment titleAlignment = Qt::AlignLeft, TColumnButtonStyle button = cbsNone) {
     TColumn* column = grid->Columns().Add(QLatin1String(field));
     column->SetReadOnly(readOnly);
     column->Title().SetAlignment(titleAlignment);
@@ -69,8 +64,7 @@ TColumn* Coluna(TDBGrid* grid, const char* field, int width, bool readOnly,
 
 } // namespace
 
-void TfrmMediEfetDiet::CriaCabecalho()
-{
+void TfrmMediEfetDiet::CriaCabecalho() {
     panDados = new TPanel(this);
     panDados->setObjectName(QStringLiteral("panDados"));
     panDados->SetBevel(TPanel::bvRaised);
@@ -98,8 +92,9 @@ void TfrmMediEfetDiet::CriaCabecalho()
                               QStringLiteral("Sábado")});
     depCardapio->SetColor(clInfoBk);
     depCardapio->setFixedWidth(110);
-    btpDtCardapio = Pesquisa(panDados, "btpDtCardapio", QStringLiteral("Data do Cardápio"), dtsDtCardapio,
-                             QStringLiteral("Não há cardápio cadastrado para a filial informada."), depCardapio);
+    btpDtCardapio =
+        Pesquisa(panDados, "btpDtCardapio", QStringLiteral("Data do Cardápio"), dtsDtCardapio,
+                 QStringLiteral("Não há cardápio cadastrado para a filial informada."), depCardapio);
     edtDiaCardapio = Exibicao(panDados, "edtDiaCardapio", 110);
 
     grid->addWidget(lblCdFilial, 0, 0);
@@ -118,8 +113,7 @@ void TfrmMediEfetDiet::CriaCabecalho()
     root->insertWidget(root->indexOf(pgcPadrao), panDados);
 }
 
-void TfrmMediEfetDiet::CriaComandos()
-{
+void TfrmMediEfetDiet::CriaComandos() {
     sbtCalcComens = new TButtonFlat(panMenu);
     sbtCalcComens->setObjectName(QStringLiteral("sbtCalcComens"));
     sbtCalcComens->SetCaption(QStringLiteral("Comensais"));
@@ -146,13 +140,12 @@ void TfrmMediEfetDiet::CriaComandos()
     mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
     mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
 
-    for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3, mnuCancelar,
-                            mnuConfirmar})
+    for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3,
+                            mnuCancelar, mnuConfirmar})
         item->SetEnabled(false);
 }
 
-void TfrmMediEfetDiet::CriaPaginas()
-{
+void TfrmMediEfetDiet::CriaPaginas() {
     auto* efetivos = static_cast<QVBoxLayout*>(tshPadrao->layout());
     efetivos->setContentsMargins(4, 4, 4, 4);
 
@@ -200,10 +193,12 @@ void TfrmMediEfetDiet::CriaPaginas()
     };
     estimativa(lblTotaEsti, "lblTotaEsti", QStringLiteral("Total Estimado"), dbeTotaEsti, "dbeTotaEsti",
                "QTCOMESTICAR");
-    estimativa(lblClieEsti, "lblClieEsti", QStringLiteral("Cliente"), dbeClieEsti, "dbeClieEsti", "QTCLIESTICAR");
+    estimativa(lblClieEsti, "lblClieEsti", QStringLiteral("Cliente"), dbeClieEsti, "dbeClieEsti",
+               "QTCLIESTICAR");
     estimativa(lblFuncEsti, "lblFuncEsti", QStringLiteral("Funcionário"), dbeFuncEsti, "dbeFuncEsti",
                "QTFUNESTICAR");
-    estimativa(lblDoacEsti, "lblDoacEsti", QStringLiteral("Doação"), dbeDoacEsti, "dbeDoacEsti", "QTDOAESTICAR");
+    estimativa(lblDoacEsti, "lblDoacEsti", QStringLiteral("Doação"), dbeDoacEsti, "dbeDoacEsti",
+               "QTDOAESTICAR");
     totais->addStretch(1);
     efetivos->addWidget(panEfeCliCa);
 
@@ -233,13 +228,11 @@ void TfrmMediEfetDiet::CriaPaginas()
     setTabOrder(dbgCardServ, dbgPadrao);
 }
 
-void TfrmMediEfetDiet::HabilitaClientes(bool on)
-{
+void TfrmMediEfetDiet::HabilitaClientes(bool on) {
     tshClientes->SetEnabled(on);
 }
 
-void TfrmMediEfetDiet::LigaEventos()
-{
+void TfrmMediEfetDiet::LigaEventos() {
     panDados->OnEnter = [this](QObject* s) { panDadosEnter(s); };
     panDados->OnExit = [this](QObject* s) { panDadosExit(s); };
     medCdFilial->OnEnter = [this](QObject* s) { medCdFilialEnter(s); };

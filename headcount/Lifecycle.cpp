@@ -7,8 +7,7 @@
 #include "module/Units.h"
 #include "widgets/HostUi.h"
 
-TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent)
-{
+TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmMediEfetDiet");
     SetCaption(QStringLiteral("Efetivos"));
     SetScreenCode(QStringLiteral("KVO01000"));
@@ -35,25 +34,21 @@ TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent)
 
 TfrmMediEfetDiet::~TfrmMediEfetDiet() = default;
 
-void TfrmMediEfetDiet::FormCreate(QObject* Sender)
-{
+void TfrmMediEfetDiet::FormCreate(QObject* Sender) {
     TfrmPadraoGrid::FormCreate(Sender);
     blPrimAtivacao = true;
-    if (pgcPadrao->ActivePage() != tshPadrao)
-        pgcPadrao->SetActivePage(tshPadrao);
+    if (pgcPadrao->ActivePage() != tshPadrao) pgcPadrao->SetActivePage(tshPadrao);
     kvo::ShowAviScope avi(kvo::Application().MainForm(), kvo::aviConnecting);
     netEfetivos->Open();
 }
 
-void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*)
-{
+void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*) {
     netEfetivos->Port = Balvora::WebPort();
     netEfetivos->Host = Balvora::WebURL();
     netEfetivos->Token = Balvora::Token();
 }
 
-void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action)
-{
+void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action) {
     netEfetivos->Close();
     blTelaCriada = false;
     TfrmPadraoGrid::FormClose(Sender, Action);

@@ -7,16 +7,11 @@
 namespace {
 
 const QStringList kSqlFilial = {
-    QStringLiteral("SELECT"),
-    QStringLiteral("   CDFILIAL,"),
-    QStringLiteral("   NMFILIAL,"),
-    QStringLiteral("   IDCNTRRESC"),
-    QStringLiteral("FROM"),
-    QStringLiteral("   FILIAL"),
-    QStringLiteral("WHERE"),
-    QStringLiteral("   ((CDFILIAL = :P_CDFILIAL) OR (:P_TCDFILIAL = 'T'))"),
-    QStringLiteral("ORDER BY"),
-    QStringLiteral("   CDFILIAL"),
+    QStringLiteral("SELECT"),       QStringLiteral("   CDFILIAL,"),
+    QStringLiteral("   NMFILIAL,"), QStringLiteral("   IDCNTRRESC"),
+    QStringLiteral("FROM"),         QStringLiteral("   FILIAL"),
+    QStringLiteral("WHERE"),        QStringLiteral("   ((CDFILIAL = :P_CDFILIAL) OR (:P_TCDFILIAL = 'T'))"),
+    QStringLiteral("ORDER BY"),     QStringLiteral("   CDFILIAL"),
 };
 
 const QStringList kSqlServico = {
@@ -60,8 +55,7 @@ struct LookupColumn {
 
 // A lookup query: the same text in every dialect slot, and its text columns in list order.
 TADOIBQuery* NewLookup(QObject* owner, const char* name, const QStringList& text,
-                       std::initializer_list<LookupColumn> columns)
-{
+                       std::initializer_list<LookupColumn> columns) {
     auto* query = new TADOIBQuery(owner);
     query->setObjectName(QString::fromLatin1(name));
     query->SQL = text;
@@ -80,22 +74,24 @@ TADOIBQuery* NewLookup(QObject* owner, const char* name, const QStringList& text
 
 } // namespace
 
-void TfrmMediEfetDiet::CriaConsultas()
-{
-    qryFilial = NewLookup(this, "qryFilial", kSqlFilial, {
-        {"CDFILIAL", 4, "Código"},
-        {"NMFILIAL", 30, "Nome"},
-        {"IDCNTRRESC", 1, nullptr},
-    });
-    qryServico = NewLookup(this, "qryServico", kSqlServico, {
-        {"CDSERVFILI", 5, "Código"},
-        {"NMSERVICO", 40, "Nome"},
-        {"CDFILIAL", 4, nullptr},
-    });
-    qryDieta = NewLookup(this, "qryDieta", kSqlDieta, {
-        {"CDDIETPAD", 4, "Código"},
-        {"DSDIETPAD", 50, "Nome"},
-    });
+void TfrmMediEfetDiet::CriaConsultas() {
+    qryFilial = NewLookup(this, "qryFilial", kSqlFilial,
+                          {
+                              {"CDFILIAL", 4, "Código"},
+                              {"NMFILIAL", 30, "Nome"},
+                              {"IDCNTRRESC", 1, nullptr},
+                          });
+    qryServico = NewLookup(this, "qryServico", kSqlServico,
+                           {
+                               {"CDSERVFILI", 5, "Código"},
+                               {"NMSERVICO", 40, "Nome"},
+                               {"CDFILIAL", 4, nullptr},
+                           });
+    qryDieta = NewLookup(this, "qryDieta", kSqlDieta,
+                         {
+                             {"CDDIETPAD", 4, "Código"},
+                             {"DSDIETPAD", 50, "Nome"},
+                         });
     // Only the default slot carries the extra blank line.
     qryDieta->SQL.append(QStringLiteral(" "));
 

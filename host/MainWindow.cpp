@@ -11,8 +11,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
-TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(loader)
-{
+TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(loader) {
     setWindowTitle(QStringLiteral("Suíte de Nutrição e Dietética"));
     resize(1024, 768);
     m_mdi = new QMdiArea(this);
@@ -30,8 +29,10 @@ TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(l
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* windows = menuBar()->addMenu(QStringLiteral("&Janelas"));
-    connect(windows->addAction(QStringLiteral("&Cascata")), &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
-    connect(windows->addAction(QStringLiteral("&Lado a lado")), &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
+    connect(windows->addAction(QStringLiteral("&Cascata")), &QAction::triggered, m_mdi,
+            &QMdiArea::cascadeSubWindows);
+    connect(windows->addAction(QStringLiteral("&Lado a lado")), &QAction::triggered, m_mdi,
+            &QMdiArea::tileSubWindows);
 
     m_branch = new QLabel(this);
     m_operator = new QLabel(this);
@@ -42,13 +43,11 @@ TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(l
     refreshStatus();
 }
 
-void TMainWindow::openEfetivos()
-{
+void TMainWindow::openEfetivos() {
     kvo::Dispatch([this] { m_loader.IniProc(); });
 }
 
-void TMainWindow::refreshStatus()
-{
+void TMainWindow::refreshStatus() {
     const QString branch = Balvora::FiliProc();
     QString name;
     QString date = QStringLiteral("-");
@@ -60,15 +59,15 @@ void TMainWindow::refreshStatus()
         }
         try {
             const QDate d = Balvora::DataProc(branch);
-            if (d.isValid())
-                date = d.toString(QStringLiteral("dd/MM/yyyy"));
+            if (d.isValid()) date = d.toString(QStringLiteral("dd/MM/yyyy"));
         } catch (const Exception&) {
         }
     }
-    m_branch->setText(QStringLiteral("Filial: %1%2").arg(branch.isEmpty() ? QStringLiteral("-") : branch,
-                                                         name.isEmpty() ? QString() : QStringLiteral(" – ") + name));
-    m_operator->setText(QStringLiteral("Operador: %1").arg(Balvora::Operador().isEmpty() ? QStringLiteral("-")
-                                                                                         : Balvora::Operador()));
+    m_branch->setText(QStringLiteral("Filial: %1%2")
+                          .arg(branch.isEmpty() ? QStringLiteral("-") : branch,
+                               name.isEmpty() ? QString() : QStringLiteral(" – ") + name));
+    m_operator->setText(QStringLiteral("Operador: %1")
+                            .arg(Balvora::Operador().isEmpty() ? QStringLiteral("-") : Balvora::Operador()));
     m_date->setText(QStringLiteral("Data de processamento: %1").arg(date));
     m_server->setText(QStringLiteral("Servidor: %1:%2 · %3")
                           .arg(Balvora::WebURL())

@@ -21,16 +21,14 @@
 namespace {
 
 // Every start-up problem goes to stderr; a person at a screen also gets it as a dialog.
-void warn(const QString& text)
-{
+void warn(const QString& text) {
     std::fprintf(stderr, "kvo-host: %s\n", text.toUtf8().constData());
     const QString platform = QGuiApplication::platformName();
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         QMessageBox::warning(nullptr, QStringLiteral("kvo-host"), text);
 }
 
-bool serverReachable(const QString& host, int port)
-{
+bool serverReachable(const QString& host, int port) {
     QTcpSocket socket;
     socket.connectToHost(host, quint16(port));
     return socket.waitForConnected(3000);
@@ -38,8 +36,7 @@ bool serverReachable(const QString& host, int port)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kvo-host"));
     kvo::GuiHostUi gui;
@@ -81,13 +78,13 @@ int main(int argc, char* argv[])
         kvo::Application().SetMdiArea(window.mdiArea());
         window.show();
 
-        if (!moduleError.isEmpty())
-            warn(moduleError);
+        if (!moduleError.isEmpty()) warn(moduleError);
         if (config.login.webPort <= 0) {
             warn(QStringLiteral("Servidor de aplicação não configurado (informe --server-port)."));
         } else if (!serverReachable(config.login.webUrl, config.login.webPort)) {
-            warn(QStringLiteral("Servidor de aplicação inacessível em %1:%2. A tela Efetivos não poderá ser aberta "
-                                "até que ele responda.")
+            warn(QStringLiteral(
+                     "Servidor de aplicação inacessível em %1:%2. A tela Efetivos não poderá ser aberta "
+                     "até que ele responda.")
                      .arg(config.login.webUrl)
                      .arg(config.login.webPort));
         }

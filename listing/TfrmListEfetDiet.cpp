@@ -1,7 +1,6 @@
 #include "listing/TfrmListEfetDiet.h"
 
-TfrmListEfetDiet::TfrmListEfetDiet(QWidget* parent) : TfrmDadosGerRel(parent)
-{
+TfrmListEfetDiet::TfrmListEfetDiet(QWidget* parent) : TfrmDadosGerRel(parent) {
     setObjectName("frmListEfetDiet");
     SetCaption(QStringLiteral("Efetivos"));
     SetScreenCode(QStringLiteral("KVO01001"));
@@ -10,4 +9,6 @@ TfrmListEfetDiet::TfrmListEfetDiet(QWidget* parent) : TfrmDadosGerRel(parent)
     HelpContext = 12001001;
 }
 
-void TfrmListEfetDiet::FormCreate(QObject* Sender) { TfrmDadosGerRel::FormCreate(Sender); }
+void TfrmListEfetDiet::FormCreate(QObject* Sender) {
+    TfrmDadosGerRel::FormCreate(Sender);
+}

@@ -19,24 +19,20 @@ TUnitCounter unit01000;
 
 namespace Cli_kvo01000 {
 
-void Initialization()
-{
-    if (!kvo::module::unit01000.enter())
-        return;
+void Initialization() {
+    if (!kvo::module::unit01000.enter()) return;
     blTelaCriada = false;
     blReageEstado = true;
 }
 
-void Finalization()
-{
+void Finalization() {
     // Nothing to release: the screen belongs to the host's application object.
     kvo::module::unit01000.leave();
 }
 
 } // namespace Cli_kvo01000
 
-void CriaMedEfetiv()
-{
+void CriaMedEfetiv() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restoreCursor = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
     if (!blTelaCriada) {

@@ -14,18 +14,16 @@ TUnitCounter unit01001;
 
 namespace Cli_kvo01001 {
 
-void Initialization()
-{
-    if (kvo::module::unit01001.enter())
-        stListaServ.clear();
+void Initialization() {
+    if (kvo::module::unit01001.enter()) stListaServ.clear();
 }
 
-void Finalization()
-{
-    if (kvo::module::unit01001.leave())
-        stListaServ.clear();
+void Finalization() {
+    if (kvo::module::unit01001.leave()) stListaServ.clear();
 }
 
 } // namespace Cli_kvo01001
 
-void CriaListEfetDiet() { kvo::module::ShowModalInstance(frmListEfetDiet); }
+void CriaListEfetDiet() {
+    kvo::module::ShowModalInstance(frmListEfetDiet);
+}

@@ -15,22 +15,17 @@ TUnitCounter unit01002;
 
 namespace Cli_kvo01002 {
 
-void Initialization()
-{
-    if (kvo::module::unit01002.enter())
-        stServico.clear();
+void Initialization() {
+    if (kvo::module::unit01002.enter()) stServico.clear();
 }
 
-void Finalization()
-{
-    if (kvo::module::unit01002.leave())
-        stServico.clear();
+void Finalization() {
+    if (kvo::module::unit01002.leave()) stServico.clear();
 }
 
 } // namespace Cli_kvo01002
 
-void CriaCalcComensais()
-{
+void CriaCalcComensais() {
     // The dialog works on the headcount screen's branch, date and connection.
     if (!frmMediEfetDiet)
         throw Exception(QStringLiteral("A tela Efetivos deve estar aberta para calcular comensais."));

@@ -7,20 +7,16 @@ namespace {
 int g_sequence = 0;
 }
 
-bool TUnitCounter::enter()
-{
-    if (++count != 1)
-        return false;
+bool TUnitCounter::enter() {
+    if (++count != 1) return false;
     initStamp = ++g_sequence;
     return true;
 }
 
-bool TUnitCounter::leave()
-{
+bool TUnitCounter::leave() {
     if (count == 0) // more tear-downs than set-ups: nothing to undo
         return false;
-    if (--count != 0)
-        return false;
+    if (--count != 0) return false;
     finalStamp = ++g_sequence;
     return true;
 }
@@ -51,20 +47,22 @@ const TPackageInfoTable kTable = {int(std::size(kRequires)), kRequires, int(std:
 
 extern "C" {
 
-const TPackageInfoTable* GetPackageInfoTable() { return &kTable; }
+const TPackageInfoTable* GetPackageInfoTable() {
+    return &kTable;
+}
 
-void Initialize()
-{
+void Initialize() {
     for (int i = 0; i < kTable.unitCount; ++i)
         kTable.units[i].Initialization();
 }
 
-void Finalize()
-{
+void Finalize() {
     for (int i = kTable.unitCount - 1; i >= 0; --i)
         kTable.units[i].Finalization();
 }
 
-void IniProc() { CriaMedEfetiv(); }
+void IniProc() {
+    CriaMedEfetiv();
+}
 
 } // extern "C"

@@ -12,8 +12,8 @@ class TfrmCalcComensais;
 
 // Unit Cli_kvo01000: the headcount screen.
 extern "C" KVO_MODULE_EXPORT TfrmMediEfetDiet* frmMediEfetDiet;
-extern bool blTelaCriada;   // the headcount screen instance exists
-extern bool blReageEstado;  // the diet source's state reaction may run the base screen's handling
+extern bool blTelaCriada;  // the headcount screen instance exists
+extern bool blReageEstado; // the diet source's state reaction may run the base screen's handling
 
 // Unit Cli_kvo01001: the listing screen.
 extern "C" KVO_MODULE_EXPORT TfrmListEfetDiet* frmListEfetDiet;
@@ -57,9 +57,18 @@ KVO_MODULE_EXPORT void IniProc();
 }
 
 // Unit bodies, called through the table.
-namespace Cli_kvo01000 { void Initialization(); void Finalization(); }
-namespace Cli_kvo01001 { void Initialization(); void Finalization(); }
-namespace Cli_kvo01002 { void Initialization(); void Finalization(); }
+namespace Cli_kvo01000 {
+void Initialization();
+void Finalization();
+} // namespace Cli_kvo01000
+namespace Cli_kvo01001 {
+void Initialization();
+void Finalization();
+} // namespace Cli_kvo01001
+namespace Cli_kvo01002 {
+void Initialization();
+void Finalization();
+} // namespace Cli_kvo01002
 
 namespace kvo::module {
 // Guards a unit body with its counter: set-up runs once however often it is asked for, tear-down
@@ -68,7 +77,7 @@ struct TUnitCounter {
     int count = 0;
     int initStamp = 0;
     int finalStamp = 0;
-    bool enter();  // true when the set-up body must run
-    bool leave();  // true when the tear-down body must run
+    bool enter(); // true when the set-up body must run
+    bool leave(); // true when the tear-down body must run
 };
 } // namespace kvo::module

@@ -34,42 +34,35 @@ thread_local Worker* tlsWorker = nullptr;
 // clients queues up in the kernel's backlog rather than in our memory.
 class WorkerPool : public httplib::TaskQueue {
 public:
-    WorkerPool(int threads, int maxPending, QString prefix) : m_maxPending(std::max(1, maxPending))
-    {
+    WorkerPool(int threads, int maxPending, QString prefix) : m_maxPending(std::max(1, maxPending)) {
         for (int i = 0; i < std::max(1, threads); ++i)
             m_threads.emplace_back([this, name = QStringLiteral("%1-%2").arg(prefix).arg(i)] { run(name); });
     }
     ~WorkerPool() override { shutdown(); }
 
-    void enqueue(std::function<void()> fn) override
-    {
+    void enqueue(std::function<void()> fn) override {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_space.wait(lock, [&] { return m_stopping || int(m_jobs.size()) < m_maxPending; });
-        if (m_stopping)
-            return;
+        if (m_stopping) return;
         m_jobs.push_back(std::move(fn));
         m_ready.notify_one();
     }
 
-    void shutdown() override
-    {
+    void shutdown() override {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_stopping && m_threads.empty())
-                return;
+            if (m_stopping && m_threads.empty()) return;
             m_stopping = true;
         }
         m_ready.notify_all();
         m_space.notify_all();
         for (std::thread& t : m_threads)
-            if (t.joinable())
-                t.join();
+            if (t.joinable()) t.join();
         m_threads.clear();
     }
 
 private:
-    void run(const QString& name)
-    {
+    void run(const QString& name) {
         Worker w{name, false};
         tlsWorker = &w;
         for (;;) {
@@ -77,8 +70,7 @@ private:
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_ready.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
-                if (m_jobs.empty())
-                    break;  // stopping, and every accepted connection has been served
+                if (m_jobs.empty()) break; // stopping, and every accepted connection has been served
                 job = std::move(m_jobs.front());
                 m_jobs.pop_front();
                 m_space.notify_one();
@@ -100,10 +92,8 @@ private:
     bool m_stopping = false;
 };
 
-bool constantTimeEquals(const std::string& a, const QByteArray& b)
-{
-    if (a.size() != size_t(b.size()))
-        return false;
+bool constantTimeEquals(const std::string& a, const QByteArray& b) {
+    if (a.size() != size_t(b.size())) return false;
     unsigned char diff = 0;
     for (size_t i = 0; i < a.size(); ++i)
         diff |= static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(b[int(i)]);
@@ -123,15 +113,12 @@ struct AppServer::Impl {
     int port = 0;
     QString poolPrefix = QStringLiteral("kvo-worker-") + QUuid::createUuid().toString(QUuid::Id128).left(8);
 
-    QSqlDatabase& workerDb(QSqlDatabase& holder)
-    {
+    QSqlDatabase& workerDb(QSqlDatabase& holder) {
         Worker* w = tlsWorker;
-        if (!w)
-            throw DbError(QStringLiteral("Requisição fora do conjunto de trabalhadores."));
+        if (!w) throw DbError(QStringLiteral("Requisição fora do conjunto de trabalhadores."));
         if (QSqlDatabase::contains(w->connectionName)) {
             holder = QSqlDatabase::database(w->connectionName, false);
-            if (holder.isOpen())
-                return holder;
+            if (holder.isOpen()) return holder;
             holder = QSqlDatabase();
             QSqlDatabase::removeDatabase(w->connectionName);
         }
@@ -139,10 +126,8 @@ struct AppServer::Impl {
         return holder;
     }
 
-    void log(const httplib::Request& req, const QString& method, qint64 ms, const QString& outcome)
-    {
-        if (!options.logRequests)
-            return;
+    void log(const httplib::Request& req, const QString& method, qint64 ms, const QString& outcome) {
+        if (!options.logRequests) return;
         const QByteArray line = QStringLiteral("kvo-appserver %1 %2 %3 ms %4\n")
                                     .arg(QString::fromStdString(req.remote_addr), method)
                                     .arg(ms)
@@ -151,17 +136,18 @@ struct AppServer::Impl {
         std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     }
 
-    void handle(const httplib::Request& req, httplib::Response& res)
-    {
+    void handle(const httplib::Request& req, httplib::Response& res) {
         QElapsedTimer timer;
         timer.start();
         const std::string auth = req.get_header_value("Authorization");
         const std::string prefix = "Bearer ";
-        if (auth.compare(0, prefix.size(), prefix) != 0
-            || !constantTimeEquals(auth.substr(std::min(auth.size(), prefix.size())), options.token)) {
+        if (auth.compare(0, prefix.size(), prefix) != 0 ||
+            !constantTimeEquals(auth.substr(std::min(auth.size(), prefix.size())), options.token)) {
             res.status = 401;
             res.set_header("WWW-Authenticate", "Bearer");
-            res.set_content(rpcError(-32003, QStringLiteral("Não autorizado: token ausente ou inválido.")).toStdString(), kJson);
+            res.set_content(
+                rpcError(-32003, QStringLiteral("Não autorizado: token ausente ou inválido.")).toStdString(),
+                kJson);
             log(req, QStringLiteral("-"), timer.elapsed(), QStringLiteral("401 unauthorized"));
             return;
         }
@@ -173,8 +159,7 @@ struct AppServer::Impl {
             if (out.databaseFailure) {
                 // A dropped connection is reopened on the next request rather than failing forever.
                 QSqlQuery probe(db);
-                if (!probe.exec(QStringLiteral("SELECT 1")))
-                    db.close();
+                if (!probe.exec(QStringLiteral("SELECT 1"))) db.close();
             }
         } catch (const ServerError& e) {
             out.ok = false;
@@ -188,40 +173,34 @@ struct AppServer::Impl {
             out.body = rpcError(-32603, QStringLiteral("Erro interno do servidor: %1").arg(out.errorMessage));
         }
         res.status = out.body.isEmpty() ? 204 : 200;
-        if (!out.body.isEmpty())
-            res.set_content(out.body.toStdString(), kJson);
+        if (!out.body.isEmpty()) res.set_content(out.body.toStdString(), kJson);
         log(req, out.method, timer.elapsed(),
-            out.ok ? QStringLiteral("ok") : QStringLiteral("error %1: %2").arg(out.errorCode).arg(out.errorMessage));
+            out.ok ? QStringLiteral("ok")
+                   : QStringLiteral("error %1: %2").arg(out.errorCode).arg(out.errorMessage));
     }
 };
 
-AppServer::AppServer(ServerOptions options) : d(std::make_unique<Impl>())
-{
+AppServer::AppServer(ServerOptions options) : d(std::make_unique<Impl>()) {
     d->options = std::move(options);
 }
 
-AppServer::~AppServer()
-{
+AppServer::~AppServer() {
     stop();
 }
 
-QString AppServer::path()
-{
+QString AppServer::path() {
     return QStringLiteral("/Kvo01000.rdmMedEfetDiet");
 }
 
-int AppServer::start(const QString& database, const QByteArray& token, int port)
-{
+int AppServer::start(const QString& database, const QByteArray& token, int port) {
     d->options.database = database;
     d->options.token = token;
     d->options.port = port;
     return start();
 }
 
-int AppServer::start()
-{
-    if (d->running)
-        return d->port;
+int AppServer::start() {
+    if (d->running) return d->port;
     const ServerOptions& o = d->options;
     if (o.token.isEmpty())
         throw ServerError(QStringLiteral("Nenhum token configurado: informe --token-file ou KVO_TOKEN."));
@@ -248,9 +227,11 @@ int AppServer::start()
     if (tls) {
         if (o.certFile.isEmpty() || o.keyFile.isEmpty())
             throw ServerError(QStringLiteral("TLS requer o certificado e a chave (--tls-cert e --tls-key)."));
-        auto s = std::make_unique<httplib::SSLServer>(o.certFile.toLocal8Bit().constData(), o.keyFile.toLocal8Bit().constData());
+        auto s = std::make_unique<httplib::SSLServer>(o.certFile.toLocal8Bit().constData(),
+                                                      o.keyFile.toLocal8Bit().constData());
         if (!s->is_valid())
-            throw ServerError(QStringLiteral("Certificado ou chave TLS inválidos: %1, %2").arg(o.certFile, o.keyFile));
+            throw ServerError(
+                QStringLiteral("Certificado ou chave TLS inválidos: %1, %2").arg(o.certFile, o.keyFile));
         d->http = std::move(s);
     } else {
         d->http = std::make_unique<httplib::Server>();
@@ -273,18 +254,28 @@ int AppServer::start()
     });
 
     Impl* impl = d.get();
-    http.Post(path().toStdString(), [impl](const httplib::Request& req, httplib::Response& res) { impl->handle(req, res); });
+    http.Post(path().toStdString(),
+              [impl](const httplib::Request& req, httplib::Response& res) { impl->handle(req, res); });
     http.set_error_handler([impl](const httplib::Request& req, httplib::Response& res) {
         // Answers for requests that never reach the method: wrong path or verb, body too large.
-        if (!res.body.empty())
-            return;  // already answered (e.g. 401)
+        if (!res.body.empty()) return; // already answered (e.g. 401)
         QString message;
         switch (res.status) {
-        case 404: message = QStringLiteral("Objeto inexistente: use POST %1.").arg(AppServer::path()); break;
-        case 405: message = QStringLiteral("Método HTTP não permitido: use POST."); break;
-        case 413: message = QStringLiteral("Requisição grande demais."); break;
-        case 400: message = QStringLiteral("Requisição HTTP malformada."); break;
-        default: message = QStringLiteral("Erro HTTP %1.").arg(res.status); break;
+        case 404:
+            message = QStringLiteral("Objeto inexistente: use POST %1.").arg(AppServer::path());
+            break;
+        case 405:
+            message = QStringLiteral("Método HTTP não permitido: use POST.");
+            break;
+        case 413:
+            message = QStringLiteral("Requisição grande demais.");
+            break;
+        case 400:
+            message = QStringLiteral("Requisição HTTP malformada.");
+            break;
+        default:
+            message = QStringLiteral("Erro HTTP %1.").arg(res.status);
+            break;
         }
         res.set_content(rpcError(-32600, message).toStdString(), kJson);
         impl->log(req, QStringLiteral("-"), 0, QStringLiteral("%1 %2").arg(res.status).arg(message));
@@ -298,10 +289,10 @@ int AppServer::start()
     int bound = o.port;
     if (o.port == 0) {
         bound = http.bind_to_any_port(host);
-        if (bound <= 0)
-            throw ServerError(QStringLiteral("Não foi possível escutar em %1.").arg(o.host));
+        if (bound <= 0) throw ServerError(QStringLiteral("Não foi possível escutar em %1.").arg(o.host));
     } else if (!http.bind_to_port(host, o.port)) {
-        throw ServerError(QStringLiteral("Não foi possível escutar em %1:%2 (porta em uso?).").arg(o.host).arg(o.port));
+        throw ServerError(
+            QStringLiteral("Não foi possível escutar em %1:%2 (porta em uso?).").arg(o.host).arg(o.port));
     }
     d->port = bound;
     d->running = true;
@@ -312,24 +303,20 @@ int AppServer::start()
     return bound;
 }
 
-void AppServer::stop()
-{
-    if (!d->http)
-        return;
+void AppServer::stop() {
+    if (!d->http) return;
     d->http->stop();
     if (d->listener.joinable())
-        d->listener.join();  // returns after the pool has finished every accepted connection
+        d->listener.join(); // returns after the pool has finished every accepted connection
     d->http.reset();
     d->running = false;
 }
 
-int AppServer::port() const
-{
+int AppServer::port() const {
     return d->port;
 }
 
-bool AppServer::running() const
-{
+bool AppServer::running() const {
     return d->running;
 }
 

@@ -10,24 +10,24 @@
 namespace kvo::server {
 
 struct ServerOptions {
-    QString database;                       // see DbSpec
-    QByteArray token;                       // required; compared in constant time
+    QString database; // see DbSpec
+    QByteArray token; // required; compared in constant time
     QString host = QStringLiteral("127.0.0.1");
-    int port = 0;                           // 0: an ephemeral port
+    int port = 0; // 0: an ephemeral port
     int workers = 8;
-    int maxPending = 64;                    // accepted connections waiting for a worker
-    QString certFile, keyFile;              // both set: serve HTTPS
+    int maxPending = 64;       // accepted connections waiting for a worker
+    QString certFile, keyFile; // both set: serve HTTPS
     qint64 maxBodyBytes = 32 * 1024 * 1024;
     int readTimeoutSec = 10;
     int writeTimeoutSec = 10;
     int keepAliveSec = 2;
-    bool logRequests = true;                // one line per request on stderr
+    bool logRequests = true; // one line per request on stderr
 };
 
 class AppServer {
 public:
     explicit AppServer(ServerOptions options);
-    ~AppServer();  // stops
+    ~AppServer(); // stops
     AppServer(const AppServer&) = delete;
     AppServer& operator=(const AppServer&) = delete;
 
@@ -41,7 +41,7 @@ public:
 
     int port() const;
     bool running() const;
-    static QString path();  // "/Kvo01000.rdmMedEfetDiet"
+    static QString path(); // "/Kvo01000.rdmMedEfetDiet"
 
 private:
     struct Impl;

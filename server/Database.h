@@ -6,12 +6,12 @@
 
 #include <QDate>
 #include <QHash>
-#include <memory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <memory>
 
 #include "ServerErrors.h"
 
@@ -21,14 +21,14 @@ enum class Dialect { SQLite, PostgreSQL };
 
 struct DbSpec {
     Dialect dialect = Dialect::SQLite;
-    QString path;                     // SQLite file
+    QString path; // SQLite file
     QString host, dbname, user, password;
     int port = 0;
-    QString options;                  // extra QPSQL connect options ("key=value;...")
+    QString options; // extra QPSQL connect options ("key=value;...")
 
     // Throws ServerError with a clear message for an unknown or malformed connection string.
     static DbSpec parse(const QString& text);
-    QString describe() const;         // for logs: never the password
+    QString describe() const; // for logs: never the password
 };
 
 // Opens a connection registered under connectionName; throws DbError when it cannot.
@@ -66,7 +66,7 @@ private:
 class Transaction {
 public:
     explicit Transaction(QSqlDatabase& db);
-    ~Transaction();                   // rolls back unless committed
+    ~Transaction(); // rolls back unless committed
     void commit();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

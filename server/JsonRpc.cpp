@@ -12,26 +12,25 @@ namespace kvo::server {
 
 namespace {
 
-QByteArray response(const QJsonValue& id, const char* member, const QJsonValue& value)
-{
-    QJsonObject o{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")}, {QString::fromLatin1(member), value}, {QStringLiteral("id"), id}};
+QByteArray response(const QJsonValue& id, const char* member, const QJsonValue& value) {
+    QJsonObject o{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                  {QString::fromLatin1(member), value},
+                  {QStringLiteral("id"), id}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-QByteArray errorBody(const QJsonValue& id, int code, const QString& message)
-{
-    return response(id, "error", QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}});
+QByteArray errorBody(const QJsonValue& id, int code, const QString& message) {
+    return response(id, "error",
+                    QJsonObject{{QStringLiteral("code"), code}, {QStringLiteral("message"), message}});
 }
 
 } // namespace
 
-QByteArray rpcError(int code, const QString& message)
-{
+QByteArray rpcError(int code, const QString& message) {
     return errorBody(QJsonValue::Null, code, message);
 }
 
-RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db)
-{
+RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db) {
     RpcOutcome out;
     out.method = QStringLiteral("-");
     auto fail = [&](const QJsonValue& id, int code, const QString& message) {
@@ -45,16 +44,18 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db)
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
     if (perr.error != QJsonParseError::NoError)
-        return fail(QJsonValue::Null, -32700, QStringLiteral("Requisição inválida: o corpo não é JSON (%1).").arg(perr.errorString()));
+        return fail(QJsonValue::Null, -32700,
+                    QStringLiteral("Requisição inválida: o corpo não é JSON (%1).").arg(perr.errorString()));
     if (!doc.isObject())
-        return fail(QJsonValue::Null, -32600, QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC 2.0."));
+        return fail(QJsonValue::Null, -32600,
+                    QStringLiteral("Requisição inválida: esperado um objeto JSON-RPC 2.0."));
     const QJsonObject req = doc.object();
     QJsonValue id = req.value(QStringLiteral("id"));
     const bool notification = !req.contains(QStringLiteral("id"));
     if (!(id.isString() || id.isDouble() || id.isNull() || id.isUndefined()))
-        return fail(QJsonValue::Null, -32600, QStringLiteral("Requisição inválida: id deve ser texto, número ou nulo."));
-    if (id.isUndefined())
-        id = QJsonValue::Null;
+        return fail(QJsonValue::Null, -32600,
+                    QStringLiteral("Requisição inválida: id deve ser texto, número ou nulo."));
+    if (id.isUndefined()) id = QJsonValue::Null;
     if (req.value(QStringLiteral("jsonrpc")).toString() != QLatin1String("2.0"))
         return fail(id, -32600, QStringLiteral("Requisição inválida: jsonrpc deve ser \"2.0\"."));
     const QJsonValue m = req.value(QStringLiteral("method"));
@@ -63,7 +64,9 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db)
     out.method = m.toString().left(64);
     const QJsonValue p = req.value(QStringLiteral("params"));
     if (!(p.isArray() || p.isUndefined() || p.isNull()))
-        return fail(id, -32602, QStringLiteral("Parâmetros inválidos: params deve ser uma lista de argumentos em ordem."));
+        return fail(
+            id, -32602,
+            QStringLiteral("Parâmetros inválidos: params deve ser uma lista de argumentos em ordem."));
 
     try {
         RdmMedEfetDiet rdm(db);
@@ -92,8 +95,7 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db)
     } catch (const std::exception& e) {
         fail(id, -32603, QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what())));
     }
-    if (notification)
-        out.body.clear();
+    if (notification) out.body.clear();
     return out;
 }
 

@@ -9,12 +9,12 @@
 namespace kvo::server {
 
 struct RpcOutcome {
-    QByteArray body;        // the response; empty for a notification
-    QString method;         // for the log; "-" when the request had none
+    QByteArray body; // the response; empty for a notification
+    QString method;  // for the log; "-" when the request had none
     bool ok = false;
     int errorCode = 0;
     QString errorMessage;
-    bool databaseFailure = false;  // the connection may need reopening
+    bool databaseFailure = false; // the connection may need reopening
 };
 
 RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db);

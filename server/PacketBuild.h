@@ -11,10 +11,18 @@
 
 namespace kvo::server {
 
-inline TPacketField textField(const char* name, int size) { return {QString::fromLatin1(name), ftString, size}; }
-inline TPacketField fixedField(const char* name, int size) { return {QString::fromLatin1(name), ftFixedChar, size}; }
-inline TPacketField numField(const char* name) { return {QString::fromLatin1(name), ftFloat, 0}; }
-inline TPacketField dateField(const char* name) { return {QString::fromLatin1(name), ftDateTime, 0}; }
+inline TPacketField textField(const char* name, int size) {
+    return {QString::fromLatin1(name), ftString, size};
+}
+inline TPacketField fixedField(const char* name, int size) {
+    return {QString::fromLatin1(name), ftFixedChar, size};
+}
+inline TPacketField numField(const char* name) {
+    return {QString::fromLatin1(name), ftFloat, 0};
+}
+inline TPacketField dateField(const char* name) {
+    return {QString::fromLatin1(name), ftDateTime, 0};
+}
 
 // A packet with these fields and one row per query row, columns taken in field order.
 TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q);
@@ -35,9 +43,9 @@ QVariant packetValue(const TPacketField& f, const QVariant& dbValue, DayTimes* d
 QDateTime dayTime(const QDate& d);
 
 // Reading change-log values whatever type the client used.
-QString logText(const QVariant& v);   // null -> ""
-double logNum(const QVariant& v);     // null -> 0
-QDate logDate(const QVariant& v);     // null or malformed -> invalid
+QString logText(const QVariant& v); // null -> ""
+double logNum(const QVariant& v);   // null -> 0
+QDate logDate(const QVariant& v);   // null or malformed -> invalid
 bool sameValue(TFieldType type, const QVariant& a, const QVariant& b);
 
 } // namespace kvo::server

@@ -15,8 +15,7 @@ struct LastDate {
     char text[40] = {};
 };
 
-void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last)
-{
+void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last) {
     if (v.isNull() || !v.isValid()) {
         out += "null";
         return;
@@ -37,14 +36,12 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
             char* c = e;
             qint64 n = qint64(d);
             const bool negative = n < 0;
-            if (negative)
-                n = -n;
+            if (negative) n = -n;
             do {
                 *--c = char('0' + n % 10);
                 n /= 10;
             } while (n);
-            if (negative)
-                *--c = '-';
+            if (negative) *--c = '-';
             out.append(c, e - c);
         } else {
             out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
@@ -66,8 +63,8 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
             return;
         }
         if (date != last.date || time != last.time) {
-            std::snprintf(last.text, sizeof last.text, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", date.year(), date.month(),
-                          date.day(), time.hour(), time.minute(), time.second());
+            std::snprintf(last.text, sizeof last.text, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", date.year(),
+                          date.month(), date.day(), time.hour(), time.minute(), time.second());
             last.date = date;
             last.time = time;
         }
@@ -79,8 +76,7 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
 
 } // namespace
 
-void appendJsonString(QByteArray& out, const QString& s)
-{
+void appendJsonString(QByteArray& out, const QString& s) {
     // Codes and most names are plain ASCII: written straight from the UTF-16 units.
     bool plain = true;
     for (QChar ch : s) {
@@ -105,13 +101,27 @@ void appendJsonString(QByteArray& out, const QString& s)
     for (char ch : u) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -125,13 +135,11 @@ void appendJsonString(QByteArray& out, const QString& s)
     out += '"';
 }
 
-void appendPacketJson(QByteArray& out, const TDataPacket& p)
-{
+void appendPacketJson(QByteArray& out, const TDataPacket& p) {
     out += "{\"fields\":[";
     for (int i = 0; i < p.fields.size(); ++i) {
         const TPacketField& f = p.fields.at(i);
-        if (i)
-            out += ',';
+        if (i) out += ',';
         out += "{\"name\":";
         appendJsonString(out, f.name);
         out += ",\"type\":\"";
@@ -146,13 +154,11 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p)
     out += "],\"rows\":[";
     LastDate last;
     for (int r = 0; r < p.rows.size(); ++r) {
-        if (r)
-            out += ',';
+        if (r) out += ',';
         out += '[';
         const QVector<QVariant>& row = p.rows.at(r);
         for (int i = 0; i < p.fields.size(); ++i) {
-            if (i)
-                out += ',';
+            if (i) out += ',';
             appendValue(out, p.fields.at(i), row.value(i), last);
         }
         out += ']';
@@ -160,18 +166,18 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p)
     out += "]}";
 }
 
-QByteArray packetJson(const TDataPacket& p)
-{
+QByteArray packetJson(const TDataPacket& p) {
     QByteArray out;
     out.reserve(64 + p.rows.size() * p.fields.size() * 12);
     appendPacketJson(out, p);
     return out;
 }
 
-QByteArray pairJson(const TPacketPair& p)
-{
+QByteArray pairJson(const TPacketPair& p) {
     QByteArray out;
-    out.reserve(128 + (p.first.rows.size() * p.first.fields.size() + p.second.rows.size() * p.second.fields.size()) * 12);
+    out.reserve(
+        128 +
+        (p.first.rows.size() * p.first.fields.size() + p.second.rows.size() * p.second.fields.size()) * 12);
     out += '[';
     appendPacketJson(out, p.first);
     out += ',';

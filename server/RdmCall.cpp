@@ -16,8 +16,7 @@ namespace {
 // Positional arguments with type checks that name the method and the position on failure.
 class Args {
 public:
-    Args(const QString& method, const QJsonArray& params, int expected) : m_method(method), m_params(params)
-    {
+    Args(const QString& method, const QJsonArray& params, int expected) : m_method(method), m_params(params) {
         if (params.size() != expected)
             throw ParamError(QStringLiteral("O método %1 espera %2 argumento(s); recebeu %3.")
                                  .arg(method)
@@ -27,34 +26,26 @@ public:
 
     // Codes and texts; null is an empty text. Surrounding blanks of codes carry no meaning.
     QString code(int i) const { return text(i).trimmed(); }
-    QString text(int i) const
-    {
+    QString text(int i) const {
         const QJsonValue v = m_params.at(i);
-        if (v.isNull())
-            return {};
-        if (!v.isString())
-            fail(i, QStringLiteral("um texto"));
+        if (v.isNull()) return {};
+        if (!v.isString()) fail(i, QStringLiteral("um texto"));
         return v.toString();
     }
     // "YYYY-MM-DD" (a time part is ignored); null is no date.
-    QDate date(int i) const
-    {
+    QDate date(int i) const {
         const QJsonValue v = m_params.at(i);
-        if (v.isNull())
-            return {};
-        if (!v.isString())
-            fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
+        if (v.isNull()) return {};
+        if (!v.isString()) fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
         const QString s = v.toString();
         const QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
         if (!d.isValid() || (s.size() > 10 && s.at(10) != QLatin1Char('T') && s.at(10) != QLatin1Char(' ')))
             fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
         return d;
     }
-    TChangeLog log(int i) const
-    {
+    TChangeLog log(int i) const {
         const QJsonValue v = m_params.at(i);
-        if (!v.isObject())
-            fail(i, QStringLiteral("um registro de alterações"));
+        if (!v.isObject()) fail(i, QStringLiteral("um registro de alterações"));
         try {
             return TChangeLog::fromJson(v);
         } catch (const std::exception& e) {
@@ -64,8 +55,7 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(int i, const QString& what) const
-    {
+    [[noreturn]] void fail(int i, const QString& what) const {
         throw ParamError(QStringLiteral("O %1º argumento de %2 deve ser %3.").arg(i + 1).arg(m_method, what));
     }
     QString m_method;
@@ -74,8 +64,7 @@ private:
 
 using Handler = std::function<RpcValue(RdmMedEfetDiet&, const QString&, const QJsonArray&)>;
 
-const QHash<QString, Handler>& handlers()
-{
+const QHash<QString, Handler>& handlers() {
     static const QHash<QString, Handler> h = {
         {QStringLiteral("GETParamGeral"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
@@ -120,7 +109,8 @@ const QHash<QString, Handler>& handlers()
         {QStringLiteral("GETEfetClie"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 5);
-             return RpcValue{{}, packetJson(r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)))};
+             return RpcValue{
+                 {}, packetJson(r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)))};
          }},
         {QStringLiteral("UpdEfetDiet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
@@ -159,25 +149,21 @@ const QHash<QString, Handler>& handlers()
 
 } // namespace
 
-const QStringList& RdmMedEfetDiet::methodNames()
-{
+const QStringList& RdmMedEfetDiet::methodNames() {
     static const QStringList names = handlers().keys();
     return names;
 }
 
-RpcValue RdmMedEfetDiet::callRaw(const QString& method, const QJsonArray& params)
-{
+RpcValue RdmMedEfetDiet::callRaw(const QString& method, const QJsonArray& params) {
     const auto it = handlers().constFind(method);
     if (it == handlers().constEnd())
         throw ServerError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)), -32601);
     return (*it)(*this, method, params);
 }
 
-QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params)
-{
+QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params) {
     const RpcValue v = callRaw(method, params);
-    if (v.raw.isEmpty())
-        return v.json;
+    if (v.raw.isEmpty()) return v.json;
     const QJsonDocument doc = QJsonDocument::fromJson(v.raw);
     return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
 }

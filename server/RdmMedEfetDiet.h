@@ -38,13 +38,16 @@ public:
     TPacketPair GetCardadia(const QString& branch, const QDate& date);
     bool Verif_Serv(const QString& branch, const QDate& date, const QString& service, const QString& diet);
     QString SetCardadia(const TChangeLog& delta);
-    TPacketPair GETCliente(const QString& branch, const QString& service, const QDate& date, const QString& diet);
-    TDataPacket GETEfetClie(const QString& branch, const QString& service, const QString& diet, const QDate& date,
-                            const QString& client);
+    TPacketPair GETCliente(const QString& branch, const QString& service, const QDate& date,
+                           const QString& diet);
+    TDataPacket GETEfetClie(const QString& branch, const QString& service, const QString& diet,
+                            const QDate& date, const QString& client);
     QString UpdEfetDiet(const TChangeLog& delta);
-    TDataPacket GetAtuaQtEfet(const QString& branch, const QString& service, const QString& diet, const QDate& date);
+    TDataPacket GetAtuaQtEfet(const QString& branch, const QString& service, const QString& diet,
+                              const QDate& date);
     TDataPacket GetComensais(const QString& branch, const QDate& date);
-    QString Vd_Retirada(const QString& branch, const QDate& date, const QString& message, const QString& service);
+    QString Vd_Retirada(const QString& branch, const QDate& date, const QString& message,
+                        const QString& service);
     QString CalcularComensais(const QString& branch, const QString& selection, const QDate& firstDay,
                               const QDate& date);
 

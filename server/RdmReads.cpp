@@ -11,24 +11,24 @@ namespace kvo::server {
 
 namespace {
 
-const QVector<TPacketField>& cardadiaFields()
-{
+const QVector<TPacketField>& cardadiaFields() {
     static const QVector<TPacketField> f = {
-        textField("CDSERVFILI", 5), textField("NMSERVICO", 40), textField("CDDIETPAD", 4),
-        textField("DSDIETPAD", 50), numField("QTCOMEFETCAR"), numField("QTCLIEFETCAR"),
-        numField("QTFUNEFETCAR"), numField("QTDOAEFETCAR"), numField("QTCOMESTICAR"),
-        numField("QTCLIESTICAR"), numField("QTFUNESTICAR"), numField("QTDOAESTICAR"),
-        numField("QTCOMEFETRI"), numField("QTCOMEFETSL"), dateField("DTCARDAPIO"),
-        textField("CDFILIAL", 4), textField("CDOPERADOR", 12), textField("NRCARDAPIO", 10),
+        textField("CDSERVFILI", 5), textField("NMSERVICO", 40),  textField("CDDIETPAD", 4),
+        textField("DSDIETPAD", 50), numField("QTCOMEFETCAR"),    numField("QTCLIEFETCAR"),
+        numField("QTFUNEFETCAR"),   numField("QTDOAEFETCAR"),    numField("QTCOMESTICAR"),
+        numField("QTCLIESTICAR"),   numField("QTFUNESTICAR"),    numField("QTDOAESTICAR"),
+        numField("QTCOMEFETRI"),    numField("QTCOMEFETSL"),     dateField("DTCARDAPIO"),
+        textField("CDFILIAL", 4),   textField("CDOPERADOR", 12), textField("NRCARDAPIO", 10),
         dateField("DTMESCARD"),
     };
     return f;
 }
 
-const QVector<TPacketField>& planejaFields()
-{
+const QVector<TPacketField>& planejaFields() {
     static const QVector<TPacketField> f = {
-        textField("IDBLQEFEDIAFECH", 20), numField("NRDIAANTDTPROC"), textField("IDPERLEFESRETPLA", 1),
+        textField("IDBLQEFEDIAFECH", 20),
+        numField("NRDIAANTDTPROC"),
+        textField("IDPERLEFESRETPLA", 1),
         textField("IDPEREFEPOSDTPR", 1),
     };
     return f;
@@ -36,42 +36,36 @@ const QVector<TPacketField>& planejaFields()
 
 } // namespace
 
-TDataPacket RdmMedEfetDiet::GETParamGeral()
-{
+TDataPacket RdmMedEfetDiet::GETParamGeral() {
     QSqlQuery q = execSql(m_db, QStringLiteral("SELECT IDCONSMINEFE FROM PARAMGERAL"));
     TDataPacket p = packetFromQuery({textField("IDCONSMINEFE", 1)}, q);
-    if (p.rows.size() > 1)
-        p.rows.resize(1);
+    if (p.rows.size() > 1) p.rows.resize(1);
     return p;
 }
 
-TDataPacket RdmMedEfetDiet::planningParams(const QString& branch)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT IDBLQEFEDIAFECH, NRDIAANTDTPROC, IDPERLEFESRETPLA, IDPEREFEPOSDTPR"
-                                         " FROM PARAMPLANEJA WHERE CDFILIAL = ?"),
-                          {branch});
+TDataPacket RdmMedEfetDiet::planningParams(const QString& branch) {
+    QSqlQuery q =
+        execSql(m_db,
+                QStringLiteral("SELECT IDBLQEFEDIAFECH, NRDIAANTDTPROC, IDPERLEFESRETPLA, IDPEREFEPOSDTPR"
+                               " FROM PARAMPLANEJA WHERE CDFILIAL = ?"),
+                {branch});
     return packetFromQuery(planejaFields(), q);
 }
 
-TDataPacket RdmMedEfetDiet::GetParamPlaneja(const QString& branch)
-{
+TDataPacket RdmMedEfetDiet::GetParamPlaneja(const QString& branch) {
     return planningParams(branch);
 }
 
-TDataPacket RdmMedEfetDiet::GetDtCardapio(const QString& branch, const QDate& processingDate)
-{
+TDataPacket RdmMedEfetDiet::GetDtCardapio(const QString& branch, const QDate& processingDate) {
     QDate limit = processingDate;
     if (!limit.isValid()) {
         QSqlQuery f = execSql(m_db, QStringLiteral("SELECT DTPROC FROM FILIAL WHERE CDFILIAL = ?"), {branch});
-        if (f.next())
-            limit = dateFromDb(f.value(0));
+        if (f.next()) limit = dateFromDb(f.value(0));
     }
     bool laterAllowed = true;
     {
         const TDataPacket pp = planningParams(branch);
-        if (!pp.rows.isEmpty())
-            laterAllowed = logText(pp.rows.first().at(3)) != QLatin1String("N");
+        if (!pp.rows.isEmpty()) laterAllowed = logText(pp.rows.first().at(3)) != QLatin1String("N");
     }
     QString sql = QStringLiteral("SELECT DTCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ?");
     QVariantList args{branch};
@@ -85,34 +79,34 @@ TDataPacket RdmMedEfetDiet::GetDtCardapio(const QString& branch, const QDate& pr
     p.fields = {textField("DTCARDAPIO", 10)};
     while (q.next()) {
         const QDate d = dateFromDb(q.value(0));
-        if (d.isValid())
-            p.rows.append({d.toString(QStringLiteral("dd/MM/yyyy"))});
+        if (d.isValid()) p.rows.append({d.toString(QStringLiteral("dd/MM/yyyy"))});
     }
     return p;
 }
 
-TDataPacket RdmMedEfetDiet::GetCardServ(const QString& branch, const QDate& date)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT C.CDFILIAL, C.CDSERVFILI, MAX(S.NMSERVICO) FROM CARDADIA C"
-                                         " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
-                                         " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ?"
-                                         " GROUP BY C.CDFILIAL, C.CDSERVFILI ORDER BY C.CDSERVFILI"),
-                          {branch, dateParam(date)});
-    return packetFromQuery({textField("CDFILIAL", 4), textField("CDSERVFILI", 5), textField("NMSERVICO", 40)}, q);
-}
-
-TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date)
-{
+TDataPacket RdmMedEfetDiet::GetCardServ(const QString& branch, const QDate& date) {
     QSqlQuery q = execSql(
         m_db,
-        QStringLiteral("SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"
-                       " C.QTFUNEFETCAR, C.QTDOAEFETCAR, C.QTCOMESTICAR, C.QTCLIESTICAR, C.QTFUNESTICAR,"
-                       " C.QTDOAESTICAR, C.QTCOMEFETRI, C.QTCOMEFETSL, C.DTCARDAPIO, C.CDFILIAL, C.CDOPERADOR,"
-                       " C.NRCARDAPIO, C.DTMESCARD FROM CARDADIA C"
+        QStringLiteral("SELECT C.CDFILIAL, C.CDSERVFILI, MAX(S.NMSERVICO) FROM CARDADIA C"
                        " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
-                       " LEFT JOIN DIETPADR D ON D.CDDIETPAD = C.CDDIETPAD"
-                       " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD"),
+                       " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ?"
+                       " GROUP BY C.CDFILIAL, C.CDSERVFILI ORDER BY C.CDSERVFILI"),
+        {branch, dateParam(date)});
+    return packetFromQuery({textField("CDFILIAL", 4), textField("CDSERVFILI", 5), textField("NMSERVICO", 40)},
+                           q);
+}
+
+TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date) {
+    QSqlQuery q = execSql(
+        m_db,
+        QStringLiteral(
+            "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"
+            " C.QTFUNEFETCAR, C.QTDOAEFETCAR, C.QTCOMESTICAR, C.QTCLIESTICAR, C.QTFUNESTICAR,"
+            " C.QTDOAESTICAR, C.QTCOMEFETRI, C.QTCOMEFETSL, C.DTCARDAPIO, C.CDFILIAL, C.CDOPERADOR,"
+            " C.NRCARDAPIO, C.DTMESCARD FROM CARDADIA C"
+            " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
+            " LEFT JOIN DIETPADR D ON D.CDDIETPAD = C.CDDIETPAD"
+            " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD"),
         {branch, dateParam(date)});
     TPacketPair pair;
     pair.first = packetFromQuery(cardadiaFields(), q);
@@ -121,9 +115,9 @@ TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date
 }
 
 bool RdmMedEfetDiet::Verif_Serv(const QString& branch, const QDate& date, const QString& service,
-                                const QString& diet)
-{
-    QString sql = QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ? AND CDSERVFILI = ?");
+                                const QString& diet) {
+    QString sql =
+        QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ? AND CDSERVFILI = ?");
     QVariantList args{branch, dateParam(date), service};
     if (diet != QLatin1String("N")) {
         sql += QStringLiteral(" AND CDDIETPAD = ?");
@@ -135,30 +129,30 @@ bool RdmMedEfetDiet::Verif_Serv(const QString& branch, const QDate& date, const 
 }
 
 TPacketPair RdmMedEfetDiet::GETCliente(const QString& branch, const QString& service, const QDate& date,
-                                       const QString& diet)
-{
+                                       const QString& diet) {
     const QVector<TPacketField> fields = {
         textField("CDCLIENTE", 21), textField("NMRAZSOCCLIE", 50), numField("QTCOMEFETDIE"),
-        numField("QTFUNEFETDIE"), numField("QTDOAEFETDIE"), textField("CDFILIAL", 4),
-        textField("CDSERVFILI", 5), dateField("DTEFETDIET"), textField("CDDIETPAD", 4),
+        numField("QTFUNEFETDIE"),   numField("QTDOAEFETDIE"),      textField("CDFILIAL", 4),
+        textField("CDSERVFILI", 5), dateField("DTEFETDIET"),       textField("CDDIETPAD", 4),
     };
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT CS.CDCLIENTE, CL.NMRAZSOCCLIE, E.QTCOMEFETDIE, E.QTFUNEFETDIE,"
-                                         " E.QTDOAEFETDIE FROM CLIESERV CS"
-                                         " JOIN CLIENTE CL ON CL.CDCLIENTE = CS.CDCLIENTE"
-                                         " LEFT JOIN EFETDIET E ON E.CDFILIAL = CS.CDFILIAL AND E.CDSERVFILI = CS.CDSERVFILI"
-                                         " AND E.CDCLIENTE = CS.CDCLIENTE AND E.DTEFETDIET = ? AND E.CDDIETPAD = ?"
-                                         " WHERE CS.CDFILIAL = ? AND CS.CDSERVFILI = ?"
-                                         " ORDER BY CL.NMRAZSOCCLIE, CS.CDCLIENTE"),
-                          {dateParam(date), diet, branch, service});
+    QSqlQuery q = execSql(
+        m_db,
+        QStringLiteral("SELECT CS.CDCLIENTE, CL.NMRAZSOCCLIE, E.QTCOMEFETDIE, E.QTFUNEFETDIE,"
+                       " E.QTDOAEFETDIE FROM CLIESERV CS"
+                       " JOIN CLIENTE CL ON CL.CDCLIENTE = CS.CDCLIENTE"
+                       " LEFT JOIN EFETDIET E ON E.CDFILIAL = CS.CDFILIAL AND E.CDSERVFILI = CS.CDSERVFILI"
+                       " AND E.CDCLIENTE = CS.CDCLIENTE AND E.DTEFETDIET = ? AND E.CDDIETPAD = ?"
+                       " WHERE CS.CDFILIAL = ? AND CS.CDSERVFILI = ?"
+                       " ORDER BY CL.NMRAZSOCCLIE, CS.CDCLIENTE"),
+        {dateParam(date), diet, branch, service});
     TPacketPair pair;
     pair.first.fields = fields;
     const QVariant day = date.isValid() ? QVariant(dayTime(date)) : QVariant();
     while (q.next()) {
-        pair.first.rows.append({q.value(0).toString(), q.value(1).toString(),
-                                q.value(2).isNull() ? 0.0 : q.value(2).toDouble(),
-                                q.value(3).isNull() ? 0.0 : q.value(3).toDouble(),
-                                q.value(4).isNull() ? 0.0 : q.value(4).toDouble(), branch, service, day, diet});
+        pair.first.rows.append(
+            {q.value(0).toString(), q.value(1).toString(), q.value(2).isNull() ? 0.0 : q.value(2).toDouble(),
+             q.value(3).isNull() ? 0.0 : q.value(3).toDouble(),
+             q.value(4).isNull() ? 0.0 : q.value(4).toDouble(), branch, service, day, diet});
     }
     QSqlQuery s = execSql(m_db,
                           QStringLiteral("SELECT CDCLIENTE, IDIMPEFETKVO FROM APURACLIE"
@@ -170,14 +164,14 @@ TPacketPair RdmMedEfetDiet::GETCliente(const QString& branch, const QString& ser
 }
 
 TDataPacket RdmMedEfetDiet::GETEfetClie(const QString& branch, const QString& service, const QString& diet,
-                                        const QDate& date, const QString& client)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT CDFILIAL, CDSERVFILI, CDCLIENTE, DTEFETDIET, NRSEQEFETDIE, CDDIETPAD,"
-                                         " QTCOMEFETDIE, QTFUNEFETDIE, QTDOAEFETDIE FROM EFETDIET"
-                                         " WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDDIETPAD = ? AND DTEFETDIET = ?"
-                                         " AND CDCLIENTE = ?"),
-                          {branch, service, diet, dateParam(date), client});
+                                        const QDate& date, const QString& client) {
+    QSqlQuery q =
+        execSql(m_db,
+                QStringLiteral("SELECT CDFILIAL, CDSERVFILI, CDCLIENTE, DTEFETDIET, NRSEQEFETDIE, CDDIETPAD,"
+                               " QTCOMEFETDIE, QTFUNEFETDIE, QTDOAEFETDIE FROM EFETDIET"
+                               " WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDDIETPAD = ? AND DTEFETDIET = ?"
+                               " AND CDCLIENTE = ?"),
+                {branch, service, diet, dateParam(date), client});
     return packetFromQuery({textField("CDFILIAL", 4), textField("CDSERVFILI", 5), textField("CDCLIENTE", 21),
                             dateField("DTEFETDIET"), textField("NRSEQEFETDIE", 10), textField("CDDIETPAD", 4),
                             numField("QTCOMEFETDIE"), numField("QTFUNEFETDIE"), numField("QTDOAEFETDIE")},
@@ -185,35 +179,36 @@ TDataPacket RdmMedEfetDiet::GETEfetClie(const QString& branch, const QString& se
 }
 
 TDataPacket RdmMedEfetDiet::GetAtuaQtEfet(const QString& branch, const QString& service, const QString& diet,
-                                          const QDate& date)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT SUM(QTCOMEFETDIE), SUM(QTFUNEFETDIE), SUM(QTDOAEFETDIE) FROM EFETDIET"
-                                         " WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDDIETPAD = ? AND DTEFETDIET = ?"),
-                          {branch, service, diet, dateParam(date)});
+                                          const QDate& date) {
+    QSqlQuery q =
+        execSql(m_db,
+                QStringLiteral("SELECT SUM(QTCOMEFETDIE), SUM(QTFUNEFETDIE), SUM(QTDOAEFETDIE) FROM EFETDIET"
+                               " WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDDIETPAD = ? AND DTEFETDIET = ?"),
+                {branch, service, diet, dateParam(date)});
     TDataPacket p;
-    p.fields = {textField("CDFILIAL", 4), textField("CDSERVFILI", 5), dateField("DTEFETDIET"),
-                textField("CDDIETPAD", 4), numField("QTCOMEFETDIE"), numField("QTFUNEFETDIE"),
+    p.fields = {textField("CDFILIAL", 4),  textField("CDSERVFILI", 5), dateField("DTEFETDIET"),
+                textField("CDDIETPAD", 4), numField("QTCOMEFETDIE"),   numField("QTFUNEFETDIE"),
                 numField("QTDOAEFETDIE")};
     double s[3] = {0, 0, 0};
     if (q.next())
         for (int i = 0; i < 3; ++i)
             s[i] = q.value(i).isNull() ? 0.0 : q.value(i).toDouble();
-    p.rows.append({branch, service, date.isValid() ? QVariant(dayTime(date)) : QVariant(), diet, s[0], s[1], s[2]});
+    p.rows.append(
+        {branch, service, date.isValid() ? QVariant(dayTime(date)) : QVariant(), diet, s[0], s[1], s[2]});
     return p;
 }
 
-TDataPacket RdmMedEfetDiet::GetComensais(const QString& branch, const QDate& date)
-{
+TDataPacket RdmMedEfetDiet::GetComensais(const QString& branch, const QDate& date) {
     QSqlQuery q = execSql(
         m_db,
-        QStringLiteral("SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, C.QTCLIEFETCAR, C.QTFUNEFETCAR, C.QTDOAEFETCAR,"
-                       " E.SC, E.SF, E.SD FROM CARDADIA C"
-                       " JOIN (SELECT CDSERVFILI, CDDIETPAD, SUM(QTCOMEFETDIE) AS SC, SUM(QTFUNEFETDIE) AS SF,"
-                       " SUM(QTDOAEFETDIE) AS SD FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ?"
-                       " GROUP BY CDSERVFILI, CDDIETPAD) E ON E.CDSERVFILI = C.CDSERVFILI AND E.CDDIETPAD = C.CDDIETPAD"
-                       " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
-                       " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD"),
+        QStringLiteral(
+            "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, C.QTCLIEFETCAR, C.QTFUNEFETCAR, C.QTDOAEFETCAR,"
+            " E.SC, E.SF, E.SD FROM CARDADIA C"
+            " JOIN (SELECT CDSERVFILI, CDDIETPAD, SUM(QTCOMEFETDIE) AS SC, SUM(QTFUNEFETDIE) AS SF,"
+            " SUM(QTDOAEFETDIE) AS SD FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ?"
+            " GROUP BY CDSERVFILI, CDDIETPAD) E ON E.CDSERVFILI = C.CDSERVFILI AND E.CDDIETPAD = C.CDDIETPAD"
+            " LEFT JOIN SERVICO S ON S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI"
+            " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD"),
         {branch, dateParam(date), branch, dateParam(date)});
     TDataPacket p;
     p.fields = {textField("CDSERVFILI", 5), textField("NMSERVICO", 40), textField("CDDIETPAD", 4),
@@ -224,7 +219,8 @@ TDataPacket RdmMedEfetDiet::GetComensais(const QString& branch, const QDate& dat
             const double row = q.value(3 + k).toDouble();
             const double sum = q.value(6 + k).toDouble();
             if (std::fabs(row - sum) > 1e-6)
-                p.rows.append({q.value(0).toString(), q.value(1).isNull() ? QVariant() : q.value(1).toString(),
+                p.rows.append({q.value(0).toString(),
+                               q.value(1).isNull() ? QVariant() : q.value(1).toString(),
                                q.value(2).toString(), QString::fromLatin1(kinds[k])});
         }
     }
@@ -232,36 +228,32 @@ TDataPacket RdmMedEfetDiet::GetComensais(const QString& branch, const QDate& dat
 }
 
 QString RdmMedEfetDiet::Vd_Retirada(const QString& branch, const QDate& date, const QString& message,
-                                    const QString& service)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ? AND CDSERVFILI = ?"
-                                         " AND QTRETIRADA > 0 LIMIT 1"),
-                          {branch, dateParam(date), service});
+                                    const QString& service) {
+    QSqlQuery q = execSql(
+        m_db,
+        QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ? AND CDSERVFILI = ?"
+                       " AND QTRETIRADA > 0 LIMIT 1"),
+        {branch, dateParam(date), service});
     return q.next() ? QString() : message;
 }
 
-QDate RdmMedEfetDiet::firstOpenDay(const QString& branch)
-{
-    QSqlQuery q = execSql(m_db,
-                          QStringLiteral("SELECT F.DTPROC, P.IDBLQEFEDIAFECH, P.NRDIAANTDTPROC FROM FILIAL F"
-                                         " JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL WHERE F.CDFILIAL = ?"),
-                          {branch});
-    if (!q.next())
-        return {};
+QDate RdmMedEfetDiet::firstOpenDay(const QString& branch) {
+    QSqlQuery q =
+        execSql(m_db,
+                QStringLiteral("SELECT F.DTPROC, P.IDBLQEFEDIAFECH, P.NRDIAANTDTPROC FROM FILIAL F"
+                               " JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL WHERE F.CDFILIAL = ?"),
+                {branch});
+    if (!q.next()) return {};
     const QDate proc = dateFromDb(q.value(0));
-    if (!proc.isValid() || q.value(1).toString() != QLatin1String("S"))
-        return {};
+    if (!proc.isValid() || q.value(1).toString() != QLatin1String("S")) return {};
     // Closed when the day is strictly before processing date - NRDIAANTDTPROC; with whole-day
     // dates the first open day is processing date - floor(NRDIAANTDTPROC).
     const double n = q.value(2).isNull() ? 0.0 : q.value(2).toDouble();
-    if (!std::isfinite(n))
-        return {};
+    if (!std::isfinite(n)) return {};
     return proc.addDays(-static_cast<qint64>(std::floor(n)));
 }
 
-QString RdmMedEfetDiet::closedDayMessage(const QString& branch, const QDate& date)
-{
+QString RdmMedEfetDiet::closedDayMessage(const QString& branch, const QDate& date) {
     const QDate first = firstOpenDay(branch);
     if (first.isValid() && date.isValid() && date < first)
         return texts::ClosedDay.arg(first.toString(QStringLiteral("dd/MM/yyyy")));

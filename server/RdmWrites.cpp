@@ -14,64 +14,78 @@ namespace kvo::server {
 
 namespace {
 
-const TableDef& cardadiaDef()
-{
-    static const TableDef d{
-        QStringLiteral("CARDADIA"),
-        {
-            {QStringLiteral("CDFILIAL"), ftString, 4, true},
-            {QStringLiteral("DTCARDAPIO"), ftDateTime, 0, true},
-            {QStringLiteral("CDSERVFILI"), ftString, 5, true},
-            {QStringLiteral("CDDIETPAD"), ftString, 4, true},
-            {QStringLiteral("NRCARDAPIO"), ftString, 10, false},
-            {QStringLiteral("DTMESCARD"), ftDateTime, 0, false},
-            {QStringLiteral("QTCOMEFETCAR"), ftFloat, 0, false},
-            {QStringLiteral("QTCLIEFETCAR"), ftFloat, 0, false},
-            {QStringLiteral("QTFUNEFETCAR"), ftFloat, 0, false},
-            {QStringLiteral("QTDOAEFETCAR"), ftFloat, 0, false},
-            {QStringLiteral("QTCOMESTICAR"), ftFloat, 0, false},
-            {QStringLiteral("QTCLIESTICAR"), ftFloat, 0, false},
-            {QStringLiteral("QTFUNESTICAR"), ftFloat, 0, false},
-            {QStringLiteral("QTDOAESTICAR"), ftFloat, 0, false},
-            {QStringLiteral("QTCOMEFETRI"), ftFloat, 0, false},
-            {QStringLiteral("QTCOMEFETSL"), ftFloat, 0, false},
-            {QStringLiteral("CDOPERADOR"), ftString, 12, false},
-            {QStringLiteral("DTULTATU"), ftString, 30, false},
-        }};
+const TableDef& cardadiaDef() {
+    static const TableDef d{QStringLiteral("CARDADIA"),
+                            {
+                                {QStringLiteral("CDFILIAL"), ftString, 4, true},
+                                {QStringLiteral("DTCARDAPIO"), ftDateTime, 0, true},
+                                {QStringLiteral("CDSERVFILI"), ftString, 5, true},
+                                {QStringLiteral("CDDIETPAD"), ftString, 4, true},
+                                {QStringLiteral("NRCARDAPIO"), ftString, 10, false},
+                                {QStringLiteral("DTMESCARD"), ftDateTime, 0, false},
+                                {QStringLiteral("QTCOMEFETCAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTCLIEFETCAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTFUNEFETCAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTDOAEFETCAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTCOMESTICAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTCLIESTICAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTFUNESTICAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTDOAESTICAR"), ftFloat, 0, false},
+                                {QStringLiteral("QTCOMEFETRI"), ftFloat, 0, false},
+                                {QStringLiteral("QTCOMEFETSL"), ftFloat, 0, false},
+                                {QStringLiteral("CDOPERADOR"), ftString, 12, false},
+                                {QStringLiteral("DTULTATU"), ftString, 30, false},
+                            }};
     return d;
 }
 
 // Column positions in cardadiaDef().
 enum CardadiaColumn {
-    CdFilial, DtCardapio, CdServFili, CdDietPad, NrCardapio, DtMesCard, QtComEfetCar, QtCliEfetCar, QtFunEfetCar,
-    QtDoaEfetCar, DtUltAtu = 17
+    CdFilial,
+    DtCardapio,
+    CdServFili,
+    CdDietPad,
+    NrCardapio,
+    DtMesCard,
+    QtComEfetCar,
+    QtCliEfetCar,
+    QtFunEfetCar,
+    QtDoaEfetCar,
+    DtUltAtu = 17
 };
 
-const TableDef& efetdietDef()
-{
-    static const TableDef d{
-        QStringLiteral("EFETDIET"),
-        {
-            {QStringLiteral("CDFILIAL"), ftString, 4, true},
-            {QStringLiteral("CDSERVFILI"), ftString, 5, true},
-            {QStringLiteral("CDCLIENTE"), ftString, 21, true},
-            {QStringLiteral("DTEFETDIET"), ftDateTime, 0, true},
-            {QStringLiteral("CDDIETPAD"), ftString, 4, true},
-            {QStringLiteral("NRSEQEFETDIE"), ftString, 10, false},
-            {QStringLiteral("QTCOMEFETDIE"), ftFloat, 0, false},
-            {QStringLiteral("QTFUNEFETDIE"), ftFloat, 0, false},
-            {QStringLiteral("QTDOAEFETDIE"), ftFloat, 0, false},
-            {QStringLiteral("DTULTATU"), ftString, 30, false},
-        }};
+const TableDef& efetdietDef() {
+    static const TableDef d{QStringLiteral("EFETDIET"),
+                            {
+                                {QStringLiteral("CDFILIAL"), ftString, 4, true},
+                                {QStringLiteral("CDSERVFILI"), ftString, 5, true},
+                                {QStringLiteral("CDCLIENTE"), ftString, 21, true},
+                                {QStringLiteral("DTEFETDIET"), ftDateTime, 0, true},
+                                {QStringLiteral("CDDIETPAD"), ftString, 4, true},
+                                {QStringLiteral("NRSEQEFETDIE"), ftString, 10, false},
+                                {QStringLiteral("QTCOMEFETDIE"), ftFloat, 0, false},
+                                {QStringLiteral("QTFUNEFETDIE"), ftFloat, 0, false},
+                                {QStringLiteral("QTDOAEFETDIE"), ftFloat, 0, false},
+                                {QStringLiteral("DTULTATU"), ftString, 30, false},
+                            }};
     return d;
 }
 
 // Column positions in efetdietDef().
-enum EfetdietColumn { EdFilial, EdServFili, EdCliente, EdEfetDiet, EdDietPad, EdSeqEfetDie, EdComEfetDie, EdFunEfetDie,
-                      EdDoaEfetDie, EdUltAtu };
+enum EfetdietColumn {
+    EdFilial,
+    EdServFili,
+    EdCliente,
+    EdEfetDiet,
+    EdDietPad,
+    EdSeqEfetDie,
+    EdComEfetDie,
+    EdFunEfetDie,
+    EdDoaEfetDie,
+    EdUltAtu
+};
 
-QString nowStamp()
-{
+QString nowStamp() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
@@ -80,36 +94,34 @@ struct Refusal {
     QString message;
 };
 
-[[noreturn]] void refuse(const QString& m)
-{
+[[noreturn]] void refuse(const QString& m) {
     throw Refusal{m};
 }
 
 // The screen treats a 10-character answer as success, so a refusal must never be exactly that long.
-QString safeRefusal(QString m)
-{
-    if (m.size() == 10)
-        m += QLatin1Char(' ');
+QString safeRefusal(QString m) {
+    if (m.size() == 10) m += QLatin1Char(' ');
     return m;
 }
 
-void checkLogShape(const TChangeLog& log, const TableDef& def)
-{
+void checkLogShape(const TChangeLog& log, const TableDef& def) {
     for (int k : def.keys)
         if (log.FieldIndex(def.columns.at(k).name) < 0)
-            throw ParamError(QStringLiteral("O registro de alterações não tem o campo %1.").arg(def.columns.at(k).name));
+            throw ParamError(
+                QStringLiteral("O registro de alterações não tem o campo %1.").arg(def.columns.at(k).name));
     for (const TChange& c : log.changes) {
         const bool needOld = c.op != TChange::Insert, needNew = c.op != TChange::Delete;
-        if ((needOld && c.oldValues.size() != log.fields.size()) || (needNew && c.newValues.size() != log.fields.size()))
-            throw ParamError(QStringLiteral("O registro de alterações tem linhas com número de valores diferente do "
-                                            "número de campos."));
+        if ((needOld && c.oldValues.size() != log.fields.size()) ||
+            (needNew && c.newValues.size() != log.fields.size()))
+            throw ParamError(
+                QStringLiteral("O registro de alterações tem linhas com número de valores diferente do "
+                               "número de campos."));
     }
 }
 
 } // namespace
 
-QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
-{
+QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     const TableDef& def = cardadiaDef();
     checkLogShape(delta, def);
     const QVector<int> idx = columnIndexes(def, delta);
@@ -119,21 +131,21 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     // the day's menus. A branch with many changes has its services and diet links read whole,
     // others one service at a time.
     using Pair = std::pair<QString, QString>;
-    QHash<Pair, QString> serviceType;            // (branch, service) -> IDTIPOSERV
-    QHash<Pair, QSet<QString>> standardDiets;    // (branch, service) -> linked standard diets
-    QHash<QString, QDate> firstOpen;             // branch -> first open day
-    QHash<std::pair<QString, qint64>, QVariant> menuNumber;  // (branch, day) -> NRCARDAPIO
-    QHash<QString, int> perBranch;               // changes per branch
-    QSet<QString> wholeBranch;                   // branches read whole
+    QHash<Pair, QString> serviceType;                       // (branch, service) -> IDTIPOSERV
+    QHash<Pair, QSet<QString>> standardDiets;               // (branch, service) -> linked standard diets
+    QHash<QString, QDate> firstOpen;                        // branch -> first open day
+    QHash<std::pair<QString, qint64>, QVariant> menuNumber; // (branch, day) -> NRCARDAPIO
+    QHash<QString, int> perBranch;                          // changes per branch
+    QSet<QString> wholeBranch;                              // branches read whole
     {
         const int bi = idx.at(CdFilial);
         for (const TChange& c : delta.changes)
             ++perBranch[logText((c.op == TChange::Insert ? c.newValues : c.oldValues).value(bi))];
     }
     auto loadBranch = [&](const QString& b) {
-        if (wholeBranch.contains(b) || perBranch.value(b) < 16)
-            return false;
-        QSqlQuery& q = sc.exec(QStringLiteral("SELECT CDSERVFILI, IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ?"), {b});
+        if (wholeBranch.contains(b) || perBranch.value(b) < 16) return false;
+        QSqlQuery& q =
+            sc.exec(QStringLiteral("SELECT CDSERVFILI, IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ?"), {b});
         while (q.next()) {
             serviceType.insert({b, q.value(0).toString()}, q.value(1).toString());
             standardDiets.insert({b, q.value(0).toString()}, {});
@@ -152,13 +164,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
 
     auto typeOf = [&](const QString& b, const QString& s) {
         auto it = serviceType.find({b, s});
-        if (it == serviceType.end() && loadBranch(b))
-            it = serviceType.find({b, s});
+        if (it == serviceType.end() && loadBranch(b)) it = serviceType.find({b, s});
         if (it == serviceType.end()) {
             QString type;
             if (!wholeBranch.contains(b)) {
                 QSqlQuery& q = sc.exec(
-                    QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"), {b, s});
+                    QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
+                    {b, s});
                 type = q.next() ? q.value(0).toString() : QString();
             }
             it = serviceType.insert({b, s}, type);
@@ -167,15 +179,15 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     };
     auto dietLinked = [&](const QString& b, const QString& s, const QString& d) {
         auto it = standardDiets.find({b, s});
-        if (it == standardDiets.end() && loadBranch(b))
-            it = standardDiets.find({b, s});
+        if (it == standardDiets.end() && loadBranch(b)) it = standardDiets.find({b, s});
         if (it == standardDiets.end()) {
             QSet<QString> diets;
             if (!wholeBranch.contains(b)) {
-                QSqlQuery& q = sc.exec(QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
-                                                      " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
-                                                      " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
-                                       {b, s});
+                QSqlQuery& q = sc.exec(
+                    QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
+                                   " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
+                                   " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
+                    {b, s});
                 while (q.next())
                     diets.insert(q.value(0).toString());
                 q.finish();
@@ -186,17 +198,16 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     };
     auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
         auto it = firstOpen.find(b);
-        if (it == firstOpen.end())
-            it = firstOpen.insert(b, firstOpenDay(b));
-        if (it->isValid() && d < *it)
-            return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
+        if (it == firstOpen.end()) it = firstOpen.insert(b, firstOpenDay(b));
+        if (it->isValid() && d < *it) return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
         return {};
     };
     auto menuOf = [&](const QString& b, const QDate& d) {
         auto it = menuNumber.find({b, d.toJulianDay()});
         if (it == menuNumber.end()) {
-            QSqlQuery& q = sc.exec(QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
-                                   {b, dateParam(d)});
+            QSqlQuery& q = sc.exec(
+                QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
+                {b, dateParam(d)});
             it = menuNumber.insert({b, d.toJulianDay()}, q.next() ? q.value(0) : QVariant());
         }
         return *it;
@@ -204,45 +215,38 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
 
     // The checks every inserted or changed diet row must pass.
     auto checkRow = [&](const Row& r) {
-        if (const QString m = checkValues(def, r); !m.isEmpty())
-            refuse(m);
+        if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
         const QString b = logText(r.at(CdFilial));
         const QString s = logText(r.at(CdServFili));
         const QString d = logText(r.at(CdDietPad));
         const QString type = typeOf(b, s);
-        if (type.isEmpty())
-            refuse(texts::ServCad);
-        if (type != QLatin1String("D"))
-            refuse(texts::ServPad);
-        if (!dietLinked(b, s, d))
-            refuse(texts::DietCad);
+        if (type.isEmpty()) refuse(texts::ServCad);
+        if (type != QLatin1String("D")) refuse(texts::ServPad);
+        if (!dietLinked(b, s, d)) refuse(texts::DietCad);
         const double cli = logNum(r.at(QtCliEfetCar));
         const double fun = logNum(r.at(QtFunEfetCar));
         const double doa = logNum(r.at(QtDoaEfetCar));
         const double tot = logNum(r.at(QtComEfetCar));
-        if (cli < 0)
-            refuse(texts::InfComen);
-        if (fun < 0)
-            refuse(texts::InfFunc);
-        if (doa < 0)
-            refuse(texts::InfDoac);
-        if (std::fabs(tot - (cli + fun + doa)) > 1e-6)
-            refuse(texts::TotaEfet);
-        if (const QString m = closedMessage(b, logDate(r.at(DtCardapio))); !m.isEmpty())
-            refuse(m);
+        if (cli < 0) refuse(texts::InfComen);
+        if (fun < 0) refuse(texts::InfFunc);
+        if (doa < 0) refuse(texts::InfDoac);
+        if (std::fabs(tot - (cli + fun + doa)) > 1e-6) refuse(texts::TotaEfet);
+        if (const QString m = closedMessage(b, logDate(r.at(DtCardapio))); !m.isEmpty()) refuse(m);
     };
 
     // The stored rows of the days the log touches. A day with many changes is read (and on
     // PostgreSQL locked) with one query instead of one per change; the rows are kept current as
     // the log is applied, so later changes of the same log see earlier ones.
-    using DayKey = std::pair<QString, qint64>;  // branch, julian day
+    using DayKey = std::pair<QString, qint64>; // branch, julian day
     struct Day {
         bool whole = false;
-        QHash<Pair, std::optional<Row>> rows;  // (service, diet); nullopt: known not to exist
+        QHash<Pair, std::optional<Row>> rows; // (service, diet); nullopt: known not to exist
     };
     QHash<DayKey, Day> days;
     auto rowKey = [](const Row& r) { return Pair(logText(r.at(CdServFili)), logText(r.at(CdDietPad))); };
-    auto dayKey = [](const Row& r) { return DayKey(logText(r.at(CdFilial)), logDate(r.at(DtCardapio)).toJulianDay()); };
+    auto dayKey = [](const Row& r) {
+        return DayKey(logText(r.at(CdFilial)), logDate(r.at(DtCardapio)).toJulianDay());
+    };
     QHash<DayKey, int> perDay;
     {
         const int bi = idx.at(CdFilial), di = idx.at(DtCardapio);
@@ -271,13 +275,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
         Day& d = dayOf(r);
         const Pair k = rowKey(r);
         auto it = d.rows.find(k);
-        if (it != d.rows.end())
-            return *it;
-        if (d.whole)
-            return std::nullopt;
+        if (it != d.rows.end()) return *it;
+        if (d.whole) return std::nullopt;
         return *d.rows.insert(k, lockRow(sc, def, r));
     };
-    auto remember = [&](const Row& r, std::optional<Row> value) { dayOf(r).rows.insert(rowKey(r), std::move(value)); };
+    auto remember = [&](const Row& r, std::optional<Row> value) {
+        dayOf(r).rows.insert(rowKey(r), std::move(value));
+    };
 
     try {
         Transaction tx(m_db);
@@ -286,36 +290,29 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkRow(r);
-                if (storedRow(r))
-                    refuse(texts::DietJaCad);
+                if (storedRow(r)) refuse(texts::DietJaCad);
                 const QDate day = logDate(r.at(DtCardapio));
                 const QVariant nr = menuOf(logText(r.at(CdFilial)), day);
-                if (!nr.isNull())
-                    r[NrCardapio] = nr.toString();
-                if (!logDate(r.at(DtMesCard)).isValid())
-                    r[DtMesCard] = QDate(day.year(), day.month(), 1);
+                if (!nr.isNull()) r[NrCardapio] = nr.toString();
+                if (!logDate(r.at(DtMesCard)).isValid()) r[DtMesCard] = QDate(day.year(), day.month(), 1);
                 r[DtUltAtu] = stamp;
                 try {
                     insertRow(sc, def, r);
                 } catch (const DbError& e) {
-                    if (isUniqueViolation(e))
-                        refuse(texts::DietJaCad);  // inserted by another user meanwhile
+                    if (isUniqueViolation(e)) refuse(texts::DietJaCad); // inserted by another user meanwhile
                     throw;
                 }
                 remember(r, r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
-            if (const QString m = checkValues(def, oldRow); !m.isEmpty())
-                refuse(m);
+            if (const QString m = checkValues(def, oldRow); !m.isEmpty()) refuse(m);
             const std::optional<Row> found = storedRow(oldRow);
-            if (!found)
-                refuse(texts::Concurrency);
+            if (!found) refuse(texts::Concurrency);
             const Row& stored = *found;
             if (c.op == TChange::Modify) {
                 QVector<int> changed = changedColumns(def, idx, c);
-                if (changed.isEmpty())
-                    continue;
+                if (changed.isEmpty()) continue;
                 Row merged = stored;
                 for (int col : changed) {
                     const int fi = idx.at(col);
@@ -323,22 +320,20 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
                         refuse(texts::Concurrency);
                     merged[col] = c.newValues.value(fi);
                 }
-                if (const QString m = closedMessage(logText(oldRow.at(CdFilial)), logDate(oldRow.at(DtCardapio)));
+                if (const QString m =
+                        closedMessage(logText(oldRow.at(CdFilial)), logDate(oldRow.at(DtCardapio)));
                     !m.isEmpty())
                     refuse(m);
                 checkRow(merged);
                 const bool keyChanged = !sameKey(def, oldRow, merged);
-                if (keyChanged && storedRow(merged))
-                    refuse(texts::DietJaCad);
+                if (keyChanged && storedRow(merged)) refuse(texts::DietJaCad);
                 merged[DtUltAtu] = stamp;
                 // Only what changed is written: the rest of the row is locked and equal to what was read.
-                if (!changed.contains(DtUltAtu))
-                    changed << DtUltAtu;
+                if (!changed.contains(DtUltAtu)) changed << DtUltAtu;
                 try {
                     updateRow(sc, def, oldRow, merged, changed);
                 } catch (const DbError& e) {
-                    if (isUniqueViolation(e))
-                        refuse(texts::DietJaCad);
+                    if (isUniqueViolation(e)) refuse(texts::DietJaCad);
                     throw;
                 }
                 remember(oldRow, std::nullopt);
@@ -353,29 +348,29 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
             const QDate day = logDate(oldRow.at(DtCardapio));
             const QString s = logText(oldRow.at(CdServFili));
             const QString d = logText(oldRow.at(CdDietPad));
-            if (const QString m = closedMessage(b, day); !m.isEmpty())
-                refuse(m);
+            if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
             {
-                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
-                                                      " AND CDSERVFILI = ? LIMIT 1"),
-                                       {b, dateParam(day), s});
-                if (q.next())
-                    refuse(texts::Retirada);
+                QSqlQuery& q =
+                    sc.exec(QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
+                                           " AND CDSERVFILI = ? LIMIT 1"),
+                            {b, dateParam(day), s});
+                if (q.next()) refuse(texts::Retirada);
             }
             {
                 // The row's client shares go with it, unless one of those clients is already settled.
-                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
-                                                      " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
-                                                      " AND A.IDIMPEFETKVO = 'S'"
-                                                      " WHERE E.CDFILIAL = ? AND E.DTEFETDIET = ? AND E.CDSERVFILI = ?"
-                                                      " AND E.CDDIETPAD = ? LIMIT 1"),
-                                       {b, dateParam(day), s, d});
-                if (q.next())
-                    refuse(texts::EfetApu);
-            }
-            sc.exec(QStringLiteral("DELETE FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ? AND CDSERVFILI = ?"
-                                   " AND CDDIETPAD = ?"),
+                QSqlQuery& q = sc.exec(
+                    QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
+                                   " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
+                                   " AND A.IDIMPEFETKVO = 'S'"
+                                   " WHERE E.CDFILIAL = ? AND E.DTEFETDIET = ? AND E.CDSERVFILI = ?"
+                                   " AND E.CDDIETPAD = ? LIMIT 1"),
                     {b, dateParam(day), s, d});
+                if (q.next()) refuse(texts::EfetApu);
+            }
+            sc.exec(
+                QStringLiteral("DELETE FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ? AND CDSERVFILI = ?"
+                               " AND CDDIETPAD = ?"),
+                {b, dateParam(day), s, d});
             deleteRow(sc, def, oldRow);
             remember(oldRow, std::nullopt);
         }
@@ -387,8 +382,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta)
     return {};
 }
 
-QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
-{
+QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
     const TableDef& def = efetdietDef();
     checkLogShape(delta, def);
     const QVector<int> idx = columnIndexes(def, delta);
@@ -398,70 +392,65 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
     using Text2 = std::pair<QString, QString>;
     using Key3 = std::pair<Text2, qint64>;
     QHash<QString, QDate> firstOpen;
-    QHash<Key3, bool> settled;                               // (branch, client), day
-    QHash<std::pair<Text2, QString>, bool> served;           // (branch, service), client
-    QHash<std::pair<Text2, std::pair<QString, qint64>>, bool> dietRow;  // (branch, service), (diet, day)
+    QHash<Key3, bool> settled;                                         // (branch, client), day
+    QHash<std::pair<Text2, QString>, bool> served;                     // (branch, service), client
+    QHash<std::pair<Text2, std::pair<QString, qint64>>, bool> dietRow; // (branch, service), (diet, day)
     auto isSettled = [&](const QString& b, const QString& cl, const QDate& day) {
         const Key3 k{{b, cl}, day.toJulianDay()};
         auto it = settled.find(k);
         if (it == settled.end()) {
-            QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
-                                                  " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
-                                   {b, cl, dateParam(day)});
+            QSqlQuery& q =
+                sc.exec(QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
+                                       " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
+                        {b, cl, dateParam(day)});
             it = settled.insert(k, q.next());
         }
         return *it;
     };
     auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
         auto it = firstOpen.find(b);
-        if (it == firstOpen.end())
-            it = firstOpen.insert(b, firstOpenDay(b));
+        if (it == firstOpen.end()) it = firstOpen.insert(b, firstOpenDay(b));
         if (it->isValid() && d.isValid() && d < *it)
             return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
         return {};
     };
 
     auto checkShare = [&](const Row& r) {
-        if (const QString m = checkValues(def, r); !m.isEmpty())
-            refuse(m);
+        if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
         const QString b = logText(r.at(EdFilial));
         const QString s = logText(r.at(EdServFili));
         const QString cl = logText(r.at(EdCliente));
         const QString d = logText(r.at(EdDietPad));
         const QDate day = logDate(r.at(EdEfetDiet));
-        if (isSettled(b, cl, day))
-            refuse(texts::EfetApu);
-        if (logNum(r.at(EdComEfetDie)) < 0)
-            refuse(texts::InfComen);
-        if (logNum(r.at(EdFunEfetDie)) < 0)
-            refuse(texts::InfFunc);
-        if (logNum(r.at(EdDoaEfetDie)) < 0)
-            refuse(texts::InfDoac);
+        if (isSettled(b, cl, day)) refuse(texts::EfetApu);
+        if (logNum(r.at(EdComEfetDie)) < 0) refuse(texts::InfComen);
+        if (logNum(r.at(EdFunEfetDie)) < 0) refuse(texts::InfFunc);
+        if (logNum(r.at(EdDoaEfetDie)) < 0) refuse(texts::InfDoac);
         {
             const std::pair<Text2, QString> k{{b, s}, cl};
             auto it = served.find(k);
             if (it == served.end()) {
                 QSqlQuery& q = sc.exec(
-                    QStringLiteral("SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"), {b, s, cl});
+                    QStringLiteral(
+                        "SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"),
+                    {b, s, cl});
                 it = served.insert(k, q.next());
             }
-            if (!*it)
-                refuse(texts::ClientNotServed);
+            if (!*it) refuse(texts::ClientNotServed);
         }
         {
             const std::pair<Text2, std::pair<QString, qint64>> k{{b, s}, {d, day.toJulianDay()}};
             auto it = dietRow.find(k);
             if (it == dietRow.end()) {
-                QSqlQuery& q = sc.exec(QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
-                                                      " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
-                                       {b, dateParam(day), s, d});
+                QSqlQuery& q =
+                    sc.exec(QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
+                                           " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
+                            {b, dateParam(day), s, d});
                 it = dietRow.insert(k, q.next());
             }
-            if (!*it)
-                refuse(texts::NoDietRow.arg(d, s));
+            if (!*it) refuse(texts::NoDietRow.arg(d, s));
         }
-        if (const QString m = closedMessage(b, day); !m.isEmpty())
-            refuse(m);
+        if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
     };
 
     try {
@@ -472,9 +461,11 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkShare(r);
                 if (lockRow(sc, def, r))
-                    refuse(texts::Concurrency);  // another user created this share meanwhile
-                sc.exec(QStringLiteral("UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
-                QSqlQuery& q = sc.exec(QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+                    refuse(texts::Concurrency); // another user created this share meanwhile
+                sc.exec(QStringLiteral(
+                    "UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+                QSqlQuery& q = sc.exec(
+                    QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
                 if (!q.next())
                     throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
                 r[EdSeqEfetDie] = QStringLiteral("%1").arg(q.value(0).toLongLong(), 10, 10, QLatin1Char('0'));
@@ -485,36 +476,31 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                 try {
                     insertRow(sc, def, r);
                 } catch (const DbError& e) {
-                    if (isUniqueViolation(e))
-                        refuse(texts::Concurrency);
+                    if (isUniqueViolation(e)) refuse(texts::Concurrency);
                     throw;
                 }
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
-            if (const QString m = checkValues(def, oldRow); !m.isEmpty())
-                refuse(m);
+            if (const QString m = checkValues(def, oldRow); !m.isEmpty()) refuse(m);
             const std::optional<Row> stored = lockRow(sc, def, oldRow);
-            if (!stored)
-                refuse(texts::Concurrency);
+            if (!stored) refuse(texts::Concurrency);
             if (c.op == TChange::Modify) {
                 Row merged = *stored;
                 QVector<int> written;
                 const QVector<int> changed = changedColumns(def, idx, c);
                 for (int col : changed) {
                     if (def.columns.at(col).key)
-                        throw ParamError(QStringLiteral("A chave de uma participação de cliente não pode ser alterada."));
-                    if (col == EdSeqEfetDie)
-                        continue;  // assigned by the server, never by a client
+                        throw ParamError(
+                            QStringLiteral("A chave de uma participação de cliente não pode ser alterada."));
+                    if (col == EdSeqEfetDie) continue; // assigned by the server, never by a client
                     const int fi = idx.at(col);
                     if (!sameValue(def.columns.at(col).type, stored->at(col), c.oldValues.value(fi)))
                         refuse(texts::Concurrency);
                     merged[col] = c.newValues.value(fi);
-                    if (col != EdUltAtu)
-                        written << col;
+                    if (col != EdUltAtu) written << col;
                 }
-                if (changed.isEmpty())
-                    continue;
+                if (changed.isEmpty()) continue;
                 checkShare(merged);
                 merged[EdUltAtu] = stamp;
                 written << EdUltAtu;
@@ -526,10 +512,8 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta)
                     refuse(texts::Concurrency);
             const QString b = logText(oldRow.at(EdFilial));
             const QDate day = logDate(oldRow.at(EdEfetDiet));
-            if (isSettled(b, logText(oldRow.at(EdCliente)), day))
-                refuse(texts::EfetApu);
-            if (const QString m = closedMessage(b, day); !m.isEmpty())
-                refuse(m);
+            if (isSettled(b, logText(oldRow.at(EdCliente)), day)) refuse(texts::EfetApu);
+            if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
             deleteRow(sc, def, oldRow);
         }
         sc.finishAll();

@@ -9,8 +9,7 @@
 
 namespace kvo::server {
 
-TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), columns(std::move(cols))
-{
+TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), columns(std::move(cols)) {
     QStringList names, conds;
     for (int i = 0; i < columns.size(); ++i) {
         names << columns.at(i).name;
@@ -23,16 +22,13 @@ TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), colum
     keyWhere = conds.join(QStringLiteral(" AND "));
 }
 
-int TableDef::indexOf(const QString& name) const
-{
+int TableDef::indexOf(const QString& name) const {
     for (int i = 0; i < columns.size(); ++i)
-        if (columns.at(i).name == name)
-            return i;
+        if (columns.at(i).name == name) return i;
     return -1;
 }
 
-QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log)
-{
+QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log) {
     QVector<int> idx;
     for (const Column& c : def.columns)
         idx << log.FieldIndex(c.name);
@@ -40,28 +36,22 @@ QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log)
 }
 
 // A stored value as rows carry it: dates as QDate (cheap to build and compare), others as read.
-static QVariant storedValue(const Column& c, const QVariant& v)
-{
-    if (v.isNull())
-        return {};
+static QVariant storedValue(const Column& c, const QVariant& v) {
+    if (v.isNull()) return {};
     if (c.type == ftDateTime) {
         const QDate d = dateFromDb(v);
         return d.isValid() ? QVariant(d) : QVariant();
     }
-    if (c.type == ftFloat)
-        return v.toDouble();
-    if (v.typeId() == QMetaType::QString)
-        return v;
+    if (c.type == ftFloat) return v.toDouble();
+    if (v.typeId() == QMetaType::QString) return v;
     return v.toString();
 }
 
-Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values)
-{
+Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
     Row r(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
-        if (j < 0 || j >= values.size() || values.at(j).isNull())
-            continue;
+        if (j < 0 || j >= values.size() || values.at(j).isNull()) continue;
         const QVariant& v = values.at(j);
         if (def.columns.at(i).type == ftDateTime) {
             const QDate d = logDate(v);
@@ -74,65 +64,52 @@ Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVari
     return r;
 }
 
-QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c)
-{
+QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c) {
     QVector<int> out;
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
-        if (j < 0)
-            continue;
-        if (!sameValue(def.columns.at(i).type, c.oldValues.value(j), c.newValues.value(j)))
-            out << i;
+        if (j < 0) continue;
+        if (!sameValue(def.columns.at(i).type, c.oldValues.value(j), c.newValues.value(j))) out << i;
     }
     return out;
 }
 
-bool sameKey(const TableDef& def, const Row& a, const Row& b)
-{
+bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     for (int k : def.keys)
-        if (!sameValue(def.columns.at(k).type, a.value(k), b.value(k)))
-            return false;
+        if (!sameValue(def.columns.at(k).type, a.value(k), b.value(k))) return false;
     return true;
 }
 
-QString checkValues(const TableDef& def, const Row& row)
-{
+QString checkValues(const TableDef& def, const Row& row) {
     for (int i = 0; i < def.columns.size(); ++i) {
         const Column& c = def.columns.at(i);
         const QVariant& v = row.at(i);
         if (c.key) {
             const bool empty = c.type == ftDateTime ? !logDate(v).isValid() : logText(v).trimmed().isEmpty();
-            if (empty)
-                return texts::KeyMissing.arg(c.name);
+            if (empty) return texts::KeyMissing.arg(c.name);
         }
-        if (v.isNull())
-            continue;
+        if (v.isNull()) continue;
         switch (c.type) {
         case ftString:
         case ftFixedChar:
-            if (logText(v).size() > c.size)
-                return texts::TooLong.arg(c.name).arg(c.size);
+            if (logText(v).size() > c.size) return texts::TooLong.arg(c.name).arg(c.size);
             break;
         case ftFloat:
-            if (std::isnan(logNum(v)))
-                return QStringLiteral("Valor inválido no campo %1.").arg(c.name);
+            if (std::isnan(logNum(v))) return QStringLiteral("Valor inválido no campo %1.").arg(c.name);
             break;
         case ftDateTime:
-            if (!logDate(v).isValid())
-                return QStringLiteral("Data inválida no campo %1.").arg(c.name);
+            if (!logDate(v).isValid()) return QStringLiteral("Data inválida no campo %1.").arg(c.name);
             break;
         }
     }
     return {};
 }
 
-QVariant dbValue(const Column& c, const QVariant& v)
-{
+QVariant dbValue(const Column& c, const QVariant& v) {
     switch (c.type) {
     case ftString:
     case ftFixedChar:
-        if (v.isNull())
-            return QVariant(QMetaType(QMetaType::QString));
+        if (v.isNull()) return QVariant(QMetaType(QMetaType::QString));
         return v.typeId() == QMetaType::QString ? v : QVariant(v.toString());
     case ftFloat:
         return logNum(v);
@@ -142,27 +119,23 @@ QVariant dbValue(const Column& c, const QVariant& v)
     return {};
 }
 
-static void keyArgs(const TableDef& def, QVariantList& args, const Row& key)
-{
+static void keyArgs(const TableDef& def, QVariantList& args, const Row& key) {
     for (int k : def.keys)
         args << dbValue(def.columns.at(k), key.value(k));
 }
 
-static QString lockSuffix(StatementCache& sc)
-{
+static QString lockSuffix(StatementCache& sc) {
     return dialectOf(sc.db()) == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
-static Row rowFromQuery(const TableDef& def, QSqlQuery& q)
-{
+static Row rowFromQuery(const TableDef& def, QSqlQuery& q) {
     Row r(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i)
         r[i] = storedValue(def.columns.at(i), q.value(i));
     return r;
 }
 
-std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key)
-{
+std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key) {
     thread_local QHash<std::pair<const TableDef*, bool>, QString> texts;
     const bool pg = dialectOf(sc.db()) == Dialect::PostgreSQL;
     auto it = texts.find({&def, pg});
@@ -173,15 +146,14 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
     args.reserve(def.keys.size());
     keyArgs(def, args, key);
     QSqlQuery& q = sc.exec(*it, args);
-    if (!q.next())
-        return std::nullopt;
+    if (!q.next()) return std::nullopt;
     Row r = rowFromQuery(def, q);
     q.finish();
     return r;
 }
 
-QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where, const QVariantList& values)
-{
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                      const QVariantList& values) {
     QStringList conds;
     QVariantList args;
     for (int i = 0; i < where.size(); ++i) {
@@ -189,8 +161,9 @@ QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int
         conds << c.name + QStringLiteral(" = ?");
         args << dbValue(c, values.value(i));
     }
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
-                            .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")), lockSuffix(sc));
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
+            .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")), lockSuffix(sc));
     QSqlQuery& q = sc.exec(sql, args);
     QVector<Row> rows;
     while (q.next())
@@ -199,8 +172,7 @@ QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int
     return rows;
 }
 
-void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
-{
+void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {
     thread_local QHash<const TableDef*, QString> texts;
     auto it = texts.find(&def);
     if (it == texts.end()) {
@@ -217,8 +189,8 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row)
     sc.exec(*it, args);
 }
 
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, const QVector<int>& columns)
-{
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
+               const QVector<int>& columns) {
     // The statement text depends only on the table and on which columns are written.
     quint64 mask = 0;
     for (int c : columns)
@@ -228,22 +200,19 @@ void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const
     if (it == texts.end()) {
         QStringList sets;
         for (int i = 0; i < def.columns.size(); ++i)
-            if (mask & (quint64(1) << i))
-                sets << def.columns.at(i).name + QStringLiteral(" = ?");
+            if (mask & (quint64(1) << i)) sets << def.columns.at(i).name + QStringLiteral(" = ?");
         it = texts.insert({&def, mask}, QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                                             .arg(def.table, sets.join(QStringLiteral(", ")), def.keyWhere));
     }
     QVariantList args;
     args.reserve(columns.size() + def.keys.size());
     for (int i = 0; i < def.columns.size(); ++i)
-        if (mask & (quint64(1) << i))
-            args << dbValue(def.columns.at(i), row.value(i));
+        if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), row.value(i));
     keyArgs(def, args, oldKey);
     sc.exec(*it, args);
 }
 
-void deleteRow(StatementCache& sc, const TableDef& def, const Row& key)
-{
+void deleteRow(StatementCache& sc, const TableDef& def, const Row& key) {
     thread_local QHash<const TableDef*, QString> texts;
     auto it = texts.find(&def);
     if (it == texts.end())

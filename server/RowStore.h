@@ -20,7 +20,7 @@ namespace kvo::server {
 struct Column {
     QString name;
     TFieldType type;
-    int size;  // texts
+    int size; // texts
     bool key;
 };
 
@@ -30,11 +30,11 @@ public:
 
     QString table;
     QVector<Column> columns;
-    QVector<int> keys;      // positions of the key columns
-    QString selectList;     // "A, B, ..." in column order
-    QString keyWhere;       // "K1 = ? AND K2 = ?"
+    QVector<int> keys;  // positions of the key columns
+    QString selectList; // "A, B, ..." in column order
+    QString keyWhere;   // "K1 = ? AND K2 = ?"
 
-    int indexOf(const QString& name) const;  // -1 when absent
+    int indexOf(const QString& name) const; // -1 when absent
 };
 
 using Row = QVector<QVariant>;
@@ -53,10 +53,12 @@ QString checkValues(const TableDef& def, const Row& row);
 // Reads the row with that key, locking it for the transaction where the database can.
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key);
 // Every row matching the given column values (locked likewise).
-QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where, const QVariantList& values);
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                      const QVariantList& values);
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row);
 // Writes the given columns of the row found by oldKey.
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row, const QVector<int>& columns);
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
+               const QVector<int>& columns);
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key);
 
 QVariant dbValue(const Column& c, const QVariant& v);

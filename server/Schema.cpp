@@ -15,8 +15,7 @@ struct Migration {
     QStringList statements;
 };
 
-const QList<Migration>& migrations()
-{
+const QList<Migration>& migrations() {
     static const QList<Migration> list = {
         {1,
          {
@@ -25,7 +24,8 @@ const QList<Migration>& migrations()
              "CREATE TABLE SERVICO (CDFILIAL VARCHAR(4) NOT NULL, CDSERVFILI VARCHAR(5) NOT NULL,"
              " NMSERVICO VARCHAR(40) NOT NULL, IDTIPOSERV VARCHAR(1) NOT NULL,"
              " PRIMARY KEY (CDFILIAL, CDSERVFILI))",
-             "CREATE TABLE DIETPADR (CDDIETPAD VARCHAR(4) NOT NULL PRIMARY KEY, DSDIETPAD VARCHAR(50) NOT NULL,"
+             "CREATE TABLE DIETPADR (CDDIETPAD VARCHAR(4) NOT NULL PRIMARY KEY, DSDIETPAD VARCHAR(50) NOT "
+             "NULL,"
              " IDTIPODIET VARCHAR(1) NOT NULL)",
              "CREATE TABLE DIETSERV (CDFILIAL VARCHAR(4) NOT NULL, CDSERVFILI VARCHAR(5) NOT NULL,"
              " CDDIETPAD VARCHAR(4) NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, CDDIETPAD))",
@@ -41,10 +41,12 @@ const QList<Migration>& migrations()
              " QTCOMEFETRI {NUM} NOT NULL DEFAULT 0, QTCOMEFETSL {NUM} NOT NULL DEFAULT 0,"
              " CDOPERADOR VARCHAR(12), DTULTATU {STAMP},"
              " PRIMARY KEY (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD))",
-             "CREATE TABLE PARAMPLANEJA (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, IDBLQEFEDIAFECH VARCHAR(20),"
+             "CREATE TABLE PARAMPLANEJA (CDFILIAL VARCHAR(4) NOT NULL PRIMARY KEY, IDBLQEFEDIAFECH "
+             "VARCHAR(20),"
              " NRDIAANTDTPROC {NUM}, IDPERLEFESRETPLA VARCHAR(1), IDPEREFEPOSDTPR VARCHAR(1))",
              "CREATE TABLE PARAMGERAL (IDCONSMINEFE VARCHAR(1))",
-             "CREATE TABLE CLIENTE (CDCLIENTE VARCHAR(21) NOT NULL PRIMARY KEY, NMRAZSOCCLIE VARCHAR(50) NOT NULL)",
+             "CREATE TABLE CLIENTE (CDCLIENTE VARCHAR(21) NOT NULL PRIMARY KEY, NMRAZSOCCLIE VARCHAR(50) NOT "
+             "NULL)",
              "CREATE TABLE CLIESERV (CDFILIAL VARCHAR(4) NOT NULL, CDSERVFILI VARCHAR(5) NOT NULL,"
              " CDCLIENTE VARCHAR(21) NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, CDCLIENTE))",
              "CREATE TABLE EFETDIET (CDFILIAL VARCHAR(4) NOT NULL, CDSERVFILI VARCHAR(5) NOT NULL,"
@@ -58,25 +60,27 @@ const QList<Migration>& migrations()
              " DTAPURACAO {DATE} NOT NULL, IDIMPEFETKVO VARCHAR(1) NOT NULL DEFAULT 'S',"
              " PRIMARY KEY (CDFILIAL, CDCLIENTE, DTAPURACAO))",
              "CREATE TABLE RETIRADA (CDFILIAL VARCHAR(4) NOT NULL, DTRETIRADA {DATE} NOT NULL,"
-             " CDSERVFILI VARCHAR(5) NOT NULL, CDPRODUTO VARCHAR(12) NOT NULL, QTRETIRADA {NUM} NOT NULL DEFAULT 0,"
+             " CDSERVFILI VARCHAR(5) NOT NULL, CDPRODUTO VARCHAR(12) NOT NULL, QTRETIRADA {NUM} NOT NULL "
+             "DEFAULT 0,"
              " PRIMARY KEY (CDFILIAL, DTRETIRADA, CDSERVFILI, CDPRODUTO))",
              "CREATE TABLE CONTALIM (CDFILIAL VARCHAR(4) NOT NULL, DTCONTALIM {DATE} NOT NULL,"
              " CDSERVFILI VARCHAR(5) NOT NULL, CDDIETPAD VARCHAR(4) NOT NULL,"
              " QTCLIENTE {NUM} NOT NULL DEFAULT 0, QTFUNCIONARIO {NUM} NOT NULL DEFAULT 0,"
              " QTDOACAO {NUM} NOT NULL DEFAULT 0, PRIMARY KEY (CDFILIAL, DTCONTALIM, CDSERVFILI, CDDIETPAD))",
-             "CREATE TABLE OPERADOR (CDOPERADOR VARCHAR(12) NOT NULL PRIMARY KEY, NMOPERADOR VARCHAR(40) NOT NULL)",
+             "CREATE TABLE OPERADOR (CDOPERADOR VARCHAR(12) NOT NULL PRIMARY KEY, NMOPERADOR VARCHAR(40) NOT "
+             "NULL)",
              "CREATE TABLE OPERFILI (CDOPERADOR VARCHAR(12) NOT NULL, CDFILIAL VARCHAR(4) NOT NULL,"
              " PRIMARY KEY (CDOPERADOR, CDFILIAL))",
              // Counters for numbers the server hands out (NRSEQEFETDIE).
-             "CREATE TABLE KVOSEQUENCIA (NMSEQUENCIA VARCHAR(30) NOT NULL PRIMARY KEY, NRULTIMO INTEGER NOT NULL)",
+             "CREATE TABLE KVOSEQUENCIA (NMSEQUENCIA VARCHAR(30) NOT NULL PRIMARY KEY, NRULTIMO INTEGER NOT "
+             "NULL)",
              "INSERT INTO KVOSEQUENCIA (NMSEQUENCIA, NRULTIMO) VALUES ('NRSEQEFETDIE', 0)",
          }},
     };
     return list;
 }
 
-QString resolve(QString sql, Dialect d)
-{
+QString resolve(QString sql, Dialect d) {
     const bool pg = d == Dialect::PostgreSQL;
     sql.replace(QLatin1String("{DATE}"), pg ? QLatin1String("DATE") : QLatin1String("TEXT"));
     sql.replace(QLatin1String("{NUM}"), QLatin1String("DOUBLE PRECISION"));
@@ -84,36 +88,29 @@ QString resolve(QString sql, Dialect d)
     return sql;
 }
 
-void ensureVersionTable(QSqlDatabase& db)
-{
-    if (db.tables().contains(QStringLiteral("kvoversao"), Qt::CaseInsensitive))
-        return;
+void ensureVersionTable(QSqlDatabase& db) {
+    if (db.tables().contains(QStringLiteral("kvoversao"), Qt::CaseInsensitive)) return;
     execSql(db, QStringLiteral("CREATE TABLE IF NOT EXISTS KVOVERSAO (NRVERSAO INTEGER NOT NULL PRIMARY KEY,"
                                " DTAPLICACAO VARCHAR(30))"));
 }
 
 } // namespace
 
-int Schema::latestVersion()
-{
+int Schema::latestVersion() {
     return migrations().last().version;
 }
 
-int Schema::currentVersion(QSqlDatabase& db)
-{
-    if (!db.tables().contains(QStringLiteral("kvoversao"), Qt::CaseInsensitive))
-        return 0;
+int Schema::currentVersion(QSqlDatabase& db) {
+    if (!db.tables().contains(QStringLiteral("kvoversao"), Qt::CaseInsensitive)) return 0;
     QSqlQuery q = execSql(db, QStringLiteral("SELECT MAX(NRVERSAO) FROM KVOVERSAO"));
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-void Schema::migrate(QSqlDatabase& db)
-{
+void Schema::migrate(QSqlDatabase& db) {
     ensureVersionTable(db);
     const Dialect d = dialectOf(db);
     for (const Migration& m : migrations()) {
-        if (m.version <= currentVersion(db))
-            continue;
+        if (m.version <= currentVersion(db)) continue;
         Transaction tx(db);
         for (const QString& s : m.statements)
             execSql(db, resolve(s, d));
@@ -123,15 +120,14 @@ void Schema::migrate(QSqlDatabase& db)
     }
 }
 
-void Schema::check(QSqlDatabase& db)
-{
+void Schema::check(QSqlDatabase& db) {
     const int v = currentVersion(db);
-    if (v == latestVersion())
-        return;
+    if (v == latestVersion()) return;
     if (v > latestVersion())
-        throw ServerError(QStringLiteral("O banco de dados está na versão %1, mais nova que a deste servidor (%2).")
-                              .arg(v)
-                              .arg(latestVersion()));
+        throw ServerError(
+            QStringLiteral("O banco de dados está na versão %1, mais nova que a deste servidor (%2).")
+                .arg(v)
+                .arg(latestVersion()));
     throw ServerError(QStringLiteral("O banco de dados está na versão %1; a versão esperada é %2. "
                                      "Execute kvo-appserver --init para atualizá-lo.")
                           .arg(v)

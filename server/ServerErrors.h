@@ -11,7 +11,7 @@ public:
     explicit ServerError(const QString& message, int code = -32000)
         : std::runtime_error(message.toStdString()), m_message(message), m_code(code) {}
     const QString& message() const { return m_message; }
-    int code() const { return m_code; }  // JSON-RPC error code
+    int code() const { return m_code; } // JSON-RPC error code
 
 private:
     QString m_message;

@@ -7,7 +7,8 @@
 
 namespace kvo::server::texts {
 
-inline const QString ServPad = QStringLiteral("Efetivos não podem ser informados para um serviço de padronização de cardápios.");
+inline const QString ServPad =
+    QStringLiteral("Efetivos não podem ser informados para um serviço de padronização de cardápios.");
 inline const QString ServCad = QStringLiteral("Serviço não cadastrado.");
 inline const QString ServInf = QStringLiteral("Serviço deve ser informado.");
 inline const QString DietCad = QStringLiteral("Dieta padrão não cadastrada.");
@@ -16,7 +17,8 @@ inline const QString DietJaCad = QStringLiteral("Dieta já cadastrada.");
 inline const QString InfComen = QStringLiteral("Quantidade de clientes deve ser maior ou igual a zero.");
 inline const QString InfFunc = QStringLiteral("Quantidade de funcionários deve ser maior ou igual a zero.");
 inline const QString InfDoac = QStringLiteral("Quantidade de doações deve ser maior ou igual a zero.");
-inline const QString TotaEfet = QStringLiteral("Somatória dos clientes, funcionários e doações deve ser igual ao total de efetivos.");
+inline const QString TotaEfet =
+    QStringLiteral("Somatória dos clientes, funcionários e doações deve ser igual ao total de efetivos.");
 inline const QString Retirada = QStringLiteral("Cardápio possui retirada, não pode ser excluido.");
 inline const QString EfetApu = QStringLiteral("Efetivos do cliente já apurados na data selecionada.");
 inline const QString FiliNaoCad = QStringLiteral("Filial não cadastrada.");
@@ -27,13 +29,14 @@ inline const QString DataInf = QStringLiteral("Data deve ser informada.");
 inline const QString KeyNExistConf = QStringLiteral("NExist_Conf");
 inline const QString KeyFilialNCad = QStringLiteral("Filial_NCad");
 
-inline const QString Concurrency = QStringLiteral(
-    "Os dados foram alterados por outro usuário depois de lidos; nada foi gravado. "
-    "Recarregue os dados e repita a alteração.");
-inline const QString ClosedDay = QStringLiteral(
-    "Dia fechado para alterações: somente datas a partir de %1 podem ser alteradas.");
+inline const QString Concurrency =
+    QStringLiteral("Os dados foram alterados por outro usuário depois de lidos; nada foi gravado. "
+                   "Recarregue os dados e repita a alteração.");
+inline const QString ClosedDay =
+    QStringLiteral("Dia fechado para alterações: somente datas a partir de %1 podem ser alteradas.");
 inline const QString ClientNotServed = QStringLiteral("Cliente não atendido pelo serviço informado.");
-inline const QString NoDietRow = QStringLiteral("Não há efetivos cadastrados para a dieta %1 do serviço %2 nesta data.");
+inline const QString NoDietRow =
+    QStringLiteral("Não há efetivos cadastrados para a dieta %1 do serviço %2 nesta data.");
 inline const QString TooLong = QStringLiteral("Valor do campo %1 excede %2 caracteres.");
 inline const QString KeyMissing = QStringLiteral("Campo %1 deve ser informado.");
 

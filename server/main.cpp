@@ -18,14 +18,12 @@ using namespace kvo::server;
 
 namespace {
 
-void say(const QString& s)
-{
+void say(const QString& s) {
     const QByteArray b = (s + QLatin1Char('\n')).toUtf8();
     std::fwrite(b.constData(), 1, size_t(b.size()), stderr);
 }
 
-QByteArray readToken(const QString& file)
-{
+QByteArray readToken(const QString& file) {
     if (!file.isEmpty()) {
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly))
@@ -37,8 +35,7 @@ QByteArray readToken(const QString& file)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Block the stop signals before any thread starts so only sigwait below sees them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -50,35 +47,45 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvo-appserver"));
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Application server Kvo01000.rdmMedEfetDiet (JSON-RPC 2.0 over HTTP)."));
+    p.setApplicationDescription(
+        QStringLiteral("Application server Kvo01000.rdmMedEfetDiet (JSON-RPC 2.0 over HTTP)."));
     p.addHelpOption();
-    const QCommandLineOption dbOpt(QStringLiteral("db"),
-                                   QStringLiteral("Database: sqlite:PATH or postgres:host=H;port=P;dbname=D;user=U;password=W "
-                                                  "(default: env KVO_DB, else sqlite:kvo.db)."),
-                                   QStringLiteral("connection"));
-    const QCommandLineOption initOpt(QStringLiteral("init"), QStringLiteral("Create or update the schema, then exit (unless --serve)."));
-    const QCommandLineOption demoOpt(QStringLiteral("demo"), QStringLiteral("Seed demo data into an empty database (implies --init)."));
+    const QCommandLineOption dbOpt(
+        QStringLiteral("db"),
+        QStringLiteral("Database: sqlite:PATH or postgres:host=H;port=P;dbname=D;user=U;password=W "
+                       "(default: env KVO_DB, else sqlite:kvo.db)."),
+        QStringLiteral("connection"));
+    const QCommandLineOption initOpt(
+        QStringLiteral("init"), QStringLiteral("Create or update the schema, then exit (unless --serve)."));
+    const QCommandLineOption demoOpt(
+        QStringLiteral("demo"), QStringLiteral("Seed demo data into an empty database (implies --init)."));
     const QCommandLineOption serveOpt(QStringLiteral("serve"), QStringLiteral("Serve after --init/--demo."));
-    const QCommandLineOption listenOpt(QStringLiteral("listen"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
+    const QCommandLineOption listenOpt(QStringLiteral("listen"),
+                                       QStringLiteral("Address to listen on (default 127.0.0.1)."),
                                        QStringLiteral("address"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Port (default 8211)."), QStringLiteral("port"),
-                                     QStringLiteral("8211"));
-    const QCommandLineOption tokenOpt(QStringLiteral("token-file"),
-                                      QStringLiteral("File holding the bearer token (default: env KVO_TOKEN)."),
-                                      QStringLiteral("file"));
-    const QCommandLineOption certOpt(QStringLiteral("tls-cert"), QStringLiteral("PEM certificate: serve HTTPS."), QStringLiteral("file"));
-    const QCommandLineOption keyOpt(QStringLiteral("tls-key"), QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("file"));
-    const QCommandLineOption workersOpt(QStringLiteral("workers"), QStringLiteral("Worker threads, one database connection each (default 8)."),
-                                        QStringLiteral("n"), QStringLiteral("8"));
-    const QCommandLineOption maxBodyOpt(QStringLiteral("max-body"), QStringLiteral("Largest request body in bytes (default 33554432)."),
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Port (default 8211)."),
+                                     QStringLiteral("port"), QStringLiteral("8211"));
+    const QCommandLineOption tokenOpt(
+        QStringLiteral("token-file"),
+        QStringLiteral("File holding the bearer token (default: env KVO_TOKEN)."), QStringLiteral("file"));
+    const QCommandLineOption certOpt(QStringLiteral("tls-cert"),
+                                     QStringLiteral("PEM certificate: serve HTTPS."), QStringLiteral("file"));
+    const QCommandLineOption keyOpt(
+        QStringLiteral("tls-key"), QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("file"));
+    const QCommandLineOption workersOpt(
+        QStringLiteral("workers"),
+        QStringLiteral("Worker threads, one database connection each (default 8)."), QStringLiteral("n"),
+        QStringLiteral("8"));
+    const QCommandLineOption maxBodyOpt(QStringLiteral("max-body"),
+                                        QStringLiteral("Largest request body in bytes (default 33554432)."),
                                         QStringLiteral("bytes"), QStringLiteral("33554432"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("No request log lines."));
-    p.addOptions({dbOpt, initOpt, demoOpt, serveOpt, listenOpt, portOpt, tokenOpt, certOpt, keyOpt, workersOpt, maxBodyOpt, quietOpt});
+    p.addOptions({dbOpt, initOpt, demoOpt, serveOpt, listenOpt, portOpt, tokenOpt, certOpt, keyOpt,
+                  workersOpt, maxBodyOpt, quietOpt});
     p.process(app);
 
     QString dbText = p.value(dbOpt);
-    if (dbText.isEmpty())
-        dbText = qEnvironmentVariable("KVO_DB", QStringLiteral("sqlite:kvo.db"));
+    if (dbText.isEmpty()) dbText = qEnvironmentVariable("KVO_DB", QStringLiteral("sqlite:kvo.db"));
 
     try {
         const DbSpec target = DbSpec::parse(dbText);
@@ -86,18 +93,25 @@ int main(int argc, char** argv)
             {
                 QSqlDatabase db = openDatabase(target, QStringLiteral("kvo-init"));
                 Schema::migrate(db);
-                say(QStringLiteral("Esquema na versão %1 em %2.").arg(Schema::currentVersion(db)).arg(target.describe()));
+                say(QStringLiteral("Esquema na versão %1 em %2.")
+                        .arg(Schema::currentVersion(db))
+                        .arg(target.describe()));
                 if (p.isSet(demoOpt)) {
                     const DemoSummary s = seedDemo(db);
-                    say(QStringLiteral("Dados de demonstração: %1 filiais, %2 serviços, %3 dietas, %4 clientes, "
-                                       "%5 linhas de dieta, %6 participações de clientes.")
-                            .arg(s.branches).arg(s.services).arg(s.diets).arg(s.clients).arg(s.dietRows).arg(s.shares));
+                    say(QStringLiteral(
+                            "Dados de demonstração: %1 filiais, %2 serviços, %3 dietas, %4 clientes, "
+                            "%5 linhas de dieta, %6 participações de clientes.")
+                            .arg(s.branches)
+                            .arg(s.services)
+                            .arg(s.diets)
+                            .arg(s.clients)
+                            .arg(s.dietRows)
+                            .arg(s.shares));
                 }
                 db.close();
             }
             QSqlDatabase::removeDatabase(QStringLiteral("kvo-init"));
-            if (!p.isSet(serveOpt))
-                return 0;
+            if (!p.isSet(serveOpt)) return 0;
         }
 
         ServerOptions o;
@@ -117,13 +131,14 @@ int main(int argc, char** argv)
         AppServer server(o);
         const int port = server.start();
         say(QStringLiteral("kvo-appserver: %1 em %2://%3:%4%5 (%6)")
-                .arg(QStringLiteral("Kvo01000.rdmMedEfetDiet"), o.certFile.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"),
-                     o.host)
+                .arg(QStringLiteral("Kvo01000.rdmMedEfetDiet"),
+                     o.certFile.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"), o.host)
                 .arg(port)
                 .arg(AppServer::path(), target.describe()));
         int sig = 0;
         sigwait(&stopSignals, &sig);
-        say(QStringLiteral("kvo-appserver: sinal %1 recebido; concluindo as requisições em andamento.").arg(sig));
+        say(QStringLiteral("kvo-appserver: sinal %1 recebido; concluindo as requisições em andamento.")
+                .arg(sig));
         server.stop();
         say(QStringLiteral("kvo-appserver: encerrado."));
         return 0;

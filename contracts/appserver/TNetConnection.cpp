@@ -17,15 +17,11 @@
 
 namespace {
 
-QJsonValue argToJson(const QVariant& v, const QString& method, int index)
-{
-    if (!v.isValid() || v.isNull())
-        return QJsonValue::Null;
+QJsonValue argToJson(const QVariant& v, const QString& method, int index) {
+    if (!v.isValid() || v.isNull()) return QJsonValue::Null;
     const int t = v.userType();
-    if (t == qMetaTypeId<TChangeLog>())
-        return v.value<TChangeLog>().toJsonValue();
-    if (t == qMetaTypeId<TDataPacket>())
-        return v.value<TDataPacket>().toJsonValue();
+    if (t == qMetaTypeId<TChangeLog>()) return v.value<TChangeLog>().toJsonValue();
+    if (t == qMetaTypeId<TDataPacket>()) return v.value<TDataPacket>().toJsonValue();
     switch (t) {
     case QMetaType::QString:
         return v.toString();
@@ -47,50 +43,50 @@ QJsonValue argToJson(const QVariant& v, const QString& method, int index)
         return d.isValid() ? QJsonValue(d.date().toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
     }
     default:
-        throw Exception(QStringLiteral("Argumento %1 de %2 de um tipo que não pode ser enviado ao servidor (%3).")
-                            .arg(index + 1)
-                            .arg(method, QString::fromLatin1(v.metaType().name())));
+        throw Exception(
+            QStringLiteral("Argumento %1 de %2 de um tipo que não pode ser enviado ao servidor (%3).")
+                .arg(index + 1)
+                .arg(method, QString::fromLatin1(v.metaType().name())));
     }
 }
 
 } // namespace
 
-QString TServerResult::AsString() const
-{
-    if (!ok)
-        return errorMessage;
+QString TServerResult::AsString() const {
+    if (!ok) return errorMessage;
     switch (payload.type()) {
-    case QJsonValue::String: return payload.toString();
+    case QJsonValue::String:
+        return payload.toString();
     case QJsonValue::Null:
-    case QJsonValue::Undefined: return {};
-    case QJsonValue::Bool: return payload.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QJsonValue::Double: return QString::number(payload.toDouble());
-    case QJsonValue::Array: return QString::fromUtf8(QJsonDocument(payload.toArray()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Object: return QString::fromUtf8(QJsonDocument(payload.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Undefined:
+        return {};
+    case QJsonValue::Bool:
+        return payload.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QJsonValue::Double:
+        return QString::number(payload.toDouble());
+    case QJsonValue::Array:
+        return QString::fromUtf8(QJsonDocument(payload.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object:
+        return QString::fromUtf8(QJsonDocument(payload.toObject()).toJson(QJsonDocument::Compact));
     }
     return {};
 }
 
-bool TServerResult::AsBool() const
-{
-    if (!ok)
-        throw Exception(errorMessage);
+bool TServerResult::AsBool() const {
+    if (!ok) throw Exception(errorMessage);
     if (!payload.isBool())
-        throw Exception(QStringLiteral("Resposta inesperada do servidor de aplicação: esperado verdadeiro ou falso."));
+        throw Exception(
+            QStringLiteral("Resposta inesperada do servidor de aplicação: esperado verdadeiro ou falso."));
     return payload.toBool();
 }
 
-TDataPacket TServerResult::AsPacket() const
-{
-    if (!ok)
-        throw Exception(errorMessage);
+TDataPacket TServerResult::AsPacket() const {
+    if (!ok) throw Exception(errorMessage);
     return TDataPacket::fromJson(payload);
 }
 
-TPacketPair TServerResult::AsPair() const
-{
-    if (!ok)
-        throw Exception(errorMessage);
+TPacketPair TServerResult::AsPair() const {
+    if (!ok) throw Exception(errorMessage);
     return TPacketPair::fromJson(payload);
 }
 
@@ -98,40 +94,33 @@ TNetConnection::TNetConnection(QObject* parent) : QObject(parent), m_nam(new QNe
 
 TNetConnection::~TNetConnection() = default;
 
-QString TNetConnection::Address() const
-{
+QString TNetConnection::Address() const {
     return QStringLiteral("%1:%2").arg(Host).arg(Port);
 }
 
-void TNetConnection::Open()
-{
-    if (BeforeConnect)
-        BeforeConnect(this);
+void TNetConnection::Open() {
+    if (BeforeConnect) BeforeConnect(this);
     m_connected = false;
     const TServerResult r = rawCall(QStringLiteral("Ping"), {});
     if (!r.ok)
-        throw Exception(QStringLiteral("O servidor de aplicação %1 não atende %2: %3").arg(Address(), ServerName, r.errorMessage));
+        throw Exception(QStringLiteral("O servidor de aplicação %1 não atende %2: %3")
+                            .arg(Address(), ServerName, r.errorMessage));
     m_connected = true;
 }
 
-void TNetConnection::Close()
-{
+void TNetConnection::Close() {
     m_connected = false;
     m_nam->clearConnectionCache();
 }
 
-TServerResult TNetConnection::Call(const QString& method, const QVariantList& args)
-{
-    if (!m_connected)
-        Open();
+TServerResult TNetConnection::Call(const QString& method, const QVariantList& args) {
+    if (!m_connected) Open();
     TServerResult r = rawCall(method, args);
-    if (!r.ok && ThrowException)
-        throw Exception(r.errorMessage);
+    if (!r.ok && ThrowException) throw Exception(r.errorMessage);
     return r;
 }
 
-TServerResult TNetConnection::rawCall(const QString& method, const QVariantList& args)
-{
+TServerResult TNetConnection::rawCall(const QString& method, const QVariantList& args) {
     QJsonArray params;
     for (int i = 0; i < args.size(); ++i)
         params.append(argToJson(args.at(i), method, i));
@@ -156,7 +145,8 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
         auto certs = QSslCertificate::fromPath(CaCertFile);
         if (certs.isEmpty())
-            throw Exception(QStringLiteral("Certificado do servidor de aplicação ilegível: %1.").arg(CaCertFile));
+            throw Exception(
+                QStringLiteral("Certificado do servidor de aplicação ilegível: %1.").arg(CaCertFile));
         ssl.addCaCertificates(certs);
         req.setSslConfiguration(ssl);
     }
@@ -173,8 +163,7 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     });
     timer.start(std::max(1, Timeout));
     // The UI may repaint while the call runs, but takes no input: no handler can re-enter.
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
     timer.stop();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -192,26 +181,34 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     }
     if (status == 401) {
         m_connected = false;
-        throw Exception(QStringLiteral("O servidor de aplicação %1 recusou o acesso: token ausente ou inválido.").arg(Address()));
+        throw Exception(
+            QStringLiteral("O servidor de aplicação %1 recusou o acesso: token ausente ou inválido.")
+                .arg(Address()));
     }
     if (status == 0) {
         m_connected = false;
-        throw Exception(QStringLiteral("Não foi possível conectar ao servidor de aplicação %1: %2").arg(Address(), netText));
+        throw Exception(QStringLiteral("Não foi possível conectar ao servidor de aplicação %1: %2")
+                            .arg(Address(), netText));
     }
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
     const QJsonObject o = doc.object();
     if (status != 200) {
-        QString detail = o.value(QStringLiteral("error")).toObject().value(QStringLiteral("message")).toString();
+        QString detail =
+            o.value(QStringLiteral("error")).toObject().value(QStringLiteral("message")).toString();
         if (detail.isEmpty())
             detail = netError != QNetworkReply::NoError ? netText : QStringLiteral("HTTP %1").arg(status);
-        throw Exception(QStringLiteral("O servidor de aplicação %1 recusou a chamada %2: %3").arg(Address(), method, detail));
+        throw Exception(QStringLiteral("O servidor de aplicação %1 recusou a chamada %2: %3")
+                            .arg(Address(), method, detail));
     }
     if (perr.error != QJsonParseError::NoError || !doc.isObject())
-        throw Exception(QStringLiteral("Resposta inválida do servidor de aplicação %1 para %2: não é JSON.").arg(Address(), method));
-    if (o.value(QStringLiteral("id")).toDouble(-1) != double(id))
-        throw Exception(QStringLiteral("Resposta inválida do servidor de aplicação %1 para %2: identificador diferente do pedido.")
+        throw Exception(QStringLiteral("Resposta inválida do servidor de aplicação %1 para %2: não é JSON.")
                             .arg(Address(), method));
+    if (o.value(QStringLiteral("id")).toDouble(-1) != double(id))
+        throw Exception(
+            QStringLiteral(
+                "Resposta inválida do servidor de aplicação %1 para %2: identificador diferente do pedido.")
+                .arg(Address(), method));
 
     TServerResult r;
     if (o.contains(QStringLiteral("error"))) {
@@ -219,23 +216,24 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
         r.ok = false;
         r.errorMessage = e.value(QStringLiteral("message")).toString();
         if (r.errorMessage.isEmpty())
-            r.errorMessage = QStringLiteral("O servidor de aplicação %1 informou um erro sem mensagem em %2.").arg(Address(), method);
+            r.errorMessage = QStringLiteral("O servidor de aplicação %1 informou um erro sem mensagem em %2.")
+                                 .arg(Address(), method);
         r.payload = r.errorMessage;
         return r;
     }
     if (!o.contains(QStringLiteral("result")))
-        throw Exception(QStringLiteral("Resposta inválida do servidor de aplicação %1 para %2: sem resultado.").arg(Address(), method));
+        throw Exception(
+            QStringLiteral("Resposta inválida do servidor de aplicação %1 para %2: sem resultado.")
+                .arg(Address(), method));
     r.payload = o.value(QStringLiteral("result"));
     return r;
 }
 
 namespace Consiste {
 
-QJsonValue CheckResultServ(const TServerResult& r, bool raise, int /*flags*/)
-{
+QJsonValue CheckResultServ(const TServerResult& r, bool raise, int /*flags*/) {
     if (!r.ok) {
-        if (raise)
-            throw Exception(r.errorMessage);
+        if (raise) throw Exception(r.errorMessage);
         return QJsonValue::Null;
     }
     return r.payload;

@@ -20,15 +20,15 @@ class QNetworkAccessManager;
 
 // One method's answer.
 struct TServerResult {
-    bool ok = true;          // false: the server answered a JSON-RPC error
-    QJsonValue payload;      // the result; for an error, the error message as a JSON string
+    bool ok = true;     // false: the server answered a JSON-RPC error
+    QJsonValue payload; // the result; for an error, the error message as a JSON string
     QString errorMessage;
 
     // The payload as text; for an error its message, so callers that skip the result check
     // never take a failure for an empty (successful) answer.
     QString AsString() const;
-    bool AsBool() const;             // throws Exception for an error or a non-Boolean result
-    TDataPacket AsPacket() const;    // throws Exception / EPacketError with a clear message
+    bool AsBool() const;          // throws Exception for an error or a non-Boolean result
+    TDataPacket AsPacket() const; // throws Exception / EPacketError with a clear message
     TPacketPair AsPair() const;
 };
 
@@ -43,9 +43,9 @@ public:
     int Port = 8211;
     QString Token;
     bool UseTls = false;
-    QString CaCertFile;              // extra trusted certificate (PEM) for a private CA
-    bool ThrowException = true;      // server errors: throw (true) or come back in TServerResult
-    int Timeout = 30000;             // ms per call
+    QString CaCertFile;         // extra trusted certificate (PEM) for a private CA
+    bool ThrowException = true; // server errors: throw (true) or come back in TServerResult
+    int Timeout = 30000;        // ms per call
 
     // Runs at Open(), before connecting; the screen sets Host and Port there.
     std::function<void(QObject* Sender)> BeforeConnect;
@@ -60,7 +60,7 @@ public:
     // Opens the connection first when needed. Transport failures always throw Exception.
     TServerResult Call(const QString& method, const QVariantList& args);
 
-    QString Address() const;  // "host:port", for messages
+    QString Address() const; // "host:port", for messages
 
 private:
     TServerResult rawCall(const QString& method, const QVariantList& args);

@@ -33,4 +33,6 @@ public:
     using Exception::Exception;
 };
 
-[[noreturn]] inline void Abort() { throw EAbort(); }
+[[noreturn]] inline void Abort() {
+    throw EAbort();
+}

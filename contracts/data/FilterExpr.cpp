@@ -21,13 +21,13 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& what) const {
-        throw EDatabaseError(QStringLiteral("Invalid filter \"%1\": %2 at position %3")
-                                 .arg(m_text, what)
-                                 .arg(m_pos + 1));
+        throw EDatabaseError(
+            QStringLiteral("Invalid filter \"%1\": %2 at position %3").arg(m_text, what).arg(m_pos + 1));
     }
 
     void skipBlanks() {
-        while (m_pos < m_text.size() && m_text.at(m_pos).isSpace()) ++m_pos;
+        while (m_pos < m_text.size() && m_text.at(m_pos).isSpace())
+            ++m_pos;
     }
 
     static bool identChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
@@ -54,13 +54,15 @@ private:
 
     std::unique_ptr<FilterNode> parseOr() {
         auto node = parseAnd();
-        while (keyword("OR")) node = binary(FilterNode::Or, std::move(node), parseAnd());
+        while (keyword("OR"))
+            node = binary(FilterNode::Or, std::move(node), parseAnd());
         return node;
     }
 
     std::unique_ptr<FilterNode> parseAnd() {
         auto node = parseUnary();
-        while (keyword("AND")) node = binary(FilterNode::And, std::move(node), parseUnary());
+        while (keyword("AND"))
+            node = binary(FilterNode::And, std::move(node), parseUnary());
         return node;
     }
 
@@ -81,7 +83,8 @@ private:
             ++m_pos;
             auto inner = parseOr();
             skipBlanks();
-            if (m_pos >= m_text.size() || m_text.at(m_pos) != QLatin1Char(')')) fail(QStringLiteral("missing \")\""));
+            if (m_pos >= m_text.size() || m_text.at(m_pos) != QLatin1Char(')'))
+                fail(QStringLiteral("missing \")\""));
             ++m_pos;
             return inner;
         }
@@ -99,19 +102,27 @@ private:
             m_pos = close + 1;
         } else {
             const qsizetype start = m_pos;
-            while (m_pos < m_text.size() && identChar(m_text.at(m_pos))) ++m_pos;
+            while (m_pos < m_text.size() && identChar(m_text.at(m_pos)))
+                ++m_pos;
             n->field = m_text.mid(start, m_pos - start);
         }
         if (n->field.isEmpty()) fail(QStringLiteral("a field name is expected"));
         skipBlanks();
         const QStringView rest = QStringView(m_text).mid(m_pos);
-        if (rest.startsWith(u"<>")) n->op = FilterNode::Ne, m_pos += 2;
-        else if (rest.startsWith(u"<=")) n->op = FilterNode::Le, m_pos += 2;
-        else if (rest.startsWith(u">=")) n->op = FilterNode::Ge, m_pos += 2;
-        else if (rest.startsWith(u"=")) n->op = FilterNode::Eq, m_pos += 1;
-        else if (rest.startsWith(u"<")) n->op = FilterNode::Lt, m_pos += 1;
-        else if (rest.startsWith(u">")) n->op = FilterNode::Gt, m_pos += 1;
-        else fail(QStringLiteral("a comparison operator is expected"));
+        if (rest.startsWith(u"<>"))
+            n->op = FilterNode::Ne, m_pos += 2;
+        else if (rest.startsWith(u"<="))
+            n->op = FilterNode::Le, m_pos += 2;
+        else if (rest.startsWith(u">="))
+            n->op = FilterNode::Ge, m_pos += 2;
+        else if (rest.startsWith(u"="))
+            n->op = FilterNode::Eq, m_pos += 1;
+        else if (rest.startsWith(u"<"))
+            n->op = FilterNode::Lt, m_pos += 1;
+        else if (rest.startsWith(u">"))
+            n->op = FilterNode::Gt, m_pos += 1;
+        else
+            fail(QStringLiteral("a comparison operator is expected"));
         n->literal = parseLiteral();
         return n;
     }

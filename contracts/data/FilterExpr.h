@@ -24,12 +24,12 @@ struct FilterNode {
 
     // Set when bound to a record set's columns
     int column = -1;
-    bool never = false;  // a comparison that cannot match any row (text field against a number)
+    bool never = false; // a comparison that cannot match any row (text field against a number)
     bool nullLiteral = false;
-    double number = 0;   // float literal / date literal as a sortable key
+    double number = 0; // float literal / date literal as a sortable key
     qint64 dateKey = 0;
-    QString text;        // text literal, padded for fixed texts
-    mutable std::uint32_t textId = 0;     // interned id of text, 0 for null, UINT32_MAX when unknown
+    QString text;                            // text literal, padded for fixed texts
+    mutable std::uint32_t textId = 0;        // interned id of text, 0 for null, UINT32_MAX when unknown
     mutable std::size_t poolSeen = SIZE_MAX; // pool size when textId was looked up
 };
 

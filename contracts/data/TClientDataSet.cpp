@@ -30,16 +30,21 @@ constexpr qint64 SeqStep = 1 << 16;
 Cell nullCell(TFieldType type) {
     Cell c;
     c.bits = 0;
-    if (type == ftFloat) c.f = std::numeric_limits<double>::quiet_NaN();
-    else if (type == ftDateTime) c.t = NullDate;
+    if (type == ftFloat)
+        c.f = std::numeric_limits<double>::quiet_NaN();
+    else if (type == ftDateTime)
+        c.t = NullDate;
     return c;
 }
 
 bool cellNull(TFieldType type, Cell c) {
     switch (type) {
-    case ftFloat: return std::isnan(c.f);
-    case ftDateTime: return c.t == NullDate;
-    default: return c.s == 0;
+    case ftFloat:
+        return std::isnan(c.f);
+    case ftDateTime:
+        return c.t == NullDate;
+    default:
+        return c.s == 0;
     }
 }
 
@@ -56,8 +61,10 @@ QDateTime keyDate(qint64 k) {
 QDateTime variantDate(const QVariant& v, bool* ok) {
     *ok = true;
     switch (v.metaType().id()) {
-    case QMetaType::QDateTime: return v.toDateTime();
-    case QMetaType::QDate: return QDateTime(v.toDate(), QTime(0, 0));
+    case QMetaType::QDateTime:
+        return v.toDateTime();
+    case QMetaType::QDate:
+        return QDateTime(v.toDate(), QTime(0, 0));
     case QMetaType::QString: {
         const QString s = v.toString().trimmed();
         QDateTime dt = parsePacketDate(s);
@@ -65,7 +72,9 @@ QDateTime variantDate(const QVariant& v, bool* ok) {
         if (!dt.isValid()) *ok = false;
         return dt;
     }
-    default: *ok = false; return {};
+    default:
+        *ok = false;
+        return {};
     }
 }
 
@@ -132,7 +141,8 @@ struct Column {
         mask = quint32(size - 1);
         for (quint32 id = 1; id < pool.size(); ++id) {
             quint32 i = hashes[id] & mask;
-            while (table[i]) i = (i + 1) & mask;
+            while (table[i])
+                i = (i + 1) & mask;
             table[i] = id;
         }
     }
@@ -146,7 +156,8 @@ struct Column {
         pool.push_back(s);
         hashes.push_back(h);
         quint32 i = h & mask;
-        while (table[i]) i = (i + 1) & mask;
+        while (table[i])
+            i = (i + 1) & mask;
         table[i] = id;
         return id;
     }
@@ -186,7 +197,9 @@ QStringList splitFieldList(const QString& fields) {
     return out;
 }
 
-[[noreturn]] void dbError(const QString& text) { throw EDatabaseError(text); }
+[[noreturn]] void dbError(const QString& text) {
+    throw EDatabaseError(text);
+}
 
 } // namespace
 
@@ -269,7 +282,8 @@ struct TClientDataSet::Impl {
     void dataChanged(TField* field) {
         if (sources.empty() || !controlsOn()) return;
         const auto list = sources;
-        for (TDataSource* src : list) src->notifyDataChange(field);
+        for (TDataSource* src : list)
+            src->notifyDataChange(field);
     }
 
     void checkActive() const {
@@ -310,9 +324,12 @@ struct TClientDataSet::Impl {
         if (cellNull(c.type, cell)) return {};
         switch (c.type) {
         case ftString:
-        case ftFixedChar: return c.pool[cell.s];
-        case ftFloat: return cell.f;
-        case ftDateTime: return keyDate(cell.t);
+        case ftFixedChar:
+            return c.pool[cell.s];
+        case ftFloat:
+            return cell.f;
+        case ftDateTime:
+            return keyDate(cell.t);
         }
         return {};
     }
@@ -401,8 +418,10 @@ struct TClientDataSet::Impl {
         size_t lo = 0, hi = v.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            if (compareRows(v[mid], rowCells(v[mid]), row, rc) < 0) lo = mid + 1;
-            else hi = mid;
+            if (compareRows(v[mid], rowCells(v[mid]), row, rc) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
         return lo;
     }
@@ -441,7 +460,8 @@ struct TClientDataSet::Impl {
             inv[src] = quint32(i);
             sorted[i] = quint32(i);
         }
-        for (quint32& r : natural) r = inv[r];
+        for (quint32& r : natural)
+            r = inv[r];
         cells = std::move(nCells);
         seq = std::move(nSeq);
         alive.assign(n, 1);
@@ -460,10 +480,14 @@ struct TClientDataSet::Impl {
     // ---- filter
     bool evalNode(const FilterNode* n, const Cell* rc) const {
         switch (n->kind) {
-        case FilterNode::And: return evalNode(n->left.get(), rc) && evalNode(n->right.get(), rc);
-        case FilterNode::Or: return evalNode(n->left.get(), rc) || evalNode(n->right.get(), rc);
-        case FilterNode::Not: return !evalNode(n->left.get(), rc);
-        case FilterNode::Compare: break;
+        case FilterNode::And:
+            return evalNode(n->left.get(), rc) && evalNode(n->right.get(), rc);
+        case FilterNode::Or:
+            return evalNode(n->left.get(), rc) || evalNode(n->right.get(), rc);
+        case FilterNode::Not:
+            return !evalNode(n->left.get(), rc);
+        case FilterNode::Compare:
+            break;
         }
         if (n->never) return false;
         const Column& col = cols[n->column];
@@ -497,12 +521,18 @@ struct TClientDataSet::Impl {
             break;
         }
         switch (n->op) {
-        case FilterNode::Eq: return cmp == 0;
-        case FilterNode::Ne: return cmp != 0;
-        case FilterNode::Lt: return cmp < 0;
-        case FilterNode::Le: return cmp <= 0;
-        case FilterNode::Gt: return cmp > 0;
-        case FilterNode::Ge: return cmp >= 0;
+        case FilterNode::Eq:
+            return cmp == 0;
+        case FilterNode::Ne:
+            return cmp != 0;
+        case FilterNode::Lt:
+            return cmp < 0;
+        case FilterNode::Le:
+            return cmp <= 0;
+        case FilterNode::Gt:
+            return cmp > 0;
+        case FilterNode::Ge:
+            return cmp >= 0;
         }
         return false;
     }
@@ -541,8 +571,10 @@ struct TClientDataSet::Impl {
         case ftDateTime: {
             bool ok = false;
             const QDateTime dt = literalIsText ? variantDate(n->literal, &ok) : QDateTime();
-            if (!ok || !dt.isValid()) n->never = true;
-            else n->dateKey = dateKey(dt);
+            if (!ok || !dt.isValid())
+                n->never = true;
+            else
+                n->dateKey = dateKey(dt);
             break;
         }
         }
@@ -574,7 +606,8 @@ struct TClientDataSet::Impl {
             if (evalNode(n, rowCells(r))) view.push_back(r);
     }
 
-    void resolveIndex(const QString& indexName, const std::vector<Column>& columns, std::vector<int>& out) const {
+    void resolveIndex(const QString& indexName, const std::vector<Column>& columns,
+                      std::vector<int>& out) const {
         out.clear();
         if (indexName.isEmpty()) return;
         const IndexDef* def = nullptr;
@@ -591,16 +624,15 @@ struct TClientDataSet::Impl {
     }
 
     // ---- moves
-    void setCur(int pos) {
-        cur = view.empty() ? -1 : std::clamp(pos, 0, int(view.size()) - 1);
-    }
+    void setCur(int pos) { cur = view.empty() ? -1 : std::clamp(pos, 0, int(view.size()) - 1); }
     void insertRow(bool atEnd);
     TField* declareField(const QString& name, TFieldType type, int size, TFieldKind kind);
     quint32 newRowId() {
         const quint32 id = quint32(alive.size());
         cells.resize(cells.size() + cols.size());
         Cell* rc = rowCells(id);
-        for (int c = 0; c < ncols(); ++c) rc[c] = nullCell(cols[c].type);
+        for (int c = 0; c < ncols(); ++c)
+            rc[c] = nullCell(cols[c].type);
         seq.push_back(0);
         alive.push_back(1);
         return id;
@@ -614,7 +646,8 @@ struct TClientDataSet::Impl {
             if (r != exclude) all.push_back(r);
         std::stable_sort(all.begin(), all.end(), [this](quint32 a, quint32 b) { return seq[a] < seq[b]; });
         qint64 s = 0;
-        for (quint32 r : all) seq[r] = (s += SeqStep);
+        for (quint32 r : all)
+            seq[r] = (s += SeqStep);
     }
 
     // ---- change log
@@ -635,8 +668,10 @@ struct TClientDataSet::Impl {
         }
         LogEntry& e = it->second;
         if (op == TChange::Delete) {
-            if (e.op == TChange::Insert) log.erase(it);
-            else e.op = TChange::Delete;
+            if (e.op == TChange::Insert)
+                log.erase(it);
+            else
+                e.op = TChange::Delete;
         }
         // a Modify of an inserted or modified row keeps its entry as it is
     }
@@ -650,7 +685,8 @@ struct TClientDataSet::Impl {
         sorted.clear();
         view.clear();
         log.clear();
-        for (Column& c : cols) c.clear();
+        for (Column& c : cols)
+            c.clear();
         cur = -1;
         eof = bof = true;
         modified = false;
@@ -665,7 +701,8 @@ TClientDataSet::TClientDataSet(QObject* parent) : QObject(parent), d(std::make_u
 
 TClientDataSet::~TClientDataSet() {
     const auto list = d->sources;
-    for (TDataSource* s : list) s->SetDataSet(nullptr);
+    for (TDataSource* s : list)
+        s->SetDataSet(nullptr);
 }
 
 // Checks a declared field and adds it to the list; the caller gives it its storage.
@@ -684,8 +721,8 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
         defined = true;
     }
     const int index = int(fields.size());
-    fields.push_back(
-        std::make_unique<TField>(q, name, type, type == ftFloat || type == ftDateTime ? 0 : size, kind, index));
+    fields.push_back(std::make_unique<TField>(q, name, type, type == ftFloat || type == ftDateTime ? 0 : size,
+                                              kind, index));
     return fields.back().get();
 }
 
@@ -721,7 +758,9 @@ void TClientDataSet::AddIndex(const QString& name, const QString& fields) {
     d->indexDefs.push_back({name, fields});
 }
 
-int TClientDataSet::FieldCount() const { return int(d->fields.size()); }
+int TClientDataSet::FieldCount() const {
+    return int(d->fields.size());
+}
 
 TField* TClientDataSet::Fields(int index) const {
     if (index < 0 || index >= FieldCount()) dbError(QStringLiteral("Field index %1 out of range").arg(index));
@@ -767,12 +806,14 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
             cols[c].size = old.size;
             const int src = packet.FieldIndex(old.field->FieldName());
             if (src < 0)
-                dbError(QStringLiteral("Field '%1' not found in the data packet").arg(old.field->FieldName()));
+                dbError(
+                    QStringLiteral("Field '%1' not found in the data packet").arg(old.field->FieldName()));
             const TFieldType pt = packet.fields[src].type;
             const bool textish = [](TFieldType t) { return t == ftString || t == ftFixedChar; }(pt);
             const bool want = old.type == ftString || old.type == ftFixedChar;
             if (textish != want || (!textish && pt != old.type))
-                dbError(QStringLiteral("Field '%1' has another type in the data packet").arg(old.field->FieldName()));
+                dbError(QStringLiteral("Field '%1' has another type in the data packet")
+                            .arg(old.field->FieldName()));
             srcOf.push_back(src);
         }
     } else {
@@ -797,7 +838,8 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
             if (same) {
                 f = d->fields[i].get();
             } else {
-                newFields.push_back(std::make_unique<TField>(this, pf.name, pf.type, text ? pf.size : 0, fkData, i));
+                newFields.push_back(
+                    std::make_unique<TField>(this, pf.name, pf.type, text ? pf.size : 0, fkData, i));
                 f = newFields.back().get();
             }
             Column col;
@@ -828,7 +870,9 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
                 case ftString:
                 case ftFixedChar: {
                     if (v.metaType().id() != QMetaType::QString)
-                        dbError(QStringLiteral("Row %1, field %2: a text is expected").arg(r + 1).arg(col.field->FieldName()));
+                        dbError(QStringLiteral("Row %1, field %2: a text is expected")
+                                    .arg(r + 1)
+                                    .arg(col.field->FieldName()));
                     QString s = v.toString();
                     const int n = s.size() <= col.size ? col.size : charCount(s); // cheap when short
                     if (n > col.size)
@@ -837,31 +881,41 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
                                     .arg(col.field->FieldName())
                                     .arg(n)
                                     .arg(col.size));
-                    if (col.type == ftFixedChar && !s.isEmpty() && s.size() < col.size) s = padToChars(s, col.size);
+                    if (col.type == ftFixedChar && !s.isEmpty() && s.size() < col.size)
+                        s = padToChars(s, col.size);
                     cell.s = col.intern(s);
                     break;
                 }
                 case ftFloat: {
                     const int t = v.metaType().id();
                     double f = 0;
-                    if (t == QMetaType::Double) f = v.toDouble();
+                    if (t == QMetaType::Double)
+                        f = v.toDouble();
                     else if (t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Float ||
                              t == QMetaType::UInt || t == QMetaType::ULongLong)
                         f = v.toDouble();
                     else
-                        dbError(QStringLiteral("Row %1, field %2: a number is expected").arg(r + 1).arg(col.field->FieldName()));
+                        dbError(QStringLiteral("Row %1, field %2: a number is expected")
+                                    .arg(r + 1)
+                                    .arg(col.field->FieldName()));
                     if (!std::isfinite(f))
-                        dbError(QStringLiteral("Row %1, field %2: not a finite number").arg(r + 1).arg(col.field->FieldName()));
+                        dbError(QStringLiteral("Row %1, field %2: not a finite number")
+                                    .arg(r + 1)
+                                    .arg(col.field->FieldName()));
                     cell.f = f;
                     break;
                 }
                 case ftDateTime: {
                     const int t = v.metaType().id();
                     QDateTime dt;
-                    if (t == QMetaType::QDateTime) dt = v.toDateTime();
-                    else if (t == QMetaType::QDate) dt = QDateTime(v.toDate(), QTime(0, 0));
+                    if (t == QMetaType::QDateTime)
+                        dt = v.toDateTime();
+                    else if (t == QMetaType::QDate)
+                        dt = QDateTime(v.toDate(), QTime(0, 0));
                     if (!dt.isValid())
-                        dbError(QStringLiteral("Row %1, field %2: a valid date is expected").arg(r + 1).arg(col.field->FieldName()));
+                        dbError(QStringLiteral("Row %1, field %2: a valid date is expected")
+                                    .arg(r + 1)
+                                    .arg(col.field->FieldName()));
                     cell.t = dateKey(dt);
                     break;
                 }
@@ -925,13 +979,15 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
 TDataPacket TClientDataSet::Data() const {
     d->checkActive();
     TDataPacket p;
-    for (const Column& c : d->cols) p.fields.push_back({c.field->FieldName(), c.type, c.size});
+    for (const Column& c : d->cols)
+        p.fields.push_back({c.field->FieldName(), c.type, c.size});
     p.rows.reserve(qsizetype(d->natural.size()));
     for (quint32 r : d->natural) {
         QVector<QVariant> row;
         row.reserve(d->ncols());
         const Cell* rc = d->rowCells(r);
-        for (int c = 0; c < d->ncols(); ++c) row.push_back(d->toVariant(d->cols[c], rc[c]));
+        for (int c = 0; c < d->ncols(); ++c)
+            row.push_back(d->toVariant(d->cols[c], rc[c]));
         p.rows.push_back(std::move(row));
     }
     return p;
@@ -945,9 +1001,15 @@ void TClientDataSet::Close() {
     d->fire(AfterClose);
 }
 
-bool TClientDataSet::Active() const { return d->state != dsInactive; }
-TDataSetState TClientDataSet::State() const { return d->state; }
-bool TClientDataSet::Modified() const { return d->modified; }
+bool TClientDataSet::Active() const {
+    return d->state != dsInactive;
+}
+TDataSetState TClientDataSet::State() const {
+    return d->state;
+}
+bool TClientDataSet::Modified() const {
+    return d->modified;
+}
 
 // ---- navigation ---------------------------------------------------------------------------------
 
@@ -973,8 +1035,12 @@ void TClientDataSet::Last() {
     d->fire(AfterScroll);
 }
 
-void TClientDataSet::Next() { MoveBy(1); }
-void TClientDataSet::Prior() { MoveBy(-1); }
+void TClientDataSet::Next() {
+    MoveBy(1);
+}
+void TClientDataSet::Prior() {
+    MoveBy(-1);
+}
 
 int TClientDataSet::MoveBy(int distance) {
     d->checkActive();
@@ -988,8 +1054,10 @@ int TClientDataSet::MoveBy(int distance) {
     const qint64 want = qint64(d->cur) + distance;
     const int target = int(std::clamp<qint64>(want, 0, last));
     if (target == d->cur) {
-        if (distance > 0) d->eof = true;
-        else d->bof = true;
+        if (distance > 0)
+            d->eof = true;
+        else
+            d->bof = true;
         return 0;
     }
     d->fire(BeforeScroll);
@@ -1002,10 +1070,16 @@ int TClientDataSet::MoveBy(int distance) {
     return moved;
 }
 
-bool TClientDataSet::Eof() const { return d->state == dsInactive || d->eof; }
-bool TClientDataSet::Bof() const { return d->state == dsInactive || d->bof; }
+bool TClientDataSet::Eof() const {
+    return d->state == dsInactive || d->eof;
+}
+bool TClientDataSet::Bof() const {
+    return d->state == dsInactive || d->bof;
+}
 
-int TClientDataSet::RecNo() const { return d->state == dsInactive || !d->hasRow() ? 0 : d->cur + 1; }
+int TClientDataSet::RecNo() const {
+    return d->state == dsInactive || !d->hasRow() ? 0 : d->cur + 1;
+}
 
 void TClientDataSet::SetRecNo(int recNo) {
     d->checkActive();
@@ -1018,8 +1092,12 @@ void TClientDataSet::SetRecNo(int recNo) {
     d->fire(AfterScroll);
 }
 
-int TClientDataSet::RecordCount() const { return d->state == dsInactive ? 0 : int(d->view.size()); }
-bool TClientDataSet::IsEmpty() const { return d->state == dsInactive || d->view.empty(); }
+int TClientDataSet::RecordCount() const {
+    return d->state == dsInactive ? 0 : int(d->view.size());
+}
+bool TClientDataSet::IsEmpty() const {
+    return d->state == dsInactive || d->view.empty();
+}
 
 bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLocateOptions options) {
     d->checkActive();
@@ -1044,13 +1122,15 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         double number = 0;
         qint64 date = 0;
     };
-    for (const QString& n : names) FieldByName(n);
+    for (const QString& n : names)
+        FieldByName(n);
     CheckBrowseMode();
     std::vector<Matcher> ms;
     const bool ci = options & loCaseInsensitive, partial = options & loPartialKey;
     for (int i = 0; i < names.size(); ++i) {
         TField* f = FieldByName(names[i]);
-        if (f->FieldKind() != fkData) dbError(QStringLiteral("Locate cannot search the calculated field '%1'").arg(f->FieldName()));
+        if (f->FieldKind() != fkData)
+            dbError(QStringLiteral("Locate cannot search the calculated field '%1'").arg(f->FieldName()));
         Matcher m;
         m.col = d->colOf[f->Index()];
         const Column& col = d->cols[m.col];
@@ -1072,9 +1152,12 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
                 for (size_t id = 0; id < col.pool.size(); ++id) {
                     const QString& s = col.pool[id];
                     bool ok;
-                    if (partial) ok = s.startsWith(k, cs);
-                    else if (col.type == ftFixedChar) ok = s.trimmed().compare(k.trimmed(), cs) == 0;
-                    else ok = s.compare(k, cs) == 0;
+                    if (partial)
+                        ok = s.startsWith(k, cs);
+                    else if (col.type == ftFixedChar)
+                        ok = s.trimmed().compare(k.trimmed(), cs) == 0;
+                    else
+                        ok = s.compare(k, cs) == 0;
                     m.textOk[id] = ok;
                 }
             }
@@ -1085,8 +1168,10 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         } else {
             bool ok = false;
             const QDateTime dt = variantDate(key, &ok);
-            if (!ok || !dt.isValid()) m.never = true;
-            else m.date = dateKey(dt);
+            if (!ok || !dt.isValid())
+                m.never = true;
+            else
+                m.date = dateKey(dt);
         }
         ms.push_back(std::move(m));
     }
@@ -1096,12 +1181,16 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         for (const Matcher& m : ms) {
             const Cell c = rc[m.col];
             bool ok;
-            if (m.never) ok = false;
+            if (m.never)
+                ok = false;
             else if (m.type == ftString || m.type == ftFixedChar)
                 ok = m.useIds ? c.s == m.exactId : (c.s < m.textOk.size() && m.textOk[c.s]);
-            else if (m.wantNull) ok = cellNull(m.type, c);
-            else if (m.type == ftFloat) ok = !std::isnan(c.f) && c.f == m.number;
-            else ok = c.t != NullDate && c.t == m.date;
+            else if (m.wantNull)
+                ok = cellNull(m.type, c);
+            else if (m.type == ftFloat)
+                ok = !std::isnan(c.f) && c.f == m.number;
+            else
+                ok = c.t != NullDate && c.t == m.date;
             if (!ok) {
                 all = false;
                 break;
@@ -1172,9 +1261,13 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
     fire(q->AfterScroll);
 }
 
-void TClientDataSet::Insert() { d->insertRow(false); }
+void TClientDataSet::Insert() {
+    d->insertRow(false);
+}
 
-void TClientDataSet::Append() { d->insertRow(true); }
+void TClientDataSet::Append() {
+    d->insertRow(true);
+}
 
 void TClientDataSet::Edit() {
     d->checkActive();
@@ -1196,7 +1289,8 @@ void TClientDataSet::Post() {
     {
         const auto list = d->sources;
         if (d->controlsOn())
-            for (TDataSource* s : list) s->notifyUpdateData();
+            for (TDataSource* s : list)
+                s->notifyUpdateData();
     }
     d->fire(BeforePost);
     if (!d->editing()) return; // a handler ended the edit itself
@@ -1208,8 +1302,10 @@ void TClientDataSet::Post() {
     const bool changed = inserting || std::memcmp(stored, d->buf.data(), nc * sizeof(Cell)) != 0;
 
     if (changed) {
-        if (inserting) d->logChange(row, TChange::Insert, nullptr);
-        else d->logChange(row, TChange::Modify, stored);
+        if (inserting)
+            d->logChange(row, TChange::Insert, nullptr);
+        else
+            d->logChange(row, TChange::Modify, stored);
         // Take the row out of the orders under its old values, then put it back under the new ones.
         if (!inserting) d->eraseRow(d->sorted, row, stored);
         std::memcpy(stored, d->buf.data(), nc * sizeof(Cell));
@@ -1290,16 +1386,21 @@ void TClientDataSet::CheckBrowseMode() {
     {
         const auto list = d->sources;
         if (d->controlsOn())
-            for (TDataSource* s : list) s->notifyUpdateData();
+            for (TDataSource* s : list)
+                s->notifyUpdateData();
     }
     if (!d->editing()) return;
-    if (d->modified) Post();
-    else Cancel();
+    if (d->modified)
+        Post();
+    else
+        Cancel();
 }
 
 // ---- filter and index ---------------------------------------------------------------------------
 
-QString TClientDataSet::Filter() const { return d->filterText; }
+QString TClientDataSet::Filter() const {
+    return d->filterText;
+}
 
 void TClientDataSet::SetFilter(const QString& expression) {
     if (expression == d->filterText) return;
@@ -1322,7 +1423,9 @@ void TClientDataSet::SetFilter(const QString& expression) {
     First();
 }
 
-bool TClientDataSet::Filtered() const { return d->filtered; }
+bool TClientDataSet::Filtered() const {
+    return d->filtered;
+}
 
 void TClientDataSet::SetFiltered(bool on) {
     if (on == d->filtered) return;
@@ -1336,14 +1439,17 @@ void TClientDataSet::SetFiltered(bool on) {
     First();
 }
 
-QString TClientDataSet::IndexName() const { return d->indexName; }
+QString TClientDataSet::IndexName() const {
+    return d->indexName;
+}
 
 void TClientDataSet::SetIndexName(const QString& name) {
     if (name.compare(d->indexName, Qt::CaseInsensitive) == 0) return;
     if (d->state == dsInactive) {
         if (!name.isEmpty()) {
             bool known = false;
-            for (const IndexDef& def : d->indexDefs) known |= def.name.compare(name, Qt::CaseInsensitive) == 0;
+            for (const IndexDef& def : d->indexDefs)
+                known |= def.name.compare(name, Qt::CaseInsensitive) == 0;
             if (!known) dbError(QStringLiteral("Index '%1' not found").arg(name));
         }
         d->indexName = name;
@@ -1364,15 +1470,18 @@ void TClientDataSet::SetIndexName(const QString& name) {
 TChangeLog TClientDataSet::Delta() const {
     d->checkActive();
     TChangeLog out;
-    for (const Column& c : d->cols) out.fields.push_back({c.field->FieldName(), c.type, c.size});
+    for (const Column& c : d->cols)
+        out.fields.push_back({c.field->FieldName(), c.type, c.size});
     std::vector<std::pair<quint64, quint32>> order;
     order.reserve(d->log.size());
-    for (const auto& [row, e] : d->log) order.emplace_back(e.order, row);
+    for (const auto& [row, e] : d->log)
+        order.emplace_back(e.order, row);
     std::sort(order.begin(), order.end());
     auto values = [this](const Cell* rc) {
         QVector<QVariant> v;
         v.reserve(d->ncols());
-        for (int c = 0; c < d->ncols(); ++c) v.push_back(d->toVariant(d->cols[c], rc[c]));
+        for (int c = 0; c < d->ncols(); ++c)
+            v.push_back(d->toVariant(d->cols[c], rc[c]));
         return v;
     };
     for (const auto& [o, row] : order) {
@@ -1386,9 +1495,15 @@ TChangeLog TClientDataSet::Delta() const {
     return out;
 }
 
-int TClientDataSet::ChangeCount() const { return int(d->log.size()); }
-bool TClientDataSet::LogChanges() const { return d->logChanges; }
-void TClientDataSet::SetLogChanges(bool on) { d->logChanges = on; }
+int TClientDataSet::ChangeCount() const {
+    return int(d->log.size());
+}
+bool TClientDataSet::LogChanges() const {
+    return d->logChanges;
+}
+void TClientDataSet::SetLogChanges(bool on) {
+    d->logChanges = on;
+}
 
 void TClientDataSet::MergeChangeLog() {
     d->checkActive();
@@ -1425,7 +1540,8 @@ void TClientDataSet::CancelUpdates() {
         d->natural.clear();
         for (quint32 r = 0; r < d->alive.size(); ++r)
             if (d->alive[r]) d->natural.push_back(r);
-        std::sort(d->natural.begin(), d->natural.end(), [this](quint32 a, quint32 b) { return d->seq[a] < d->seq[b]; });
+        std::sort(d->natural.begin(), d->natural.end(),
+                  [this](quint32 a, quint32 b) { return d->seq[a] < d->seq[b]; });
     }
     d->sortAll();
     d->buildView();
@@ -1458,12 +1574,17 @@ void TClientDataSet::EnableControls() {
     if (d->state != dsInactive) d->dataChanged(nullptr);
 }
 
-bool TClientDataSet::ControlsDisabled() const { return d->disableCount > 0; }
+bool TClientDataSet::ControlsDisabled() const {
+    return d->disableCount > 0;
+}
 
-const std::vector<TDataSource*>& TClientDataSet::DataSources() const { return d->sources; }
+const std::vector<TDataSource*>& TClientDataSet::DataSources() const {
+    return d->sources;
+}
 
 void TClientDataSet::attachSource(TDataSource* source) {
-    if (std::find(d->sources.begin(), d->sources.end(), source) == d->sources.end()) d->sources.push_back(source);
+    if (std::find(d->sources.begin(), d->sources.end(), source) == d->sources.end())
+        d->sources.push_back(source);
 }
 
 void TClientDataSet::detachSource(TDataSource* source) {
@@ -1473,12 +1594,14 @@ void TClientDataSet::detachSource(TDataSource* source) {
 // ---- field access -------------------------------------------------------------------------------
 
 QVariant TClientDataSet::fieldValue(const TField* field) const {
-    if (field->DataSet() != this) dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
+    if (field->DataSet() != this)
+        dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
     if (d->state == dsInactive)
         dbError(QStringLiteral("Cannot read field '%1' of a closed dataset").arg(field->FieldName()));
     if (d->readRow >= 0) { // inside OnCalcFields for a row other than the current one
         const int fi = field->Index();
-        if (d->colOf[fi] >= 0) return d->toVariant(d->cols[d->colOf[fi]], d->cellsOf(quint32(d->readRow))[d->colOf[fi]]);
+        if (d->colOf[fi] >= 0)
+            return d->toVariant(d->cols[d->colOf[fi]], d->cellsOf(quint32(d->readRow))[d->colOf[fi]]);
         return d->calcValue(d->readRow, d->calcOf[fi]);
     }
     if (!d->hasRow()) return {};
@@ -1487,8 +1610,8 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
 
 bool TClientDataSet::floatValue(const TField* field, double* value) const {
     const int fi = field->Index();
-    if (field->DataSet() == this && d->state != dsInactive && d->readRow < 0 && d->hasRow() && d->colOf[fi] >= 0 &&
-        d->cols[d->colOf[fi]].type == ftFloat) {
+    if (field->DataSet() == this && d->state != dsInactive && d->readRow < 0 && d->hasRow() &&
+        d->colOf[fi] >= 0 && d->cols[d->colOf[fi]].type == ftFloat) {
         const double v = d->cellsOf(d->view[d->cur])[d->colOf[fi]].f;
         *value = v;
         return !std::isnan(v);
@@ -1499,7 +1622,8 @@ bool TClientDataSet::floatValue(const TField* field, double* value) const {
 }
 
 QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {
-    if (field->DataSet() != this || d->state == dsInactive || recNo < 1 || recNo > int(d->view.size())) return {};
+    if (field->DataSet() != this || d->state == dsInactive || recNo < 1 || recNo > int(d->view.size()))
+        return {};
     // Called while painting, where nothing may throw: a failing OnCalcFields reads as null.
     try {
         return d->valueOf(d->view[recNo - 1], field);
@@ -1509,7 +1633,8 @@ QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {
 }
 
 void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
-    if (field->DataSet() != this) dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
+    if (field->DataSet() != this)
+        dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
     d->checkActive();
     const int fi = field->Index();
     if (d->colOf[fi] < 0) {
@@ -1540,7 +1665,8 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
         d->dataChanged(field);
         return;
     }
-    if (d->inCalc) dbError(QStringLiteral("Field '%1' cannot be modified while calculating").arg(field->FieldName()));
+    if (d->inCalc)
+        dbError(QStringLiteral("Field '%1' cannot be modified while calculating").arg(field->FieldName()));
     if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
     if (field->ReadOnly()) dbError(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
     const int c = d->colOf[fi];
@@ -1556,4 +1682,3 @@ void TClientDataSet::focusField(TField* field) {
     for (TDataSource* s : list)
         if (s->notifyFocusField(field)) return;
 }
-

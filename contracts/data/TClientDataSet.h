@@ -40,10 +40,10 @@ public:
     TField* FieldByName(const QString& name) const; // throws EDatabaseError when absent
 
     // Opening, loading, closing
-    void CreateDataSet();                 // opens empty with the defined fields
-    void Open();                          // same as CreateDataSet when not active
+    void CreateDataSet(); // opens empty with the defined fields
+    void Open();          // same as CreateDataSet when not active
     void SetData(const TDataPacket& packet);
-    TDataPacket Data() const;             // the current data (change log applied), data fields only
+    TDataPacket Data() const; // the current data (change log applied), data fields only
     void Close();
     bool Active() const;
     TDataSetState State() const;
@@ -54,10 +54,10 @@ public:
     void Last();
     void Next();
     void Prior();
-    int MoveBy(int distance);             // returns the distance actually moved
+    int MoveBy(int distance); // returns the distance actually moved
     bool Eof() const;
     bool Bof() const;
-    int RecNo() const;                    // 1-based; 0 when empty
+    int RecNo() const; // 1-based; 0 when empty
     void SetRecNo(int recNo);
     int RecordCount() const;
     bool IsEmpty() const;
@@ -78,7 +78,7 @@ public:
     bool Filtered() const;
     void SetFiltered(bool on);
     QString IndexName() const;
-    void SetIndexName(const QString& name);    // "" for arrival order
+    void SetIndexName(const QString& name); // "" for arrival order
 
     // Change log
     TChangeLog Delta() const;

@@ -3,11 +3,11 @@
 #include "DataText.h"
 #include "Exceptions.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QHash>
 #include <QSet>
 #include <cmath>
 
@@ -54,10 +54,14 @@ using namespace kvodata;
 
 const char* FieldTypeName(TFieldType type) {
     switch (type) {
-    case ftString: return "string";
-    case ftFixedChar: return "fixedchar";
-    case ftFloat: return "float";
-    case ftDateTime: return "datetime";
+    case ftString:
+        return "string";
+    case ftFixedChar:
+        return "fixedchar";
+    case ftFloat:
+        return "float";
+    case ftDateTime:
+        return "datetime";
     }
     return "string";
 }
@@ -70,13 +74,20 @@ namespace {
 
 QString jsonKind(const QJsonValue& v) {
     switch (v.type()) {
-    case QJsonValue::Null: return QStringLiteral("null");
-    case QJsonValue::Bool: return QStringLiteral("a Boolean");
-    case QJsonValue::Double: return QStringLiteral("a number");
-    case QJsonValue::String: return QStringLiteral("a text");
-    case QJsonValue::Array: return QStringLiteral("an array");
-    case QJsonValue::Object: return QStringLiteral("an object");
-    default: return QStringLiteral("no value");
+    case QJsonValue::Null:
+        return QStringLiteral("null");
+    case QJsonValue::Bool:
+        return QStringLiteral("a Boolean");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::String:
+        return QStringLiteral("a text");
+    case QJsonValue::Array:
+        return QStringLiteral("an array");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    default:
+        return QStringLiteral("no value");
     }
 }
 
@@ -109,10 +120,8 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
                 break;
             }
         }
-        if (!known && !type.isString())
-            fail(ctx, QStringLiteral("field %1 has no type").arg(pf.name));
-        if (!known)
-            fail(ctx, QStringLiteral("field %1 has the unknown type \"%2\"").arg(pf.name, tn));
+        if (!known && !type.isString()) fail(ctx, QStringLiteral("field %1 has no type").arg(pf.name));
+        if (!known) fail(ctx, QStringLiteral("field %1 has the unknown type \"%2\"").arg(pf.name, tn));
         if (pf.type == ftString || pf.type == ftFixedChar) {
             const QJsonValue size = f.value(QLatin1String("size"));
             if (size.isUndefined() || size.isNull())
@@ -130,10 +139,10 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
 // Where a value sits, for error messages; the text is built only when something is wrong, since
 // a large change log decodes tens of thousands of values.
 struct RowContext {
-    const QString* prefix = nullptr;  // packet context, may be empty
-    const char* kind = "row";          // "row" or "change"
-    qsizetype number = 0;              // 1-based
-    const char* suffix = nullptr;      // " old" / " new" for changes
+    const QString* prefix = nullptr; // packet context, may be empty
+    const char* kind = "row";        // "row" or "change"
+    qsizetype number = 0;            // 1-based
+    const char* suffix = nullptr;    // " old" / " new" for changes
     QString text() const {
         QString t = prefix && !prefix->isEmpty() ? *prefix + QStringLiteral(", ") : QString();
         t += QLatin1String(kind) + QLatin1Char(' ') + QString::number(number);
@@ -203,7 +212,8 @@ QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& f
     if (!rv.isArray()) throw EPacketError(rc.text() + QStringLiteral(" is not an array"));
     const QJsonArray row = rv.toArray();
     if (row.size() != fields.size())
-        throw EPacketError(rc.text() + QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+        throw EPacketError(rc.text() +
+                           QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
     QVector<QVariant> out;
     out.reserve(row.size());
     qsizetype c = 0;
@@ -230,17 +240,19 @@ QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
     if (v.isNull() || !v.isValid()) return QJsonValue::Null;
     switch (f.type) {
     case ftString:
-    case ftFixedChar: return v.toString();
+    case ftFixedChar:
+        return v.toString();
     case ftFloat: {
         bool ok = false;
         const double d = v.toDouble(&ok);
         if (!ok || !std::isfinite(d))
-            throw EPacketError(QStringLiteral("field %1 holds a value that is not a finite number").arg(f.name));
+            throw EPacketError(
+                QStringLiteral("field %1 holds a value that is not a finite number").arg(f.name));
         return d;
     }
     case ftDateTime: {
-        const QDateTime dt = v.metaType().id() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0))
-                                                                    : v.toDateTime();
+        const QDateTime dt =
+            v.metaType().id() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
         if (!dt.isValid()) return QJsonValue::Null;
         return formatPacketDate(dt);
     }
@@ -250,9 +262,11 @@ QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
 
 QJsonArray encodeRow(const QVector<QVariant>& row, const QVector<TPacketField>& fields) {
     if (row.size() != fields.size())
-        throw EPacketError(QStringLiteral("a row has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+        throw EPacketError(
+            QStringLiteral("a row has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
     QJsonArray arr;
-    for (qsizetype c = 0; c < row.size(); ++c) arr.append(encodeValue(row.at(c), fields.at(c)));
+    for (qsizetype c = 0; c < row.size(); ++c)
+        arr.append(encodeValue(row.at(c), fields.at(c)));
     return arr;
 }
 
@@ -295,9 +309,13 @@ TDataPacket decodePacket(const QJsonValue& value, const QString& ctx) {
 
 } // namespace
 
-int TDataPacket::FieldIndex(const QString& name) const { return fieldIndexIn(fields, name); }
+int TDataPacket::FieldIndex(const QString& name) const {
+    return fieldIndexIn(fields, name);
+}
 
-TDataPacket TDataPacket::fromJson(const QJsonValue& value) { return decodePacket(value, QString()); }
+TDataPacket TDataPacket::fromJson(const QJsonValue& value) {
+    return decodePacket(value, QString());
+}
 
 TDataPacket TDataPacket::fromJson(const QByteArray& json) {
     return decodePacket(parseDocument(json, "packet"), QString());
@@ -307,12 +325,15 @@ QJsonValue TDataPacket::toJsonValue() const {
     QJsonObject o;
     o.insert(QLatin1String("fields"), encodeFields(fields));
     QJsonArray arr;
-    for (const auto& row : rows) arr.append(encodeRow(row, fields));
+    for (const auto& row : rows)
+        arr.append(encodeRow(row, fields));
     o.insert(QLatin1String("rows"), arr);
     return o;
 }
 
-QByteArray TDataPacket::toJson() const { return QJsonDocument(toJsonValue().toObject()).toJson(QJsonDocument::Compact); }
+QByteArray TDataPacket::toJson() const {
+    return QJsonDocument(toJsonValue().toObject()).toJson(QJsonDocument::Compact);
+}
 
 TPacketPair TPacketPair::fromJson(const QJsonValue& value) {
     if (!value.isArray() || value.toArray().size() != 2)
@@ -331,7 +352,9 @@ QJsonValue TPacketPair::toJsonValue() const {
     return arr;
 }
 
-int TChangeLog::FieldIndex(const QString& name) const { return fieldIndexIn(fields, name); }
+int TChangeLog::FieldIndex(const QString& name) const {
+    return fieldIndexIn(fields, name);
+}
 
 TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
     if (!value.isObject()) throw EPacketError(QStringLiteral("a change log must be a JSON object"));
@@ -353,10 +376,14 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
         const QJsonValue opv = c.value(QLatin1String("op"));
         const QString op = opv.toString();
         TChange ch;
-        if (op == QLatin1String("insert")) ch.op = TChange::Insert;
-        else if (op == QLatin1String("modify")) ch.op = TChange::Modify;
-        else if (op == QLatin1String("delete")) ch.op = TChange::Delete;
-        else throw EPacketError(rc.text() + QStringLiteral(" has the unknown op \"%1\"").arg(op));
+        if (op == QLatin1String("insert"))
+            ch.op = TChange::Insert;
+        else if (op == QLatin1String("modify"))
+            ch.op = TChange::Modify;
+        else if (op == QLatin1String("delete"))
+            ch.op = TChange::Delete;
+        else
+            throw EPacketError(rc.text() + QStringLiteral(" has the unknown op \"%1\"").arg(op));
         if (ch.op != TChange::Insert) {
             const QJsonValue old = c.value(QLatin1String("old"));
             if (old.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"old\" values"));
@@ -374,7 +401,9 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
     return log;
 }
 
-TChangeLog TChangeLog::fromJson(const QByteArray& json) { return fromJson(parseDocument(json, "change log")); }
+TChangeLog TChangeLog::fromJson(const QByteArray& json) {
+    return fromJson(parseDocument(json, "change log"));
+}
 
 QJsonValue TChangeLog::toJsonValue() const {
     QJsonObject o;

@@ -5,12 +5,15 @@
 
 TDataSource::TDataSource(QObject* parent) : QObject(parent) {}
 
-TDataSource::TDataSource(TClientDataSet* dataSet, QObject* parent) : QObject(parent) { SetDataSet(dataSet); }
+TDataSource::TDataSource(TClientDataSet* dataSet, QObject* parent) : QObject(parent) {
+    SetDataSet(dataSet);
+}
 
 TDataSource::~TDataSource() {
     if (m_dataSet) m_dataSet->detachSource(this);
     const auto links = std::exchange(m_links, {});
-    for (Link* l : links) l->sourceDestroyed();
+    for (Link* l : links)
+        l->sourceDestroyed();
 }
 
 void TDataSource::SetDataSet(TClientDataSet* dataSet) {
@@ -74,7 +77,8 @@ bool TDataSource::notifyFocusField(TField* field) {
     if (!m_enabled) return false;
     const auto links = m_links;
     for (Link* l : links)
-        if (std::find(m_links.begin(), m_links.end(), l) != m_links.end() && l->focusField(field)) return true;
+        if (std::find(m_links.begin(), m_links.end(), l) != m_links.end() && l->focusField(field))
+            return true;
     return false;
 }
 
@@ -113,4 +117,6 @@ void TDataLink::updateData() {
     if (OnUpdateData) OnUpdateData();
 }
 
-bool TDataLink::focusField(TField* field) { return OnFocusField && OnFocusField(field); }
+bool TDataLink::focusField(TField* field) {
+    return OnFocusField && OnFocusField(field);
+}

@@ -16,12 +16,12 @@ public:
     class Link {
     public:
         virtual ~Link() = default;
-        virtual void activeChanged() {}             // opened, closed or reloaded
+        virtual void activeChanged() {} // opened, closed or reloaded
         virtual void stateChanged() {}
         virtual void dataChanged(TField* /*field*/) {} // nullptr: row moved or set changed
-        virtual void updateData() {}                // before Post: write pending typed text to the field
+        virtual void updateData() {}                   // before Post: write pending typed text to the field
         virtual bool focusField(TField* /*field*/) { return false; } // true when it took the focus
-        virtual void sourceDestroyed() {}           // the source is going away while still linked
+        virtual void sourceDestroyed() {} // the source is going away while still linked
     };
 
     explicit TDataSource(QObject* parent = nullptr);

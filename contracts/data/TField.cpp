@@ -36,7 +36,8 @@ QString formatNumber(double d, QChar decimal) {
     if (d == 0) d = 0; // no "-0"
     QString s = QString::number(d, 'f', 10);
     if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0'))) s.chop(1);
+        while (s.endsWith(QLatin1Char('0')))
+            s.chop(1);
         if (s.endsWith(QLatin1Char('.'))) s.chop(1);
     }
     if (s == QLatin1String("-0")) s = QStringLiteral("0");
@@ -58,9 +59,12 @@ QString valueText(TFieldType type, const QVariant& v, QChar decimal) {
     if (v.isNull()) return {};
     switch (type) {
     case ftString:
-    case ftFixedChar: return v.toString();
-    case ftFloat: return formatNumber(v.toDouble(), decimal);
-    case ftDateTime: return formatDate(v.toDateTime());
+    case ftFixedChar:
+        return v.toString();
+    case ftFloat:
+        return formatNumber(v.toDouble(), decimal);
+    case ftDateTime:
+        return formatDate(v.toDateTime());
     }
     return {};
 }
@@ -76,23 +80,34 @@ int TField::DisplayWidth() const {
     if (m_displayWidth > 0) return m_displayWidth;
     switch (m_type) {
     case ftString:
-    case ftFixedChar: return m_size > 0 ? m_size : 20;
-    case ftFloat: return 10;
-    case ftDateTime: return 10;
+    case ftFixedChar:
+        return m_size > 0 ? m_size : 20;
+    case ftFloat:
+        return 10;
+    case ftDateTime:
+        return 10;
     }
     return 10;
 }
 
-QVariant TField::Value() const { return m_dataSet->fieldValue(this); }
+QVariant TField::Value() const {
+    return m_dataSet->fieldValue(this);
+}
 
-void TField::SetValue(const QVariant& value) { m_dataSet->setFieldValue(this, value); }
+void TField::SetValue(const QVariant& value) {
+    m_dataSet->setFieldValue(this, value);
+}
 
-QString TField::AsString() const { return valueText(m_type, Value(), QLatin1Char('.')); }
+QString TField::AsString() const {
+    return valueText(m_type, Value(), QLatin1Char('.'));
+}
 
 void TField::SetAsString(const QString& text) {
     switch (m_type) {
     case ftString:
-    case ftFixedChar: SetValue(text); return;
+    case ftFixedChar:
+        SetValue(text);
+        return;
     case ftFloat: {
         if (text.trimmed().isEmpty()) return Clear();
         double d = 0;
@@ -119,7 +134,8 @@ double TField::AsFloat() const {
     const QVariant v = Value();
     if (v.isNull()) return 0;
     switch (m_type) {
-    case ftFloat: return v.toDouble();
+    case ftFloat:
+        return v.toDouble();
     case ftString:
     case ftFixedChar: {
         const QString s = v.toString();
@@ -138,15 +154,18 @@ double TField::AsFloat() const {
 void TField::SetAsFloat(double value) {
     if (m_type == ftDateTime)
         throw EDatabaseError(QStringLiteral("Field '%1' cannot take a number").arg(m_name));
-    if (m_type == ftFloat) SetValue(value);
-    else SetValue(formatNumber(value, QLatin1Char('.')));
+    if (m_type == ftFloat)
+        SetValue(value);
+    else
+        SetValue(formatNumber(value, QLatin1Char('.')));
 }
 
 QDateTime TField::AsDateTime() const {
     const QVariant v = Value();
     if (v.isNull()) return {};
     switch (m_type) {
-    case ftDateTime: return v.toDateTime();
+    case ftDateTime:
+        return v.toDateTime();
     case ftString:
     case ftFixedChar: {
         const QString s = v.toString();
@@ -164,22 +183,36 @@ QDateTime TField::AsDateTime() const {
 void TField::SetAsDateTime(const QDateTime& value) {
     if (m_type == ftFloat) throw EDatabaseError(QStringLiteral("Field '%1' cannot take a date").arg(m_name));
     if (!value.isValid()) return Clear();
-    if (m_type == ftDateTime) SetValue(value);
-    else SetValue(formatDate(value));
+    if (m_type == ftDateTime)
+        SetValue(value);
+    else
+        SetValue(formatDate(value));
 }
 
-QDate TField::AsDate() const { return AsDateTime().date(); }
+QDate TField::AsDate() const {
+    return AsDateTime().date();
+}
 
 void TField::SetAsDate(const QDate& value) {
     SetAsDateTime(value.isValid() ? QDateTime(value, QTime(0, 0)) : QDateTime());
 }
 
-bool TField::IsNull() const { return Value().isNull(); }
+bool TField::IsNull() const {
+    return Value().isNull();
+}
 
-void TField::Clear() { SetValue(QVariant()); }
+void TField::Clear() {
+    SetValue(QVariant());
+}
 
-QString TField::DisplayText() const { return valueText(m_type, Value(), QLatin1Char(',')); }
+QString TField::DisplayText() const {
+    return valueText(m_type, Value(), QLatin1Char(','));
+}
 
-void TField::SetDisplayText(const QString& text) { SetAsString(text); }
+void TField::SetDisplayText(const QString& text) {
+    SetAsString(text);
+}
 
-void TField::FocusControl() { m_dataSet->focusField(this); }
+void TField::FocusControl() {
+    m_dataSet->focusField(this);
+}

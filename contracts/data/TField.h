@@ -37,17 +37,17 @@ public:
     void SetVisible(bool visible) { m_visible = visible; }
     Qt::Alignment Alignment() const { return m_alignment; }
     void SetAlignment(Qt::Alignment a) { m_alignment = a; }
-    int DisplayWidth() const;                     // characters a control should leave for it
+    int DisplayWidth() const; // characters a control should leave for it
     void SetDisplayWidth(int chars) { m_displayWidth = chars; }
 
     // Value of the current row
     QVariant Value() const;
     void SetValue(const QVariant& value);
-    QString AsString() const;                     // numbers in C locale ("12.5"); dates "dd/MM/yyyy"
-    void SetAsString(const QString& text);        // throws EDatabaseError for a non-number in a float
+    QString AsString() const;              // numbers in C locale ("12.5"); dates "dd/MM/yyyy"
+    void SetAsString(const QString& text); // throws EDatabaseError for a non-number in a float
     double AsFloat() const;
     void SetAsFloat(double value);
-    QDateTime AsDateTime() const;                 // invalid for date 0
+    QDateTime AsDateTime() const; // invalid for date 0
     void SetAsDateTime(const QDateTime& value);
     QDate AsDate() const;
     void SetAsDate(const QDate& value);

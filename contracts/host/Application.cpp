@@ -14,51 +14,43 @@
 
 namespace kvo {
 
-TApplication& TApplication::Instance()
-{
+TApplication& TApplication::Instance() {
     static TApplication app;
     return app;
 }
 
-QMdiArea* TApplication::MdiArea() const { return m_mdi; }
-void TApplication::SetMdiArea(QMdiArea* area)
-{
-    if (m_mdi)
-        QObject::disconnect(m_mdi, &QMdiArea::subWindowActivated, nullptr, nullptr);
+QMdiArea* TApplication::MdiArea() const {
+    return m_mdi;
+}
+void TApplication::SetMdiArea(QMdiArea* area) {
+    if (m_mdi) QObject::disconnect(m_mdi, &QMdiArea::subWindowActivated, nullptr, nullptr);
     m_mdi = area;
-    if (!area)
-        return;
+    if (!area) return;
     // A child screen is activated when it becomes the active child of the main window, not only
     // when the main window itself is activated.
     QObject::connect(area, &QMdiArea::subWindowActivated, area, [](QMdiSubWindow* sub) {
         auto* form = sub ? qobject_cast<TForm*>(sub->widget()) : nullptr;
-        if (form && form->OnActivate)
-            kvo::Dispatch([form] { form->OnActivate(form); });
+        if (form && form->OnActivate) kvo::Dispatch([form] { form->OnActivate(form); });
     });
 }
 
-void TApplication::Adopt(QWidget* screen)
-{
+void TApplication::Adopt(QWidget* screen) {
     m_screens.removeAll(nullptr);
-    if (screen && !m_screens.contains(screen))
-        m_screens.append(screen);
+    if (screen && !m_screens.contains(screen)) m_screens.append(screen);
 }
 
-int TApplication::ScreenCount() const
-{
+int TApplication::ScreenCount() const {
     int n = 0;
     for (const auto& s : m_screens)
         n += s ? 1 : 0;
     return n;
 }
 
-void TApplication::ReleaseScreens()
-{
+void TApplication::ReleaseScreens() {
     const auto screens = m_screens;
     m_screens.clear();
     for (const auto& s : screens) {
-        if (!s)
-            continue;
+        if (!s) continue;
         if (auto* sub = qobject_cast<QMdiSubWindow*>(s->parentWidget()))
             delete sub;
         else
@@ -66,10 +58,8 @@ void TApplication::ReleaseScreens()
     }
 }
 
-void TApplication::ShowChild(QWidget* screen)
-{
-    if (!screen)
-        return;
+void TApplication::ShowChild(QWidget* screen) {
+    if (!screen) return;
     QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());
     if (!sub && m_mdi) {
         const QSize wanted = screen->size();
@@ -85,8 +75,7 @@ void TApplication::ShowChild(QWidget* screen)
     if (sub) {
         sub->showNormal();
         screen->show();
-        if (m_mdi)
-            m_mdi->setActiveSubWindow(sub);
+        if (m_mdi) m_mdi->setActiveSubWindow(sub);
         sub->raise();
         return;
     }
@@ -96,23 +85,19 @@ void TApplication::ShowChild(QWidget* screen)
     screen->activateWindow();
 }
 
-QString TApplication::HelpPath(const QString& helpFile) const
-{
+QString TApplication::HelpPath(const QString& helpFile) const {
     QStringList dirs;
-    if (qEnvironmentVariableIsSet("KVO_HELP_DIR"))
-        dirs << qEnvironmentVariable("KVO_HELP_DIR");
+    if (qEnvironmentVariableIsSet("KVO_HELP_DIR")) dirs << qEnvironmentVariable("KVO_HELP_DIR");
     const QString appDir = QCoreApplication::applicationDirPath();
     dirs << appDir << appDir + QStringLiteral("/help") << appDir + QStringLiteral("/../share/kvo/help");
     for (const QString& d : dirs) {
         const QFileInfo f(QDir(d).filePath(helpFile));
-        if (f.isFile())
-            return f.absoluteFilePath();
+        if (f.isFile()) return f.absoluteFilePath();
     }
     return {};
 }
 
-void TApplication::ShowHelp(const QString& helpFile, int context)
-{
+void TApplication::ShowHelp(const QString& helpFile, int context) {
     const QString path = HelpPath(helpFile);
     if (path.isEmpty()) {
         Ui().ShowMessage(QStringLiteral("Não há ajuda instalada (%1, tópico %2).").arg(helpFile).arg(context),

@@ -42,6 +42,8 @@ private:
     QList<QPointer<QWidget>> m_screens;
 };
 
-inline TApplication& Application() { return TApplication::Instance(); }
+inline TApplication& Application() {
+    return TApplication::Instance();
+}
 
 } // namespace kvo

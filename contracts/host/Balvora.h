@@ -9,12 +9,12 @@
 namespace Balvora {
 
 struct TLogin {
-    QString filial;               // current branch code
-    QString operador;             // current operator code
-    bool moduFili = false;        // module bound to the login's branch
+    QString filial;        // current branch code
+    QString operador;      // current operator code
+    bool moduFili = false; // module bound to the login's branch
     QString webUrl = QStringLiteral("127.0.0.1");
     int webPort = 0;
-    QString token;                // bearer token for the application server
+    QString token; // bearer token for the application server
 };
 
 void SetLogin(const TLogin& login);

@@ -4,8 +4,7 @@
 
 namespace Consiste {
 
-int IndiceCol(const TDBGrid* grid, const QString& fieldName)
-{
+int IndiceCol(const TDBGrid* grid, const QString& fieldName) {
     return grid ? grid->Columns().IndexOfField(fieldName) : -1;
 }
 

@@ -4,8 +4,7 @@
 
 namespace kvo {
 
-TPanel* NewRowPanel(QWidget* parent, const char* name, TPanel::TBevel bevel)
-{
+TPanel* NewRowPanel(QWidget* parent, const char* name, TPanel::TBevel bevel) {
     auto* panel = new TPanel(parent);
     panel->setObjectName(QString::fromLatin1(name));
     panel->SetBevel(bevel);
@@ -14,8 +13,8 @@ TPanel* NewRowPanel(QWidget* parent, const char* name, TPanel::TBevel bevel)
     return panel;
 }
 
-TButtonFlat* AddToolButton(TPanel* panel, const char* name, const QString& caption, const QString& hint, int index)
-{
+TButtonFlat* AddToolButton(TPanel* panel, const char* name, const QString& caption, const QString& hint,
+                           int index) {
     auto* b = new TButtonFlat(panel);
     b->setObjectName(QString::fromLatin1(name));
     b->SetCaption(caption);
@@ -24,8 +23,7 @@ TButtonFlat* AddToolButton(TPanel* panel, const char* name, const QString& capti
     return b;
 }
 
-QLabel* AddScreenCodeLabel(TPanel* panel)
-{
+QLabel* AddScreenCodeLabel(TPanel* panel) {
     auto* row = static_cast<QBoxLayout*>(panel->layout());
     row->addStretch(1);
     auto* label = new QLabel(panel);

@@ -9,8 +9,7 @@
 
 namespace {
 
-int parsePort(const QString& text, const QString& what)
-{
+int parsePort(const QString& text, const QString& what) {
     bool ok = false;
     const int port = text.trimmed().toInt(&ok);
     if (!ok || port <= 0 || port > 65535)
@@ -18,38 +17,32 @@ int parsePort(const QString& text, const QString& what)
     return port;
 }
 
-bool parseFlag(const QString& text, const QString& what)
-{
+bool parseFlag(const QString& text, const QString& what) {
     const QString t = text.trimmed().toLower();
-    if (t == u"1" || t == u"true" || t == u"yes" || t == u"s" || t == u"sim")
-        return true;
+    if (t == u"1" || t == u"true" || t == u"yes" || t == u"s" || t == u"sim") return true;
     if (t.isEmpty() || t == u"0" || t == u"false" || t == u"no" || t == u"n" || t == u"nao" || t == u"não")
         return false;
     throw Exception(QStringLiteral("%1 inválido: '%2'.").arg(what, text));
 }
 
-QString readTokenFile(const QString& path)
-{
+QString readTokenFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Não foi possível ler o arquivo de token %1: %2").arg(path, file.errorString()));
+        throw Exception(
+            QStringLiteral("Não foi possível ler o arquivo de token %1: %2").arg(path, file.errorString()));
     const QString token = QString::fromUtf8(file.readAll()).trimmed();
-    if (token.isEmpty())
-        throw Exception(QStringLiteral("O arquivo de token %1 está vazio.").arg(path));
+    if (token.isEmpty()) throw Exception(QStringLiteral("O arquivo de token %1 está vazio.").arg(path));
     return token;
 }
 
 // QSettings splits a value at its commas; a password or path may well hold one.
-QString text(const QSettings& ini, const char* key)
-{
+QString text(const QSettings& ini, const char* key) {
     const QVariant v = ini.value(QLatin1String(key));
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(u',');
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(u',');
     return v.toString();
 }
 
-void applyIni(const QString& path, THostConfig& cfg)
-{
+void applyIni(const QString& path, THostConfig& cfg) {
     if (!QFileInfo(path).isFile())
         throw Exception(QStringLiteral("Arquivo de configuração não encontrado: %1.").arg(path));
     QSettings ini(path, QSettings::IniFormat);
@@ -58,10 +51,8 @@ void applyIni(const QString& path, THostConfig& cfg)
     const QString base = QFileInfo(path).absolutePath();
     auto relative = [&](const QString& p) { return QFileInfo(p).isRelative() ? base + u'/' + p : p; };
 
-    if (ini.contains("login/branch"))
-        cfg.login.filial = text(ini, "login/branch").trimmed();
-    if (ini.contains("login/operator"))
-        cfg.login.operador = text(ini, "login/operator").trimmed();
+    if (ini.contains("login/branch")) cfg.login.filial = text(ini, "login/branch").trimmed();
+    if (ini.contains("login/operator")) cfg.login.operador = text(ini, "login/operator").trimmed();
     if (ini.contains("login/bound"))
         cfg.login.moduFili = parseFlag(text(ini, "login/bound"), QStringLiteral("Valor de login/bound"));
 
@@ -74,14 +65,17 @@ void applyIni(const QString& path, THostConfig& cfg)
         QStringLiteral("port"), QStringLiteral("name"),   QStringLiteral("user"), QStringLiteral("password")};
     for (const QString& key : databaseKeys)
         if (!knownDatabaseKeys.contains(key))
-            throw Exception(QStringLiteral("Chave desconhecida na seção [database] de %1: '%2'.").arg(path, key));
+            throw Exception(
+                QStringLiteral("Chave desconhecida na seção [database] de %1: '%2'.").arg(path, key));
 
     if (ini.contains("database/url")) {
         cfg.database = ParseDatabaseUrl(text(ini, "database/url"));
-        if (cfg.database.driver == u"QSQLITE")
-            cfg.database.database = relative(cfg.database.database);
+        if (cfg.database.driver == u"QSQLITE") cfg.database.database = relative(cfg.database.database);
     } else if (ini.contains("database/driver") || ini.contains("database/path")) {
-        const QString driver = (ini.contains("database/driver") ? text(ini, "database/driver") : QStringLiteral("sqlite")).trimmed().toLower();
+        const QString driver =
+            (ini.contains("database/driver") ? text(ini, "database/driver") : QStringLiteral("sqlite"))
+                .trimmed()
+                .toLower();
         if (driver == u"sqlite") {
             cfg.database = {};
             cfg.database.database = relative(text(ini, "database/path").trimmed());
@@ -90,7 +84,8 @@ void applyIni(const QString& path, THostConfig& cfg)
             cfg.database.driver = QStringLiteral("QPSQL");
             cfg.database.host = text(ini, "database/host").trimmed();
             if (ini.contains("database/port"))
-                cfg.database.port = parsePort(text(ini, "database/port"), QStringLiteral("Porta do banco de dados"));
+                cfg.database.port =
+                    parsePort(text(ini, "database/port"), QStringLiteral("Porta do banco de dados"));
             cfg.database.database = text(ini, "database/name").trimmed();
             cfg.database.user = text(ini, "database/user").trimmed();
             cfg.database.password = text(ini, "database/password");
@@ -99,25 +94,21 @@ void applyIni(const QString& path, THostConfig& cfg)
         }
     }
 
-    if (ini.contains("server/host"))
-        cfg.login.webUrl = text(ini, "server/host").trimmed();
+    if (ini.contains("server/host")) cfg.login.webUrl = text(ini, "server/host").trimmed();
     if (ini.contains("server/port"))
         cfg.login.webPort = parsePort(text(ini, "server/port"), QStringLiteral("Porta do servidor"));
-    if (ini.contains("server/token"))
-        cfg.login.token = text(ini, "server/token").trimmed();
+    if (ini.contains("server/token")) cfg.login.token = text(ini, "server/token").trimmed();
     if (ini.contains("server/tokenfile"))
         cfg.login.token = readTokenFile(relative(text(ini, "server/tokenfile").trimmed()));
 
-    if (ini.contains("host/module"))
-        cfg.modulePath = relative(text(ini, "host/module").trimmed());
+    if (ini.contains("host/module")) cfg.modulePath = relative(text(ini, "host/module").trimmed());
     if (ini.contains("host/open"))
         cfg.openOnStart = parseFlag(text(ini, "host/open"), QStringLiteral("Valor de host/open"));
 }
 
 } // namespace
 
-dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url)
-{
+dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url) {
     dtmDBGeral::TDatabaseConfig db;
     const QString s = url.trimmed();
     if (s.startsWith(QLatin1String("postgres:")) || s.startsWith(QLatin1String("postgresql:"))) {
@@ -140,18 +131,17 @@ dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url)
             else if (key == u"password")
                 db.password = value;
             else
-                throw Exception(QStringLiteral("Chave desconhecida na URL do banco de dados: '%1'.").arg(key));
+                throw Exception(
+                    QStringLiteral("Chave desconhecida na URL do banco de dados: '%1'.").arg(key));
         }
-        if (db.database.isEmpty())
-            throw Exception(QStringLiteral("URL do PostgreSQL sem dbname."));
+        if (db.database.isEmpty()) throw Exception(QStringLiteral("URL do PostgreSQL sem dbname."));
         return db;
     }
     db.database = s.startsWith(QLatin1String("sqlite:")) ? s.mid(7) : s;
     return db;
 }
 
-QString HostConfigUsage()
-{
+QString HostConfigUsage() {
     return QStringLiteral(
         "kvo-host [opções]\n"
         "  --config ARQ        arquivo INI de configuração\n"
@@ -166,8 +156,7 @@ QString HostConfigUsage()
         "  --open              abre a tela Efetivos ao iniciar\n");
 }
 
-THostConfig LoadHostConfig(const QStringList& arguments)
-{
+THostConfig LoadHostConfig(const QStringList& arguments) {
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption config(QStringLiteral("config"), {}, QStringLiteral("file"));
@@ -182,37 +171,28 @@ THostConfig LoadHostConfig(const QStringList& arguments)
     const QCommandLineOption module(QStringLiteral("module"), {}, QStringLiteral("file"));
     const QCommandLineOption open(QStringLiteral("open"), {});
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")}, {});
-    p.addOptions({config, branch, op, bound, database, serverHost, serverPort, token, tokenFile, module, open, help});
-    if (!p.parse(arguments))
-        throw Exception(p.errorText() + u'\n' + HostConfigUsage());
+    p.addOptions(
+        {config, branch, op, bound, database, serverHost, serverPort, token, tokenFile, module, open, help});
+    if (!p.parse(arguments)) throw Exception(p.errorText() + u'\n' + HostConfigUsage());
     if (!p.positionalArguments().isEmpty())
-        throw Exception(QStringLiteral("Argumento inesperado: %1\n").arg(p.positionalArguments().first()) + HostConfigUsage());
+        throw Exception(QStringLiteral("Argumento inesperado: %1\n").arg(p.positionalArguments().first()) +
+                        HostConfigUsage());
 
     THostConfig cfg;
     cfg.helpRequested = p.isSet(help);
-    if (p.isSet(config))
-        applyIni(p.value(config), cfg);
+    if (p.isSet(config)) applyIni(p.value(config), cfg);
     if (cfg.login.token.isEmpty() && qEnvironmentVariableIsSet("KVO_TOKEN"))
         cfg.login.token = qEnvironmentVariable("KVO_TOKEN").trimmed();
-    if (p.isSet(branch))
-        cfg.login.filial = p.value(branch).trimmed();
-    if (p.isSet(op))
-        cfg.login.operador = p.value(op).trimmed();
-    if (p.isSet(bound))
-        cfg.login.moduFili = true;
-    if (p.isSet(database))
-        cfg.database = ParseDatabaseUrl(p.value(database));
-    if (p.isSet(serverHost))
-        cfg.login.webUrl = p.value(serverHost).trimmed();
+    if (p.isSet(branch)) cfg.login.filial = p.value(branch).trimmed();
+    if (p.isSet(op)) cfg.login.operador = p.value(op).trimmed();
+    if (p.isSet(bound)) cfg.login.moduFili = true;
+    if (p.isSet(database)) cfg.database = ParseDatabaseUrl(p.value(database));
+    if (p.isSet(serverHost)) cfg.login.webUrl = p.value(serverHost).trimmed();
     if (p.isSet(serverPort))
         cfg.login.webPort = parsePort(p.value(serverPort), QStringLiteral("Porta do servidor"));
-    if (p.isSet(token))
-        cfg.login.token = p.value(token).trimmed();
-    if (p.isSet(tokenFile))
-        cfg.login.token = readTokenFile(p.value(tokenFile));
-    if (p.isSet(module))
-        cfg.modulePath = p.value(module);
-    if (p.isSet(open))
-        cfg.openOnStart = true;
+    if (p.isSet(token)) cfg.login.token = p.value(token).trimmed();
+    if (p.isSet(tokenFile)) cfg.login.token = readTokenFile(p.value(tokenFile));
+    if (p.isSet(module)) cfg.modulePath = p.value(module);
+    if (p.isSet(open)) cfg.openOnStart = true;
     return cfg;
 }

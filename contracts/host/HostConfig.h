@@ -18,8 +18,8 @@
 struct THostConfig {
     Balvora::TLogin login;
     dtmDBGeral::TDatabaseConfig database;
-    QString modulePath;        // empty: next to the host executable
-    bool openOnStart = false;  // call IniProc once the host is up
+    QString modulePath;       // empty: next to the host executable
+    bool openOnStart = false; // call IniProc once the host is up
     bool helpRequested = false;
 };
 

@@ -11,15 +11,18 @@
 namespace {
 
 struct ParsedSql {
-    QString positional;  // the text with every ":NAME" replaced by "?"
-    QStringList names;   // upper-case, in order of use (a name may repeat)
+    QString positional; // the text with every ":NAME" replaced by "?"
+    QStringList names;  // upper-case, in order of use (a name may repeat)
 };
 
-bool isNameStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+bool isNameStart(QChar c) {
+    return c.isLetter() || c == u'_';
+}
+bool isNameChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
 
-ParsedSql parse(const QString& sql)
-{
+ParsedSql parse(const QString& sql) {
     ParsedSql out;
     out.positional.reserve(sql.size());
     const qsizetype n = sql.size();
@@ -44,8 +47,7 @@ ParsedSql parse(const QString& sql)
         if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
             while (i < n && sql[i] != u'\n')
                 out.positional += sql[i++];
-            if (i < n)
-                out.positional += sql[i];
+            if (i < n) out.positional += sql[i];
             continue;
         }
         if (c == u':') {
@@ -69,16 +71,13 @@ ParsedSql parse(const QString& sql)
     return out;
 }
 
-QString normalName(const QString& name)
-{
+QString normalName(const QString& name) {
     QString n = name.trimmed();
-    if (n.startsWith(u':'))
-        n.remove(0, 1);
+    if (n.startsWith(u':')) n.remove(0, 1);
     return n.toUpper();
 }
 
-TFieldType typeOf(const QSqlField& f)
-{
+TFieldType typeOf(const QSqlField& f) {
     switch (f.metaType().id()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -97,56 +96,49 @@ TFieldType typeOf(const QSqlField& f)
     }
 }
 
-QDateTime toDateTime(const QVariant& v, bool* ok)
-{
+QDateTime toDateTime(const QVariant& v, bool* ok) {
     *ok = true;
-    if (v.typeId() == QMetaType::QDateTime)
-        return v.toDateTime();
-    if (v.typeId() == QMetaType::QDate)
-        return QDateTime(v.toDate(), QTime(0, 0));
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
     const QString text = v.toString().trimmed();
     for (const char* fmt : {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
                             "yyyy-MM-dd HH:mm:ss.zzz"}) {
         const QDateTime dt = QDateTime::fromString(text, QString::fromLatin1(fmt));
-        if (dt.isValid())
-            return dt;
+        if (dt.isValid()) return dt;
     }
     const QDate d = dtmDBGeral::ToDate(text);
-    if (d.isValid() && (text.size() == 10))
-        return QDateTime(d, QTime(0, 0));
+    if (d.isValid() && (text.size() == 10)) return QDateTime(d, QTime(0, 0));
     *ok = false;
     return {};
 }
 
-QVariant convert(const QVariant& v, const TPacketField& f)
-{
-    if (v.isNull() || !v.isValid())
-        return {};
+QVariant convert(const QVariant& v, const TPacketField& f) {
+    if (v.isNull() || !v.isValid()) return {};
     switch (f.type) {
     case ftFloat: {
         bool ok = false;
         const double d = v.toDouble(&ok);
         if (!ok)
-            throw EDatabaseError(QStringLiteral("Valor não numérico no campo %1: '%2'.").arg(f.name, v.toString()));
+            throw EDatabaseError(
+                QStringLiteral("Valor não numérico no campo %1: '%2'.").arg(f.name, v.toString()));
         return d;
     }
     case ftDateTime: {
         bool ok = false;
         const QDateTime dt = toDateTime(v, &ok);
         if (!ok)
-            throw EDatabaseError(QStringLiteral("Data inválida no campo %1: '%2'.").arg(f.name, v.toString()));
+            throw EDatabaseError(
+                QStringLiteral("Data inválida no campo %1: '%2'.").arg(f.name, v.toString()));
         return dt;
     }
     case ftFixedChar: {
         QString s = v.toString();
-        if (f.size > 0)
-            s = s.left(f.size).leftJustified(f.size, u' ');
+        if (f.size > 0) s = s.left(f.size).leftJustified(f.size, u' ');
         return s;
     }
     case ftString: {
         QString s = v.toString();
-        if (f.size > 0)
-            s = s.left(f.size);
+        if (f.size > 0) s = s.left(f.size);
         return s;
     }
     }
@@ -159,8 +151,7 @@ TADOIBQuery::TADOIBQuery(QObject* parent) : QObject(parent), m_set(new TClientDa
 
 TADOIBQuery::~TADOIBQuery() = default;
 
-QString TADOIBQuery::ActiveSQL() const
-{
+QString TADOIBQuery::ActiveSQL() const {
     const QStringList* slot = &SQL;
     dtmDBGeral::TDialect dialect = dtmDBGeral::dlDefault;
     if (m_connectionName.isEmpty()) {
@@ -175,36 +166,37 @@ QString TADOIBQuery::ActiveSQL() const
             dialect = dtmDBGeral::dlInterBase;
     }
     switch (dialect) {
-    case dtmDBGeral::dlOracle: slot = &SQL_ORACLE; break;
-    case dtmDBGeral::dlMsSql: slot = &SQL_MSSQL; break;
-    case dtmDBGeral::dlInterBase: slot = &SQL_IB; break;
-    case dtmDBGeral::dlDefault: break;
+    case dtmDBGeral::dlOracle:
+        slot = &SQL_ORACLE;
+        break;
+    case dtmDBGeral::dlMsSql:
+        slot = &SQL_MSSQL;
+        break;
+    case dtmDBGeral::dlInterBase:
+        slot = &SQL_IB;
+        break;
+    case dtmDBGeral::dlDefault:
+        break;
     }
-    if (slot->isEmpty())
-        slot = &SQL;
+    if (slot->isEmpty()) slot = &SQL;
     return slot->join(u'\n');
 }
 
-QStringList TADOIBQuery::ParamNames(const QString& sql)
-{
+QStringList TADOIBQuery::ParamNames(const QString& sql) {
     return parse(sql).names;
 }
 
-TParam& TADOIBQuery::ParamByName(const QString& name)
-{
+TParam& TADOIBQuery::ParamByName(const QString& name) {
     const QString key = normalName(name);
     auto it = m_params.find(key);
-    if (it != m_params.end())
-        return it->second;
+    if (it != m_params.end()) return it->second;
     if (!ParamNames(ActiveSQL()).contains(key))
         throw EDatabaseError(QStringLiteral("Parâmetro '%1' não encontrado na consulta.").arg(name));
     return m_params.emplace(key, TParam(key)).first->second;
 }
 
-void TADOIBQuery::Open()
-{
-    if (m_set->Active())
-        Close();
+void TADOIBQuery::Open() {
+    if (m_set->Active()) Close();
     const ParsedSql parsed = parse(ActiveSQL());
     if (parsed.positional.trimmed().isEmpty())
         throw EDatabaseError(QStringLiteral("Consulta sem texto SQL."));
@@ -229,8 +221,7 @@ void TADOIBQuery::Open()
                            ? QVariant(QMetaType::fromType<QString>())
                            : it->second.Value());
     }
-    if (!q.exec())
-        throw EDatabaseError(QStringLiteral("Erro na consulta: %1").arg(q.lastError().text()));
+    if (!q.exec()) throw EDatabaseError(QStringLiteral("Erro na consulta: %1").arg(q.lastError().text()));
 
     const QSqlRecord rec = q.record();
     TDataPacket packet;
@@ -238,8 +229,7 @@ void TADOIBQuery::Open()
     bool sizeUnknown = false;
     for (int i = 0; i < m_set->FieldCount(); ++i) {
         const TField* f = m_set->Fields(i);
-        if (f->FieldKind() != fkData)
-            continue;
+        if (f->FieldKind() != fkData) continue;
         const int col = rec.indexOf(f->FieldName());
         if (col < 0)
             throw EDatabaseError(QStringLiteral("A consulta não devolve o campo %1.").arg(f->FieldName()));
@@ -271,8 +261,7 @@ void TADOIBQuery::Open()
         // Text columns of undeclared length get the longest value as their size.
         for (int i = 0; i < packet.fields.size(); ++i) {
             TPacketField& f = packet.fields[i];
-            if (f.type != ftString || f.size > 0)
-                continue;
+            if (f.type != ftString || f.size > 0) continue;
             int longest = 1;
             for (const auto& row : packet.rows)
                 longest = std::max(longest, int(row[i].toString().size()));
@@ -282,16 +271,28 @@ void TADOIBQuery::Open()
     m_set->SetData(packet);
 }
 
-void TADOIBQuery::Close()
-{
-    if (m_set->Active())
-        m_set->Close();
+void TADOIBQuery::Close() {
+    if (m_set->Active()) m_set->Close();
 }
 
-bool TADOIBQuery::Active() const { return m_set->Active(); }
-void TADOIBQuery::First() { m_set->First(); }
-void TADOIBQuery::Next() { m_set->Next(); }
-bool TADOIBQuery::Eof() const { return m_set->Eof(); }
-bool TADOIBQuery::IsEmpty() const { return m_set->IsEmpty(); }
-int TADOIBQuery::RecordCount() const { return m_set->RecordCount(); }
-TField* TADOIBQuery::FieldByName(const QString& name) const { return m_set->FieldByName(name); }
+bool TADOIBQuery::Active() const {
+    return m_set->Active();
+}
+void TADOIBQuery::First() {
+    m_set->First();
+}
+void TADOIBQuery::Next() {
+    m_set->Next();
+}
+bool TADOIBQuery::Eof() const {
+    return m_set->Eof();
+}
+bool TADOIBQuery::IsEmpty() const {
+    return m_set->IsEmpty();
+}
+int TADOIBQuery::RecordCount() const {
+    return m_set->RecordCount();
+}
+TField* TADOIBQuery::FieldByName(const QString& name) const {
+    return m_set->FieldByName(name);
+}

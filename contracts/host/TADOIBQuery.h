@@ -41,7 +41,7 @@ public:
     // does not use is an EDatabaseError. A parameter left without a value is bound as null.
     TParam& ParamByName(const QString& name);
 
-    void Open();   // throws EDatabaseError with the database's message on failure
+    void Open(); // throws EDatabaseError with the database's message on failure
     void Close();
     bool Active() const;
     void First();

@@ -3,8 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QSize(560, 380))
-{
+TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QSize(560, 380)) {
     sbtPrint = addToolButton("sbtPrint", QStringLiteral("Imprimir"));
     sbtPreview = addToolButton("sbtPreview", QStringLiteral("Visualizar"));
     sbtSalvarComo = addToolButton("sbtSalvarComo", QStringLiteral("Salvar como"));

@@ -7,8 +7,7 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-TfrmDialogoPadrao::TfrmDialogoPadrao(QWidget* parent, const QSize& size) : TForm(parent)
-{
+TfrmDialogoPadrao::TfrmDialogoPadrao(QWidget* parent, const QSize& size) : TForm(parent) {
     setWindowFlag(Qt::Dialog, true);
     resize(size);
     auto* root = new QVBoxLayout(this);
@@ -28,24 +27,30 @@ TfrmDialogoPadrao::TfrmDialogoPadrao(QWidget* parent, const QSize& size) : TForm
     OnClose = [this](QObject* sender, int& action) { FormClose(sender, action); };
 }
 
-TButtonFlat* TfrmDialogoPadrao::addToolButton(const char* name, const QString& caption, const QString& hint)
-{
+TButtonFlat* TfrmDialogoPadrao::addToolButton(const char* name, const QString& caption, const QString& hint) {
     return kvo::AddToolButton(panMenu, name, caption, hint.isNull() ? caption : hint,
                               panMenu->layout()->indexOf(sbtFechar));
 }
 
-QVBoxLayout* TfrmDialogoPadrao::rootLayout() const { return static_cast<QVBoxLayout*>(layout()); }
+QVBoxLayout* TfrmDialogoPadrao::rootLayout() const {
+    return static_cast<QVBoxLayout*>(layout());
+}
 
-void TfrmDialogoPadrao::showHelp() { kvo::Application().ShowHelp(HelpFile, HelpContext); }
+void TfrmDialogoPadrao::showHelp() {
+    kvo::Application().ShowHelp(HelpFile, HelpContext);
+}
 
 void TfrmDialogoPadrao::FormCreate(QObject*) {}
 
-void TfrmDialogoPadrao::FormClose(QObject*, int& Action) { Action = caHide; }
+void TfrmDialogoPadrao::FormClose(QObject*, int& Action) {
+    Action = caHide;
+}
 
-void TfrmDialogoPadrao::sbtFecharClick(QObject*) { Close(); }
+void TfrmDialogoPadrao::sbtFecharClick(QObject*) {
+    Close();
+}
 
-void TfrmDialogoPadrao::keyPressEvent(QKeyEvent* event)
-{
+void TfrmDialogoPadrao::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         kvo::Dispatch([this] { showHelp(); });
         return;

@@ -15,13 +15,11 @@ namespace {
 // Keeps a menu twin's enabled state equal to its button's, whoever switches the button.
 class EnabledFollower : public QObject {
 public:
-    EnabledFollower(QWidget* button, TMenuItem* item) : QObject(button), m_item(item)
-    {
+    EnabledFollower(QWidget* button, TMenuItem* item) : QObject(button), m_item(item) {
         button->installEventFilter(this);
         item->SetEnabled(button->isEnabled());
     }
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::EnabledChange && m_item)
             m_item->SetEnabled(static_cast<QWidget*>(watched)->isEnabled());
         return false;
@@ -33,8 +31,7 @@ private:
 
 } // namespace
 
-TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
-{
+TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent) {
     resize(1000, 700);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -58,8 +55,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
     sbtAlterar = addToolButton("sbtAlterar", QStringLiteral("Alterar"), QStringLiteral("Alterar"));
     sbtExcluir = addToolButton("sbtExcluir", QStringLiteral("Excluir"), QStringLiteral("Excluir"));
     sbtProcurar = addToolButton("sbtProcurar", QStringLiteral("Procurar"), QStringLiteral("Procurar"));
-    sbtVerificar = addToolButton("sbtVerificar", QStringLiteral("Verificar"), QStringLiteral("Verificar (F5)"));
-    sbtComandoExtra = addToolButton("sbtComandoExtra", QStringLiteral("Extra"), QStringLiteral("Comando extra"));
+    sbtVerificar =
+        addToolButton("sbtVerificar", QStringLiteral("Verificar"), QStringLiteral("Verificar (F5)"));
+    sbtComandoExtra =
+        addToolButton("sbtComandoExtra", QStringLiteral("Extra"), QStringLiteral("Comando extra"));
     sbtCancelar = addToolButton("sbtCancelar", QStringLiteral("Cancelar"), QStringLiteral("Cancelar"));
     sbtConfirmar = addToolButton("sbtConfirmar", QStringLiteral("Confirmar"), QStringLiteral("Confirmar"));
     tools->addSpacing(12);
@@ -139,8 +138,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
 
     OnClose = [this](QObject* sender, int& action) {
         bool canClose = true;
-        if (OnCloseQuery)
-            OnCloseQuery(sender, canClose);
+        if (OnCloseQuery) OnCloseQuery(sender, canClose);
         if (!canClose) {
             action = caNone;
             return;
@@ -151,30 +149,27 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent)
 
 TfrmPadraoGrid::~TfrmPadraoGrid() = default;
 
-void TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item)
-{
+void TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item) {
     new EnabledFollower(button, item);
     item->OnClick = [button](QObject*) { button->Click(); };
 }
 
-void TfrmPadraoGrid::SetScreenCode(const QString& code) { lblCodTela->setText(code); }
+void TfrmPadraoGrid::SetScreenCode(const QString& code) {
+    lblCodTela->setText(code);
+}
 
-void TfrmPadraoGrid::FormCreate(QObject*)
-{
+void TfrmPadraoGrid::FormCreate(QObject*) {
     pgcPadrao->SetActivePage(tshPadrao);
     dtsPadraoStateChange(dtsPadrao);
 }
 
-void TfrmPadraoGrid::FormClose(QObject*, int& Action)
-{
+void TfrmPadraoGrid::FormClose(QObject*, int& Action) {
     TClientDataSet* set = dtsPadrao->DataSet();
-    if (set && (set->State() == dsEdit || set->State() == dsInsert))
-        set->Cancel();
+    if (set && (set->State() == dsEdit || set->State() == dsInsert)) set->Cancel();
     Action = caFree;
 }
 
-void TfrmPadraoGrid::dtsPadraoStateChange(QObject*)
-{
+void TfrmPadraoGrid::dtsPadraoStateChange(QObject*) {
     TClientDataSet* set = dtsPadrao->DataSet();
     const TDataSetState state = set ? set->State() : dsInactive;
     const bool editing = state == dsEdit || state == dsInsert;
@@ -190,27 +185,20 @@ void TfrmPadraoGrid::dtsPadraoStateChange(QObject*)
     dbnPadrao->SetEnabled(!editing);
 }
 
-void TfrmPadraoGrid::sbtAlterarClick(QObject*)
-{
+void TfrmPadraoGrid::sbtAlterarClick(QObject*) {
     TClientDataSet* set = dtsPadrao->DataSet();
-    if (!set || set->State() != dsBrowse || set->IsEmpty())
-        return;
-    if (!dbgPadrao->Focused())
-        dbgPadrao->SetFocus();
+    if (!set || set->State() != dsBrowse || set->IsEmpty()) return;
+    if (!dbgPadrao->Focused()) dbgPadrao->SetFocus();
     set->Edit();
 }
 
-void TfrmPadraoGrid::dbgPadraoKeyPress(QObject*, QChar& Key)
-{
+void TfrmPadraoGrid::dbgPadraoKeyPress(QObject*, QChar& Key) {
     const TField* field = dbgPadrao->SelectedField();
-    if (field && field->EditMask().startsWith(u'>') && Key.isLetter())
-        Key = Key.toUpper();
+    if (field && field->EditMask().startsWith(u'>') && Key.isLetter()) Key = Key.toUpper();
 }
 
-void TfrmPadraoGrid::dbgPadraoKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift)
-{
-    if (Shift != Qt::NoModifier)
-        return;
+void TfrmPadraoGrid::dbgPadraoKeyDown(QObject*, int& Key, Qt::KeyboardModifiers Shift) {
+    if (Shift != Qt::NoModifier) return;
     if (Key == Qt::Key_F5) {
         Key = 0;
         sbtVerificar->Click();
@@ -228,12 +216,15 @@ void TfrmPadraoGrid::dbgPadraoKeyDown(QObject*, int& Key, Qt::KeyboardModifiers 
     }
 }
 
-void TfrmPadraoGrid::sbtFecharClick(QObject*) { Close(); }
+void TfrmPadraoGrid::sbtFecharClick(QObject*) {
+    Close();
+}
 
-void TfrmPadraoGrid::sbtAjudaClick(QObject*) { kvo::Application().ShowHelp(HelpFile, HelpContext); }
+void TfrmPadraoGrid::sbtAjudaClick(QObject*) {
+    kvo::Application().ShowHelp(HelpFile, HelpContext);
+}
 
-void TfrmPadraoGrid::keyPressEvent(QKeyEvent* event)
-{
+void TfrmPadraoGrid::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         kvo::Dispatch([this] { sbtAjudaClick(sbtAjuda); });
         return;

@@ -57,8 +57,8 @@ public:
         *sbtCancelar, *sbtConfirmar;
     TMainMenu* mnuPrincipal;
     TMenuItem *mnuOperacao, *mnuManutencao;
-    TMenuItem *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuProcurar, *mnuVerificar, *mnuComandoExtra, *mnuLinha3,
-        *mnuCancelar, *mnuConfirmar;
+    TMenuItem *mnuIncluir, *mnuAlterar, *mnuExcluir, *mnuProcurar, *mnuVerificar, *mnuComandoExtra,
+        *mnuLinha3, *mnuCancelar, *mnuConfirmar;
     TMenuItem* mnuFechar;
     TPageControl* pgcPadrao;
     TTabSheet* tshPadrao;

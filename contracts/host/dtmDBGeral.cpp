@@ -13,8 +13,7 @@ const QString kConnection = QStringLiteral("kvo_dtmDBGeral");
 TDatabaseConfig g_config;
 bool g_open = false;
 
-QString describe(const TDatabaseConfig& c)
-{
+QString describe(const TDatabaseConfig& c) {
     if (c.driver == QLatin1String("QPSQL"))
         return QStringLiteral("PostgreSQL %1:%2/%3")
             .arg(c.host.isEmpty() ? QStringLiteral("localhost") : c.host)
@@ -25,13 +24,13 @@ QString describe(const TDatabaseConfig& c)
 
 } // namespace
 
-void Open(const TDatabaseConfig& config)
-{
+void Open(const TDatabaseConfig& config) {
     Close();
     if (config.driver != QLatin1String("QSQLITE") && config.driver != QLatin1String("QPSQL"))
         throw Exception(QStringLiteral("Tipo de banco de dados não suportado: %1.").arg(config.driver));
     if (!QSqlDatabase::isDriverAvailable(config.driver))
-        throw Exception(QStringLiteral("O driver de banco de dados %1 não está instalado.").arg(config.driver));
+        throw Exception(
+            QStringLiteral("O driver de banco de dados %1 não está instalado.").arg(config.driver));
     if (config.database.trimmed().isEmpty())
         throw Exception(QStringLiteral("Banco de dados não configurado."));
     if (config.driver == QLatin1String("QSQLITE")) {
@@ -48,10 +47,8 @@ void Open(const TDatabaseConfig& config)
             // The application server writes the same file; wait for its locks instead of failing.
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         } else {
-            if (!config.host.isEmpty())
-                db.setHostName(config.host);
-            if (config.port > 0)
-                db.setPort(config.port);
+            if (!config.host.isEmpty()) db.setHostName(config.host);
+            if (config.port > 0) db.setPort(config.port);
             db.setUserName(config.user);
             db.setPassword(config.password);
             db.setConnectOptions(QStringLiteral("connect_timeout=10"));
@@ -68,8 +65,7 @@ void Open(const TDatabaseConfig& config)
     g_open = true;
 }
 
-void Close()
-{
+void Close() {
     if (QSqlDatabase::contains(kConnection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(kConnection, false);
@@ -80,41 +76,33 @@ void Close()
     g_open = false;
 }
 
-bool Connected()
-{
+bool Connected() {
     return g_open && QSqlDatabase::database(kConnection, false).isOpen();
 }
 
-const TDatabaseConfig& Config() { return g_config; }
+const TDatabaseConfig& Config() {
+    return g_config;
+}
 
-QSqlDatabase dtbGeral()
-{
-    if (!Connected())
-        throw Exception(QStringLiteral("Conexão com o banco de dados não está aberta."));
+QSqlDatabase dtbGeral() {
+    if (!Connected()) throw Exception(QStringLiteral("Conexão com o banco de dados não está aberta."));
     return QSqlDatabase::database(kConnection, false);
 }
 
-TDialect Dialect()
-{
+TDialect Dialect() {
     const QString driver = g_open ? g_config.driver : QString();
-    if (driver == QLatin1String("QOCI"))
-        return dlOracle;
-    if (driver == QLatin1String("QODBC"))
-        return dlMsSql;
-    if (driver == QLatin1String("QIBASE"))
-        return dlInterBase;
+    if (driver == QLatin1String("QOCI")) return dlOracle;
+    if (driver == QLatin1String("QODBC")) return dlMsSql;
+    if (driver == QLatin1String("QIBASE")) return dlInterBase;
     return dlDefault;
 }
 
-QString Description()
-{
+QString Description() {
     return g_open ? describe(g_config) : QStringLiteral("sem banco de dados");
 }
 
-QDate ToDate(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return {};
+QDate ToDate(const QVariant& value) {
+    if (!value.isValid() || value.isNull()) return {};
     switch (value.typeId()) {
     case QMetaType::QDate:
         return value.toDate();
@@ -126,11 +114,9 @@ QDate ToDate(const QVariant& value)
     const QString text = value.toString().trimmed();
     if (text.size() >= 10) {
         QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (d.isValid())
-            return d;
+        if (d.isValid()) return d;
         d = QDate::fromString(text.left(10), QStringLiteral("dd/MM/yyyy"));
-        if (d.isValid())
-            return d;
+        if (d.isValid()) return d;
     }
     return {};
 }

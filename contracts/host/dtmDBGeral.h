@@ -2,8 +2,8 @@
 
 #include <QDate>
 #include <QSqlDatabase>
-#include <QVariant>
 #include <QString>
+#include <QVariant>
 
 // The host's shared database connection. Every lookup query and the login context read through
 // it. SQLite (a file that must already exist) or PostgreSQL.
@@ -11,7 +11,7 @@ namespace dtmDBGeral {
 
 struct TDatabaseConfig {
     QString driver = QStringLiteral("QSQLITE"); // "QSQLITE" or "QPSQL"
-    QString database;                            // SQLite file path, or PostgreSQL database name
+    QString database;                           // SQLite file path, or PostgreSQL database name
     QString host;
     int port = 0;
     QString user;
@@ -29,8 +29,12 @@ const TDatabaseConfig& Config();
 
 // The open connection; throws Exception when it is not open.
 QSqlDatabase dtbGeral();
-inline QSqlDatabase adcGeral() { return dtbGeral(); }
-inline QSqlDatabase ibtGeral() { return dtbGeral(); }
+inline QSqlDatabase adcGeral() {
+    return dtbGeral();
+}
+inline QSqlDatabase ibtGeral() {
+    return dtbGeral();
+}
 
 TDialect Dialect();
 // "SQLite arquivo.db" / "PostgreSQL host:port/base", for status lines.

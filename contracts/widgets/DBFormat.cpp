@@ -10,29 +10,23 @@ namespace kvo::db {
 
 namespace {
 
-QString formatNumber(double d)
-{
-    if (d == 0)
-        d = 0; // no "-0"
+QString formatNumber(double d) {
+    if (d == 0) d = 0; // no "-0"
     QString s = QString::number(d, 'f', 10);
     if (s.contains(QLatin1Char('.'))) {
         while (s.endsWith(QLatin1Char('0')))
             s.chop(1);
-        if (s.endsWith(QLatin1Char('.')))
-            s.chop(1);
+        if (s.endsWith(QLatin1Char('.'))) s.chop(1);
     }
-    if (s == QLatin1String("-0"))
-        s = QStringLiteral("0");
+    if (s == QLatin1String("-0")) s = QStringLiteral("0");
     s.replace(QLatin1Char('.'), QLatin1Char(','));
     return s;
 }
 
 } // namespace
 
-QString DisplayText(const TField* field, const QVariant& value)
-{
-    if (!field || value.isNull())
-        return {};
+QString DisplayText(const TField* field, const QVariant& value) {
+    if (!field || value.isNull()) return {};
     switch (field->DataType()) {
     case ftString:
     case ftFixedChar:
@@ -41,8 +35,7 @@ QString DisplayText(const TField* field, const QVariant& value)
         return formatNumber(value.toDouble());
     case ftDateTime: {
         const QDateTime dt = value.toDateTime();
-        if (!dt.isValid())
-            return {};
+        if (!dt.isValid()) return {};
         return dt.toString(dt.time() == QTime(0, 0) ? QStringLiteral("dd/MM/yyyy")
                                                     : QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     }
@@ -50,48 +43,65 @@ QString DisplayText(const TField* field, const QVariant& value)
     return {};
 }
 
-EditMask::EditMask(const QString& mask)
-{
+EditMask::EditMask(const QString& mask) {
     const QStringList parts = mask.split(QLatin1Char(';'));
     const QString body = parts.value(0);
-    if (parts.size() > 1)
-        m_saveLiterals = parts.at(1).trimmed() != QLatin1String("0");
+    if (parts.size() > 1) m_saveLiterals = parts.at(1).trimmed() != QLatin1String("0");
     int caseMode = 0;
     for (qsizetype i = 0; i < body.size(); ++i) {
         const QChar c = body.at(i);
         switch (c.unicode()) {
-        case '>': caseMode = 1; continue;
-        case '<': caseMode = (i + 1 < body.size() && body.at(i + 1) == QLatin1Char('>')) ? 0 : -1;
-                  if (caseMode == 0) ++i;
-                  continue;
-        case '\\':
-            if (i + 1 < body.size())
-                m_slots.append({QChar(), body.at(++i), 0});
+        case '>':
+            caseMode = 1;
             continue;
-        case 'a': case 'A': m_slots.append({QLatin1Char('a'), QChar(), caseMode}); continue;
-        case 'l': case 'L': m_slots.append({QLatin1Char('l'), QChar(), caseMode}); continue;
-        case '0': case '9': case '#': m_slots.append({QLatin1Char('0'), QChar(), caseMode}); continue;
-        case 'c': case 'C': m_slots.append({QLatin1Char('c'), QChar(), caseMode}); continue;
-        default: m_slots.append({QChar(), c, 0}); continue;
+        case '<':
+            caseMode = (i + 1 < body.size() && body.at(i + 1) == QLatin1Char('>')) ? 0 : -1;
+            if (caseMode == 0) ++i;
+            continue;
+        case '\\':
+            if (i + 1 < body.size()) m_slots.append({QChar(), body.at(++i), 0});
+            continue;
+        case 'a':
+        case 'A':
+            m_slots.append({QLatin1Char('a'), QChar(), caseMode});
+            continue;
+        case 'l':
+        case 'L':
+            m_slots.append({QLatin1Char('l'), QChar(), caseMode});
+            continue;
+        case '0':
+        case '9':
+        case '#':
+            m_slots.append({QLatin1Char('0'), QChar(), caseMode});
+            continue;
+        case 'c':
+        case 'C':
+            m_slots.append({QLatin1Char('c'), QChar(), caseMode});
+            continue;
+        default:
+            m_slots.append({QChar(), c, 0});
+            continue;
         }
     }
 }
 
-bool EditMask::fits(const Slot& s, QChar c)
-{
+bool EditMask::fits(const Slot& s, QChar c) {
     switch (s.kind.unicode()) {
-    case 'a': return c.isLetterOrNumber();
-    case 'l': return c.isLetter();
-    case '0': return c.isDigit() || ((c == QLatin1Char('+') || c == QLatin1Char('-')));
-    case 'c': return true;
-    default: return c == s.literal;
+    case 'a':
+        return c.isLetterOrNumber();
+    case 'l':
+        return c.isLetter();
+    case '0':
+        return c.isDigit() || ((c == QLatin1Char('+') || c == QLatin1Char('-')));
+    case 'c':
+        return true;
+    default:
+        return c == s.literal;
     }
 }
 
-bool EditMask::Conform(QString& text) const
-{
-    if (m_slots.isEmpty())
-        return true;
+bool EditMask::Conform(QString& text) const {
+    if (m_slots.isEmpty()) return true;
     QString out;
     bool clean = true;
     int slot = 0;
@@ -119,23 +129,18 @@ bool EditMask::Conform(QString& text) const
     return clean;
 }
 
-QString EditMask::Stored(const QString& text) const
-{
-    if (m_saveLiterals || m_slots.isEmpty())
-        return text;
+QString EditMask::Stored(const QString& text) const {
+    if (m_saveLiterals || m_slots.isEmpty()) return text;
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i)
-        if (i >= m_slots.size() || !m_slots[i].kind.isNull())
-            out += text.at(i);
+        if (i >= m_slots.size() || !m_slots[i].kind.isNull()) out += text.at(i);
     return out;
 }
 
-QValidator::State MaskValidator::validate(QString& input, int& pos) const
-{
+QValidator::State MaskValidator::validate(QString& input, int& pos) const {
     QString t = input;
     const bool clean = m_mask.Conform(t);
-    if (!clean)
-        return Invalid;
+    if (!clean) return Invalid;
     if (t != input) {
         pos = int(std::min<qsizetype>(pos, t.size()));
         input = t;
@@ -143,8 +148,7 @@ QValidator::State MaskValidator::validate(QString& input, int& pos) const
     return Acceptable;
 }
 
-QString TypedText(const QLineEdit* edit)
-{
+QString TypedText(const QLineEdit* edit) {
     const auto* validator = dynamic_cast<const MaskValidator*>(edit->validator());
     return validator ? validator->Mask().Stored(edit->text()) : edit->text();
 }

@@ -33,9 +33,9 @@ public:
 
 private:
     struct Slot {
-        QChar kind;     // 'a', 'l', '0', 'c', or 0 for a literal
+        QChar kind; // 'a', 'l', '0', 'c', or 0 for a literal
         QChar literal;
-        int caseMode;   // 0 as typed, 1 upper, -1 lower
+        int caseMode; // 0 as typed, 1 upper, -1 lower
     };
     static bool fits(const Slot& s, QChar c);
     QVector<Slot> m_slots;

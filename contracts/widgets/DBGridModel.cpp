@@ -11,17 +11,16 @@ namespace kvo::db {
 
 GridModel::GridModel(TDBGrid* grid) : QAbstractTableModel(grid), m_grid(grid) {}
 
-int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
 
-int GridModel::columnCount(const QModelIndex& parent) const
-{
+int GridModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_grid->Columns().Count();
 }
 
-QVariant GridModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
     switch (role) {
     case Qt::DisplayRole:
         // Painting must not throw into Qt (a calculated field's handler may fail).
@@ -39,14 +38,11 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal) {
         TColumn* c = m_grid->Columns().Items(section);
-        if (!c)
-            return {};
-        if (role == Qt::DisplayRole)
-            return c->Title().Caption();
+        if (!c) return {};
+        if (role == Qt::DisplayRole) return c->Title().Caption();
         if (role == Qt::TextAlignmentRole)
             return int((c->Title().Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
         return {};
@@ -54,13 +50,14 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (role == Qt::DisplayRole && section == m_grid->Row()) {
         TClientDataSet* ds = m_grid->DataSet();
         const TDataSetState st = ds ? ds->State() : dsInactive;
-        return st == dsInsert ? QStringLiteral("*") : st == dsEdit ? QStringLiteral("I") : QStringLiteral("▶");
+        return st == dsInsert ? QStringLiteral("*")
+               : st == dsEdit ? QStringLiteral("I")
+                              : QStringLiteral("▶");
     }
     return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
 }
 
-void GridModel::setRows(int rows)
-{
+void GridModel::setRows(int rows) {
     if (rows > m_rows) {
         beginInsertRows(QModelIndex(), m_rows, rows - 1);
         m_rows = rows;
@@ -73,25 +70,22 @@ void GridModel::setRows(int rows)
     refresh();
 }
 
-void GridModel::resetColumns(int rows)
-{
+void GridModel::resetColumns(int rows) {
     beginResetModel();
     m_rows = rows;
     endResetModel();
 }
 
-void GridModel::refresh()
-{
+void GridModel::refresh() {
     if (m_rows > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1), {Qt::DisplayRole});
-    if (m_rows > 0)
-        emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
+    if (m_rows > 0) emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
 }
 
 GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
-void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
+void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
     const QRect r = option.rect;
     const QPalette& pal = option.palette;
     const bool currentRow = index.row() == m_grid->Row();
@@ -103,11 +97,11 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
 
     painter->save();
     const QPalette::ColorGroup group = m_grid->isEnabled() ? QPalette::Normal : QPalette::Disabled;
-    painter->fillRect(r, highlight ? pal.brush(group, QPalette::Highlight) : pal.brush(group, QPalette::Base));
+    painter->fillRect(r,
+                      highlight ? pal.brush(group, QPalette::Highlight) : pal.brush(group, QPalette::Base));
 
     QRect textRect = r.adjusted(3, 0, -3, 0);
-    if (currentCell && m_grid->showsButton(index.column()))
-        textRect.setRight(r.right() - buttonWidth(r) - 2);
+    if (currentCell && m_grid->showsButton(index.column())) textRect.setRight(r.right() - buttonWidth(r) - 2);
     const int align = index.data(Qt::TextAlignmentRole).toInt();
     painter->setPen(pal.color(group, highlight ? QPalette::HighlightedText : QPalette::Text));
     const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
@@ -124,10 +118,8 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     }
 
     painter->setPen(pal.color(QPalette::Mid));
-    if (m_grid->HasOption(dgColLines))
-        painter->drawLine(r.topRight(), r.bottomRight());
-    if (m_grid->HasOption(dgRowLines))
-        painter->drawLine(r.bottomLeft(), r.bottomRight());
+    if (m_grid->HasOption(dgColLines)) painter->drawLine(r.topRight(), r.bottomRight());
+    if (m_grid->HasOption(dgRowLines)) painter->drawLine(r.bottomLeft(), r.bottomRight());
     painter->restore();
 }
 

@@ -34,7 +34,8 @@ private:
 class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(TDBGrid* grid);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 
     static int buttonWidth(const QRect& cell) { return std::min(cell.height(), 18); }
 

@@ -9,8 +9,7 @@ namespace kvo {
 
 namespace {
 
-void report(const QString& text)
-{
+void report(const QString& text) {
     try {
         Ui().ShowError(text);
     } catch (...) {
@@ -21,10 +20,8 @@ void report(const QString& text)
 
 } // namespace
 
-void ShowException(std::exception_ptr error)
-{
-    if (!error)
-        return;
+void ShowException(std::exception_ptr error) {
+    if (!error) return;
     try {
         std::rethrow_exception(error);
     } catch (const EAbort&) {
@@ -37,10 +34,8 @@ void ShowException(std::exception_ptr error)
     }
 }
 
-bool Dispatch(const std::function<void()>& handler)
-{
-    if (!handler)
-        return true;
+bool Dispatch(const std::function<void()>& handler) {
+    if (!handler) return true;
     try {
         handler();
         return true;

@@ -19,19 +19,15 @@ void ShowException(std::exception_ptr error);
 // Connects a Qt signal to a handler that runs through Dispatch:
 //   kvo::Connect(button, &QAbstractButton::clicked, this, [this] { sbtFecharClick(button); });
 template <typename Sender, typename Signal, typename Handler>
-QMetaObject::Connection Connect(Sender* sender, Signal signal, const QObject* context, Handler handler)
-{
+QMetaObject::Connection Connect(Sender* sender, Signal signal, const QObject* context, Handler handler) {
     return QObject::connect(sender, signal, context, [handler = std::move(handler)](auto&&... args) {
         Dispatch([&] { handler(std::forward<decltype(args)>(args)...); });
     });
 }
 
 // Calls an assignable event handler through Dispatch when one is assigned.
-template <typename Fn, typename... Args>
-bool Fire(const std::function<Fn>& event, Args&&... args)
-{
-    if (!event)
-        return true;
+template <typename Fn, typename... Args> bool Fire(const std::function<Fn>& event, Args&&... args) {
+    if (!event) return true;
     return Dispatch([&] { event(std::forward<Args>(args)...); });
 }
 

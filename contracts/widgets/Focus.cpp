@@ -11,26 +11,22 @@
 
 namespace {
 
-QHash<const QWidget*, TFocusControl*>& registry()
-{
+QHash<const QWidget*, TFocusControl*>& registry() {
     static QHash<const QWidget*, TFocusControl*> controls;
     return controls;
 }
 
 // Containers of `w` (registered containers among its ancestors, below the form), innermost first.
-QList<TFocusControl*> containersOf(QWidget* w, const TForm* form)
-{
+QList<TFocusControl*> containersOf(QWidget* w, const TForm* form) {
     QList<TFocusControl*> result;
     for (QWidget* p = w ? w->parentWidget() : nullptr; p && p != form; p = p->parentWidget()) {
         TFocusControl* c = TFocusControl::find(p);
-        if (c && c->IsContainer())
-            result.append(c);
+        if (c && c->IsContainer()) result.append(c);
     }
     return result;
 }
 
-bool holds(const TFocusControl* container, const QWidget* w)
-{
+bool holds(const TFocusControl* container, const QWidget* w) {
     return w && container->Widget()->isAncestorOf(w);
 }
 
@@ -39,36 +35,35 @@ bool holds(const TFocusControl* container, const QWidget* w)
 // Watches Qt's focus moves and hands them to the form they happen in.
 class FocusWatcher : public QObject {
 public:
-    static void ensure()
-    {
+    static void ensure() {
         static FocusWatcher* watcher = nullptr;
         if (!watcher && qApp) {
             watcher = new FocusWatcher(qApp);
             qApp->installEventFilter(watcher);
-            QObject::connect(qApp, &QApplication::focusChanged, watcher,
-                             [](QWidget*, QWidget* now) {
-                                 if (TForm* form = TForm::FormOf(now))
-                                     kvo::Dispatch([&] { form->qtFocusArrived(now); });
-                             });
+            QObject::connect(qApp, &QApplication::focusChanged, watcher, [](QWidget*, QWidget* now) {
+                if (TForm* form = TForm::FormOf(now)) kvo::Dispatch([&] { form->qtFocusArrived(now); });
+            });
         }
     }
 
 protected:
     // A focused control disabled or hidden behind the model's back (plain setEnabled/hide): Qt
     // moves the focus itself only in the active window, so catch up once the change is complete.
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type t = event->type();
         if ((t == QEvent::EnabledChange || t == QEvent::Hide) && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
             if (TForm* form = TForm::FormOf(w); form && form->FocusedControl() == w) {
                 QPointer<QWidget> control(w);
                 QPointer<TForm> owner(form);
-                QMetaObject::invokeMethod(form, [control, owner] {
-                    if (control && owner && owner->FocusedControl() == control &&
-                        (!control->isEnabled() || !control->isVisibleTo(owner)))
-                        owner->controlDisabled(control);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    form,
+                    [control, owner] {
+                        if (control && owner && owner->FocusedControl() == control &&
+                            (!control->isEnabled() || !control->isVisibleTo(owner)))
+                            owner->controlDisabled(control);
+                    },
+                    Qt::QueuedConnection);
             }
         }
         return QObject::eventFilter(watched, event);
@@ -80,44 +75,49 @@ private:
 
 // ---------------------------------------------------------------- TFocusControl
 
-TFocusControl::TFocusControl(QWidget* self, Role role) : m_self(self), m_role(role)
-{
+TFocusControl::TFocusControl(QWidget* self, Role role) : m_self(self), m_role(role) {
     registry().insert(self, this);
-    if (role == Control && self->focusPolicy() == Qt::NoFocus)
-        self->setFocusPolicy(Qt::StrongFocus);
+    if (role == Control && self->focusPolicy() == Qt::NoFocus) self->setFocusPolicy(Qt::StrongFocus);
 }
 
-TFocusControl::~TFocusControl() { registry().remove(m_self); }
+TFocusControl::~TFocusControl() {
+    registry().remove(m_self);
+}
 
-TFocusControl* TFocusControl::find(const QWidget* widget) { return registry().value(widget, nullptr); }
+TFocusControl* TFocusControl::find(const QWidget* widget) {
+    return registry().value(widget, nullptr);
+}
 
-TForm* TFocusControl::Form() const { return TForm::FormOf(m_self); }
+TForm* TFocusControl::Form() const {
+    return TForm::FormOf(m_self);
+}
 
-bool TFocusControl::Enabled() const { return !m_self->testAttribute(Qt::WA_ForceDisabled); }
+bool TFocusControl::Enabled() const {
+    return !m_self->testAttribute(Qt::WA_ForceDisabled);
+}
 
-void TFocusControl::SetEnabled(bool on)
-{
+void TFocusControl::SetEnabled(bool on) {
     m_self->setEnabled(on);
     if (!on)
-        if (TForm* form = Form())
-            form->controlDisabled(m_self);
+        if (TForm* form = Form()) form->controlDisabled(m_self);
 }
 
-bool TFocusControl::Visible() const { return !m_self->isHidden(); }
+bool TFocusControl::Visible() const {
+    return !m_self->isHidden();
+}
 
-void TFocusControl::SetVisible(bool on) { m_self->setVisible(on); }
+void TFocusControl::SetVisible(bool on) {
+    m_self->setVisible(on);
+}
 
-bool TFocusControl::CanFocus() const
-{
+bool TFocusControl::CanFocus() const {
     TForm* form = Form();
-    if (!m_self->isEnabled())
-        return false;
+    if (!m_self->isEnabled()) return false;
     // Not yet shown forms still allow SetFocus on controls that will be visible.
     return form ? m_self->isVisibleTo(form) : !m_self->isHidden();
 }
 
-void TFocusControl::SetFocus()
-{
+void TFocusControl::SetFocus() {
     if (!CanFocus())
         throw Exception(QStringLiteral("Não é possível focar um controle desabilitado ou invisível."));
     TForm* form = Form();
@@ -125,107 +125,85 @@ void TFocusControl::SetFocus()
         m_self->setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (std::exception_ptr err = form->MoveFocus(m_self))
-        std::rethrow_exception(err);
+    if (std::exception_ptr err = form->MoveFocus(m_self)) std::rethrow_exception(err);
 }
 
-bool TFocusControl::Focused() const
-{
+bool TFocusControl::Focused() const {
     TForm* form = Form();
     QWidget* current = form ? form->FocusedControl() : nullptr;
-    if (!current)
-        return m_self->hasFocus();
+    if (!current) return m_self->hasFocus();
     return current == m_self || (IsContainer() && m_self->isAncestorOf(current));
 }
 
-void TFocusControl::DoEnter()
-{
-    if (OnEnter)
-        OnEnter(m_self);
+void TFocusControl::DoEnter() {
+    if (OnEnter) OnEnter(m_self);
 }
 
-void TFocusControl::DoExit()
-{
-    if (OnExit)
-        OnExit(m_self);
+void TFocusControl::DoExit() {
+    if (OnExit) OnExit(m_self);
 }
 
 // ---------------------------------------------------------------- TForm
 
-TForm::TForm(QWidget* parent) : QWidget(parent) { FocusWatcher::ensure(); }
+TForm::TForm(QWidget* parent) : QWidget(parent) {
+    FocusWatcher::ensure();
+}
 
 TForm::~TForm() = default;
 
-TForm* TForm::FormOf(const QWidget* widget)
-{
+TForm* TForm::FormOf(const QWidget* widget) {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
-        if (auto* form = qobject_cast<TForm*>(const_cast<QWidget*>(w)))
-            return form;
-        if (w->isWindow())
-            return nullptr;
+        if (auto* form = qobject_cast<TForm*>(const_cast<QWidget*>(w))) return form;
+        if (w->isWindow()) return nullptr;
     }
     return nullptr;
 }
 
-QWidget* TForm::ControlOf(QWidget* widget) const
-{
+QWidget* TForm::ControlOf(QWidget* widget) const {
     for (QWidget* w = widget; w && w != this; w = w->parentWidget()) {
         TFocusControl* c = TFocusControl::find(w);
-        if (c && !c->IsContainer())
-            return w;
+        if (c && !c->IsContainer()) return w;
     }
     return widget == this ? nullptr : widget;
 }
 
-void TForm::SetActiveControl(QWidget* control)
-{
-    if (!control)
-        return;
+void TForm::SetActiveControl(QWidget* control) {
+    if (!control) return;
     if (TFocusControl* c = TFocusControl::find(control)) {
         c->SetFocus();
         return;
     }
-    if (std::exception_ptr err = MoveFocus(control))
-        std::rethrow_exception(err);
+    if (std::exception_ptr err = MoveFocus(control)) std::rethrow_exception(err);
 }
 
-QWidget* TForm::NextControl(QWidget* from, bool forward) const
-{
+QWidget* TForm::NextControl(QWidget* from, bool forward) const {
     QWidget* start = from ? from : const_cast<TForm*>(this);
     QWidget* fromControl = from ? ControlOf(from) : nullptr;
     QWidget* w = start;
     for (int guard = 0; guard < 100000; ++guard) {
         w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-        if (!w || w == start)
-            return nullptr;
-        if (!isAncestorOf(w) || !w->isEnabled() || !w->isVisibleTo(this) || w->focusProxy())
-            continue;
-        if (!(w->focusPolicy() & Qt::TabFocus))
-            continue;
+        if (!w || w == start) return nullptr;
+        if (!isAncestorOf(w) || !w->isEnabled() || !w->isVisibleTo(this) || w->focusProxy()) continue;
+        if (!(w->focusPolicy() & Qt::TabFocus)) continue;
         QWidget* c = ControlOf(w);
-        if (c && c != fromControl)
-            return c;
+        if (c && c != fromControl) return c;
     }
     return nullptr;
 }
 
-QWidget* TForm::FirstControlIn(QWidget* container) const
-{
+QWidget* TForm::FirstControlIn(QWidget* container) const {
     QWidget* w = container;
     for (int guard = 0; guard < 100000; ++guard) {
         w = w->nextInFocusChain();
-        if (!w || w == container)
-            return nullptr;
+        if (!w || w == container) return nullptr;
         if (!container->isAncestorOf(w) || !w->isEnabled() || !w->isVisibleTo(this) || w->focusProxy())
             continue;
-        if (w->focusPolicy() & Qt::TabFocus)
-            return ControlOf(w);
+        if (w->focusPolicy() & Qt::TabFocus) return ControlOf(w);
     }
     return nullptr;
 }
 
-void TForm::WithoutFocusTracking(const std::function<void()>& change)
-{
+void TForm::WithoutFocusTracking(const std::function<void()>& change) {
     const bool was = m_busy;
     m_busy = true;
     try {
@@ -237,17 +215,13 @@ void TForm::WithoutFocusTracking(const std::function<void()>& change)
     m_busy = was;
 }
 
-void TForm::SyncWithQtFocus()
-{
+void TForm::SyncWithQtFocus() {
     QWidget* w = QApplication::focusWidget();
-    if (w && FormOf(w) == this)
-        qtFocusArrived(w);
+    if (w && FormOf(w) == this) qtFocusArrived(w);
 }
 
-void TForm::placeQtFocus(QWidget* control)
-{
-    if (!control)
-        return;
+void TForm::placeQtFocus(QWidget* control) {
+    if (!control) return;
     const bool was = m_busy;
     m_busy = true;
     if (!control->hasFocus() && !control->isAncestorOf(QApplication::focusWidget()))
@@ -255,11 +229,9 @@ void TForm::placeQtFocus(QWidget* control)
     m_busy = was;
 }
 
-std::exception_ptr TForm::MoveFocus(QWidget* to)
-{
+std::exception_ptr TForm::MoveFocus(QWidget* to) {
     to = ControlOf(to);
-    if (!to)
-        return nullptr;
+    if (!to) return nullptr;
     if (m_busy) {
         // A handler moving the focus while a sequence runs: it wins over the move in progress.
         m_redirect = to;
@@ -281,11 +253,9 @@ std::exception_ptr TForm::MoveFocus(QWidget* to)
     // Exits: A, then its containers that do not hold B, innermost first.
     QList<TFocusControl*> exits;
     if (from) {
-        if (TFocusControl* a = TFocusControl::find(from); a && !a->IsContainer())
-            exits.append(a);
+        if (TFocusControl* a = TFocusControl::find(from); a && !a->IsContainer()) exits.append(a);
         for (TFocusControl* c : containersOf(from, this))
-            if (!holds(c, to))
-                exits.append(c);
+            if (!holds(c, to)) exits.append(c);
     }
     std::exception_ptr failure;
     for (TFocusControl* x : exits) {
@@ -298,8 +268,7 @@ std::exception_ptr TForm::MoveFocus(QWidget* to)
     }
 
     QWidget* target = m_redirect ? m_redirect.data() : to;
-    if (failure && !m_redirect)
-        target = from;
+    if (failure && !m_redirect) target = from;
     m_redirect = nullptr;
     if (target == from) {
         m_active = from;
@@ -314,18 +283,15 @@ std::exception_ptr TForm::MoveFocus(QWidget* to)
     QList<TFocusControl*> enters;
     const QList<TFocusControl*> outer = containersOf(target, this);
     for (auto it = outer.rbegin(); it != outer.rend(); ++it)
-        if (!holds(*it, from))
-            enters.append(*it);
-    if (TFocusControl* b = TFocusControl::find(target); b && !b->IsContainer())
-        enters.append(b);
+        if (!holds(*it, from)) enters.append(*it);
+    if (TFocusControl* b = TFocusControl::find(target); b && !b->IsContainer()) enters.append(b);
     m_current = target;
     placeQtFocus(target);
     for (TFocusControl* x : enters) {
         try {
             x->DoEnter();
         } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
+            if (!failure) failure = std::current_exception();
             break;
         }
     }
@@ -335,104 +301,80 @@ std::exception_ptr TForm::MoveFocus(QWidget* to)
     // An enter handler sent the focus on: run that move as its own sequence.
     if (next && next != m_current) {
         std::exception_ptr more = MoveFocus(next);
-        if (!failure)
-            failure = more;
+        if (!failure) failure = more;
     } else {
         placeQtFocus(m_current);
     }
     return failure;
 }
 
-void TForm::qtFocusArrived(QWidget* widget)
-{
-    if (m_busy)
-        return;
+void TForm::qtFocusArrived(QWidget* widget) {
+    if (m_busy) return;
     // Widgets that only take the focus for a moment on their own (the menu bar while it is
     // navigated by keyboard) are not a move of the focus between controls.
-    if (widget->focusPolicy() == Qt::NoFocus && !TFocusControl::find(ControlOf(widget)))
-        return;
+    if (widget->focusPolicy() == Qt::NoFocus && !TFocusControl::find(ControlOf(widget))) return;
     QWidget* control = ControlOf(widget);
-    if (!control || control == m_current)
-        return;
-    if (std::exception_ptr err = MoveFocus(control))
-        kvo::ShowException(err);
+    if (!control || control == m_current) return;
+    if (std::exception_ptr err = MoveFocus(control)) kvo::ShowException(err);
 }
 
-void TForm::controlDisabled(QWidget* control)
-{
-    if (m_busy || !m_current)
-        return;
-    if (m_current != control && !control->isAncestorOf(m_current))
-        return;
+void TForm::controlDisabled(QWidget* control) {
+    if (m_busy || !m_current) return;
+    if (m_current != control && !control->isAncestorOf(m_current)) return;
     QWidget* next = NextControl(m_current);
     if (next && next != m_current.data())
-        if (std::exception_ptr err = MoveFocus(next))
-            kvo::ShowException(err);
+        if (std::exception_ptr err = MoveFocus(next)) kvo::ShowException(err);
 }
 
-void TForm::showEvent(QShowEvent* event)
-{
+void TForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (OnShow)
-        kvo::Dispatch([&] { OnShow(this); });
+    if (OnShow) kvo::Dispatch([&] { OnShow(this); });
 }
 
-void TForm::changeEvent(QEvent* event)
-{
+void TForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && OnActivate)
         kvo::Dispatch([&] { OnActivate(this); });
 }
 
-void TForm::closeEvent(QCloseEvent* event)
-{
+void TForm::closeEvent(QCloseEvent* event) {
     int action = caHide;
-    if (OnClose && !kvo::Dispatch([&] { OnClose(this, action); }))
-        action = caNone;
+    if (OnClose && !kvo::Dispatch([&] { OnClose(this, action); })) action = caNone;
     if (action == caNone) {
         event->ignore();
         return;
     }
     event->accept();
-    if (m_inModal && m_modalResult == 0)
-        m_modalResult = 2; // mrCancel
-    if (action == caFree)
-        deleteLater();
+    if (m_inModal && m_modalResult == 0) m_modalResult = 2; // mrCancel
+    if (action == caFree) deleteLater();
 }
 
-int TForm::ShowModal()
-{
+int TForm::ShowModal() {
     m_modalResult = 0;
     setWindowModality(Qt::ApplicationModal);
-    if (!isWindow())
-        setWindowFlag(Qt::Dialog, true);
+    if (!isWindow()) setWindowFlag(Qt::Dialog, true);
     QEventLoop loop;
     m_loop = &loop;
     m_inModal = true;
     show();
-    if (isVisible())
-        loop.exec();
+    if (isVisible()) loop.exec();
     m_loop = nullptr;
     m_inModal = false;
-    if (isVisible())
-        hide();
-    if (m_modalResult == 0)
-        m_modalResult = 2; // mrCancel
+    if (isVisible()) hide();
+    if (m_modalResult == 0) m_modalResult = 2; // mrCancel
     return m_modalResult;
 }
 
-void TForm::hideEvent(QHideEvent* event)
-{
+void TForm::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (m_loop)
-        m_loop->quit();
+    if (m_loop) m_loop->quit();
 }
 
-void TForm::SetModalResult(int result)
-{
+void TForm::SetModalResult(int result) {
     m_modalResult = result;
-    if (m_inModal && result != 0)
-        hide();
+    if (m_inModal && result != 0) hide();
 }
 
-void TForm::Close() { close(); }
+void TForm::Close() {
+    close();
+}

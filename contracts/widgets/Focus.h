@@ -91,7 +91,7 @@ public:
     void SetModalResult(int result);
     void Close();
 
-    std::function<void(QObject* Sender)> OnShow, OnActivate;
+    std::function<void(QObject*Sender)> OnShow, OnActivate;
     // Action: caHide=1 (default), caFree=2, caNone=0 refuses.
     std::function<void(QObject* Sender, int& Action)> OnClose;
 

@@ -16,8 +16,7 @@ const QColor blue(0x29, 0x80, 0xB9);
 const QColor amber(0xE6, 0x7E, 0x22);
 const QColor paper(0xFD, 0xFE, 0xFE);
 
-void drawGlyph(QPainter& p, const QString& name)
-{
+void drawGlyph(QPainter& p, const QString& name) {
     // Drawn on a 20x20 grid.
     auto pen = [&](const QColor& c, double w) {
         p.setPen(QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -125,17 +124,14 @@ void drawGlyph(QPainter& p, const QString& name)
 
 } // namespace
 
-QIcon CommandGlyph(const QString& name, int size)
-{
+QIcon CommandGlyph(const QString& name, int size) {
     static QHash<QString, QIcon> cache;
     const QString key = name + QLatin1Char('@') + QString::number(size);
-    if (auto it = cache.constFind(key); it != cache.constEnd())
-        return *it;
-    static const QStringList known{"incluir", "alterar", "excluir", "procurar", "verificar", "cancelar",
-                                   "confirmar", "imprimir", "visualizar", "ordenar", "ajuda", "fechar",
-                                   "calcular", "salvar", "editar"};
-    if (!known.contains(name))
-        return QIcon();
+    if (auto it = cache.constFind(key); it != cache.constEnd()) return *it;
+    static const QStringList known{"incluir",  "alterar",   "excluir",  "procurar",   "verificar",
+                                   "cancelar", "confirmar", "imprimir", "visualizar", "ordenar",
+                                   "ajuda",    "fechar",    "calcular", "salvar",     "editar"};
+    if (!known.contains(name)) return QIcon();
     QIcon icon;
     for (int scale : {1, 2}) {
         QPixmap pm(size * scale, size * scale);

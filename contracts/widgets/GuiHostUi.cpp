@@ -13,29 +13,22 @@ namespace kvo {
 
 namespace {
 
-QWidget* mainWindow()
-{
-    if (QWidget* w = QApplication::activeWindow())
-        return w->window();
+QWidget* mainWindow() {
+    if (QWidget* w = QApplication::activeWindow()) return w->window();
     const auto tops = QApplication::topLevelWidgets();
     for (QWidget* w : tops)
-        if (w->isVisible() && !w->inherits("QMenu"))
-            return w;
+        if (w->isVisible() && !w->inherits("QMenu")) return w;
     return nullptr;
 }
 
 // The progress window stays on top; a modal box shown meanwhile must not sit under it.
 class HideProgress {
 public:
-    explicit HideProgress(ProgressWindow* w) : m_window(w), m_was(w && w->isVisible())
-    {
-        if (m_was)
-            m_window->hide();
+    explicit HideProgress(ProgressWindow* w) : m_window(w), m_was(w && w->isVisible()) {
+        if (m_was) m_window->hide();
     }
-    ~HideProgress()
-    {
-        if (m_was && m_window)
-            m_window->show();
+    ~HideProgress() {
+        if (m_was && m_window) m_window->show();
     }
 
 private:
@@ -47,40 +40,60 @@ private:
 
 GuiHostUi::GuiHostUi() = default;
 
-GuiHostUi::~GuiHostUi() { delete m_progress.data(); }
+GuiHostUi::~GuiHostUi() {
+    delete m_progress.data();
+}
 
-void GuiHostUi::ShowError(const QString& text)
-{
+void GuiHostUi::ShowError(const QString& text) {
     HideProgress hide(m_progress);
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), text, QMessageBox::Ok, mainWindow());
     box.exec();
 }
 
-int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons)
-{
+int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString title = QStringLiteral("Mensagem");
     switch (kind) {
-    case mtWarning: icon = QMessageBox::Warning; title = QStringLiteral("Atenção"); break;
-    case mtError: icon = QMessageBox::Critical; title = QStringLiteral("Erro"); break;
-    case mtInformation: icon = QMessageBox::Information; title = QStringLiteral("Informação"); break;
-    case mtConfirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirmação"); break;
-    default: break;
+    case mtWarning:
+        icon = QMessageBox::Warning;
+        title = QStringLiteral("Atenção");
+        break;
+    case mtError:
+        icon = QMessageBox::Critical;
+        title = QStringLiteral("Erro");
+        break;
+    case mtInformation:
+        icon = QMessageBox::Information;
+        title = QStringLiteral("Informação");
+        break;
+    case mtConfirmation:
+        icon = QMessageBox::Question;
+        title = QStringLiteral("Confirmação");
+        break;
+    default:
+        break;
     }
     HideProgress hide(m_progress);
     QMessageBox box(icon, title, text, QMessageBox::NoButton, mainWindow());
-    struct B { QMessageBox::StandardButton button; int result; QString text; };
+    struct B {
+        QMessageBox::StandardButton button;
+        int result;
+        QString text;
+    };
     QList<B> set;
     switch (buttons) {
     case mbYesNo:
-        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")}, {QMessageBox::No, mrNo, QStringLiteral("&Não")}};
+        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")},
+               {QMessageBox::No, mrNo, QStringLiteral("&Não")}};
         break;
     case mbYesNoCancel:
-        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")}, {QMessageBox::No, mrNo, QStringLiteral("&Não")},
+        set = {{QMessageBox::Yes, mrYes, QStringLiteral("&Sim")},
+               {QMessageBox::No, mrNo, QStringLiteral("&Não")},
                {QMessageBox::Cancel, mrCancel, QStringLiteral("Cancelar")}};
         break;
     case mbOKCancel:
-        set = {{QMessageBox::Ok, mrOk, QStringLiteral("OK")}, {QMessageBox::Cancel, mrCancel, QStringLiteral("Cancelar")}};
+        set = {{QMessageBox::Ok, mrOk, QStringLiteral("OK")},
+               {QMessageBox::Cancel, mrCancel, QStringLiteral("Cancelar")}};
         break;
     default:
         set = {{QMessageBox::Ok, mrOk, QStringLiteral("OK")}};
@@ -91,55 +104,45 @@ int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons)
     box.setDefaultButton(set.first().button);
     const int pressed = box.exec();
     for (const B& b : set)
-        if (pressed == b.button)
-            return b.result;
+        if (pressed == b.button) return b.result;
     return buttons == mbYesNo ? mrNo : mrCancel;
 }
 
-bool GuiHostUi::Pesquisar(TDataSource* source, const QString& title)
-{
+bool GuiHostUi::Pesquisar(TDataSource* source, const QString& title) {
     HideProgress hide(m_progress);
     LookupDialog dialog(source, title, QString(), mainWindow());
     return dialog.run();
 }
 
-bool GuiHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, QString& selection)
-{
+bool GuiHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title,
+                              QString& selection) {
     HideProgress hide(m_progress);
     LookupDialog dialog(source, title, keyField, mainWindow());
     dialog.setSelection(selection);
-    if (!dialog.run())
-        return false;
+    if (!dialog.run()) return false;
     selection = dialog.selection();
     return true;
 }
 
-void GuiHostUi::ActiveShowAvi(QWidget* form, int kind, const QString& caption)
-{
+void GuiHostUi::ActiveShowAvi(QWidget* form, int kind, const QString& caption) {
     QWidget* over = mainWindow();
-    if (!over && form)
-        over = form->window();
+    if (!over && form) over = form->window();
     m_stack.append({kind, caption, over});
-    if (!m_progress)
-        m_progress = new ProgressWindow(over);
+    if (!m_progress) m_progress = new ProgressWindow(over);
     m_progress->start(kind, caption, over);
 }
 
-void GuiHostUi::DeactiveShowAvi()
-{
-    if (m_stack.isEmpty())
-        return; // unbalanced close: nothing open
+void GuiHostUi::DeactiveShowAvi() {
+    if (m_stack.isEmpty()) return; // unbalanced close: nothing open
     m_stack.removeLast();
-    if (!m_progress)
-        return;
+    if (!m_progress) return;
     if (m_stack.isEmpty())
         m_progress->stop();
     else
         m_progress->start(m_stack.last().kind, m_stack.last().caption, m_stack.last().over);
 }
 
-void GuiHostUi::ShowPreview(QWidget* preview, const QString& title)
-{
+void GuiHostUi::ShowPreview(QWidget* preview, const QString& title) {
     QDialog dialog(mainWindow());
     dialog.setWindowTitle(title);
     auto* layout = new QVBoxLayout(&dialog);

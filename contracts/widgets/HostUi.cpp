@@ -9,51 +9,45 @@ namespace {
 HostUi* g_ui = nullptr;
 }
 
-HostUi& Ui()
-{
-    if (g_ui)
-        return *g_ui;
+HostUi& Ui() {
+    if (g_ui) return *g_ui;
     static GuiHostUi gui;
     return gui;
 }
 
-HostUi* SetUi(HostUi* ui)
-{
+HostUi* SetUi(HostUi* ui) {
     HostUi* previous = g_ui;
     g_ui = ui;
     return previous;
 }
 
-ShowAviScope::ShowAviScope(QWidget* form, int kind, const QString& caption)
-{
+ShowAviScope::ShowAviScope(QWidget* form, int kind, const QString& caption) {
     Ui().ActiveShowAvi(form, kind, caption);
 }
 
-ShowAviScope::~ShowAviScope()
-{
+ShowAviScope::~ShowAviScope() {
     try {
         Ui().DeactiveShowAvi();
     } catch (...) {
     }
 }
 
-QString LookupCaption(const QString& title) { return title.section(QLatin1Char('|'), 0, 0); }
+QString LookupCaption(const QString& title) {
+    return title.section(QLatin1Char('|'), 0, 0);
+}
 
-QString LookupEmptyText(const QString& title)
-{
+QString LookupEmptyText(const QString& title) {
     const int bar = title.indexOf(QLatin1Char('|'));
     return bar < 0 ? QString() : title.mid(bar + 1);
 }
 
-QStringList SplitSelection(const QString& selection)
-{
+QStringList SplitSelection(const QString& selection) {
     QStringList keys = selection.split(QLatin1Char('_'));
     keys.removeAll(QString());
     return keys;
 }
 
-QString JoinSelection(const QStringList& keys)
-{
+QString JoinSelection(const QStringList& keys) {
     QString text;
     for (const QString& k : keys)
         text += QLatin1Char('_') + k;
@@ -64,25 +58,26 @@ QString JoinSelection(const QStringList& keys)
 
 namespace Consiste {
 
-void MensErro(const QString& text, bool abort)
-{
+void MensErro(const QString& text, bool abort) {
     kvo::Ui().ShowError(text);
-    if (abort)
-        Abort();
+    if (abort) Abort();
 }
 
 } // namespace Consiste
 
-bool Pesquisar(TDataSource* source, const QString& title, bool, bool)
-{
+bool Pesquisar(TDataSource* source, const QString& title, bool, bool) {
     return kvo::Ui().Pesquisar(source, title);
 }
 
-bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, bool, QString& selection)
-{
+bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, bool,
+                   QString& selection) {
     return kvo::Ui().PesquisaLista(source, keyField, title, selection);
 }
 
-void ActiveShowAvi(QWidget* form, int kind, const QString& caption) { kvo::Ui().ActiveShowAvi(form, kind, caption); }
+void ActiveShowAvi(QWidget* form, int kind, const QString& caption) {
+    kvo::Ui().ActiveShowAvi(form, kind, caption);
+}
 
-void DeactiveShowAvi() { kvo::Ui().DeactiveShowAvi(); }
+void DeactiveShowAvi() {
+    kvo::Ui().DeactiveShowAvi();
+}

@@ -11,7 +11,16 @@ namespace kvo {
 // Dialog kinds and button sets in the classic dialog codes the screens pass to ShowMsg.
 enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
 enum TMsgDlgButtons { mbOKCancel = 1, mbYesNoCancel = 2, mbYesNo = 3, mbOK = 4 };
-enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+enum TModalResult {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7
+};
 
 // Progress animation kinds.
 enum TShowAviKind { aviConnecting = 0, aviSaving = 1, aviLoading = 6 };

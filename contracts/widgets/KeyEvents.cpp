@@ -8,8 +8,7 @@
 namespace kvo {
 
 bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDown,
-                    const TKeyPressEvent& onKeyPress, const std::function<void(QKeyEvent*)>& base)
-{
+                    const TKeyPressEvent& onKeyPress, const std::function<void(QKeyEvent*)>& base) {
     int key = event->key();
     QString text = event->text();
     if (onKeyDown) {
@@ -17,8 +16,7 @@ bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDow
             event->accept();
             return false;
         }
-        if (key != event->key())
-            text.clear(); // a replaced key carries no character of its own
+        if (key != event->key()) text.clear(); // a replaced key carries no character of its own
     }
     if (onKeyPress && text.size() == 1 && text.at(0).isPrint()) {
         QChar ch = text.at(0);
@@ -31,7 +29,8 @@ bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDow
     if (key == event->key() && text == event->text()) {
         base(event);
     } else {
-        QKeyEvent replaced(event->type(), key, event->modifiers(), text, event->isAutoRepeat(), event->count());
+        QKeyEvent replaced(event->type(), key, event->modifiers(), text, event->isAutoRepeat(),
+                           event->count());
         base(&replaced);
         event->setAccepted(replaced.isAccepted());
     }

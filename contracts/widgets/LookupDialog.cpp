@@ -14,12 +14,10 @@
 
 #include "HostUi.h"
 
-LookupRows LookupRows::read(TDataSource* source, const QString& keyField)
-{
+LookupRows LookupRows::read(TDataSource* source, const QString& keyField) {
     LookupRows rows;
     TClientDataSet* set = source ? source->DataSet() : nullptr;
-    if (!set || !set->Active())
-        return rows;
+    if (!set || !set->Active()) return rows;
     QList<TField*> shown;
     for (int i = 0; i < set->FieldCount(); ++i)
         if (TField* f = set->Fields(i); f->Visible()) {
@@ -38,8 +36,7 @@ LookupRows LookupRows::read(TDataSource* source, const QString& keyField)
             rows.cells.append(line);
             rows.keys.append(key ? key->AsString().trimmed() : QString());
         }
-        if (keep > 0)
-            set->SetRecNo(keep);
+        if (keep > 0) set->SetRecNo(keep);
     } catch (...) {
         set->EnableControls();
         throw;
@@ -48,17 +45,17 @@ LookupRows LookupRows::read(TDataSource* source, const QString& keyField)
     return rows;
 }
 
-LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QString& keyField, QWidget* parent)
-    : QDialog(parent), m_source(source), m_keyField(keyField), m_rows(LookupRows::read(source, keyField))
-{
-    setWindowTitle(kvo::LookupCaption(title).isEmpty() ? QStringLiteral("Pesquisa") : kvo::LookupCaption(title));
+LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QString& keyField,
+                           QWidget* parent)
+    : QDialog(parent), m_source(source), m_keyField(keyField), m_rows(LookupRows::read(source, keyField)) {
+    setWindowTitle(kvo::LookupCaption(title).isEmpty() ? QStringLiteral("Pesquisa")
+                                                       : kvo::LookupCaption(title));
     auto* layout = new QVBoxLayout(this);
     auto* buttons = new QDialogButtonBox(this);
 
     if (m_rows.cells.isEmpty()) {
         QString text = kvo::LookupEmptyText(title);
-        if (text.isEmpty())
-            text = QStringLiteral("Nenhum registro encontrado.");
+        if (text.isEmpty()) text = QStringLiteral("Nenhum registro encontrado.");
         m_empty = new QLabel(text, this);
         m_empty->setAlignment(Qt::AlignCenter);
         m_empty->setMinimumSize(320, 80);
@@ -108,17 +105,16 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
         m_search->installEventFilter(this);
         m_table->installEventFilter(this);
         const int rowsHeight = int(m_rows.cells.size()) * m_table->verticalHeader()->defaultSectionSize();
-        resize(qBound(420, 60 + m_table->horizontalHeader()->length(), 900), qBound(260, 140 + rowsHeight, 520));
+        resize(qBound(420, 60 + m_table->horizontalHeader()->length(), 900),
+               qBound(260, 140 + rowsHeight, 520));
     }
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-void LookupDialog::search(const QString& text)
-{
-    if (!m_table || text.isEmpty())
-        return;
+void LookupDialog::search(const QString& text) {
+    if (!m_table || text.isEmpty()) return;
     // The chosen (clicked) column first; failing that, any column, so a name finds its row too.
     auto find = [&](int column) {
         for (int r = 0; r < m_rows.cells.size(); ++r)
@@ -129,25 +125,19 @@ void LookupDialog::search(const QString& text)
             }
         return false;
     };
-    if (find(m_searchColumn))
-        return;
+    if (find(m_searchColumn)) return;
     for (int c = 0; c < m_rows.titles.size(); ++c)
-        if (c != m_searchColumn && find(c))
-            return;
+        if (c != m_searchColumn && find(c)) return;
 }
 
-void LookupDialog::toggle(int row)
-{
-    if (!m_table || m_keyField.isEmpty() || row < 0)
-        return;
+void LookupDialog::toggle(int row) {
+    if (!m_table || m_keyField.isEmpty() || row < 0) return;
     QTableWidgetItem* item = m_table->item(row, 0);
     item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
-bool LookupDialog::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress || !m_table)
-        return QDialog::eventFilter(watched, event);
+bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !m_table) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
     case Qt::Key_Return:
@@ -184,35 +174,30 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void LookupDialog::setSelection(const QString& selection)
-{
-    if (!m_table)
-        return;
+void LookupDialog::setSelection(const QString& selection) {
+    if (!m_table) return;
     const QStringList keys = kvo::SplitSelection(selection);
     for (int r = 0; r < m_rows.keys.size(); ++r)
         m_table->item(r, 0)->setCheckState(keys.contains(m_rows.keys[r]) ? Qt::Checked : Qt::Unchecked);
 }
 
-QString LookupDialog::selection() const
-{
+QString LookupDialog::selection() const {
     QStringList keys;
     if (m_table)
         for (int r = 0; r < m_rows.keys.size(); ++r)
-            if (m_table->item(r, 0)->checkState() == Qt::Checked)
-                keys.append(m_rows.keys[r]);
+            if (m_table->item(r, 0)->checkState() == Qt::Checked) keys.append(m_rows.keys[r]);
     return kvo::JoinSelection(keys);
 }
 
-int LookupDialog::pickedRow() const { return m_table ? m_table->currentRow() : -1; }
+int LookupDialog::pickedRow() const {
+    return m_table ? m_table->currentRow() : -1;
+}
 
-bool LookupDialog::run()
-{
-    if (exec() != QDialog::Accepted || !m_table)
-        return false;
+bool LookupDialog::run() {
+    if (exec() != QDialog::Accepted || !m_table) return false;
     if (m_keyField.isEmpty()) {
         const int row = pickedRow();
-        if (row < 0)
-            return false;
+        if (row < 0) return false;
         m_source->DataSet()->SetRecNo(row + 1);
     }
     return true;

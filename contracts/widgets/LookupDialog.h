@@ -23,7 +23,8 @@ struct LookupRows {
 class LookupDialog : public QDialog {
     Q_OBJECT
 public:
-    LookupDialog(TDataSource* source, const QString& title, const QString& keyField, QWidget* parent = nullptr);
+    LookupDialog(TDataSource* source, const QString& title, const QString& keyField,
+                 QWidget* parent = nullptr);
 
     // Runs the dialog; true when the user confirmed. A single pick becomes the current row.
     bool run();

@@ -5,8 +5,7 @@
 #include <QtMath>
 
 ProgressWindow::ProgressWindow(QWidget* over)
-    : QWidget(over, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-{
+    : QWidget(over, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(320, 110);
@@ -17,18 +16,20 @@ ProgressWindow::ProgressWindow(QWidget* over)
     });
 }
 
-QString ProgressWindow::defaultCaption(int kind)
-{
+QString ProgressWindow::defaultCaption(int kind) {
     switch (kind) {
-    case 0: return QStringLiteral("Conectando ao servidor...");
-    case 1: return QStringLiteral("Gravando...");
-    case 6: return QStringLiteral("Carregando...");
-    default: return QStringLiteral("Aguarde...");
+    case 0:
+        return QStringLiteral("Conectando ao servidor...");
+    case 1:
+        return QStringLiteral("Gravando...");
+    case 6:
+        return QStringLiteral("Carregando...");
+    default:
+        return QStringLiteral("Aguarde...");
     }
 }
 
-void ProgressWindow::start(int kind, const QString& caption, QWidget* over)
-{
+void ProgressWindow::start(int kind, const QString& caption, QWidget* over) {
     m_kind = kind;
     m_caption = caption.isEmpty() ? defaultCaption(kind) : caption;
     m_frame = 0;
@@ -43,14 +44,12 @@ void ProgressWindow::start(int kind, const QString& caption, QWidget* over)
     repaint();
 }
 
-void ProgressWindow::stop()
-{
+void ProgressWindow::stop() {
     m_timer.stop();
     hide();
 }
 
-void ProgressWindow::paintEvent(QPaintEvent*)
-{
+void ProgressWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor face(0xF0, 0xF0, 0xF0), frame(0x7A, 0x8C, 0xA5), accent(0x1F, 0x5F, 0xA8);
@@ -91,7 +90,8 @@ void ProgressWindow::paintEvent(QPaintEvent*)
             QColor c = accent;
             c.setAlphaF(0.15 + 0.85 * i / 11.0);
             p.setBrush(c);
-            p.drawEllipse(QPointF(icon.center().x() + 22 * std::cos(a), icon.center().y() + 22 * std::sin(a)), 4, 4);
+            p.drawEllipse(QPointF(icon.center().x() + 22 * std::cos(a), icon.center().y() + 22 * std::sin(a)),
+                          4, 4);
         }
         break;
     }
@@ -102,6 +102,6 @@ void ProgressWindow::paintEvent(QPaintEvent*)
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(0x20, 0x20, 0x20));
-    p.drawText(QRectF(95, 20, width() - 110, height() - 40), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-               m_caption);
+    p.drawText(QRectF(95, 20, width() - 110, height() - 40),
+               Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, m_caption);
 }

@@ -32,7 +32,10 @@ public:
     bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
     void SetEnabled(bool on) { setEnabled(on); }
     void SetBold(bool bold) { kvo::SetBold(this, bold); }
-    void SetColor(const QColor& color) { kvo::SetBackground(this, color, QPalette::Window); setAutoFillBackground(true); }
+    void SetColor(const QColor& color) {
+        kvo::SetBackground(this, color, QPalette::Window);
+        setAutoFillBackground(true);
+    }
     void SetFontColor(const QColor& color);
 };
 

@@ -9,8 +9,7 @@
 
 namespace kvo {
 
-QIcon LookupGlyph()
-{
+QIcon LookupGlyph() {
     QPixmap pm(18, 18);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -25,22 +24,18 @@ QIcon LookupGlyph()
 
 } // namespace kvo
 
-TBtnPesquisa::TBtnPesquisa(QWidget* parent) : TButtonFlat(parent)
-{
+TBtnPesquisa::TBtnPesquisa(QWidget* parent) : TButtonFlat(parent) {
     SetGlyph(kvo::LookupGlyph());
     SetHint(QStringLiteral("Pesquisar"));
     setAutoRaise(false);
     setFixedSize(24, 23);
 }
 
-TBtnPesquisa::~TBtnPesquisa()
-{
-    if (m_associate)
-        m_associate->removeEventFilter(this);
+TBtnPesquisa::~TBtnPesquisa() {
+    if (m_associate) m_associate->removeEventFilter(this);
 }
 
-void TBtnPesquisa::SetAssociate(QWidget* control)
-{
+void TBtnPesquisa::SetAssociate(QWidget* control) {
     if (m_associate) {
         m_associate->removeEventFilter(this);
         for (QWidget* child : m_associate->findChildren<QWidget*>())
@@ -55,8 +50,7 @@ void TBtnPesquisa::SetAssociate(QWidget* control)
     }
 }
 
-bool TBtnPesquisa::eventFilter(QObject* watched, QEvent* event)
-{
+bool TBtnPesquisa::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_F9 && key->modifiers() == Qt::NoModifier && isEnabled() && isVisible()) {
@@ -67,8 +61,7 @@ bool TBtnPesquisa::eventFilter(QObject* watched, QEvent* event)
     return TButtonFlat::eventFilter(watched, event);
 }
 
-void TBtnPesquisa::DoClick()
-{
+void TBtnPesquisa::DoClick() {
     if (OnClick) {
         OnClick(this);
         return;
@@ -79,13 +72,9 @@ void TBtnPesquisa::DoClick()
             c->SetFocus(); // a vetoed exit of the current control keeps the list closed
     }
     bool allow = true;
-    if (OnBeforePesq)
-        OnBeforePesq(this, allow);
-    if (!allow || !m_source)
-        return;
+    if (OnBeforePesq) OnBeforePesq(this, allow);
+    if (!allow || !m_source) return;
     QString title = m_title;
-    if (!m_emptyError.isEmpty())
-        title += QLatin1Char('|') + m_emptyError;
-    if (::Pesquisar(m_source, title, false, true) && OnAfterPesq)
-        OnAfterPesq(this);
+    if (!m_emptyError.isEmpty()) title += QLatin1Char('|') + m_emptyError;
+    if (::Pesquisar(m_source, title, false, true) && OnAfterPesq) OnAfterPesq(this);
 }

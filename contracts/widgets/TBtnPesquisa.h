@@ -41,4 +41,4 @@ private:
 namespace kvo {
 // The magnifier glyph of lookup buttons.
 QIcon LookupGlyph();
-}
+} // namespace kvo

@@ -20,76 +20,59 @@ using kvo::db::GridModel;
 
 // ---------------------------------------------------------------- columns
 
-QString TColumnTitle::Caption() const
-{
-    if (!m_caption.isEmpty())
-        return m_caption;
-    if (TField* f = m_column->Field())
-        return f->DisplayLabel();
+QString TColumnTitle::Caption() const {
+    if (!m_caption.isEmpty()) return m_caption;
+    if (TField* f = m_column->Field()) return f->DisplayLabel();
     return m_column->FieldName();
 }
 
-void TColumnTitle::SetCaption(const QString& caption)
-{
+void TColumnTitle::SetCaption(const QString& caption) {
     m_caption = caption;
     m_column->changed(false);
 }
 
-void TColumnTitle::SetAlignment(Qt::Alignment alignment)
-{
+void TColumnTitle::SetAlignment(Qt::Alignment alignment) {
     m_alignment = alignment;
     m_column->changed(false);
 }
 
-void TColumn::SetFieldName(const QString& name)
-{
+void TColumn::SetFieldName(const QString& name) {
     m_fieldName = name;
     changed(true);
 }
 
-TField* TColumn::Field() const
-{
+TField* TColumn::Field() const {
     TClientDataSet* ds = m_grid->DataSet();
     return ds && !m_fieldName.isEmpty() ? ds->FindField(m_fieldName) : nullptr;
 }
 
-int TColumn::Index() const
-{
+int TColumn::Index() const {
     const auto& items = m_grid->m_columns.m_items;
     for (size_t i = 0; i < items.size(); ++i)
-        if (items[i].get() == this)
-            return int(i);
+        if (items[i].get() == this) return int(i);
     return -1;
 }
 
-Qt::Alignment TColumn::Alignment() const
-{
-    if (m_alignmentSet)
-        return m_alignment;
-    if (TField* f = Field())
-        return f->Alignment();
+Qt::Alignment TColumn::Alignment() const {
+    if (m_alignmentSet) return m_alignment;
+    if (TField* f = Field()) return f->Alignment();
     return Qt::AlignLeft;
 }
 
-void TColumn::SetAlignment(Qt::Alignment alignment)
-{
+void TColumn::SetAlignment(Qt::Alignment alignment) {
     m_alignment = alignment;
     m_alignmentSet = true;
     changed(false);
 }
 
-void TColumn::SetButtonStyle(TColumnButtonStyle style)
-{
-    if (style == m_buttonStyle)
-        return;
+void TColumn::SetButtonStyle(TColumnButtonStyle style) {
+    if (style == m_buttonStyle) return;
     m_buttonStyle = style;
     changed(false);
 }
 
-int TColumn::Width() const
-{
-    if (m_width >= 0)
-        return m_width;
+int TColumn::Width() const {
+    if (m_width >= 0) return m_width;
     const QFontMetrics fm = m_grid->fontMetrics();
     const TField* f = Field();
     const int chars = f ? std::min(f->DisplayWidth(), 40) : 10;
@@ -98,24 +81,22 @@ int TColumn::Width() const
     return std::max(data, title);
 }
 
-void TColumn::SetWidth(int pixels)
-{
+void TColumn::SetWidth(int pixels) {
     m_width = std::max(0, pixels);
     changed(true);
 }
 
-void TColumn::SetVisible(bool visible)
-{
-    if (visible == m_visible)
-        return;
+void TColumn::SetVisible(bool visible) {
+    if (visible == m_visible) return;
     m_visible = visible;
     changed(true);
 }
 
-void TColumn::changed(bool layout) { m_grid->columnsChanged(layout); }
+void TColumn::changed(bool layout) {
+    m_grid->columnsChanged(layout);
+}
 
-TColumn* TDBGridColumns::Add()
-{
+TColumn* TDBGridColumns::Add() {
     if (m_default) {
         m_items.clear();
         m_default = false;
@@ -126,8 +107,7 @@ TColumn* TDBGridColumns::Add()
     return c;
 }
 
-TColumn* TDBGridColumns::Add(const QString& fieldName, const QString& title)
-{
+TColumn* TDBGridColumns::Add(const QString& fieldName, const QString& title) {
     TColumn* c = Add();
     c->m_fieldName = fieldName;
     c->m_title.m_caption = title;
@@ -135,39 +115,31 @@ TColumn* TDBGridColumns::Add(const QString& fieldName, const QString& title)
     return c;
 }
 
-TColumn* TDBGridColumns::Items(int index) const
-{
+TColumn* TDBGridColumns::Items(int index) const {
     return index >= 0 && index < Count() ? m_items[size_t(index)].get() : nullptr;
 }
 
-void TDBGridColumns::Clear()
-{
+void TDBGridColumns::Clear() {
     m_items.clear();
     m_default = true;
     rebuildDefault();
     m_grid->columnsChanged(true);
 }
 
-int TDBGridColumns::IndexOfField(const QString& fieldName) const
-{
+int TDBGridColumns::IndexOfField(const QString& fieldName) const {
     for (int i = 0; i < Count(); ++i)
-        if (m_items[size_t(i)]->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
-            return i;
+        if (m_items[size_t(i)]->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
-void TDBGridColumns::rebuildDefault()
-{
-    if (!m_default)
-        return;
+void TDBGridColumns::rebuildDefault() {
+    if (!m_default) return;
     m_items.clear();
     TClientDataSet* ds = m_grid->DataSet();
-    if (!ds)
-        return;
+    if (!ds) return;
     for (int i = 0; i < ds->FieldCount(); ++i) {
         TField* f = ds->Fields(i);
-        if (!f->Visible())
-            continue;
+        if (!f->Visible()) continue;
         m_items.push_back(std::unique_ptr<TColumn>(new TColumn(m_grid)));
         m_items.back()->m_fieldName = f->FieldName();
     }
@@ -178,8 +150,7 @@ void TDBGridColumns::rebuildDefault()
 TDBGrid::TDBGrid(QWidget* parent)
     : QTableView(parent), TFocusControl(this), m_columns(this),
       m_options(dgEditing | dgTitles | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete |
-                dgCancelOnExit)
-{
+                dgCancelOnExit) {
     m_link.OnActiveChange = [this] { sourceActiveChanged(); };
     m_link.OnStateChange = [this] { sourceStateChanged(); };
     m_link.OnDataChange = [this](TField* field) { sourceDataChanged(field); };
@@ -208,10 +179,8 @@ TDBGrid::TDBGrid(QWidget* parent)
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setStretchLastSection(false);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
-        if (m_syncing)
-            return;
-        if (TColumn* c = m_columns.Items(section))
-            c->m_width = size;
+        if (m_syncing) return;
+        if (TColumn* c = m_columns.Items(section)) c->m_width = size;
         placeEditor();
     });
 
@@ -226,16 +195,15 @@ TDBGrid::TDBGrid(QWidget* parent)
 
 TDBGrid::~TDBGrid() = default;
 
-TClientDataSet* TDBGrid::DataSet() const { return m_link.DataSet(); }
-
-void TDBGrid::SetDataSource(TDataSource* source)
-{
-    if (m_link.SetDataSource(source))
-        sourceActiveChanged();
+TClientDataSet* TDBGrid::DataSet() const {
+    return m_link.DataSet();
 }
 
-void TDBGrid::SetOptions(TDBGridOptions options)
-{
+void TDBGrid::SetDataSource(TDataSource* source) {
+    if (m_link.SetDataSource(source)) sourceActiveChanged();
+}
+
+void TDBGrid::SetOptions(TDBGridOptions options) {
     const bool editingOff = (m_options & dgEditing) && !(options & dgEditing);
     m_options = options;
     if (editingOff && EditorMode()) {
@@ -249,23 +217,21 @@ void TDBGrid::SetOptions(TDBGridOptions options)
     viewport()->update();
 }
 
-void TDBGrid::SetOption(TDBGridOption option, bool on)
-{
+void TDBGrid::SetOption(TDBGridOption option, bool on) {
     SetOptions(on ? (m_options | option) : (m_options & ~unsigned(option)));
 }
 
-TField* TDBGrid::SelectedField() const
-{
+TField* TDBGrid::SelectedField() const {
     TColumn* c = m_columns.Items(m_col);
     return c ? c->Field() : nullptr;
 }
 
-void TDBGrid::SetSelectedIndex(int index) { moveCol(index, true); }
+void TDBGrid::SetSelectedIndex(int index) {
+    moveCol(index, true);
+}
 
-void TDBGrid::SetSelectedField(TField* field)
-{
-    if (!field)
-        return;
+void TDBGrid::SetSelectedField(TField* field) {
+    if (!field) return;
     for (int i = 0; i < m_columns.Count(); ++i) {
         TColumn* c = m_columns.Items(i);
         if (c->Visible() && c->Field() == field) {
@@ -275,108 +241,99 @@ void TDBGrid::SetSelectedField(TField* field)
     }
 }
 
-bool TDBGrid::EditorMode() const { return !m_editor->isHidden(); }
+bool TDBGrid::EditorMode() const {
+    return !m_editor->isHidden();
+}
 
-void TDBGrid::SetEditorMode(bool on)
-{
+void TDBGrid::SetEditorMode(bool on) {
     if (on) {
-        if (!EditorMode())
-            showEditor(nullptr);
+        if (!EditorMode()) showEditor(nullptr);
         return;
     }
-    if (!EditorMode())
-        return;
+    if (!EditorMode()) return;
     const TClientDataSet* ds = DataSet();
-    if (ds && (ds->State() == dsEdit || ds->State() == dsInsert))
-        commitEditor();
+    if (ds && (ds->State() == dsEdit || ds->State() == dsInsert)) commitEditor();
     hideEditor();
 }
 
-QLineEdit* TDBGrid::InplaceEditor() const { return m_editor; }
+QLineEdit* TDBGrid::InplaceEditor() const {
+    return m_editor;
+}
 
-QColor TDBGrid::Color() const { return palette().color(QPalette::Active, QPalette::Base); }
+QColor TDBGrid::Color() const {
+    return palette().color(QPalette::Active, QPalette::Base);
+}
 
-void TDBGrid::SetColor(const QColor& color)
-{
+void TDBGrid::SetColor(const QColor& color) {
     QPalette p = palette();
     for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         p.setColor(g, QPalette::Base, color);
     setPalette(p);
 }
 
-QString TDBGrid::ConfirmDeleteText() { return QStringLiteral("Excluir registro?"); }
+QString TDBGrid::ConfirmDeleteText() {
+    return QStringLiteral("Excluir registro?");
+}
 
-bool TDBGrid::active() const
-{
+bool TDBGrid::active() const {
     const TClientDataSet* ds = DataSet();
     return ds && DataSource()->Enabled() && ds->Active();
 }
 
-int TDBGrid::Row() const
-{
-    if (!active())
-        return -1;
+int TDBGrid::Row() const {
+    if (!active()) return -1;
     return DataSet()->RecNo() - 1;
 }
 
-int TDBGrid::viewRowCount() const
-{
-    if (!active())
-        return 0;
+int TDBGrid::viewRowCount() const {
+    if (!active()) return 0;
     const TClientDataSet* ds = DataSet();
     return std::max(ds->RecordCount(), ds->RecNo());
 }
 
-QString TDBGrid::CellText(int row, int column) const
-{
+QString TDBGrid::CellText(int row, int column) const {
     TColumn* c = m_columns.Items(column);
     TField* f = c ? c->Field() : nullptr;
-    if (!f || !active() || row < 0)
-        return {};
+    if (!f || !active() || row < 0) return {};
     const TClientDataSet* ds = DataSet();
     // The current row may hold unposted values: read it through the field.
-    if (row == ds->RecNo() - 1)
-        return f->DisplayText();
+    if (row == ds->RecNo() - 1) return f->DisplayText();
     return kvo::db::DisplayText(f, ds->viewFieldValue(row + 1, f));
 }
 
-bool TDBGrid::canEditCell() const
-{
-    if (!active() || !HasOption(dgEditing) || !isEnabled())
-        return false;
+bool TDBGrid::canEditCell() const {
+    if (!active() || !HasOption(dgEditing) || !isEnabled()) return false;
     TColumn* c = m_columns.Items(m_col);
-    if (!c || !c->Visible() || c->ReadOnly())
-        return false;
+    if (!c || !c->Visible() || c->ReadOnly()) return false;
     TField* f = c->Field();
     return f && !f->ReadOnly() && f->FieldKind() == fkData;
 }
 
-bool TDBGrid::unmodifiedInsert() const
-{
+bool TDBGrid::unmodifiedInsert() const {
     const TClientDataSet* ds = DataSet();
     return active() && ds->State() == dsInsert && !ds->Modified() && !(EditorMode() && m_editorModified);
 }
 
-int TDBGrid::nextVisibleColumn(int from, int step) const
-{
+int TDBGrid::nextVisibleColumn(int from, int step) const {
     for (int i = from + step; i >= 0 && i < m_columns.Count(); i += step)
-        if (m_columns.Items(i)->Visible())
-            return i;
+        if (m_columns.Items(i)->Visible()) return i;
     return -1;
 }
 
-int TDBGrid::firstVisibleColumn() const { return nextVisibleColumn(-1, 1); }
+int TDBGrid::firstVisibleColumn() const {
+    return nextVisibleColumn(-1, 1);
+}
 
-int TDBGrid::lastVisibleColumn() const { return nextVisibleColumn(m_columns.Count(), -1); }
+int TDBGrid::lastVisibleColumn() const {
+    return nextVisibleColumn(m_columns.Count(), -1);
+}
 
-bool TDBGrid::showsButton(int column) const
-{
+bool TDBGrid::showsButton(int column) const {
     TColumn* c = m_columns.Items(column);
     return c && c->ButtonStyle() == cbsEllipsis && HasOption(dgEditing) && active();
 }
 
-QRect TDBGrid::buttonRect(const QModelIndex& index) const
-{
+QRect TDBGrid::buttonRect(const QModelIndex& index) const {
     const QRect cell = visualRect(index);
     const int w = GridDelegate::buttonWidth(cell);
     return QRect(cell.right() - w + 1, cell.top(), w, cell.height());
@@ -384,15 +341,11 @@ QRect TDBGrid::buttonRect(const QModelIndex& index) const
 
 // ---------------------------------------------------------------- cell editor
 
-bool TDBGrid::showEditor(const QString* firstChar)
-{
-    if (!canEditCell())
-        return false;
+bool TDBGrid::showEditor(const QString* firstChar) {
+    if (!canEditCell()) return false;
     TClientDataSet* ds = DataSet();
-    if (ds->State() == dsBrowse)
-        ds->Edit(); // BeforeEdit may refuse: the exception ends the key's handling
-    if (ds->State() != dsEdit && ds->State() != dsInsert)
-        return false;
+    if (ds->State() == dsBrowse) ds->Edit(); // BeforeEdit may refuse: the exception ends the key's handling
+    if (ds->State() != dsEdit && ds->State() != dsInsert) return false;
     if (!canEditCell()) // a handler may have switched editing off meanwhile
         return false;
     TField* f = SelectedField();
@@ -422,45 +375,35 @@ bool TDBGrid::showEditor(const QString* firstChar)
     }
     placeEditor();
     m_editor->show();
-    if (hasFocus() || isAncestorOf(QApplication::focusWidget()))
-        m_editor->setFocus(Qt::OtherFocusReason);
+    if (hasFocus() || isAncestorOf(QApplication::focusWidget())) m_editor->setFocus(Qt::OtherFocusReason);
     viewport()->update();
     return true;
 }
 
-void TDBGrid::hideEditor()
-{
-    if (m_editor->isHidden())
-        return;
+void TDBGrid::hideEditor() {
+    if (m_editor->isHidden()) return;
     // Keep Qt's focus inside the grid: hiding a focused widget would send it down the chain.
     m_closingEditor = true;
-    if (m_editor->hasFocus())
-        setFocus(Qt::OtherFocusReason);
+    if (m_editor->hasFocus()) setFocus(Qt::OtherFocusReason);
     m_editor->hide();
     m_closingEditor = false;
     m_editorModified = false;
     viewport()->update();
 }
 
-void TDBGrid::placeEditor()
-{
+void TDBGrid::placeEditor() {
     const int row = Row();
-    if (row < 0 || m_col < 0 || m_col >= m_columns.Count())
-        return;
+    if (row < 0 || m_col < 0 || m_col >= m_columns.Count()) return;
     QRect r = visualRect(m_model->index(row, m_col));
-    if (showsButton(m_col))
-        r.setRight(r.right() - GridDelegate::buttonWidth(r) - 1);
+    if (showsButton(m_col)) r.setRight(r.right() - GridDelegate::buttonWidth(r) - 1);
     r.adjust(1, 1, -1, -1);
     m_editor->setGeometry(r);
 }
 
-void TDBGrid::commitEditor()
-{
-    if (!EditorMode() || !m_editorModified)
-        return;
+void TDBGrid::commitEditor() {
+    if (!EditorMode() || !m_editorModified) return;
     TField* f = SelectedField();
-    if (!f)
-        return;
+    if (!f) return;
     const QString typed = kvo::db::TypedText(m_editor);
     // A bad number throws with the field's message; the editor keeps the text for correction.
     const QScopedValueRollback<bool> committing(m_committing, true);
@@ -468,8 +411,7 @@ void TDBGrid::commitEditor()
     m_editorModified = false;
 }
 
-void TDBGrid::revertEditor()
-{
+void TDBGrid::revertEditor() {
     TField* f = SelectedField();
     m_editor->setText(f ? f->DisplayText() : QString());
     m_editor->selectAll();
@@ -478,52 +420,40 @@ void TDBGrid::revertEditor()
 
 // ---------------------------------------------------------------- moves
 
-void TDBGrid::moveRow(int delta)
-{
-    if (!active() || delta == 0)
-        return;
+void TDBGrid::moveRow(int delta) {
+    if (!active() || delta == 0) return;
     commitEditor();
     DataSet()->MoveBy(delta); // CheckBrowseMode first: a refused post keeps row and edit
 }
 
-void TDBGrid::moveToRow(int row)
-{
-    if (!active())
-        return;
+void TDBGrid::moveToRow(int row) {
+    if (!active()) return;
     const int current = Row();
-    if (row != current)
-        moveRow(row - current);
+    if (row != current) moveRow(row - current);
 }
 
-void TDBGrid::firstRow()
-{
-    if (!active())
-        return;
+void TDBGrid::firstRow() {
+    if (!active()) return;
     commitEditor();
     DataSet()->First();
 }
 
-void TDBGrid::lastRow()
-{
-    if (!active())
-        return;
+void TDBGrid::lastRow() {
+    if (!active()) return;
     commitEditor();
     DataSet()->Last();
 }
 
-void TDBGrid::moveCol(int index, bool keepEditor)
-{
+void TDBGrid::moveCol(int index, bool keepEditor) {
     TColumn* target = m_columns.Items(index);
-    if (!target || !target->Visible() || index == m_col)
-        return;
+    if (!target || !target->Visible() || index == m_col) return;
     commitEditor();
     const bool editorWasOpen = EditorMode();
     if (!m_inColExit) {
         // The column being left is still the selected one while OnColExit runs; a raise vetoes.
         m_inColExit = true;
         try {
-            if (OnColExit)
-                OnColExit(this);
+            if (OnColExit) OnColExit(this);
         } catch (...) {
             m_inColExit = false;
             throw;
@@ -533,15 +463,14 @@ void TDBGrid::moveCol(int index, bool keepEditor)
     hideEditor();
     m_col = index;
     syncCurrent();
-    if (OnColEnter)
-        OnColEnter(this);
+    if (OnColEnter) OnColEnter(this);
     const TClientDataSet* ds = DataSet();
-    if (editorWasOpen && keepEditor && ds && (ds->State() == dsEdit || ds->State() == dsInsert) && !EditorMode())
+    if (editorWasOpen && keepEditor && ds && (ds->State() == dsEdit || ds->State() == dsInsert) &&
+        !EditorMode())
         showEditor(nullptr);
 }
 
-void TDBGrid::tab(bool forward)
-{
+void TDBGrid::tab(bool forward) {
     const int next = nextVisibleColumn(m_col, forward ? 1 : -1);
     if (next >= 0) {
         moveCol(next, true);
@@ -556,12 +485,10 @@ void TDBGrid::tab(bool forward)
     moveCol(forward ? firstVisibleColumn() : lastVisibleColumn(), false);
 }
 
-void TDBGrid::leaveGrid(bool forward)
-{
+void TDBGrid::leaveGrid(bool forward) {
     if (TForm* form = Form()) {
         QWidget* next = form->NextControl(this, forward);
-        if (!next)
-            return;
+        if (!next) return;
         if (TFocusControl* c = TFocusControl::find(next))
             c->SetFocus();
         else if (std::exception_ptr err = form->MoveFocus(next))
@@ -571,10 +498,8 @@ void TDBGrid::leaveGrid(bool forward)
     QWidget::focusNextPrevChild(forward);
 }
 
-void TDBGrid::insertRow(bool append)
-{
-    if (!active() || !HasOption(dgEditing))
-        return;
+void TDBGrid::insertRow(bool append) {
+    if (!active() || !HasOption(dgEditing)) return;
     commitEditor();
     if (append)
         DataSet()->Append();
@@ -582,70 +507,58 @@ void TDBGrid::insertRow(bool append)
         DataSet()->Insert();
 }
 
-void TDBGrid::cancelRow()
-{
-    if (!active())
-        return;
+void TDBGrid::cancelRow() {
+    if (!active()) return;
     hideEditor();
     DataSet()->Cancel();
 }
 
-void TDBGrid::deleteRow()
-{
-    if (!active() || !HasOption(dgEditing) || DataSet()->IsEmpty())
-        return;
+void TDBGrid::deleteRow() {
+    if (!active() || !HasOption(dgEditing) || DataSet()->IsEmpty()) return;
     if (HasOption(dgConfirmDelete)) {
         const int answer = kvo::Ui().ShowMessage(ConfirmDeleteText(), kvo::mtConfirmation, kvo::mbYesNo);
-        if (answer != kvo::mrYes && answer != kvo::mrOk)
-            return;
+        if (answer != kvo::mrYes && answer != kvo::mrOk) return;
     }
     hideEditor();
     DataSet()->Delete();
 }
 
-void TDBGrid::editButtonClick()
-{
-    if (OnEditButtonClick)
-        OnEditButtonClick(this);
+void TDBGrid::editButtonClick() {
+    if (OnEditButtonClick) OnEditButtonClick(this);
 }
 
 // ---------------------------------------------------------------- keys
 
-bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
-{
+bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor) {
     const bool ctrl = mods & Qt::ControlModifier;
     const bool shift = mods & Qt::ShiftModifier;
     const bool alt = mods & Qt::AltModifier;
     TClientDataSet* ds = DataSet();
     switch (key) {
     case Qt::Key_Up:
-        if (alt)
-            return false;
+        if (alt) return false;
         if (unmodifiedInsert())
             cancelRow();
         else
             moveRow(-1);
         return true;
     case Qt::Key_Down: {
-        if (alt || !active())
-            return !alt;
+        if (alt || !active()) return !alt;
         if (unmodifiedInsert()) {
-            if (Row() >= viewRowCount() - 1)
-                return true; // an untouched new row at the end stays as it is
+            if (Row() >= viewRowCount() - 1) return true; // an untouched new row at the end stays as it is
             cancelRow();
             return true;
         }
         commitEditor();
         const int moved = ds->MoveBy(1);
-        if (moved == 0 && HasOption(dgEditing) && ds->State() == dsBrowse)
-            insertRow(true);
+        if (moved == 0 && HasOption(dgEditing) && ds->State() == dsBrowse) insertRow(true);
         return true;
     }
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
-        if (alt)
-            return false;
-        const int page = std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) - 1);
+        if (alt) return false;
+        const int page =
+            std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()) - 1);
         moveRow(key == Qt::Key_PageUp ? -page : page);
         return true;
     }
@@ -655,8 +568,7 @@ bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
             key == Qt::Key_Home ? firstRow() : lastRow();
             return true;
         }
-        if (fromEditor)
-            return false;
+        if (fromEditor) return false;
         moveCol(key == Qt::Key_Home ? firstVisibleColumn() : lastVisibleColumn(), false);
         return true;
     case Qt::Key_Left:
@@ -664,19 +576,17 @@ bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
         const bool left = key == Qt::Key_Left;
         if (fromEditor) {
             const int pos = m_editor->cursorPosition();
-            const bool atEdge = !m_editor->hasSelectedText() && (left ? pos == 0 : pos == m_editor->text().size());
-            if (!atEdge)
-                return false;
+            const bool atEdge =
+                !m_editor->hasSelectedText() && (left ? pos == 0 : pos == m_editor->text().size());
+            if (!atEdge) return false;
         }
         const int next = nextVisibleColumn(m_col, left ? -1 : 1);
-        if (next >= 0)
-            moveCol(next, fromEditor);
+        if (next >= 0) moveCol(next, fromEditor);
         return true;
     }
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-        if (alt || ctrl)
-            return false;
+        if (alt || ctrl) return false;
         if (!HasOption(dgTabs)) {
             commitEditor();
             leaveGrid(key == Qt::Key_Tab && !shift);
@@ -698,24 +608,20 @@ bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
         hideEditor();
         return false;
     case Qt::Key_Insert:
-        if (mods != Qt::NoModifier || !HasOption(dgEditing))
-            return false;
+        if (mods != Qt::NoModifier || !HasOption(dgEditing)) return false;
         insertRow(false);
         return true;
     case Qt::Key_Delete:
-        if (!ctrl)
-            return false;
+        if (!ctrl) return false;
         deleteRow();
         return true;
     case Qt::Key_F2:
-        if (!fromEditor && !EditorMode())
-            showEditor(nullptr);
+        if (!fromEditor && !EditorMode()) showEditor(nullptr);
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (ctrl) {
-            if (showsButton(m_col))
-                editButtonClick();
+            if (showsButton(m_col)) editButtonClick();
             return true;
         }
         return false;
@@ -724,8 +630,7 @@ bool TDBGrid::gridKey(int key, Qt::KeyboardModifiers mods, bool fromEditor)
     }
 }
 
-bool TDBGrid::charKey(QChar ch, bool fromEditor, bool replaced)
-{
+bool TDBGrid::charKey(QChar ch, bool fromEditor, bool replaced) {
     if (ch == QLatin1Char('\r')) {
         if (EditorMode()) {
             commitEditor();
@@ -736,13 +641,11 @@ bool TDBGrid::charKey(QChar ch, bool fromEditor, bool replaced)
         return true;
     }
     if (fromEditor) {
-        if (!replaced)
-            return false; // the editor takes the character itself
+        if (!replaced) return false; // the editor takes the character itself
         if (ch.unicode() >= 0x20 && ch.unicode() != 0x7f) {
             const QString before = m_editor->text();
             m_editor->insert(QString(ch));
-            if (m_editor->text() != before)
-                m_editorModified = true;
+            if (m_editor->text() != before) m_editorModified = true;
         }
         return true;
     }
@@ -754,31 +657,22 @@ bool TDBGrid::charKey(QChar ch, bool fromEditor, bool replaced)
     return false;
 }
 
-bool TDBGrid::handleKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool fromEditor)
-{
+bool TDBGrid::handleKey(int key, Qt::KeyboardModifiers mods, const QString& text, bool fromEditor) {
     int k = key;
-    if (OnKeyDown)
-        OnKeyDown(this, k, mods);
-    if (k == 0)
-        return true;
-    if (gridKey(k, mods, fromEditor))
-        return true;
+    if (OnKeyDown) OnKeyDown(this, k, mods);
+    if (k == 0) return true;
+    if (gridKey(k, mods, fromEditor)) return true;
     // A key replaced by the handler acts as that key, without the original's character.
-    if (k != key || text.isEmpty())
-        return false;
+    if (k != key || text.isEmpty()) return false;
     QChar ch = text.at(0);
-    if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        ch = QLatin1Char('\r');
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) ch = QLatin1Char('\r');
     const QChar typed = ch;
-    if (OnKeyPress)
-        OnKeyPress(this, ch);
-    if (ch.isNull())
-        return true;
+    if (OnKeyPress) OnKeyPress(this, ch);
+    if (ch.isNull()) return true;
     return charKey(ch, fromEditor, ch != typed);
 }
 
-bool TDBGrid::event(QEvent* e)
-{
+bool TDBGrid::event(QEvent* e) {
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
@@ -790,22 +684,19 @@ bool TDBGrid::event(QEvent* e)
     return QTableView::event(e);
 }
 
-void TDBGrid::keyPressEvent(QKeyEvent* e)
-{
+void TDBGrid::keyPressEvent(QKeyEvent* e) {
     bool used = true;
     kvo::Dispatch([&] { used = handleKey(e->key(), e->modifiers(), e->text(), false); });
     e->setAccepted(used);
 }
 
-bool TDBGrid::eventFilter(QObject* watched, QEvent* e)
-{
+bool TDBGrid::eventFilter(QObject* watched, QEvent* e) {
     if (watched == m_editor) {
         if (e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
             bool consumed = true;
             kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); });
-            if (consumed)
-                return true;
+            if (consumed) return true;
             // The editor's own keys (caret, characters). What it does not use goes past the grid
             // to its containers, so that the grid's handlers do not see the key twice.
             k->accept();
@@ -838,76 +729,64 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e)
 
 // ---------------------------------------------------------------- mouse, focus, layout
 
-void TDBGrid::mousePressEvent(QMouseEvent* e)
-{
+void TDBGrid::mousePressEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
     const QPoint pos = e->position().toPoint();
     kvo::Dispatch([&] {
         // Qt has already tried to give the grid the focus for this click; an exit handler of
         // the control that had it may have kept it there.
-        if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton)
-            return;
+        if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton) return;
         if (index.row() == Row() && index.column() == m_col) {
-            if (showsButton(m_col) && buttonRect(index).contains(pos))
-                editButtonClick();
+            if (showsButton(m_col) && buttonRect(index).contains(pos)) editButtonClick();
             return;
         }
-        if (index.row() != Row())
-            moveToRow(index.row());
-        if (index.column() != m_col)
-            moveCol(index.column(), false);
+        if (index.row() != Row()) moveToRow(index.row());
+        if (index.column() != m_col) moveCol(index.column(), false);
     });
     e->accept();
 }
 
-void TDBGrid::mouseDoubleClickEvent(QMouseEvent* e)
-{
+void TDBGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
     kvo::Dispatch([&] {
-        if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col && !EditorMode() &&
-            !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
+        if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col &&
+            !EditorMode() && !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
             showEditor(nullptr);
     });
     e->accept();
 }
 
-void TDBGrid::mouseMoveEvent(QMouseEvent* e) { e->accept(); }
+void TDBGrid::mouseMoveEvent(QMouseEvent* e) {
+    e->accept();
+}
 
-void TDBGrid::focusInEvent(QFocusEvent* e)
-{
+void TDBGrid::focusInEvent(QFocusEvent* e) {
     QTableView::focusInEvent(e);
-    if (!m_editor->isHidden() && !m_closingEditor)
-        m_editor->setFocus(Qt::OtherFocusReason);
+    if (!m_editor->isHidden() && !m_closingEditor) m_editor->setFocus(Qt::OtherFocusReason);
     viewport()->update();
 }
 
-void TDBGrid::focusOutEvent(QFocusEvent* e)
-{
+void TDBGrid::focusOutEvent(QFocusEvent* e) {
     QTableView::focusOutEvent(e);
     viewport()->update();
 }
 
-void TDBGrid::resizeEvent(QResizeEvent* e)
-{
+void TDBGrid::resizeEvent(QResizeEvent* e) {
     QTableView::resizeEvent(e);
     placeEditor();
 }
 
-void TDBGrid::scrollContentsBy(int dx, int dy)
-{
+void TDBGrid::scrollContentsBy(int dx, int dy) {
     QTableView::scrollContentsBy(dx, dy);
     placeEditor();
 }
 
-void TDBGrid::changeEvent(QEvent* e)
-{
+void TDBGrid::changeEvent(QEvent* e) {
     QTableView::changeEvent(e);
-    if (e->type() == QEvent::EnabledChange)
-        viewport()->update();
+    if (e->type() == QEvent::EnabledChange) viewport()->update();
 }
 
-void TDBGrid::DoExit()
-{
+void TDBGrid::DoExit() {
     if (active()) {
         if (HasOption(dgCancelOnExit) && unmodifiedInsert()) {
             hideEditor();
@@ -921,8 +800,7 @@ void TDBGrid::DoExit()
 
 // ---------------------------------------------------------------- following the set
 
-bool TDBGrid::focusFieldFromSet(TField* field)
-{
+bool TDBGrid::focusFieldFromSet(TField* field) {
     int index = -1;
     for (int i = 0; i < m_columns.Count(); ++i) {
         TColumn* c = m_columns.Items(i);
@@ -931,19 +809,16 @@ bool TDBGrid::focusFieldFromSet(TField* field)
             break;
         }
     }
-    if (index < 0)
-        return false;
+    if (index < 0) return false;
     moveCol(index, true);
-    if (CanFocus() && !Focused())
-        SetFocus();
+    if (CanFocus() && !Focused()) SetFocus();
     const TClientDataSet* ds = DataSet();
     if (ds && (ds->State() == dsEdit || ds->State() == dsInsert) && !EditorMode() && Focused())
         showEditor(nullptr);
     return true;
 }
 
-void TDBGrid::sourceActiveChanged()
-{
+void TDBGrid::sourceActiveChanged() {
     hideEditor();
     m_columns.rebuildDefault();
     m_syncing = true;
@@ -957,22 +832,18 @@ void TDBGrid::sourceActiveChanged()
     syncCurrent();
 }
 
-void TDBGrid::sourceStateChanged()
-{
+void TDBGrid::sourceStateChanged() {
     const TClientDataSet* ds = DataSet();
-    if (!ds || (ds->State() != dsEdit && ds->State() != dsInsert))
-        hideEditor();
+    if (!ds || (ds->State() != dsEdit && ds->State() != dsInsert)) hideEditor();
     sourceDataChanged(nullptr);
 }
 
-void TDBGrid::sourceDataChanged(TField* field)
-{
+void TDBGrid::sourceDataChanged(TField* field) {
     m_model->setRows(viewRowCount());
     // A handler (a lookup, a computed total) changed the value under the editor: show it, and
     // drop what was typed so that it does not overwrite the new value later.
     TField* selected = SelectedField();
-    if (EditorMode() && !m_committing && selected &&
-        (field == selected || (!field && !m_editorModified))) {
+    if (EditorMode() && !m_committing && selected && (field == selected || (!field && !m_editorModified))) {
         m_editor->setText(selected->DisplayText());
         m_editor->selectAll();
         m_editorModified = false;
@@ -980,15 +851,13 @@ void TDBGrid::sourceDataChanged(TField* field)
     syncCurrent();
 }
 
-void TDBGrid::columnsChanged(bool layout)
-{
+void TDBGrid::columnsChanged(bool layout) {
     if (layout) {
         m_syncing = true;
         m_model->resetColumns(viewRowCount());
         m_syncing = false;
         if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
-            if (EditorMode())
-                hideEditor();
+            if (EditorMode()) hideEditor();
             const int first = firstVisibleColumn();
             m_col = first >= 0 ? first : 0;
         }
@@ -1000,25 +869,21 @@ void TDBGrid::columnsChanged(bool layout)
     viewport()->update();
 }
 
-void TDBGrid::applyColumnLayout()
-{
+void TDBGrid::applyColumnLayout() {
     m_syncing = true;
     for (int i = 0; i < m_columns.Count(); ++i) {
         TColumn* c = m_columns.Items(i);
         setColumnHidden(i, !c->Visible());
-        if (c->Visible())
-            horizontalHeader()->resizeSection(i, c->Width());
+        if (c->Visible()) horizontalHeader()->resizeSection(i, c->Width());
     }
     m_syncing = false;
 }
 
-void TDBGrid::syncCurrent()
-{
+void TDBGrid::syncCurrent() {
     const int row = Row();
     if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount())
         scrollTo(m_model->index(row, m_col), QAbstractItemView::EnsureVisible);
     placeEditor();
     viewport()->update();
-    if (verticalHeader()->isVisible())
-        verticalHeader()->viewport()->update();
+    if (verticalHeader()->isVisible()) verticalHeader()->viewport()->update();
 }

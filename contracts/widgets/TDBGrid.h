@@ -18,7 +18,7 @@ class QLineEdit;
 namespace kvo::db {
 class GridModel;
 class GridDelegate;
-}
+} // namespace kvo::db
 
 enum TColumnButtonStyle { cbsNone, cbsEllipsis };
 
@@ -58,7 +58,7 @@ public:
     void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
     TColumnButtonStyle ButtonStyle() const { return m_buttonStyle; }
     void SetButtonStyle(TColumnButtonStyle style);
-    int Width() const;                // pixels
+    int Width() const; // pixels
     void SetWidth(int pixels);
     bool Visible() const { return m_visible; }
     void SetVisible(bool visible);
@@ -163,7 +163,7 @@ public:
     QString CellText(int row, int column) const; // row 0-based over the current view
     int Row() const;                             // current row, 0-based; -1 when none
 
-    std::function<void(QObject* Sender)> OnColEnter, OnColExit, OnEditButtonClick;
+    std::function<void(QObject*Sender)> OnColEnter, OnColExit, OnEditButtonClick;
     kvo::TKeyEvent OnKeyDown;
     kvo::TKeyPressEvent OnKeyPress;
 
@@ -196,15 +196,15 @@ private:
     bool charKey(QChar ch, bool fromEditor, bool replaced);
 
     bool active() const;
-    bool canEditCell() const;           // editing on, column and field writable
+    bool canEditCell() const; // editing on, column and field writable
     bool showEditor(const QString* firstChar);
     void hideEditor();
     void placeEditor();
-    void commitEditor();                // writes modified editor text into the field
+    void commitEditor(); // writes modified editor text into the field
     void revertEditor();
 
     void moveRow(int delta);
-    void moveToRow(int row);            // 0-based
+    void moveToRow(int row); // 0-based
     void firstRow();
     void lastRow();
     void moveCol(int index, bool keepEditor);
@@ -238,7 +238,7 @@ private:
     TDBGridColumns m_columns;
     TDBGridOptions m_options;
     int m_col = 0;
-    int m_rows = 0;                     // row count the model last announced
+    int m_rows = 0; // row count the model last announced
     bool m_editorModified = false;
     bool m_inColExit = false;
     bool m_syncing = false;

@@ -18,18 +18,16 @@ struct ButtonLook {
 
 // Glyphs as text: they render on every platform, offscreen included.
 constexpr ButtonLook looks[TDBNavigator::ButtonCount] = {
-    {"|◀", "Primeiro"}, {"◀", "Anterior"},   {"▶", "Próximo"},   {"▶|", "Último"},    {"+", "Incluir"},
-    {"−", "Excluir"},  {"▲", "Alterar"},    {"✔", "Confirmar"}, {"✖", "Cancelar"}, {"↻", "Atualizar"},
+    {"|◀", "Primeiro"}, {"◀", "Anterior"}, {"▶", "Próximo"},   {"▶|", "Último"},  {"+", "Incluir"},
+    {"−", "Excluir"},   {"▲", "Alterar"},  {"✔", "Confirmar"}, {"✖", "Cancelar"}, {"↻", "Atualizar"},
 };
 
 } // namespace
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
-{
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
     m_link.OnActiveChange = m_link.OnStateChange = [this] { updateButtons(); };
     m_link.OnDataChange = [this](TField* field) {
-        if (!field)
-            updateButtons();
+        if (!field) updateButtons();
     };
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -49,26 +47,28 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
     updateButtons();
 }
 
-void TDBNavigator::SetDataSource(TDataSource* source)
-{
-    if (m_link.SetDataSource(source))
-        updateButtons();
+void TDBNavigator::SetDataSource(TDataSource* source) {
+    if (m_link.SetDataSource(source)) updateButtons();
 }
 
-void TDBNavigator::SetEnabled(bool on)
-{
+void TDBNavigator::SetEnabled(bool on) {
     setEnabled(on);
     updateButtons();
 }
 
-bool TDBNavigator::ButtonVisible(TNavigateBtn button) const { return !Button(button)->isHidden(); }
+bool TDBNavigator::ButtonVisible(TNavigateBtn button) const {
+    return !Button(button)->isHidden();
+}
 
-void TDBNavigator::SetButtonVisible(TNavigateBtn button, bool visible) { Button(button)->setVisible(visible); }
+void TDBNavigator::SetButtonVisible(TNavigateBtn button, bool visible) {
+    Button(button)->setVisible(visible);
+}
 
-bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const { return Button(button)->isEnabled(); }
+bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const {
+    return Button(button)->isEnabled();
+}
 
-void TDBNavigator::updateButtons()
-{
+void TDBNavigator::updateButtons() {
     TClientDataSet* ds = m_link.DataSet();
     const bool active = ds && DataSource()->Enabled() && ds->Active();
     const TDataSetState st = active ? ds->State() : dsInactive;
@@ -94,29 +94,41 @@ void TDBNavigator::updateButtons()
         m_buttons[size_t(i)]->setEnabled(on[size_t(i)]);
 }
 
-void TDBNavigator::BtnClick(TNavigateBtn button)
-{
+void TDBNavigator::BtnClick(TNavigateBtn button) {
     TClientDataSet* ds = m_link.DataSet();
-    if (!ds || !ds->Active() || !DataSource()->Enabled())
-        return;
-    if (BeforeAction)
-        BeforeAction(this, button);
+    if (!ds || !ds->Active() || !DataSource()->Enabled()) return;
+    if (BeforeAction) BeforeAction(this, button);
     switch (button) {
-    case nbFirst: ds->First(); break;
-    case nbPrior: ds->Prior(); break;
-    case nbNext: ds->Next(); break;
-    case nbLast: ds->Last(); break;
-    case nbInsert: ds->Insert(); break;
-    case nbEdit: ds->Edit(); break;
-    case nbPost: ds->Post(); break;
-    case nbCancel: ds->Cancel(); break;
+    case nbFirst:
+        ds->First();
+        break;
+    case nbPrior:
+        ds->Prior();
+        break;
+    case nbNext:
+        ds->Next();
+        break;
+    case nbLast:
+        ds->Last();
+        break;
+    case nbInsert:
+        ds->Insert();
+        break;
+    case nbEdit:
+        ds->Edit();
+        break;
+    case nbPost:
+        ds->Post();
+        break;
+    case nbCancel:
+        ds->Cancel();
+        break;
     case nbDelete:
-        if (ds->IsEmpty())
-            return;
+        if (ds->IsEmpty()) return;
         if (m_confirmDelete) {
-            const int answer = kvo::Ui().ShowMessage(TDBGrid::ConfirmDeleteText(), kvo::mtConfirmation, kvo::mbYesNo);
-            if (answer != kvo::mrYes && answer != kvo::mrOk)
-                return;
+            const int answer =
+                kvo::Ui().ShowMessage(TDBGrid::ConfirmDeleteText(), kvo::mtConfirmation, kvo::mbYesNo);
+            if (answer != kvo::mrYes && answer != kvo::mrOk) return;
         }
         ds->Delete();
         break;
@@ -127,6 +139,5 @@ void TDBNavigator::BtnClick(TNavigateBtn button)
         break;
     }
     updateButtons();
-    if (OnClick)
-        OnClick(this, button);
+    if (OnClick) OnClick(this, button);
 }

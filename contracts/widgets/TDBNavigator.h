@@ -8,7 +8,18 @@
 
 class QToolButton;
 
-enum TNavigateBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh };
+enum TNavigateBtn {
+    nbFirst,
+    nbPrior,
+    nbNext,
+    nbLast,
+    nbInsert,
+    nbDelete,
+    nbEdit,
+    nbPost,
+    nbCancel,
+    nbRefresh
+};
 
 // A row of buttons that move through and edit a record set. Each button is enabled only when its
 // action makes sense for the set's current state and row; the whole navigator can be disabled.
@@ -35,7 +46,7 @@ public:
     void BtnClick(TNavigateBtn button);
 
     // BeforeAction may raise to refuse; OnClick runs after the action.
-    std::function<void(QObject* Sender, TNavigateBtn Button)> BeforeAction, OnClick;
+    std::function<void(QObject*Sender, TNavigateBtn Button)> BeforeAction, OnClick;
 
 private:
     void updateButtons();

@@ -16,8 +16,7 @@ public:
     DateLine(TDateEditPlus* owner) : QLineEdit(owner), m_owner(owner) {}
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override
-    {
+    void keyPressEvent(QKeyEvent* event) override {
         if ((event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier) ||
             (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier))) {
             m_owner->DropDown();
@@ -26,8 +25,7 @@ protected:
         kvo::RunKeyHandlers(m_owner, event, m_owner->OnKeyDown, m_owner->OnKeyPress,
                             [this](QKeyEvent* e) { QLineEdit::keyPressEvent(e); });
     }
-    void focusInEvent(QFocusEvent* event) override
-    {
+    void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
         if (m_owner->Text().isEmpty())
             setCursorPosition(0); // an empty date is typed from its first position
@@ -41,8 +39,7 @@ private:
 
 namespace {
 
-QIcon calendarGlyph()
-{
+QIcon calendarGlyph() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -59,11 +56,10 @@ QIcon calendarGlyph()
 } // namespace
 
 TDateEditPlus::TDateEditPlus(QWidget* parent)
-    : QWidget(parent), TFocusControl(this),
-      m_dayNames{QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
-                 QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
-                 QStringLiteral("Sábado")}
-{
+    : QWidget(parent), TFocusControl(this), m_dayNames{QStringLiteral("Domingo"), QStringLiteral("Segunda"),
+                                                       QStringLiteral("Terça"),   QStringLiteral("Quarta"),
+                                                       QStringLiteral("Quinta"),  QStringLiteral("Sexta"),
+                                                       QStringLiteral("Sábado")} {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -83,18 +79,16 @@ TDateEditPlus::TDateEditPlus(QWidget* parent)
     connect(m_button, &QToolButton::clicked, this, [this] { kvo::Dispatch([this] { DropDown(); }); });
 }
 
-bool TDateEditPlus::parse(QDate* date, QString* problem) const
-{
+bool TDateEditPlus::parse(QDate* date, QString* problem) const {
     const QString shown = m_edit->displayText();
     *date = QDate();
     QString digits;
     for (QChar c : shown)
-        if (c != QLatin1Char('/'))
-            digits += c;
-    if (digits.trimmed().isEmpty())
-        return true; // date 0
+        if (c != QLatin1Char('/')) digits += c;
+    if (digits.trimmed().isEmpty()) return true; // date 0
     if (digits.contains(QLatin1Char(' ')) || digits.size() != 8) {
-        *problem = QStringLiteral("Data incompleta: \"%1\". Informe a data no formato dd/mm/aaaa.").arg(shown.trimmed());
+        *problem = QStringLiteral("Data incompleta: \"%1\". Informe a data no formato dd/mm/aaaa.")
+                       .arg(shown.trimmed());
         return false;
     }
     const QDate d(digits.mid(4, 4).toInt(), digits.mid(2, 2).toInt(), digits.left(2).toInt());
@@ -106,84 +100,81 @@ bool TDateEditPlus::parse(QDate* date, QString* problem) const
     return true;
 }
 
-QDate TDateEditPlus::GetDate() const
-{
+QDate TDateEditPlus::GetDate() const {
     QDate d;
     QString problem;
     return parse(&d, &problem) ? d : QDate();
 }
 
-bool TDateEditPlus::IsValidText() const
-{
+bool TDateEditPlus::IsValidText() const {
     QDate d;
     QString problem;
     return parse(&d, &problem);
 }
 
-void TDateEditPlus::SetDate(const QDate& date)
-{
+void TDateEditPlus::SetDate(const QDate& date) {
     m_edit->setText(date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString());
 }
 
-QDate TDateEditPlus::GetPrimDia() const
-{
+QDate TDateEditPlus::GetPrimDia() const {
     const QDate d = GetDate();
     return d.isValid() ? QDate(d.year(), d.month(), 1) : QDate();
 }
 
-void TDateEditPlus::CheckValidDate()
-{
+void TDateEditPlus::CheckValidDate() {
     QDate d;
     QString problem;
-    if (parse(&d, &problem))
-        return;
+    if (parse(&d, &problem)) return;
     try {
-        if (CanFocus())
-            SetFocus();
+        if (CanFocus()) SetFocus();
     } catch (...) {
     }
     Consiste::MensErro(problem, true);
 }
 
-QString TDateEditPlus::Text() const
-{
+QString TDateEditPlus::Text() const {
     const QString shown = m_edit->displayText();
     QString digits = shown;
     digits.remove(QLatin1Char('/'));
     return digits.trimmed().isEmpty() ? QString() : shown;
 }
 
-void TDateEditPlus::SetText(const QString& text) { m_edit->setText(text); }
+void TDateEditPlus::SetText(const QString& text) {
+    m_edit->setText(text);
+}
 
-QString TDateEditPlus::EditText() const { return m_edit->displayText(); }
+QString TDateEditPlus::EditText() const {
+    return m_edit->displayText();
+}
 
-QString TDateEditPlus::DayName() const { return DayName(GetDate()); }
+QString TDateEditPlus::DayName() const {
+    return DayName(GetDate());
+}
 
-QString TDateEditPlus::DayName(const QDate& date) const
-{
-    if (!date.isValid())
-        return QString();
+QString TDateEditPlus::DayName(const QDate& date) const {
+    if (!date.isValid()) return QString();
     return m_dayNames.value(date.dayOfWeek() % 7); // Qt: Monday 1 .. Sunday 7
 }
 
-void TDateEditPlus::SetValidColor(const QColor& color)
-{
+void TDateEditPlus::SetValidColor(const QColor& color) {
     m_validColor = color;
     textChanged();
 }
 
-void TDateEditPlus::SetColor(const QColor& color) { kvo::SetBackground(m_edit, color, QPalette::Base); }
+void TDateEditPlus::SetColor(const QColor& color) {
+    kvo::SetBackground(m_edit, color, QPalette::Base);
+}
 
-bool TDateEditPlus::ReadOnly() const { return m_edit->isReadOnly(); }
+bool TDateEditPlus::ReadOnly() const {
+    return m_edit->isReadOnly();
+}
 
-void TDateEditPlus::SetReadOnly(bool on)
-{
+void TDateEditPlus::SetReadOnly(bool on) {
     m_edit->setReadOnly(on);
     m_button->setEnabled(!on);
 }
 
-void TDateEditPlus::textChanged()
-{
+void TDateEditPlus::textChanged() {
     QDate d;
     QString problem;
     const bool valid = parse(&d, &problem) && d.isValid();
@@ -197,10 +188,8 @@ void TDateEditPlus::textChanged()
     }
 }
 
-void TDateEditPlus::DropDown()
-{
-    if (ReadOnly() || !isEnabled())
-        return;
+void TDateEditPlus::DropDown() {
+    if (ReadOnly() || !isEnabled()) return;
     if (!m_popup) {
         m_popup = new QWidget(this, Qt::Popup);
         auto* layout = new QHBoxLayout(m_popup);
@@ -221,8 +210,7 @@ void TDateEditPlus::DropDown()
     m_calendar->setFocus();
 }
 
-void TDateEditPlus::pick(const QDate& date)
-{
+void TDateEditPlus::pick(const QDate& date) {
     m_popup->hide();
     kvo::Dispatch([&] { SetDate(date); });
     m_edit->setFocus();

@@ -16,8 +16,8 @@ public:
     explicit TEditMask(const QString& mask);
 
     bool IsEmpty() const { return m_slots.isEmpty(); }
-    int Width() const { return int(m_slots.size()); }   // positions, literals included
-    int InputWidth() const;                             // positions a person fills
+    int Width() const { return int(m_slots.size()); } // positions, literals included
+    int InputWidth() const;                           // positions a person fills
     bool SavesLiterals() const { return m_saveLiterals; }
     QChar Blank() const { return m_blank; }
 

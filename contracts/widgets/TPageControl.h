@@ -52,8 +52,7 @@ private:
     // Switches pages; a focus that was on the old page goes to the first control of the new one.
     void switchTo(int index);
     // Runs a page change made by code, so that it reports no OnChange.
-    template <typename F> void quietly(F change)
-    {
+    template <typename F> void quietly(F change) {
         const bool was = m_fromCode;
         m_fromCode = true;
         change();

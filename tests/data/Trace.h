@@ -39,7 +39,9 @@ public:
         hook(cds.AfterOpen, "AfterOpen");
         hook(cds.BeforeClose, "BeforeClose");
         hook(cds.AfterClose, "AfterClose");
-        source.OnStateChange = [this](QObject*) { events << QStringLiteral("State:") + stateName(source.State()); };
+        source.OnStateChange = [this](QObject*) {
+            events << QStringLiteral("State:") + stateName(source.State());
+        };
         source.OnDataChange = [this](QObject*, TField* f) {
             events << (f ? QStringLiteral("Data:") + f->FieldName() : QStringLiteral("Data"));
         };
@@ -49,10 +51,14 @@ public:
 
     static QString stateName(TDataSetState s) {
         switch (s) {
-        case dsInactive: return QStringLiteral("inactive");
-        case dsBrowse: return QStringLiteral("browse");
-        case dsEdit: return QStringLiteral("edit");
-        case dsInsert: return QStringLiteral("insert");
+        case dsInactive:
+            return QStringLiteral("inactive");
+        case dsBrowse:
+            return QStringLiteral("browse");
+        case dsEdit:
+            return QStringLiteral("edit");
+        case dsInsert:
+            return QStringLiteral("insert");
         }
         return {};
     }

@@ -17,11 +17,14 @@ TDataPacket packet(const QVector<QVector<QVariant>>& rows) {
 }
 
 QVector<QVariant> row(const char* code, const char* name, double qty) {
-    return {QString::fromUtf8(code), QString::fromUtf8(name), qty, QDateTime(QDate(2026, 12, qty >= 1 && qty <= 28 ? int(qty) : 1), QTime(0, 0))};
+    return {QString::fromUtf8(code), QString::fromUtf8(name), qty,
+            QDateTime(QDate(2026, 12, qty >= 1 && qty <= 28 ? int(qty) : 1), QTime(0, 0))};
 }
 
 // Three rows in arrival order 0003 Carlos, 0001 Ana, 0002 Bruno.
-TDataPacket threeRows() { return packet({row("0003", "Carlos", 3), row("0001", "Ana", 1), row("0002", "Bruno", 2)}); }
+TDataPacket threeRows() {
+    return packet({row("0003", "Carlos", 3), row("0001", "Ana", 1), row("0002", "Bruno", 2)});
+}
 
 void define(TClientDataSet& cds) {
     cds.AddField("CODE", ftString, 4);
@@ -36,11 +39,14 @@ void define(TClientDataSet& cds) {
 QString codes(TClientDataSet& cds) {
     QStringList out;
     TField* f = cds.FieldByName("CODE");
-    for (int i = 1; i <= cds.RecordCount(); ++i) out << cds.viewFieldValue(i, f).toString();
+    for (int i = 1; i <= cds.RecordCount(); ++i)
+        out << cds.viewFieldValue(i, f).toString();
     return out.join(QLatin1Char(','));
 }
 
-QString code(TClientDataSet& cds) { return cds.FieldByName("CODE")->AsString(); }
+QString code(TClientDataSet& cds) {
+    return cds.FieldByName("CODE")->AsString();
+}
 
 } // namespace
 
@@ -85,7 +91,9 @@ private slots:
         t.take();
 
         cds.Insert();
-        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(
+            t.take(),
+            "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
         QCOMPARE(codes(cds), "0003,,0001,0002"); // before the current row
         QCOMPARE(cds.RecNo(), 2);
         QVERIFY(!cds.Modified());
@@ -98,7 +106,9 @@ private slots:
         QCOMPARE(code(cds), "0009");
 
         cds.Append();
-        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(
+            t.take(),
+            "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
         QCOMPARE(cds.RecNo(), 5);
         cds.Cancel();
         QCOMPARE(t.take(), "BeforeCancel BeforeScroll link:state State:browse Data AfterCancel AfterScroll");
@@ -139,8 +149,10 @@ private slots:
         cds.FieldByName("QTY")->SetAsFloat(30);
         t.take();
         cds.Insert();
-        QCOMPARE(t.take(), "link:update link:update BeforePost link:state State:browse Data AfterPost "
-                           "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(
+            t.take(),
+            "link:update link:update BeforePost link:state State:browse Data AfterPost "
+            "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
         // Delete while inserting is Cancel.
         cds.Delete();
         QCOMPARE(t.take(), "BeforeCancel BeforeScroll link:state State:browse Data AfterCancel AfterScroll");
@@ -160,7 +172,9 @@ private slots:
         empty.CreateDataSet();
         Trace te(empty);
         empty.Edit();
-        QCOMPARE(te.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
+        QCOMPARE(
+            te.take(),
+            "BeforeInsert BeforeScroll link:state State:insert OnNewRecord Data AfterInsert AfterScroll");
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, TClientDataSet().Delete());
         empty.Cancel();
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, empty.Delete());
@@ -194,8 +208,9 @@ private slots:
         t.pendingField = cds.FieldByName("NAME");
         t.pendingText = "Anita";
         cds.First();
-        QCOMPARE(t.take(), "link:update Data:NAME link:update BeforePost link:state State:browse Data AfterPost "
-                           "BeforeScroll Data AfterScroll");
+        QCOMPARE(t.take(),
+                 "link:update Data:NAME link:update BeforePost link:state State:browse Data AfterPost "
+                 "BeforeScroll Data AfterScroll");
         QCOMPARE(cds.ChangeCount(), 2);
     }
 
@@ -223,7 +238,8 @@ private slots:
         QVERIFY(cds.Eof());
 
         int seen = 0;
-        for (cds.First(); !cds.Eof(); cds.Next()) ++seen;
+        for (cds.First(); !cds.Eof(); cds.Next())
+            ++seen;
         QCOMPARE(seen, 3);
     }
 
@@ -292,7 +308,9 @@ private slots:
         t.take();
         t.abortOn = "OnNewRecord";
         QVERIFY_THROWS_EXCEPTION(EAbort, cds.Insert());
-        QCOMPARE(t.take(), "BeforeInsert BeforeScroll link:state State:insert OnNewRecord link:state State:browse Data");
+        QCOMPARE(
+            t.take(),
+            "BeforeInsert BeforeScroll link:state State:insert OnNewRecord link:state State:browse Data");
         QCOMPARE(cds.State(), dsBrowse);
         QCOMPARE(codes(cds), "0003,0001,0002");
         QCOMPARE(code(cds), "0001");
@@ -354,19 +372,32 @@ private slots:
     void filterExpressions_data() {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("text") << "NAME = 'Ana'" << "0001,0004";
-        QTest::newRow("no blanks") << "NAME='Ana'" << "0001,0004";
-        QTest::newRow("lower-case field") << "name = 'Ana'" << "0001,0004";
-        QTest::newRow("text vs number") << "CODE = 0" << "";
-        QTest::newRow("not equal") << "NAME <> 'Ana'" << "0003,0002";
-        QTest::newRow("and") << "NAME = 'Ana' AND QTY = 4" << "0004";
-        QTest::newRow("or") << "CODE = '0003' or CODE='0002'" << "0003,0002";
-        QTest::newRow("parentheses") << "(NAME = 'Ana' OR NAME = 'Bruno') AND QTY >= 2" << "0002,0004";
-        QTest::newRow("precedence") << "NAME = 'Bruno' OR NAME = 'Ana' AND QTY > 1" << "0002,0004";
-        QTest::newRow("not") << "NOT (QTY < 3)" << "0003,0004";
-        QTest::newRow("date") << "DT = '2026-12-02'" << "0002";
-        QTest::newRow("quote") << "NAME = 'O''Brien'" << "";
-        QTest::newRow("unknown text") << "NAME = 'Zé'" << "";
+        QTest::newRow("text") << "NAME = 'Ana'"
+                              << "0001,0004";
+        QTest::newRow("no blanks") << "NAME='Ana'"
+                                   << "0001,0004";
+        QTest::newRow("lower-case field") << "name = 'Ana'"
+                                          << "0001,0004";
+        QTest::newRow("text vs number") << "CODE = 0"
+                                        << "";
+        QTest::newRow("not equal") << "NAME <> 'Ana'"
+                                   << "0003,0002";
+        QTest::newRow("and") << "NAME = 'Ana' AND QTY = 4"
+                             << "0004";
+        QTest::newRow("or") << "CODE = '0003' or CODE='0002'"
+                            << "0003,0002";
+        QTest::newRow("parentheses") << "(NAME = 'Ana' OR NAME = 'Bruno') AND QTY >= 2"
+                                     << "0002,0004";
+        QTest::newRow("precedence") << "NAME = 'Bruno' OR NAME = 'Ana' AND QTY > 1"
+                                    << "0002,0004";
+        QTest::newRow("not") << "NOT (QTY < 3)"
+                             << "0003,0004";
+        QTest::newRow("date") << "DT = '2026-12-02'"
+                              << "0002";
+        QTest::newRow("quote") << "NAME = 'O''Brien'"
+                               << "";
+        QTest::newRow("unknown text") << "NAME = 'Zé'"
+                                      << "";
     }
     void filterExpressions() {
         QFETCH(QString, filter);
@@ -386,8 +417,9 @@ private slots:
         cds.SetData(threeRows());
         cds.SetFilter("QTY = 1");
         cds.SetFiltered(true);
-        for (const char* bad : {"NAME = ", "NAME 'Ana'", "= 'Ana'", "(NAME = 'Ana'", "NAME = 'Ana", "NAME = 'A' AND",
-                                "NAME = 'A' XOR NAME = 'B'", "NAME = 12abc", "NOPE = 1", "NAME = 'A' )"}) {
+        for (const char* bad :
+             {"NAME = ", "NAME 'Ana'", "= 'Ana'", "(NAME = 'Ana'", "NAME = 'Ana", "NAME = 'A' AND",
+              "NAME = 'A' XOR NAME = 'B'", "NAME = 12abc", "NOPE = 1", "NAME = 'A' )"}) {
             try {
                 cds.SetFilter(QString::fromUtf8(bad));
                 QFAIL(bad);
@@ -418,7 +450,8 @@ private slots:
         QCOMPARE(cds.RecNo(), 1);
         QCOMPARE(codes(cds), "0001,0003");
 
-        cds.SetData(packet({row("0005", "Eva", 5), row("0006", "Bruno", 6), row("0007", "Ana", 7), row("0008", "Ana", 8)}));
+        cds.SetData(packet(
+            {row("0005", "Eva", 5), row("0006", "Bruno", 6), row("0007", "Ana", 7), row("0008", "Ana", 8)}));
         QCOMPARE(codes(cds), "0007,0008,0005"); // ties keep arrival order
         QCOMPARE(cds.IndexName(), "IDX_NAME");
         QVERIFY(cds.Filtered());
@@ -482,13 +515,13 @@ private slots:
             cds.FieldByName("QTY")->SetAsFloat(q);
             cds.Post();
         };
-        setQty(30);                 // 0003: modify
-        setQty(31);                 // still one modify, original values kept
-        cds.Append();               // 0004: insert, then edited: still an insert
+        setQty(30);   // 0003: modify
+        setQty(31);   // still one modify, original values kept
+        cds.Append(); // 0004: insert, then edited: still an insert
         cds.FieldByName("CODE")->SetAsString("0004");
         cds.Post();
         setQty(44);
-        cds.Append();               // 0005: inserted and deleted: no entry at all
+        cds.Append(); // 0005: inserted and deleted: no entry at all
         cds.FieldByName("CODE")->SetAsString("0005");
         cds.Post();
         cds.Delete();
@@ -578,7 +611,8 @@ private slots:
     void manyInsertsInOnePlaceKeepTheOrder() {
         TClientDataSet cds;
         define(cds);
-        cds.SetData(packet({row("000A", "A", 1), row("000C", "C", 2), row("000B", "B", 3), row("000D", "D", 4)}));
+        cds.SetData(
+            packet({row("000A", "A", 1), row("000C", "C", 2), row("000B", "B", 3), row("000D", "D", 4)}));
         cds.SetRecNo(3);
         cds.Delete(); // B
         cds.Prior();  // C
@@ -588,11 +622,14 @@ private slots:
             cds.FieldByName("CODE")->SetAsString(QString::number(i));
             cds.Post();
         }
-        for (int i = 1; i <= 40; ++i) expected << QString::number(i);
-        expected << "000C" << "000D";
+        for (int i = 1; i <= 40; ++i)
+            expected << QString::number(i);
+        expected << "000C"
+                 << "000D";
         QCOMPARE(codes(cds), expected.join(','));
         QStringList data;
-        for (const auto& r : cds.Data().rows) data << r[0].toString();
+        for (const auto& r : cds.Data().rows)
+            data << r[0].toString();
         QCOMPARE(data, expected);
         cds.CancelUpdates();
         QCOMPARE(codes(cds), "000A,000C,000B,000D");

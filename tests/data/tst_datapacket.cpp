@@ -12,7 +12,9 @@ const QByteArray Header =
     R"({"fields":[{"name":"CDFILIAL","type":"string","size":4},{"name":"QTCOMEFETCAR","type":"float"},)"
     R"({"name":"DTCARDAPIO","type":"datetime"},{"name":"TIPO","type":"fixedchar","size":1}],)";
 
-QByteArray packetWithRows(const QByteArray& rows) { return Header + R"("rows":)" + rows + "}"; }
+QByteArray packetWithRows(const QByteArray& rows) {
+    return Header + R"("rows":)" + rows + "}";
+}
 
 // Decoding must fail with a message that mentions `needle`.
 void expectRejected(const QByteArray& json, const QString& needle) {
@@ -20,7 +22,8 @@ void expectRejected(const QByteArray& json, const QString& needle) {
         TDataPacket::fromJson(json);
     } catch (const EPacketError& e) {
         if (!e.Message().contains(needle, Qt::CaseInsensitive))
-            QFAIL(qPrintable(QStringLiteral("message \"%1\" does not mention \"%2\"").arg(e.Message(), needle)));
+            QFAIL(qPrintable(
+                QStringLiteral("message \"%1\" does not mention \"%2\"").arg(e.Message(), needle)));
         return;
     }
     QFAIL(qPrintable(QStringLiteral("accepted: %1").arg(QString::fromUtf8(json))));
@@ -42,8 +45,9 @@ private slots:
         p.rows = {{QStringLiteral("Nutrição São José"), 12.0, QDateTime(QDate(2026, 12, 8), QTime(0, 0)),
                    QStringLiteral("S"), longText},
                   {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
-                  {QStringLiteral("\"aspas\" \\ barra"), -0.125, QDateTime(QDate(1999, 2, 28), QTime(23, 59, 58)),
-                   QStringLiteral(" "), QStringLiteral("")}};
+                  {QStringLiteral("\"aspas\" \\ barra"), -0.125,
+                   QDateTime(QDate(1999, 2, 28), QTime(23, 59, 58)), QStringLiteral(" "),
+                   QStringLiteral("")}};
         const QByteArray json = p.toJson();
         QVERIFY(json.contains(R"("2026-12-08T00:00:00")"));
         QVERIFY(json.contains(R"([null,null,null,null,null])"));
@@ -52,7 +56,8 @@ private slots:
         QCOMPARE(back.fields, p.fields);
         QCOMPARE(back.rows.size(), 3);
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 5; ++c) QCOMPARE(back.rows[r][c], p.rows[r][c]);
+            for (int c = 0; c < 5; ++c)
+                QCOMPARE(back.rows[r][c], p.rows[r][c]);
         QVERIFY(back.rows[1][0].isNull());
         QCOMPARE(back.toJson(), json);
     }
@@ -69,7 +74,8 @@ private slots:
         // outside the basic plane, which takes two UTF-16 units.
         const TDataPacket p = TDataPacket::fromJson(packetWithRows(R"([["ÇÃÕÉ",null,null,"é"]])"));
         QCOMPARE(p.rows[0][0].toString(), QStringLiteral("ÇÃÕÉ"));
-        TDataPacket::fromJson(packetWithRows("[[\"ab\xF0\x9F\x8D\xB2" "c\",null,null,null]]"));
+        TDataPacket::fromJson(packetWithRows("[[\"ab\xF0\x9F\x8D\xB2"
+                                             "c\",null,null,null]]"));
         expectRejected(packetWithRows(R"([["ÇÃÕÉÚ",null,null,null]])"), "exceeds");
     }
 
@@ -89,7 +95,8 @@ private slots:
         QTest::newRow("missing size")
             << QByteArray(R"({"fields":[{"name":"A","type":"string"}],"rows":[]})") << "no size";
         QTest::newRow("zero size")
-            << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":0}],"rows":[]})") << "invalid size";
+            << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":0}],"rows":[]})")
+            << "invalid size";
         QTest::newRow("huge size")
             << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":4000000000}],"rows":[]})")
             << "invalid size";
@@ -100,15 +107,16 @@ private slots:
         QTest::newRow("long row") << packetWithRows(R"([["0001",1,null,null],["0001",1,null,null,5]])")
                                   << "row 2 has 5 values for 4 fields";
         QTest::newRow("row not array") << packetWithRows(R"([{"a":1}])") << "not an array";
-        QTest::newRow("number in text") << packetWithRows(R"([[1,1,null,null]])") << "CDFILIAL expects a text";
-        QTest::newRow("text in number") << packetWithRows(R"([["1","1",null,null]])")
-                                        << "QTCOMEFETCAR expects a number";
+        QTest::newRow("number in text")
+            << packetWithRows(R"([[1,1,null,null]])") << "CDFILIAL expects a text";
+        QTest::newRow("text in number")
+            << packetWithRows(R"([["1","1",null,null]])") << "QTCOMEFETCAR expects a number";
         QTest::newRow("bool in number") << packetWithRows(R"([["1",true,null,null]])") << "Boolean";
         QTest::newRow("number as date") << packetWithRows(R"([["1",1,20261208,null]])") << "expects a date";
-        QTest::newRow("impossible date") << packetWithRows(R"([["1",1,"2026-02-30",null]])")
-                                         << "invalid date \"2026-02-30\"";
-        QTest::newRow("date with garbage") << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])")
-                                           << "invalid date";
+        QTest::newRow("impossible date")
+            << packetWithRows(R"([["1",1,"2026-02-30",null]])") << "invalid date \"2026-02-30\"";
+        QTest::newRow("date with garbage")
+            << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])") << "invalid date";
         QTest::newRow("over-long text") << packetWithRows(R"([["00001",1,null,null]])")
                                         << "5 characters in field CDFILIAL exceeds its size 4";
         QTest::newRow("over-long fixed text") << packetWithRows(R"([["0001",1,null,"SN"]])") << "TIPO";
@@ -138,7 +146,8 @@ private slots:
     void changeLogRoundTripAndFaults() {
         TChangeLog log;
         log.fields = {{"CD", ftString, 4}, {"QT", ftFloat, 0}};
-        log.changes.push_back({TChange::Modify, {QStringLiteral("0001"), 1.0}, {QStringLiteral("0001"), 2.5}});
+        log.changes.push_back(
+            {TChange::Modify, {QStringLiteral("0001"), 1.0}, {QStringLiteral("0001"), 2.5}});
         log.changes.push_back({TChange::Insert, {}, {QStringLiteral("0002"), QVariant()}});
         log.changes.push_back({TChange::Delete, {QStringLiteral("0003"), 3.0}, {}});
         const QByteArray json = log.toJson();
@@ -155,7 +164,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"upsert","new":["1"]}]})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"modify","new":["1"]}]})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"insert"}]})"));
-        QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"([{"op":"delete","old":["12345"]}]})"));
+        QVERIFY_THROWS_EXCEPTION(EPacketError,
+                                 TChangeLog::fromJson(f + R"([{"op":"delete","old":["12345"]}]})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"(5})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(QByteArray("{oops")));
     }
@@ -173,14 +183,15 @@ private slots:
         TClientDataSet cds;
         cds.SetData(TDataPacket::fromJson(packetWithRows(R"([["0001",1,null,"S"],["0002",2,null,"N"]])")));
         cds.Next();
-        QVERIFY_THROWS_EXCEPTION(EPacketError,
-                                 cds.SetData(TDataPacket::fromJson(packetWithRows(R"([["0003",1,null,"SS"]])"))));
+        QVERIFY_THROWS_EXCEPTION(
+            EPacketError, cds.SetData(TDataPacket::fromJson(packetWithRows(R"([["0003",1,null,"SS"]])"))));
         TDataPacket bad = TDataPacket::fromJson(packetWithRows(R"([["0003",3,null,"S"]])"));
         bad.rows.push_back({QStringLiteral("0004"), 4.0}); // wrong width
         QStringList events;
         cds.BeforeClose = [&](TClientDataSet*) { events << "BeforeClose"; };
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));
-        bad.rows.last() = {QStringLiteral("0004"), QStringLiteral("x"), QVariant(), QVariant()}; // text in a float
+        bad.rows.last() = {QStringLiteral("0004"), QStringLiteral("x"), QVariant(),
+                           QVariant()}; // text in a float
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));
         bad.rows.last() = {QStringLiteral("000004"), 1.0, QVariant(), QVariant()}; // too long
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.SetData(bad));

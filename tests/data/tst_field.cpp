@@ -42,13 +42,20 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("whole") << 12.0 << "12" << "12";
-        QTest::newRow("fraction") << 2.5 << "2,5" << "2.5";
-        QTest::newRow("thousands not grouped") << 12345.75 << "12345,75" << "12345.75";
-        QTest::newRow("binary noise") << 0.1 + 0.2 << "0,3" << "0.3";
-        QTest::newRow("negative") << -3.25 << "-3,25" << "-3.25";
-        QTest::newRow("negative zero") << -0.0 << "0" << "0";
-        QTest::newRow("large") << 1e9 << "1000000000" << "1000000000";
+        QTest::newRow("whole") << 12.0 << "12"
+                               << "12";
+        QTest::newRow("fraction") << 2.5 << "2,5"
+                                  << "2.5";
+        QTest::newRow("thousands not grouped") << 12345.75 << "12345,75"
+                                               << "12345.75";
+        QTest::newRow("binary noise") << 0.1 + 0.2 << "0,3"
+                                      << "0.3";
+        QTest::newRow("negative") << -3.25 << "-3,25"
+                                  << "-3.25";
+        QTest::newRow("negative zero") << -0.0 << "0"
+                                       << "0";
+        QTest::newRow("large") << 1e9 << "1000000000"
+                               << "1000000000";
     }
     void numbersShowTheBrazilianWay() {
         QFETCH(double, value);

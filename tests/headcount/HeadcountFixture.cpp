@@ -5,9 +5,9 @@
 #include "host/ScreenCreation.h"
 #include "host/dtmDBGeral.h"
 
+#include "Fixture.h"
 #include "server/AppServer.h"
 #include "server/Schema.h"
-#include "Fixture.h"
 
 #include <QApplication>
 #include <QSqlDatabase>
@@ -46,8 +46,7 @@ const char* const kSeed[] = {
 };
 
 void CardadiaRow(QSqlDatabase& db, const char* date, const char* service, const char* diet, double cli,
-                 double fun, double doa)
-{
+                 double fun, double doa) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral(
         "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO, DTMESCARD,"
@@ -55,26 +54,22 @@ void CardadiaRow(QSqlDatabase& db, const char* date, const char* service, const 
         " QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
         " VALUES ('0001', ?, ?, ?, '0000000801', '2026-12-01', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 'ADM')"));
     const double total = cli + fun + doa;
-    for (const QVariant& v : QVariantList{QString::fromLatin1(date), QString::fromLatin1(service),
-                                         QString::fromLatin1(diet), total, cli, fun, doa, total + 2, cli + 1,
-                                         fun + 1, doa, total, total})
+    for (const QVariant& v :
+         QVariantList{QString::fromLatin1(date), QString::fromLatin1(service), QString::fromLatin1(diet),
+                      total, cli, fun, doa, total + 2, cli + 1, fun + 1, doa, total, total})
         q.addBindValue(v);
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
+    if (!q.exec()) throw std::runtime_error(q.lastError().text().toStdString());
 }
 
 } // namespace
 
-HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch)
-{
-    if (!m_dir.isValid())
-        throw std::runtime_error("no temporary directory");
+HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch) {
+    if (!m_dir.isValid()) throw std::runtime_error("no temporary directory");
     m_dbPath = m_dir.filePath(QStringLiteral("kvo.db"));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
         db.setDatabaseName(m_dbPath);
-        if (!db.open())
-            throw std::runtime_error("cannot create the test database");
+        if (!db.open()) throw std::runtime_error("cannot create the test database");
         kvo::server::Schema::migrate(db);
         for (const char* statement : kSeed) {
             QSqlQuery q(db);
@@ -110,24 +105,20 @@ HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch)
     Balvora::SetLogin(login);
 }
 
-HeadcountFixture::~HeadcountFixture()
-{
+HeadcountFixture::~HeadcountFixture() {
     delete m_form;
     dtmDBGeral::Close();
     recorder.reset();
     m_server.reset();
 }
 
-void HeadcountFixture::sql(const QString& statement)
-{
+void HeadcountFixture::sql(const QString& statement) {
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    if (!q.exec(statement))
-        throw std::runtime_error(q.lastError().text().toStdString());
+    if (!q.exec(statement)) throw std::runtime_error(q.lastError().text().toStdString());
 }
 
 void HeadcountFixture::setPlanning(const QString& block, double daysOpen, const QString& afterProc,
-                                   const QString& withdrawal)
-{
+                                   const QString& withdrawal) {
     sql(QStringLiteral("DELETE FROM PARAMPLANEJA WHERE CDFILIAL = '0001'"));
     sql(QStringLiteral("INSERT INTO PARAMPLANEJA VALUES ('0001', '%1', %2, '%3', '%4')")
             .arg(block)
@@ -135,24 +126,20 @@ void HeadcountFixture::setPlanning(const QString& block, double daysOpen, const 
             .arg(withdrawal, afterProc));
 }
 
-TfrmMediEfetDiet* HeadcountFixture::open()
-{
+TfrmMediEfetDiet* HeadcountFixture::open() {
     m_form = kvo::CreateForm<TfrmMediEfetDiet>();
     m_form->resize(1024, 768);
-    if (!kvo::test::ShowActive(m_form))
-        throw std::runtime_error("the screen did not become active");
+    if (!kvo::test::ShowActive(m_form)) throw std::runtime_error("the screen did not become active");
     kvo::test::Settle();
     return m_form;
 }
 
-void HeadcountFixture::click(QWidget* control)
-{
+void HeadcountFixture::click(QWidget* control) {
     kvo::test::Click(control);
     kvo::test::Settle();
 }
 
-void HeadcountFixture::typeInto(QWidget* control, const QString& text)
-{
+void HeadcountFixture::typeInto(QWidget* control, const QString& text) {
     click(control);
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : control;
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
@@ -160,8 +147,7 @@ void HeadcountFixture::typeInto(QWidget* control, const QString& text)
     QTest::keyClicks(target, text);
 }
 
-void HeadcountFixture::loadDay(const QDate& date)
-{
+void HeadcountFixture::loadDay(const QDate& date) {
     click(m_form->depCardapio);
     m_form->depCardapio->SetDate(date);
     click(m_form->dbgCardServ);

@@ -9,10 +9,10 @@
 #include <QTextStream>
 #include <exception>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots/headcount.png");
+    const QString out =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots/headcount.png");
     try {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();

@@ -15,14 +15,13 @@ class HeaderTest : public QObject {
     Q_OBJECT
 
 private:
-    static QStringList loadCalls()
-    {
-        return {QStringLiteral("GetParamPlaneja"), QStringLiteral("GetCardadia"), QStringLiteral("GetCardServ")};
+    static QStringList loadCalls() {
+        return {QStringLiteral("GetParamPlaneja"), QStringLiteral("GetCardadia"),
+                QStringLiteral("GetCardServ")};
     }
 
     // Enabled state of the paired commands as "button/menu" per command, for one compare.
-    static QString commands(TfrmMediEfetDiet* f)
-    {
+    static QString commands(TfrmMediEfetDiet* f) {
         auto pair = [](const char* name, bool button, bool menu) {
             return QStringLiteral("%1=%2%3").arg(QLatin1String(name)).arg(button ? 1 : 0).arg(menu ? 1 : 0);
         };
@@ -33,31 +32,30 @@ private:
             pair("ext", f->sbtComandoExtra->isEnabled(), f->mnuComandoExtra->Enabled()),
             pair("can", f->sbtCancelar->isEnabled(), f->mnuCancelar->Enabled()),
             pair("con", f->sbtConfirmar->isEnabled(), f->mnuConfirmar->Enabled()),
-        }.join(QLatin1Char(' '));
+        }
+            .join(QLatin1Char(' '));
     }
 
-    static QStringList lookupCaptions(const HeadcountFixture& fx)
-    {
+    static QStringList lookupCaptions(const HeadcountFixture& fx) {
         QStringList captions;
         for (const kvo::test::Shown& s : fx.ui.Lookups())
             captions << s.text;
         return captions;
     }
 
-    static QString focused(TfrmMediEfetDiet* f)
-    {
+    static QString focused(TfrmMediEfetDiet* f) {
         QWidget* w = f->FocusedControl();
         return w ? w->objectName() : QString();
     }
 
 private slots:
-    void firstActivationFillsTheHeaderOnce()
-    {
+    void firstActivationFillsTheHeaderOnce() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(fx.recorder->calls(), QStringList{QStringLiteral("GETParamGeral")});
-        QCOMPARE(f->cdsParamGeral->FieldByName(QStringLiteral("IDCONSMINEFE"))->AsString(), QStringLiteral("S"));
+        QCOMPARE(f->cdsParamGeral->FieldByName(QStringLiteral("IDCONSMINEFE"))->AsString(),
+                 QStringLiteral("S"));
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("0001"));
         QCOMPARE(f->edtNmFilial->Text(), QStringLiteral("Hospital Central"));
         QCOMPARE(f->depCardapio->GetDate(), HeadcountFixture::proc());
@@ -70,8 +68,7 @@ private slots:
         QCOMPARE(fx.recorder->calls(), QStringList());
     }
 
-    void failedFirstActivationIsRetried()
-    {
+    void failedFirstActivationIsRetried() {
         HeadcountFixture fx;
         fx.recorder->failOn(QStringLiteral("GETParamGeral"), QStringLiteral("Servidor indisponível."));
         TfrmMediEfetDiet* f = fx.open();
@@ -87,8 +84,7 @@ private slots:
         QCOMPARE(f->depCardapio->GetDate(), HeadcountFixture::proc());
     }
 
-    void boundBranchStartsInTheDateEdit()
-    {
+    void boundBranchStartsInTheDateEdit() {
         HeadcountFixture fx(true);
         TfrmMediEfetDiet* f = fx.open();
         QVERIFY(!f->medCdFilial->isEnabled());
@@ -98,8 +94,7 @@ private slots:
         QCOMPARE(focused(f), QStringLiteral("depCardapio"));
     }
 
-    void unknownLoginBranchLeavesTheNameEmpty()
-    {
+    void unknownLoginBranchLeavesTheNameEmpty() {
         HeadcountFixture fx(false, QStringLiteral("0077"));
         TfrmMediEfetDiet* f = fx.open();
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("0077"));
@@ -107,8 +102,7 @@ private slots:
         QVERIFY(!f->depCardapio->GetDate().isValid());
     }
 
-    void leavingTheHeaderLoadsTheDay()
-    {
+    void leavingTheHeaderLoadsTheDay() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
@@ -136,8 +130,7 @@ private slots:
         QCOMPARE(commands(f), QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00"));
     }
 
-    void dietRowsFollowTheIndexWhateverTheirArrivalOrder()
-    {
+    void dietRowsFollowTheIndexWhateverTheirArrivalOrder() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         TPacketPair day;
@@ -164,13 +157,13 @@ private slots:
         f->cdsCardadia->SetFiltered(false);
         for (f->cdsCardadia->First(); !f->cdsCardadia->Eof(); f->cdsCardadia->Next())
             codes << f->cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
-        QCOMPARE(codes, (QStringList{QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("0003")}));
+        QCOMPARE(codes,
+                 (QStringList{QStringLiteral("0001"), QStringLiteral("0002"), QStringLiteral("0003")}));
         // An empty planning packet closes nothing.
         QVERIFY(!f->DiaFechado());
     }
 
-    void lookupQueriesHonourTheWildcard()
-    {
+    void lookupQueriesHonourTheWildcard() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         auto codes = [](TADOIBQuery* q, const char* field) {
@@ -209,8 +202,7 @@ private slots:
         }
     }
 
-    void dateAfterProcessing_data()
-    {
+    void dateAfterProcessing_data() {
         QTest::addColumn<int>("offset");
         QTest::addColumn<QString>("afterProc"); // "" : no planning row at all
         QTest::addColumn<bool>("accepted");
@@ -220,14 +212,12 @@ private slots:
         QTest::newRow("next day, blank") << 1 << " " << true;
         QTest::newRow("next day, no planning row") << 1 << "" << true;
     }
-    void dateAfterProcessing()
-    {
+    void dateAfterProcessing() {
         QFETCH(int, offset);
         QFETCH(QString, afterProc);
         QFETCH(bool, accepted);
         HeadcountFixture fx;
-        if (!afterProc.isEmpty())
-            fx.setPlanning(QStringLiteral("N"), 0, afterProc);
+        if (!afterProc.isEmpty()) fx.setPlanning(QStringLiteral("N"), 0, afterProc);
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
         fx.ui.Clear();
@@ -246,8 +236,7 @@ private slots:
         QCOMPARE(f->edtDiaCardapio->Text(), f->depCardapio->DayName());
     }
 
-    void closedDay_data()
-    {
+    void closedDay_data() {
         QTest::addColumn<QString>("block");
         QTest::addColumn<double>("daysOpen");
         QTest::addColumn<int>("offset");
@@ -258,8 +247,7 @@ private slots:
         QTest::newRow("3 days, 4 before") << "S" << 3.0 << -4 << true;
         QTest::newRow("block off, 7 before") << "N" << 3.0 << -7 << false;
     }
-    void closedDay()
-    {
+    void closedDay() {
         QFETCH(QString, block);
         QFETCH(double, daysOpen);
         QFETCH(int, offset);
@@ -283,8 +271,7 @@ private slots:
         QCOMPARE(commands(f), QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00"));
     }
 
-    void dayWithoutServicesOffersOnlyInclude()
-    {
+    void dayWithoutServicesOffersOnlyInclude() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.loadDay(QDate(2026, 12, 2));
@@ -295,8 +282,7 @@ private slots:
 
     // The screen's items sit around the base menus; Ctrl+M reaches the calculation item while
     // the screen is active, whatever control has the focus.
-    void menusAroundTheBaseItems()
-    {
+    void menusAroundTheBaseItems() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         QCOMPARE(f->mnuOperacao->Items(0), f->mnuEfetivos);
@@ -318,22 +304,22 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
-    void failingServerCalls_data()
-    {
+    void failingServerCalls_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("commandsAfter");
         const QString off = QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00");
-        QTest::newRow("GetParamPlaneja") << "GetParamPlaneja" << QStringList{QStringLiteral("GetParamPlaneja")} << off;
+        QTest::newRow("GetParamPlaneja")
+            << "GetParamPlaneja" << QStringList{QStringLiteral("GetParamPlaneja")} << off;
         QTest::newRow("GetCardadia") << "GetCardadia"
-                                     << QStringList{QStringLiteral("GetParamPlaneja"), QStringLiteral("GetCardadia")}
+                                     << QStringList{QStringLiteral("GetParamPlaneja"),
+                                                    QStringLiteral("GetCardadia")}
                                      << off;
         // The diet rows loaded before the failure stay, and their set's reaction offers browsing.
         QTest::newRow("GetCardServ") << "GetCardServ" << loadCalls()
                                      << QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00");
     }
-    void failingServerCalls()
-    {
+    void failingServerCalls() {
         QFETCH(QString, method);
         QFETCH(QStringList, calls);
         QFETCH(QString, commandsAfter);
@@ -350,8 +336,7 @@ private slots:
         QCOMPARE(commands(f), commandsAfter);
     }
 
-    void emptyDateIsRefusedBeforeAnyCall()
-    {
+    void emptyDateIsRefusedBeforeAnyCall() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
@@ -364,18 +349,25 @@ private slots:
         QCOMPARE(focused(f), QStringLiteral("depCardapio"));
     }
 
-    void branchCodes_data()
-    {
+    void branchCodes_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("name");   // "" : refused
+        QTest::addColumn<QString>("name"); // "" : refused
         QTest::addColumn<QString>("error");
-        QTest::newRow("lower case") << "ab1" << "AB1" << "Clínica Sul" << "";
-        QTest::newRow("short digits") << "2" << "0002" << "Hospital Norte" << "";
-        QTest::newRow("unknown") << "77" << "0077" << "" << "Filial não cadastrada.";
+        QTest::newRow("lower case") << "ab1"
+                                    << "AB1"
+                                    << "Clínica Sul"
+                                    << "";
+        QTest::newRow("short digits") << "2"
+                                      << "0002"
+                                      << "Hospital Norte"
+                                      << "";
+        QTest::newRow("unknown") << "77"
+                                 << "0077"
+                                 << ""
+                                 << "Filial não cadastrada.";
     }
-    void branchCodes()
-    {
+    void branchCodes() {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(QString, name);
@@ -391,8 +383,7 @@ private slots:
         QCOMPARE(focused(f), error.isEmpty() ? QStringLiteral("depCardapio") : QStringLiteral("medCdFilial"));
     }
 
-    void rescindedBranchIsRefusedOnlyWhenLoading()
-    {
+    void rescindedBranchIsRefusedOnlyWhenLoading() {
         HeadcountFixture fx;
         fx.sql(QStringLiteral("UPDATE FILIAL SET IDCNTRRESC = 'S' WHERE CDFILIAL = '0001'"));
         TfrmMediEfetDiet* f = fx.open();
@@ -405,8 +396,7 @@ private slots:
         QCOMPARE(focused(f), QStringLiteral("medCdFilial"));
     }
 
-    void dateLookupFillsTheDateWithoutLoading()
-    {
+    void dateLookupFillsTheDateWithoutLoading() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.recorder->clearCalls();
@@ -425,7 +415,8 @@ private slots:
         QCOMPARE(lookupCaptions(fx), QStringList{QStringLiteral("Data do Cardápio")});
         QCOMPARE(fx.ui.Lookups().front().aviDepth, 0);
         QCOMPARE(fx.recorder->calls(), QStringList{QStringLiteral("GetDtCardapio")});
-        QCOMPARE(f->cdsDtCardapio->FieldByName(QStringLiteral("DSDIASEMANA"))->AsString(), QStringLiteral("Sexta"));
+        QCOMPARE(f->cdsDtCardapio->FieldByName(QStringLiteral("DSDIASEMANA"))->AsString(),
+                 QStringLiteral("Sexta"));
         QCOMPARE(f->depCardapio->GetDate(), QDate(2026, 12, 4));
         QCOMPARE(f->edtDiaCardapio->Text(), QStringLiteral("Sexta"));
         QVERIFY(!f->cdsCardServ->Active());
@@ -434,8 +425,7 @@ private slots:
         QCOMPARE(f->cdsCardServ->RecordCount(), 1);
     }
 
-    void failingDateLookupOpensNoList()
-    {
+    void failingDateLookupOpensNoList() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
         fx.click(f->depCardapio);
@@ -447,11 +437,11 @@ private slots:
         QCOMPARE(f->depCardapio->GetDate(), HeadcountFixture::proc());
     }
 
-    void branchLookupListsEveryBranch()
-    {
+    void branchLookupListsEveryBranch() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();
-        fx.ui.SetLookupAnswer([](TDataSource* source, const QString&) { return source->DataSet()->RecordCount() - 1; });
+        fx.ui.SetLookupAnswer(
+            [](TDataSource* source, const QString&) { return source->DataSet()->RecordCount() - 1; });
         f->btpFilial->Click();
         QCOMPARE(f->qryFilial->RecordCount(), 3);
         QCOMPARE(f->medCdFilial->Text(), QStringLiteral("AB1"));

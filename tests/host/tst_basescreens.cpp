@@ -23,8 +23,7 @@ class Maintenance : public TfrmPadraoGrid {
 public:
     TClientDataSet* cds;
     int verifies = 0;
-    explicit Maintenance()
-    {
+    explicit Maintenance() {
         cds = new TClientDataSet(this);
         cds->AddField("CODIGO", ftString, 4)->SetEditMask(">aaaa;0; ");
         cds->AddField("NOME", ftString, 20);
@@ -33,8 +32,7 @@ public:
         SetScreenCode("TST00001");
         HelpContext = 4242;
     }
-    void load()
-    {
+    void load() {
         TDataPacket p;
         p.fields = {{"CODIGO", ftString, 4}, {"NOME", ftString, 20}};
         p.rows = {{"A1", "Primeiro"}, {"B2", "Segundo"}};
@@ -47,16 +45,14 @@ struct Commands {
     bool operator==(const Commands&) const = default;
 };
 
-Commands buttons(const TfrmPadraoGrid& f)
-{
-    return {f.sbtIncluir->isEnabled(), f.sbtAlterar->isEnabled(), f.sbtExcluir->isEnabled(),
+Commands buttons(const TfrmPadraoGrid& f) {
+    return {f.sbtIncluir->isEnabled(),  f.sbtAlterar->isEnabled(),   f.sbtExcluir->isEnabled(),
             f.sbtProcurar->isEnabled(), f.sbtVerificar->isEnabled(), f.sbtCancelar->isEnabled(),
             f.sbtConfirmar->isEnabled()};
 }
 
-Commands twins(const TfrmPadraoGrid& f)
-{
-    return {f.mnuIncluir->Enabled(), f.mnuAlterar->Enabled(), f.mnuExcluir->Enabled(),
+Commands twins(const TfrmPadraoGrid& f) {
+    return {f.mnuIncluir->Enabled(),  f.mnuAlterar->Enabled(),   f.mnuExcluir->Enabled(),
             f.mnuProcurar->Enabled(), f.mnuVerificar->Enabled(), f.mnuCancelar->Enabled(),
             f.mnuConfirmar->Enabled()};
 }
@@ -67,8 +63,7 @@ class TestBaseScreens : public QObject {
     Q_OBJECT
 
 private slots:
-    void layout()
-    {
+    void layout() {
         Maintenance f;
         QCOMPARE(f.lblCodTela->text(), QString("TST00001"));
         QCOMPARE(f.pgcPadrao->Pages(0), f.tshPadrao);
@@ -81,8 +76,7 @@ private slots:
         QVERIFY(!f.msgMensagensPadroes->Msg("Canc").isEmpty());
     }
 
-    void commandsFollowTheSet()
-    {
+    void commandsFollowTheSet() {
         TestHostUi ui;
         Maintenance f;
         f.FormCreate(&f);
@@ -101,8 +95,7 @@ private slots:
         QVERIFY(f.dbnPadrao->isEnabled());
     }
 
-    void menuTwinRunsTheButtonOnlyWhenEnabled()
-    {
+    void menuTwinRunsTheButtonOnlyWhenEnabled() {
         TestHostUi ui;
         Maintenance f;
         f.load();
@@ -115,8 +108,7 @@ private slots:
         QCOMPARE(f.verifies, 1);
     }
 
-    void closingFromTheOperationMenu()
-    {
+    void closingFromTheOperationMenu() {
         TestHostUi ui;
         QPointer<Maintenance> f = new Maintenance;
         QVERIFY(ShowActive(f));
@@ -128,8 +120,7 @@ private slots:
         QVERIFY(!f);
     }
 
-    void alterStartsEditingInTheGrid()
-    {
+    void alterStartsEditingInTheGrid() {
         TestHostUi ui;
         Maintenance f;
         f.FormCreate(&f);
@@ -145,8 +136,7 @@ private slots:
         QCOMPARE(f.cds->State(), dsBrowse);
     }
 
-    void escapeAsksBeforeDroppingAChangedRow()
-    {
+    void escapeAsksBeforeDroppingAChangedRow() {
         TestHostUi ui;
         Maintenance f;
         f.load();
@@ -175,8 +165,7 @@ private slots:
         QVERIFY(ui.Messages().isEmpty());
     }
 
-    void keysOnTheGrid()
-    {
+    void keysOnTheGrid() {
         TestHostUi ui;
         Maintenance f;
         f.load();
@@ -195,8 +184,7 @@ private slots:
         QCOMPARE(k, 0);
     }
 
-    void closingDropsThePendingEditAndEndsTheScreen()
-    {
+    void closingDropsThePendingEditAndEndsTheScreen() {
         TestHostUi ui;
         QPointer<Maintenance> f = new Maintenance;
         f->load();
@@ -222,8 +210,7 @@ private slots:
         QCOMPARE(gone.count(), 1);
     }
 
-    void help()
-    {
+    void help() {
         TestHostUi ui;
         Maintenance f;
         QVERIFY(ShowActive(&f));
@@ -252,15 +239,14 @@ private slots:
 
     // Both dialogs: their buttons before the close button, the code label at the far end; F1 asks
     // for the dialog's help; the close button hides the dialog, its creator ends it.
-    void dialogsShareToolPanelHelpAndClosing()
-    {
+    void dialogsShareToolPanelHelpAndClosing() {
         TestHostUi ui;
         QTemporaryDir none;
         qputenv("KVO_HELP_DIR", none.path().toUtf8());
         TfrmRotiGeral routine;
         TfrmDadosGerRel report;
         const QList<QPair<TfrmDialogoPadrao*, QWidget*>> dialogs = {{&routine, routine.sbtConfirma},
-                                                                     {&report, report.sbtAjuda}};
+                                                                    {&report, report.sbtAjuda}};
         for (const auto& [d, own] : dialogs) {
             QLayout* tools = d->panMenu->layout();
             QCOMPARE(tools->itemAt(tools->count() - 1)->widget(), d->lblCodTela);
@@ -278,8 +264,7 @@ private slots:
         qunsetenv("KVO_HELP_DIR");
     }
 
-    void reportHooksAreOverridable()
-    {
+    void reportHooksAreOverridable() {
         struct Report : TfrmDadosGerRel {
             QStringList calls;
             void sbtPrintClick(QObject*) override { calls << "print"; }
@@ -299,8 +284,7 @@ private slots:
         QCOMPARE(r.lblCodRel->text(), QString("KVO010"));
     }
 
-    void routineDialogConfirmsAndCloses()
-    {
+    void routineDialogConfirmsAndCloses() {
         struct Routine : TfrmRotiGeral {
             int confirms = 0;
             void sbtConfirmaClick(QObject*) override { ++confirms; }

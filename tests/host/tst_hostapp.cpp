@@ -12,8 +12,7 @@ class TestHostApp : public QObject {
         QString err, out;
     };
 
-    static Run host(const QStringList& args)
-    {
+    static Run host(const QStringList& args) {
         QProcess p;
         p.setProgram(qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/kvo-host"));
         p.setArguments(args);
@@ -32,22 +31,19 @@ class TestHostApp : public QObject {
     }
 
 private slots:
-    void help()
-    {
+    void help() {
         const Run r = host({"--help"});
         QCOMPARE(r.rc, 0);
         QVERIFY2(r.out.contains("--database"), qPrintable(r.out));
     }
 
-    void badConfiguration()
-    {
+    void badConfiguration() {
         const Run r = host({"--server-port", "abc"});
         QCOMPARE(r.rc, 2);
         QVERIFY2(r.err.contains("Porta do servidor inválida"), qPrintable(r.err));
     }
 
-    void missingDatabase()
-    {
+    void missingDatabase() {
         QTemporaryDir dir;
         const QString db = dir.filePath("nada.db");
         const Run r = host({"--database", "sqlite:" + db, "--server-port", "1"});

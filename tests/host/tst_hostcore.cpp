@@ -14,8 +14,7 @@ class TestHostCore : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString write(const QString& name, const QByteArray& text)
-    {
+    QString write(const QString& name, const QByteArray& text) {
         QFile f(m_dir.filePath(name));
         f.open(QIODevice::WriteOnly);
         f.write(text);
@@ -23,8 +22,7 @@ class TestHostCore : public QObject {
     }
 
 private slots:
-    void ajusta_data()
-    {
+    void ajusta_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("expected");
@@ -38,16 +36,14 @@ private slots:
         QTest::newRow("empty stays empty") << "   " << 4 << "";
         QTest::newRow("service width") << "7" << 5 << "00007";
     }
-    void ajusta()
-    {
+    void ajusta() {
         QFETCH(QString, text);
         QFETCH(int, width);
         QFETCH(QString, expected);
         QCOMPARE(Consiste::Ajusta(text, width), expected);
     }
 
-    void emptyString()
-    {
+    void emptyString() {
         QVERIFY(Consiste::EmptyString(""));
         QVERIFY(Consiste::EmptyString("    "));
         QVERIFY(Consiste::EmptyString("  /  /    "));
@@ -57,16 +53,14 @@ private slots:
         QVERIFY(!Consiste::EmptyString("A"));
     }
 
-    void nomeSemana()
-    {
+    void nomeSemana() {
         QCOMPARE(Consiste::NomeSemana(QDate(2026, 12, 6)), QString("Domingo"));
         QCOMPARE(Consiste::NomeSemana(QDate(2026, 12, 8)), QString("Terça"));
         QCOMPARE(Consiste::NomeSemana(QDate(2026, 12, 12)), QString("Sábado"));
         QCOMPARE(Consiste::NomeSemana(QDate()), QString());
     }
 
-    void setChildEnabled()
-    {
+    void setChildEnabled() {
         QWidget panel;
         auto* a = new QLineEdit(&panel);
         auto* inner = new QWidget(&panel);
@@ -80,15 +74,13 @@ private slots:
         Consiste::SetChildEnabled(nullptr, true); // no panel, nothing to do
     }
 
-    void configFromIniAndCommandLine()
-    {
+    void configFromIniAndCommandLine() {
         QVERIFY(m_dir.isValid());
         write("token", "  s3cret\n");
-        const QString ini = write("host.ini",
-                                  "[login]\nbranch=0002\noperator=ANA\nbound=true\n"
-                                  "[database]\nurl=sqlite:suite.db\n"
-                                  "[server]\nhost=10.0.0.5\nport=8021\ntokenfile=token\n"
-                                  "[host]\nopen=yes\n");
+        const QString ini = write("host.ini", "[login]\nbranch=0002\noperator=ANA\nbound=true\n"
+                                              "[database]\nurl=sqlite:suite.db\n"
+                                              "[server]\nhost=10.0.0.5\nport=8021\ntokenfile=token\n"
+                                              "[host]\nopen=yes\n");
         THostConfig cfg = LoadHostConfig({"kvo-host", "--config", ini});
         QCOMPARE(cfg.login.filial, QString("0002"));
         QCOMPARE(cfg.login.operador, QString("ANA"));
@@ -113,11 +105,10 @@ private slots:
         QCOMPARE(cfg.database.password, QString("x"));
     }
 
-    void configPostgresSection()
-    {
-        const QString ini = write("pg.ini",
-                                  "[database]\ndriver=postgres\nhost=db.local\nport=5433\nname=suite\n"
-                                  "user=kvo\npassword=a,b\n");
+    void configPostgresSection() {
+        const QString ini =
+            write("pg.ini", "[database]\ndriver=postgres\nhost=db.local\nport=5433\nname=suite\n"
+                            "user=kvo\npassword=a,b\n");
         const THostConfig cfg = LoadHostConfig({"kvo-host", "--config", ini});
         QCOMPARE(cfg.database.driver, QString("QPSQL"));
         QCOMPARE(cfg.database.host, QString("db.local"));
@@ -128,8 +119,7 @@ private slots:
         QCOMPARE(cfg.login.webUrl, QString("127.0.0.1")); // defaults stay
     }
 
-    void configRefusesBadInput_data()
-    {
+    void configRefusesBadInput_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("port not a number") << QStringList{"--server-port", "80a"};
         QTest::newRow("port out of range") << QStringList{"--server-port", "70000"};
@@ -140,16 +130,14 @@ private slots:
         QTest::newRow("postgres unknown key") << QStringList{"--database", "postgres:dbname=a;colour=red"};
         QTest::newRow("stray argument") << QStringList{"extra"};
     }
-    void configRefusesBadInput()
-    {
+    void configRefusesBadInput() {
         QFETCH(QStringList, args);
         args.prepend("kvo-host");
         QVERIFY_THROWS_EXCEPTION(Exception, LoadHostConfig(args));
     }
 
     // A key the host does not know in [database] would silently leave the default database.
-    void unknownDatabaseKeyRefused()
-    {
+    void unknownDatabaseKeyRefused() {
         const QString ini = write("typo.ini", "[database]\nconexao=sqlite:other.db\n");
         try {
             LoadHostConfig({"kvo-host", "--config", ini});
@@ -159,15 +147,13 @@ private slots:
         }
     }
 
-    void emptyTokenFileRefused()
-    {
+    void emptyTokenFileRefused() {
         const QString empty = write("empty-token", "\n  \n");
         QVERIFY_THROWS_EXCEPTION(Exception, LoadHostConfig({"kvo-host", "--token-file", empty}));
     }
 
     // SQLite would create a missing file silently and every lookup would find nothing.
-    void missingSqliteFileRefused()
-    {
+    void missingSqliteFileRefused() {
         dtmDBGeral::TDatabaseConfig cfg;
         cfg.database = m_dir.filePath("absent.db");
         QVERIFY_THROWS_EXCEPTION(Exception, dtmDBGeral::Open(cfg));

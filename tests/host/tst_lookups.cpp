@@ -26,10 +26,11 @@ class TestLookups : public QObject {
     std::unique_ptr<kvo::test::PgTestDatabase> m_pg;
 #endif
 
-    static QStringList lines(const char* text) { return QString::fromUtf8(text).split(u'\n'); }
+    static QStringList lines(const char* text) {
+        return QString::fromUtf8(text).split(u'\n');
+    }
 
-    static void defineServico(TADOIBQuery& q)
-    {
+    static void defineServico(TADOIBQuery& q) {
         q.SQL = lines("SELECT\n   CDFILIAL,\n   CDSERVFILI,\n   NMSERVICO\nFROM\n   SERVICO\nWHERE\n"
                       "   (CDFILIAL   = :P_CDFILIAL)                   AND\n"
                       "   (CDSERVFILI = :P_CDSERVFILI OR :P_TCDSERVFILI = 'T') AND\n"
@@ -39,8 +40,7 @@ class TestLookups : public QObject {
         q.Query()->AddField("CDFILIAL", ftString, 4)->SetVisible(false);
     }
 
-    static QStringList column(TADOIBQuery& q, const char* field)
-    {
+    static QStringList column(TADOIBQuery& q, const char* field) {
         QStringList out;
         for (q.First(); !q.Eof(); q.Next())
             out << q.FieldByName(field)->AsString();
@@ -48,8 +48,7 @@ class TestLookups : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         dtmDBGeral::TDatabaseConfig cfg;
 #ifdef KVO_TEST_POSTGRES
         m_pg = std::make_unique<kvo::test::PgTestDatabase>(QStringLiteral("kvohost"));
@@ -77,35 +76,46 @@ private slots:
         QCOMPARE(dtmDBGeral::Dialect(), dtmDBGeral::dlDefault);
     }
 
-    void cleanupTestCase() { dtmDBGeral::Close(); }
+    void cleanupTestCase() {
+        dtmDBGeral::Close();
+    }
 
-    void validaFilial_data()
-    {
+    void validaFilial_data() {
         QTest::addColumn<QString>("branch");
         QTest::addColumn<QString>("op");
         QTest::addColumn<bool>("strict");
         QTest::addColumn<QString>("result"); // the name, or the message of the refusal
         QTest::addColumn<bool>("refused");
-        QTest::newRow("known") << "0001" << "ANA" << true << "Hospital Central" << false;
-        QTest::newRow("padded to four") << " 1 " << "ANA" << true << "Hospital Central" << false;
-        QTest::newRow("empty") << "   " << "ANA" << false << "Filial deve ser informada." << true;
-        QTest::newRow("unknown") << "0009" << "ANA" << false << "Filial não cadastrada." << true;
-        QTest::newRow("rescinded lenient") << "0002" << "ANA" << false << "Clínica Sul" << false;
-        QTest::newRow("rescinded strict") << "0002" << "ANA" << true << "Filial com contrato rescindido." << true;
-        QTest::newRow("operator without access") << "0001" << "BETO" << false
-                                                 << "Operador BETO não tem permissão para trabalhar na filial 0001." << true;
-        QTest::newRow("unknown operator") << "0001" << "ZE" << false
-                                          << "Operador ZE não tem permissão para trabalhar na filial 0001." << true;
+        QTest::newRow("known") << "0001"
+                               << "ANA" << true << "Hospital Central" << false;
+        QTest::newRow("padded to four") << " 1 "
+                                        << "ANA" << true << "Hospital Central" << false;
+        QTest::newRow("empty") << "   "
+                               << "ANA" << false << "Filial deve ser informada." << true;
+        QTest::newRow("unknown") << "0009"
+                                 << "ANA" << false << "Filial não cadastrada." << true;
+        QTest::newRow("rescinded lenient") << "0002"
+                                           << "ANA" << false << "Clínica Sul" << false;
+        QTest::newRow("rescinded strict") << "0002"
+                                          << "ANA" << true << "Filial com contrato rescindido." << true;
+        QTest::newRow("operator without access")
+            << "0001"
+            << "BETO" << false << "Operador BETO não tem permissão para trabalhar na filial 0001." << true;
+        QTest::newRow("unknown operator")
+            << "0001"
+            << "ZE" << false << "Operador ZE não tem permissão para trabalhar na filial 0001." << true;
         // The unknown branch is reported before the operator is looked at.
-        QTest::newRow("unknown before access") << "0009" << "BETO" << true << "Filial não cadastrada." << true;
+        QTest::newRow("unknown before access") << "0009"
+                                               << "BETO" << true << "Filial não cadastrada." << true;
         // A quote in a code is data, never SQL.
-        QTest::newRow("quote in code") << "O'BR" << "ANA" << false
-                                       << "Operador ANA não tem permissão para trabalhar na filial O'BR." << true;
-        QTest::newRow("injection attempt") << "' OR '1'='1" << "ANA" << false << "Filial não cadastrada." << true;
+        QTest::newRow("quote in code")
+            << "O'BR"
+            << "ANA" << false << "Operador ANA não tem permissão para trabalhar na filial O'BR." << true;
+        QTest::newRow("injection attempt") << "' OR '1'='1"
+                                           << "ANA" << false << "Filial não cadastrada." << true;
     }
 
-    void validaFilial()
-    {
+    void validaFilial() {
         QFETCH(QString, branch);
         QFETCH(QString, op);
         QFETCH(bool, strict);
@@ -121,13 +131,11 @@ private slots:
         }
     }
 
-    void validaFilialWithoutOperator()
-    {
+    void validaFilialWithoutOperator() {
         QVERIFY_THROWS_EXCEPTION(EValidacao, Consiste::ValidaFilial("0001", "", false));
     }
 
-    void dataProc()
-    {
+    void dataProc() {
         QCOMPARE(Balvora::DataProc("0001"), QDate(2026, 12, 8));
         QCOMPARE(Balvora::DataProc("2"), QDate(2026, 11, 30));
         QVERIFY(Balvora::DataProc("0003").isNull()); // no processing date yet
@@ -137,8 +145,7 @@ private slots:
 
     // The wildcard parameter: "T" lists every row whatever the code holds, anything else only
     // the row of that exact code. The same parameter may appear several times in a text.
-    void wildcardFilial()
-    {
+    void wildcardFilial() {
         TADOIBQuery q;
         q.SQL = lines("SELECT\n   CDFILIAL,\n   NMFILIAL,\n   IDCNTRRESC\nFROM\n   FILIAL\nWHERE\n"
                       "   ((CDFILIAL = :P_CDFILIAL) OR (:P_TCDFILIAL = 'T'))\nORDER BY\n   CDFILIAL");
@@ -169,8 +176,7 @@ private slots:
         QVERIFY(q.Eof());
     }
 
-    void wildcardServico()
-    {
+    void wildcardServico() {
         TADOIBQuery q;
         defineServico(q);
         q.ParamByName("P_CDFILIAL").SetAsString("0001");
@@ -194,14 +200,14 @@ private slots:
         QVERIFY(q.IsEmpty()); // type "P" even when its code is given exactly
     }
 
-    void wildcardDieta()
-    {
+    void wildcardDieta() {
         TADOIBQuery q;
-        q.SQL = lines("SELECT\n   DP.CDDIETPAD,\n   DP.DSDIETPAD\nFROM\n   DIETPADR DP,\n   DIETSERV DS\nWHERE\n"
-                      "   DS.CDFILIAL    = :P_CDFILIAL   AND\n   DS.CDSERVFILI  = :P_CDSERVFILI AND\n"
-                      "   DP.CDDIETPAD   = DS.CDDIETPAD  AND\n"
-                      "   ((DP.CDDIETPAD = :P_CDDIETPAD) OR (:P_TCDDIETPAD = 'T')) AND\n"
-                      "   DP.IDTIPODIET  = 'S'\nORDER BY\n   DP.CDDIETPAD\n ");
+        q.SQL =
+            lines("SELECT\n   DP.CDDIETPAD,\n   DP.DSDIETPAD\nFROM\n   DIETPADR DP,\n   DIETSERV DS\nWHERE\n"
+                  "   DS.CDFILIAL    = :P_CDFILIAL   AND\n   DS.CDSERVFILI  = :P_CDSERVFILI AND\n"
+                  "   DP.CDDIETPAD   = DS.CDDIETPAD  AND\n"
+                  "   ((DP.CDDIETPAD = :P_CDDIETPAD) OR (:P_TCDDIETPAD = 'T')) AND\n"
+                  "   DP.IDTIPODIET  = 'S'\nORDER BY\n   DP.CDDIETPAD\n ");
         q.Query()->AddField("CDDIETPAD", ftString, 4);
         q.Query()->AddField("DSDIETPAD", ftString, 50);
         q.ParamByName("P_CDFILIAL").SetAsString("0001");
@@ -221,8 +227,7 @@ private slots:
     }
 
     // Defined fields cut longer values to their size; the screen's labels and visibility stay.
-    void definedFieldsSizeAndLabels()
-    {
+    void definedFieldsSizeAndLabels() {
         TADOIBQuery q;
         defineServico(q);
         q.Query()->FieldByName("NMSERVICO")->SetDisplayLabel("Nome");
@@ -242,8 +247,7 @@ private slots:
         QCOMPARE(shortName.FieldByName("NMSERVICO")->AsString(), QString("UTI Adulto"));
     }
 
-    void undefinedFieldsComeFromTheResult()
-    {
+    void undefinedFieldsComeFromTheResult() {
         TADOIBQuery q;
         q.SQL = QStringList{"SELECT CDFILIAL, NMFILIAL, DTPROC FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL"};
         q.ParamByName("P_CDFILIAL").SetAsString("0001");
@@ -253,8 +257,7 @@ private slots:
         QVERIFY(q.Query()->FieldByName("NMFILIAL")->Size() >= 16);
     }
 
-    void faults()
-    {
+    void faults() {
         TADOIBQuery q;
         q.SQL = QStringList{"SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL"};
         // A parameter the text does not use.
@@ -280,9 +283,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, notNumber.Open());
     }
 
-    void parameterScanning()
-    {
-        QCOMPARE(TADOIBQuery::ParamNames("A = :P_X OR :p_x = 'T' AND B = ':P_NOT' -- :P_NEITHER\n AND C = :P_Y::text"),
+    void parameterScanning() {
+        QCOMPARE(TADOIBQuery::ParamNames(
+                     "A = :P_X OR :p_x = 'T' AND B = ':P_NOT' -- :P_NEITHER\n AND C = :P_Y::text"),
                  (QStringList{"P_X", "P_X", "P_Y"}));
     }
 };

@@ -6,13 +6,13 @@
 #include "headcount/TfrmMediEfetDiet.h"
 #include "host/Application.h"
 #include "host/Balvora.h"
+#include "host/dtmDBGeral.h"
 #include "module/Units.h"
 #include "server/AppServer.h"
 #include "server/Database.h"
 #include "server/DemoData.h"
-#include "host/dtmDBGeral.h"
-#include "widgets/Dispatch.h"
 #include "server/Schema.h"
+#include "widgets/Dispatch.h"
 #include "widgets/HostUi.h"
 
 #include <QGuiApplication>
@@ -37,15 +37,13 @@ public:
     int depth = 0;
 
     void ShowError(const QString& text) override { errors << text; }
-    int ShowMessage(const QString& text, int, int) override
-    {
+    int ShowMessage(const QString& text, int, int) override {
         messages << text;
         return kvo::mrOk;
     }
     bool Pesquisar(TDataSource*, const QString&) override { return false; }
     bool PesquisaLista(TDataSource*, const QString&, const QString&, QString&) override { return false; }
-    void ActiveShowAvi(QWidget*, int kind, const QString&) override
-    {
+    void ActiveShowAvi(QWidget*, int kind, const QString&) override {
         aviKinds << kind;
         const QCursor* c = QGuiApplication::overrideCursor();
         hourglassAtAvi << (c && c->shape() == Qt::WaitCursor);
@@ -55,13 +53,11 @@ public:
     void ShowPreview(QWidget*, const QString&) override {}
 };
 
-QString modulePath()
-{
+QString modulePath() {
     return qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/libPKG_KVO01000.so");
 }
 
-void settle()
-{
+void settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }
@@ -80,19 +76,15 @@ class TestModule : public QObject {
     QMdiArea* m_mdi = nullptr;
     TModuleLoader m_loader;
 
-    template <typename T>
-    T& var(const char* name)
-    {
+    template <typename T> T& var(const char* name) {
         void* p = m_loader.Resolve(name);
-        if (!p)
-            qFatal("module symbol %s not found", name);
+        if (!p) qFatal("module symbol %s not found", name);
         return *static_cast<T*>(p);
     }
     TfrmMediEfetDiet* screen() { return var<TfrmMediEfetDiet*>("frmMediEfetDiet"); }
     bool telaCriada() { return var<bool>("blTelaCriada"); }
 
-    void login(int port)
-    {
+    void login(int port) {
         Balvora::TLogin l;
         l.filial = QStringLiteral("0001");
         l.operador = QStringLiteral("DEMO");
@@ -106,8 +98,7 @@ class TestModule : public QObject {
     static int closedPort() { return 1; }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(m_dir.isValid());
         const QString db = QStringLiteral("sqlite:") + m_dir.filePath("suite.db");
         {
@@ -141,8 +132,7 @@ private slots:
         QVERIFY(m_loader.Loaded());
     }
 
-    void cleanupTestCase()
-    {
+    void cleanupTestCase() {
         kvo::Application().ReleaseScreens();
         m_loader.Unload();
         QVERIFY(!m_loader.Loaded());
@@ -154,22 +144,19 @@ private slots:
         dtmDBGeral::Close();
     }
 
-    void init()
-    {
+    void init() {
         m_ui = RecordingUi();
         login(m_port);
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         kvo::Application().ReleaseScreens();
         settle();
         QCOMPARE(m_ui.depth, 0); // every progress window opened was closed
         QVERIFY(!QGuiApplication::overrideCursor());
     }
 
-    void loaderRefusesWhatIsNotTheModule()
-    {
+    void loaderRefusesWhatIsNotTheModule() {
         TModuleLoader other;
         try {
             other.Load(m_dir.filePath("absent.so"));
@@ -184,8 +171,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Exception, other.IniProc());
     }
 
-    void unitsSetUpAndTornDownInOrder()
-    {
+    void unitsSetUpAndTornDownInOrder() {
         const TPackageInfoTable* t = m_loader.PackageInfo();
         QVERIFY(t);
         QStringList required;
@@ -236,8 +222,7 @@ private slots:
         QVERIFY(!telaCriada());
     }
 
-    void iniProcTwiceShowsOneScreen()
-    {
+    void iniProcTwiceShowsOneScreen() {
         m_loader.IniProc();
         QPointer<TfrmMediEfetDiet> first = screen();
         QVERIFY(first);
@@ -273,8 +258,7 @@ private slots:
         QCOMPARE(m_ui.aviKinds.size(), avis); // nothing connected or loaded again
     }
 
-    void closeAndIniProcGivesAFreshInstance()
-    {
+    void closeAndIniProcGivesAFreshInstance() {
         m_loader.IniProc();
         QPointer<TfrmMediEfetDiet> first = screen();
         QPointer<TNetConnection> firstConnection = first->netEfetivos;
@@ -299,8 +283,7 @@ private slots:
         QVERIFY2(m_ui.errors.isEmpty(), qPrintable(m_ui.errors.join('\n')));
     }
 
-    void failedCreationIsRetried()
-    {
+    void failedCreationIsRetried() {
         login(closedPort());
         QVERIFY_THROWS_EXCEPTION(Exception, m_loader.IniProc());
         QVERIFY(!telaCriada());
@@ -316,8 +299,7 @@ private slots:
         QVERIFY(screen()->netEfetivos->Connected());
     }
 
-    void wrongTokenFailsCreation()
-    {
+    void wrongTokenFailsCreation() {
         Balvora::TLogin l = Balvora::Login();
         l.token = QStringLiteral("not-the-token");
         Balvora::SetLogin(l);
@@ -326,8 +308,7 @@ private slots:
     }
 
     // Listing and calculation: a new modal instance per call, gone once the call returns.
-    void modalScreens()
-    {
+    void modalScreens() {
         auto criaList = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z16CriaListEfetDietv"));
         auto criaCalc = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z17CriaCalcComensaisv"));
         QVERIFY(criaList && criaCalc);
@@ -343,8 +324,7 @@ private slots:
         auto closeWhenShown = [](const char* variable, TModuleLoader& loader, Seen& seen) {
             QTimer::singleShot(0, [variable, &loader, &seen] {
                 auto* form = *static_cast<TForm**>(loader.Resolve(variable));
-                if (!form)
-                    return;
+                if (!form) return;
                 seen.caption = form->Caption();
                 seen.code = form->findChild<QLabel*>("lblCodTela")->text();
                 seen.modal = form->isModal() && form->isVisible();
@@ -375,8 +355,7 @@ private slots:
     }
 
     // The host releases what is still alive when it ends; the module must not keep pointing at it.
-    void releasedByTheHost()
-    {
+    void releasedByTheHost() {
         m_loader.IniProc();
         QVERIFY(telaCriada());
         kvo::Application().ReleaseScreens();

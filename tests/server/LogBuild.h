@@ -11,15 +11,16 @@
 
 namespace kvo::test {
 
-inline QVariant day(int y, int m, int d) { return QDateTime(QDate(y, m, d), QTime(0, 0)); }
+inline QVariant day(int y, int m, int d) {
+    return QDateTime(QDate(y, m, d), QTime(0, 0));
+}
 
 class LogBuilder {
 public:
     explicit LogBuilder(const QVector<TPacketField>& fields) { m_log.fields = fields; }
 
     // A whole new row from field values by name; unnamed fields are null.
-    LogBuilder& insert(const QHash<QString, QVariant>& values)
-    {
+    LogBuilder& insert(const QHash<QString, QVariant>& values) {
         TChange c;
         c.op = TChange::Insert;
         c.newValues = rowOf(values);
@@ -27,8 +28,7 @@ public:
         return *this;
     }
     // A change of an existing row as the client saw it.
-    LogBuilder& modify(const QVector<QVariant>& old, const QHash<QString, QVariant>& changes)
-    {
+    LogBuilder& modify(const QVector<QVariant>& old, const QHash<QString, QVariant>& changes) {
         TChange c;
         c.op = TChange::Modify;
         c.oldValues = old;
@@ -38,8 +38,7 @@ public:
         m_log.changes << c;
         return *this;
     }
-    LogBuilder& remove(const QVector<QVariant>& old)
-    {
+    LogBuilder& remove(const QVector<QVariant>& old) {
         TChange c;
         c.op = TChange::Delete;
         c.oldValues = old;
@@ -48,17 +47,14 @@ public:
     }
     TChangeLog log() const { return m_log; }
 
-    int index(const QString& name) const
-    {
+    int index(const QString& name) const {
         for (int i = 0; i < m_log.fields.size(); ++i)
-            if (m_log.fields[i].name == name)
-                return i;
+            if (m_log.fields[i].name == name) return i;
         qFatal("unknown field %s", qPrintable(name));
     }
 
 private:
-    QVector<QVariant> rowOf(const QHash<QString, QVariant>& values) const
-    {
+    QVector<QVariant> rowOf(const QHash<QString, QVariant>& values) const {
         QVector<QVariant> row(m_log.fields.size());
         for (auto it = values.begin(); it != values.end(); ++it)
             row[index(it.key())] = it.value();
@@ -68,20 +64,17 @@ private:
 };
 
 // The value of a named field in a packet row.
-inline QVariant at(const TDataPacket& p, int row, const QString& field)
-{
+inline QVariant at(const TDataPacket& p, int row, const QString& field) {
     return p.rows.at(row).at(p.FieldIndex(field));
 }
 
 // The index of the first row whose fields hold the given texts, or -1.
-inline int findRow(const TDataPacket& p, const QHash<QString, QString>& match)
-{
+inline int findRow(const TDataPacket& p, const QHash<QString, QString>& match) {
     for (int r = 0; r < p.rows.size(); ++r) {
         bool all = true;
         for (auto it = match.begin(); it != match.end() && all; ++it)
             all = at(p, r, it.key()).toString() == it.value();
-        if (all)
-            return r;
+        if (all) return r;
     }
     return -1;
 }

@@ -18,8 +18,7 @@ namespace kvo::test {
 
 class ServerTestDb {
 public:
-    explicit ServerTestDb(bool postgres)
-    {
+    explicit ServerTestDb(bool postgres) {
         if (postgres) {
             m_pg = std::make_unique<PgTestDatabase>(QStringLiteral("kvosrv"));
             m_connection = m_pg->connectionString();
@@ -30,8 +29,7 @@ public:
         m_db = server::openDatabase(server::DbSpec::parse(m_connection), m_name);
         server::Schema::migrate(m_db);
     }
-    ~ServerTestDb()
-    {
+    ~ServerTestDb() {
         m_db.close();
         m_db = QSqlDatabase();
         QSqlDatabase::removeDatabase(m_name);
@@ -43,16 +41,14 @@ public:
     QSqlDatabase& db() { return m_db; }
 
     // A second, independent connection (another server worker, another instance).
-    QSqlDatabase another()
-    {
+    QSqlDatabase another() {
         const QString n = m_name + QStringLiteral("-") + QString::number(m_extra.size());
         m_extra << n;
         return server::openDatabase(server::DbSpec::parse(m_connection), n);
     }
 
     void exec(const QString& sql, const QVariantList& args = {}) { server::execSql(m_db, sql, args); }
-    QVariant scalar(const QString& sql, const QVariantList& args = {})
-    {
+    QVariant scalar(const QString& sql, const QVariantList& args = {}) {
         QSqlQuery q = server::execSql(m_db, sql, args);
         return q.next() ? q.value(0) : QVariant();
     }
@@ -62,8 +58,7 @@ public:
     // Processing date 2026-03-20 for branch 0001: closing on with 3 open days, withdrawal guard on,
     // later dates refused. 0002 is rescinded, allows later dates, never closes. 0003 has no
     // planning parameters.
-    void seed()
-    {
+    void seed() {
         exec("INSERT INTO PARAMGERAL (IDCONSMINEFE) VALUES ('S')");
         exec("INSERT INTO FILIAL VALUES ('0001', 'Filial Um', 'N', ?)", {d(2026, 3, 20)});
         exec("INSERT INTO FILIAL VALUES ('0002', 'Filial Dois', 'S', ?)", {d(2026, 3, 20)});
@@ -110,7 +105,7 @@ public:
         };
         share("C1", "0001", "0000000001", 4, 1, 1);
         share("C2", "0001", "0000000002", 3, 1, 0);
-        share("C1", "0002", "0000000003", 4, 0, 0);  // 4 of the row's 5 clients: a disagreement
+        share("C1", "0002", "0000000003", 4, 0, 0); // 4 of the row's 5 clients: a disagreement
         exec("UPDATE KVOSEQUENCIA SET NRULTIMO = 3");
         exec("INSERT INTO APURACLIE VALUES ('0001', 'C2', ?, 'S')", {d(2026, 3, 17)});
         exec("INSERT INTO APURACLIE VALUES ('0001', 'C1', ?, 'N')", {d(2026, 3, 17)});

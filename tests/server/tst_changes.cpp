@@ -28,44 +28,48 @@ class TestChanges : public QObject {
 
     // The diet rows of a day as the screen holds them.
     TDataPacket day(const QDate& d = d18) { return rdm->GetCardadia("0001", d).first; }
-    int rowCount(const char* table) { return t->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(); }
-
-    // A new diet row as the screen fills it on insert.
-    QHash<QString, QVariant> newRow(const QString& service, const QString& diet, double cli, double fun, double doa,
-                                    const QDate& d = d18)
-    {
-        return {{"CDFILIAL", "0001"}, {"DTCARDAPIO", QDateTime(d, QTime(0, 0))}, {"CDSERVFILI", service},
-                {"CDDIETPAD", diet}, {"QTCLIEFETCAR", cli}, {"QTFUNEFETCAR", fun}, {"QTDOAEFETCAR", doa},
-                {"QTCOMEFETCAR", cli + fun + doa}, {"QTCOMEFETRI", cli + fun + doa}, {"QTCOMEFETSL", cli + fun + doa},
-                {"CDOPERADOR", "DEMO"}, {"DTMESCARD", QDateTime(QDate(d.year(), d.month(), 1), QTime(0, 0))}};
+    int rowCount(const char* table) {
+        return t->scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
     }
 
-    QString insertOne(const QHash<QString, QVariant>& row)
-    {
+    // A new diet row as the screen fills it on insert.
+    QHash<QString, QVariant> newRow(const QString& service, const QString& diet, double cli, double fun,
+                                    double doa, const QDate& d = d18) {
+        return {{"CDFILIAL", "0001"},
+                {"DTCARDAPIO", QDateTime(d, QTime(0, 0))},
+                {"CDSERVFILI", service},
+                {"CDDIETPAD", diet},
+                {"QTCLIEFETCAR", cli},
+                {"QTFUNEFETCAR", fun},
+                {"QTDOAEFETCAR", doa},
+                {"QTCOMEFETCAR", cli + fun + doa},
+                {"QTCOMEFETRI", cli + fun + doa},
+                {"QTCOMEFETSL", cli + fun + doa},
+                {"CDOPERADOR", "DEMO"},
+                {"DTMESCARD", QDateTime(QDate(d.year(), d.month(), 1), QTime(0, 0))}};
+    }
+
+    QString insertOne(const QHash<QString, QVariant>& row) {
         return rdm->SetCardadia(LogBuilder(day().fields).insert(row).log());
     }
 
     // The client-share log of one stored share (or an insert of a new one).
-    TDataPacket share(const QString& service, const QString& diet, const QDate& d, const QString& client)
-    {
+    TDataPacket share(const QString& service, const QString& diet, const QDate& d, const QString& client) {
         return rdm->GETEfetClie("0001", service, diet, d, client);
     }
 
 private slots:
-    void init()
-    {
+    void init() {
         t = std::make_unique<ServerTestDb>(kPostgres);
         t->seed();
         rdm = std::make_unique<RdmMedEfetDiet>(t->db());
     }
-    void cleanup()
-    {
+    void cleanup() {
         rdm.reset();
         t.reset();
     }
 
-    void insertTakesMenuNumberAndMonth()
-    {
+    void insertTakesMenuNumberAndMonth() {
         QHash<QString, QVariant> r = newRow("00002", "0001", 2, 1, 0, QDate(2026, 3, 19));
         r.remove("DTMESCARD");
         QCOMPARE(insertOne(r), QString());
@@ -82,8 +86,7 @@ private slots:
         QVERIFY(at(day(QDate(2026, 3, 20)), 0, "NRCARDAPIO").toString().isEmpty());
     }
 
-    void eachDietRowCheck_data()
-    {
+    void eachDietRowCheck_data() {
         QTest::addColumn<QString>("service");
         QTest::addColumn<QString>("diet");
         QTest::addColumn<double>("cli");
@@ -93,25 +96,40 @@ private slots:
         QTest::addColumn<QDate>("date");
         QTest::addColumn<QString>("message");
         const QDate d19(2026, 3, 19);
-        QTest::newRow("standardisation service") << "00009" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServPad;
-        QTest::newRow("unknown service") << "00077" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServCad;
-        QTest::newRow("quote in service code") << "0'--" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServCad;
-        QTest::newRow("diet not linked") << "00002" << "0002" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
-        QTest::newRow("linked, not standard") << "00001" << "9001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
-        QTest::newRow("unknown diet") << "00001" << "0X0X" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
-        QTest::newRow("duplicate") << "00001" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d18 << texts::DietJaCad;
-        QTest::newRow("negative clients") << "00002" << "0001" << -1.0 << 0.0 << 0.0 << -1.0 << d19 << texts::InfComen;
-        QTest::newRow("negative employees") << "00002" << "0001" << 1.0 << -1.0 << 0.0 << 0.0 << d19 << texts::InfFunc;
-        QTest::newRow("negative donations") << "00002" << "0001" << 1.0 << 0.0 << -2.0 << -1.0 << d19 << texts::InfDoac;
-        QTest::newRow("total off") << "00002" << "0001" << 1.0 << 1.0 << 1.0 << 4.0 << d19 << texts::TotaEfet;
+        QTest::newRow("standardisation service")
+            << "00009"
+            << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServPad;
+        QTest::newRow("unknown service") << "00077"
+                                         << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServCad;
+        QTest::newRow("quote in service code") << "0'--"
+                                               << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::ServCad;
+        QTest::newRow("diet not linked") << "00002"
+                                         << "0002" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
+        QTest::newRow("linked, not standard") << "00001"
+                                              << "9001" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
+        QTest::newRow("unknown diet") << "00001"
+                                      << "0X0X" << 1.0 << 0.0 << 0.0 << 1.0 << d19 << texts::DietCad;
+        QTest::newRow("duplicate") << "00001"
+                                   << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << d18 << texts::DietJaCad;
+        QTest::newRow("negative clients") << "00002"
+                                          << "0001" << -1.0 << 0.0 << 0.0 << -1.0 << d19 << texts::InfComen;
+        QTest::newRow("negative employees") << "00002"
+                                            << "0001" << 1.0 << -1.0 << 0.0 << 0.0 << d19 << texts::InfFunc;
+        QTest::newRow("negative donations") << "00002"
+                                            << "0001" << 1.0 << 0.0 << -2.0 << -1.0 << d19 << texts::InfDoac;
+        QTest::newRow("total off") << "00002"
+                                   << "0001" << 1.0 << 1.0 << 1.0 << 4.0 << d19 << texts::TotaEfet;
         // Processing date 20th, 3 days open: the 17th is open, the 16th closed.
-        QTest::newRow("closed day") << "00002" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << QDate(2026, 3, 16)
+        QTest::newRow("closed day") << "00002"
+                                    << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << QDate(2026, 3, 16)
                                     << texts::ClosedDay.arg("17/03/2026");
-        QTest::newRow("last open day") << "00002" << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << QDate(2026, 3, 17) << QString();
-        QTest::newRow("zero counts") << "00002" << "0001" << 0.0 << 0.0 << 0.0 << 0.0 << d19 << QString();
+        QTest::newRow("last open day")
+            << "00002"
+            << "0001" << 1.0 << 0.0 << 0.0 << 1.0 << QDate(2026, 3, 17) << QString();
+        QTest::newRow("zero counts") << "00002"
+                                     << "0001" << 0.0 << 0.0 << 0.0 << 0.0 << d19 << QString();
     }
-    void eachDietRowCheck()
-    {
+    void eachDietRowCheck() {
         QFETCH(QString, service);
         QFETCH(QString, diet);
         QFETCH(double, cli);
@@ -127,41 +145,47 @@ private slots:
         QCOMPARE(rowCount("CARDADIA"), before + (message.isEmpty() ? 1 : 0));
     }
 
-    void closingFollowsTheBranchParameters()
-    {
+    void closingFollowsTheBranchParameters() {
         // Closing off: an old day is open.
         t->exec("UPDATE PARAMPLANEJA SET IDBLQEFEDIAFECH = 'N' WHERE CDFILIAL = '0001'");
         QCOMPARE(insertOne(newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 1))), QString());
         // 0 days open: only the processing date itself and later.
         t->exec("UPDATE PARAMPLANEJA SET IDBLQEFEDIAFECH = 'S', NRDIAANTDTPROC = 0 WHERE CDFILIAL = '0001'");
-        QCOMPARE(insertOne(newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 19))), texts::ClosedDay.arg("20/03/2026"));
+        QCOMPARE(insertOne(newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 19))),
+                 texts::ClosedDay.arg("20/03/2026"));
         QCOMPARE(insertOne(newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 20))), QString());
         // A modify or delete of a row on a closed day is refused as well.
         const TDataPacket c = day();
         const int r = findRow(c, {{"CDSERVFILI", "00002"}});
-        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 2.0}, {"QTCOMEFETCAR", 2.0}}).log()),
+        QCOMPARE(
+            rdm->SetCardadia(
+                LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 2.0}, {"QTCOMEFETCAR", 2.0}}).log()),
+            texts::ClosedDay.arg("20/03/2026"));
+        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).remove(c.rows[r]).log()),
                  texts::ClosedDay.arg("20/03/2026"));
-        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).remove(c.rows[r]).log()), texts::ClosedDay.arg("20/03/2026"));
         // No processing date: nothing is closed.
         t->exec("UPDATE FILIAL SET DTPROC = NULL WHERE CDFILIAL = '0001'");
-        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 2.0}, {"QTCOMEFETCAR", 2.0}}).log()),
-                 QString());
+        QCOMPARE(
+            rdm->SetCardadia(
+                LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 2.0}, {"QTCOMEFETCAR", 2.0}}).log()),
+            QString());
     }
 
-    void modifyAndDelete()
-    {
+    void modifyAndDelete() {
         TDataPacket c = day();
         int r = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0002"}});
-        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields)
-                                      .modify(c.rows[r], {{"QTCLIEFETCAR", 6.0}, {"QTFUNEFETCAR", 1.0},
-                                                          {"QTCOMEFETCAR", 7.0}})
-                                      .log()),
-                 QString());
+        QCOMPARE(
+            rdm->SetCardadia(
+                LogBuilder(c.fields)
+                    .modify(c.rows[r], {{"QTCLIEFETCAR", 6.0}, {"QTFUNEFETCAR", 1.0}, {"QTCOMEFETCAR", 7.0}})
+                    .log()),
+            QString());
         c = day();
         r = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0002"}});
         QCOMPARE(at(c, r, "QTCOMEFETCAR").toDouble(), 7.0);
         // The changed total must still be the sum.
-        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 1.0}}).log()), texts::TotaEfet);
+        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).modify(c.rows[r], {{"QTCLIEFETCAR", 1.0}}).log()),
+                 texts::TotaEfet);
 
         // 00002 has no withdrawal on the 18th: its row may go; 00001 has one.
         const int p = findRow(c, {{"CDSERVFILI", "00002"}});
@@ -170,8 +194,7 @@ private slots:
         QCOMPARE(findRow(day(), {{"CDSERVFILI", "00002"}}), -1);
     }
 
-    void deletingARowTakesItsShares()
-    {
+    void deletingARowTakesItsShares() {
         t->exec("DELETE FROM RETIRADA");
         const TDataPacket c = day();
         const int r = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0001"}});
@@ -184,8 +207,7 @@ private slots:
         QVERIFY(findRow(day(), {{"CDDIETPAD", "0002"}}) >= 0);
     }
 
-    void wholeLogOrNothing()
-    {
+    void wholeLogOrNothing() {
         const TDataPacket c = day();
         const int r = findRow(c, {{"CDSERVFILI", "00002"}});
         const TChangeLog log = LogBuilder(c.fields)
@@ -200,8 +222,7 @@ private slots:
         QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).log()), QString());
     }
 
-    void malformedLogsAreRefusedWhole()
-    {
+    void malformedLogsAreRefusedWhole() {
         TChangeLog noKey = LogBuilder(day().fields).insert(newRow("00002", "0001", 1, 0, 0)).log();
         noKey.fields.removeAt(noKey.FieldIndex("CDDIETPAD"));
         for (TChange& ch : noKey.changes)
@@ -224,8 +245,7 @@ private slots:
     }
 
     // Logs with many changes on one day read the day once; the same rules hold row by row.
-    void manyChangesOnOneDay()
-    {
+    void manyChangesOnOneDay() {
         const QDate d19(2026, 3, 19);
         for (int k = 0; k < 24; ++k) {
             const QString diet = QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0'));
@@ -258,7 +278,8 @@ private slots:
         // A log built from the old day is stale on every row: nothing of it is applied.
         LogBuilder stale(c.fields);
         for (int r = 1; r < c.rows.size(); ++r)
-            stale.modify(c.rows[r], {{"QTDOAEFETCAR", 1.0}, {"QTCOMEFETCAR", at(c, r, "QTCOMEFETCAR").toDouble() + 1}});
+            stale.modify(c.rows[r],
+                         {{"QTDOAEFETCAR", 1.0}, {"QTCOMEFETCAR", at(c, r, "QTCOMEFETCAR").toDouble() + 1}});
         QCOMPARE(rdm->SetCardadia(stale.log()), texts::Concurrency);
         QCOMPARE(day(d19).rows, after.rows);
 
@@ -280,20 +301,23 @@ private slots:
         const struct {
             const char *service, *diet;
             const QString& message;
-        } bad[] = {{"00009", "0001", texts::ServPad}, {"00077", "0001", texts::ServCad}, {"00002", "0002", texts::DietCad},
-                   {"00001", "9001", texts::DietCad}, {"00001", "D001", texts::DietCad}};
+        } bad[] = {{"00009", "0001", texts::ServPad},
+                   {"00077", "0001", texts::ServCad},
+                   {"00002", "0002", texts::DietCad},
+                   {"00001", "9001", texts::DietCad},
+                   {"00001", "D001", texts::DietCad}};
         for (const auto& b : bad) {
             LogBuilder many(c.fields);
             for (int k = 0; k < 20; ++k)
-                many.insert(newRow("00002", QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0')), 1, 0, 0, QDate(2026, 3, 20)));
+                many.insert(newRow("00002", QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0')), 1, 0, 0,
+                                   QDate(2026, 3, 20)));
             many.insert(newRow(b.service, b.diet, 1, 0, 0, QDate(2026, 3, 20)));
             QCOMPARE(rdm->SetCardadia(many.log()), b.message);
             QCOMPARE(day(QDate(2026, 3, 20)).rows.size(), 0);
         }
     }
 
-    void twoClientsChangeTheSameRow()
-    {
+    void twoClientsChangeTheSameRow() {
         // Two screens (on two connections, as two workers would be) load the same day.
         QSqlDatabase other = t->another();
         RdmMedEfetDiet second(other);
@@ -302,11 +326,14 @@ private slots:
         const int ra = findRow(a, {{"CDSERVFILI", "00002"}});
         const int rb = findRow(b, {{"CDSERVFILI", "00002"}});
 
-        QCOMPARE(rdm->SetCardadia(LogBuilder(a.fields).modify(a.rows[ra], {{"QTCLIEFETCAR", 4.0}, {"QTCOMEFETCAR", 4.0}}).log()),
+        QCOMPARE(rdm->SetCardadia(LogBuilder(a.fields)
+                                      .modify(a.rows[ra], {{"QTCLIEFETCAR", 4.0}, {"QTCOMEFETCAR", 4.0}})
+                                      .log()),
                  QString());
         // The second one changes another count, but its total is computed from stale values.
-        QCOMPARE(second.SetCardadia(
-                     LogBuilder(b.fields).modify(b.rows[rb], {{"QTFUNEFETCAR", 1.0}, {"QTCOMEFETCAR", 4.0}}).log()),
+        QCOMPARE(second.SetCardadia(LogBuilder(b.fields)
+                                        .modify(b.rows[rb], {{"QTFUNEFETCAR", 1.0}, {"QTCOMEFETCAR", 4.0}})
+                                        .log()),
                  texts::Concurrency);
         QCOMPARE(second.SetCardadia(LogBuilder(b.fields).remove(b.rows[rb]).log()), texts::Concurrency);
         const TDataPacket now = day();
@@ -315,78 +342,98 @@ private slots:
 
         // A row deleted by one is gone for the other's change as well.
         QCOMPARE(rdm->SetCardadia(LogBuilder(now.fields).remove(now.rows[ra]).log()), QString());
-        QCOMPARE(second.SetCardadia(LogBuilder(now.fields).modify(now.rows[ra], {{"QTDOAEFETCAR", 1.0}, {"QTCOMEFETCAR", 5.0}}).log()),
+        QCOMPARE(second.SetCardadia(LogBuilder(now.fields)
+                                        .modify(now.rows[ra], {{"QTDOAEFETCAR", 1.0}, {"QTCOMEFETCAR", 5.0}})
+                                        .log()),
                  texts::Concurrency);
         // Both insert the same new diet: the second gets the duplicate message.
         QCOMPARE(insertOne(newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 19))), QString());
-        QCOMPARE(second.SetCardadia(LogBuilder(a.fields).insert(newRow("00002", "0001", 2, 0, 0, QDate(2026, 3, 19))).log()),
+        QCOMPARE(second.SetCardadia(
+                     LogBuilder(a.fields).insert(newRow("00002", "0001", 2, 0, 0, QDate(2026, 3, 19))).log()),
                  texts::DietJaCad);
         QCOMPARE(at(day(QDate(2026, 3, 19)), 0, "QTCLIEFETCAR").toDouble(), 1.0);
     }
 
-    void clientShares()
-    {
+    void clientShares() {
         // A new share: the server numbers it.
         TDataPacket s = share("00001", "0002", d18, "C2");
         QVERIFY(s.rows.isEmpty());
-        auto shareRow = [](const QString& client, const QString& diet, const QDate& d, double c, double f, double dd) {
-            return QHash<QString, QVariant>{{"CDFILIAL", "0001"}, {"CDSERVFILI", "00001"}, {"CDCLIENTE", client},
-                                            {"DTEFETDIET", QDateTime(d, QTime(0, 0))}, {"CDDIETPAD", diet},
-                                            {"QTCOMEFETDIE", c}, {"QTFUNEFETDIE", f}, {"QTDOAEFETDIE", dd}};
+        auto shareRow = [](const QString& client, const QString& diet, const QDate& d, double c, double f,
+                           double dd) {
+            return QHash<QString, QVariant>{{"CDFILIAL", "0001"},  {"CDSERVFILI", "00001"},
+                                            {"CDCLIENTE", client}, {"DTEFETDIET", QDateTime(d, QTime(0, 0))},
+                                            {"CDDIETPAD", diet},   {"QTCOMEFETDIE", c},
+                                            {"QTFUNEFETDIE", f},   {"QTDOAEFETDIE", dd}};
         };
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C2", "0002", d18, 1, 0, 0)).log()), QString());
+        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C2", "0002", d18, 1, 0, 0)).log()),
+                 QString());
         s = share("00001", "0002", d18, "C2");
         QCOMPARE(s.rows.size(), 1);
         QCOMPARE(at(s, 0, "NRSEQEFETDIE").toString(), QStringLiteral("0000000004"));
-        QVERIFY(rdm->GetComensais("0001", d18).rows.isEmpty());  // 4 + 1 now matches the row's 5
+        QVERIFY(rdm->GetComensais("0001", d18).rows.isEmpty()); // 4 + 1 now matches the row's 5
 
         // A modify keeps the number, whatever the client sent.
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTCOMEFETDIE", 2.0}, {"NRSEQEFETDIE", "X"}}).log()),
-                 QString());
+        QCOMPARE(
+            rdm->UpdEfetDiet(
+                LogBuilder(s.fields).modify(s.rows[0], {{"QTCOMEFETDIE", 2.0}, {"NRSEQEFETDIE", "X"}}).log()),
+            QString());
         s = share("00001", "0002", d18, "C2");
         QCOMPARE(at(s, 0, "NRSEQEFETDIE").toString(), QStringLiteral("0000000004"));
         QCOMPARE(at(s, 0, "QTCOMEFETDIE").toDouble(), 2.0);
 
         // Refusals, each leaving the stored share as it was.
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTCOMEFETDIE", -1.0}}).log()), texts::InfComen);
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTFUNEFETDIE", -1.0}}).log()), texts::InfFunc);
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTDOAEFETDIE", -0.5}}).log()), texts::InfDoac);
+        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTCOMEFETDIE", -1.0}}).log()),
+                 texts::InfComen);
+        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTFUNEFETDIE", -1.0}}).log()),
+                 texts::InfFunc);
+        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTDOAEFETDIE", -0.5}}).log()),
+                 texts::InfDoac);
         // C2 is settled on the 17th; C1's "N" row there does not settle it.
-        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD) VALUES ('0001', ?, '00001', '0001')",
+        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD) VALUES ('0001', ?, "
+                "'00001', '0001')",
                 {t->d(2026, 3, 17)});
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C2", "0001", QDate(2026, 3, 17), 1, 0, 0)).log()),
+        QCOMPARE(rdm->UpdEfetDiet(
+                     LogBuilder(s.fields).insert(shareRow("C2", "0001", QDate(2026, 3, 17), 1, 0, 0)).log()),
                  texts::EfetApu);
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C1", "0001", QDate(2026, 3, 17), 1, 0, 0)).log()),
+        QCOMPARE(rdm->UpdEfetDiet(
+                     LogBuilder(s.fields).insert(shareRow("C1", "0001", QDate(2026, 3, 17), 1, 0, 0)).log()),
                  QString());
         // A client the service does not serve, a diet row that does not exist, a closed day.
         QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C3", "0001", d18, 1, 0, 0)).log()),
                  texts::ClientNotServed);
         QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C2", "0003", d18, 1, 0, 0)).log()),
                  texts::NoDietRow.arg("0003", "00001"));
-        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD) VALUES ('0001', ?, '00001', '0001')",
+        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD) VALUES ('0001', ?, "
+                "'00001', '0001')",
                 {t->d(2026, 3, 10)});
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(s.fields).insert(shareRow("C1", "0001", QDate(2026, 3, 10), 1, 0, 0)).log()),
+        QCOMPARE(rdm->UpdEfetDiet(
+                     LogBuilder(s.fields).insert(shareRow("C1", "0001", QDate(2026, 3, 10), 1, 0, 0)).log()),
                  texts::ClosedDay.arg("17/03/2026"));
         QCOMPARE(at(share("00001", "0002", d18, "C2"), 0, "QTCOMEFETDIE").toDouble(), 2.0);
     }
 
-    void twoClientsChangeTheSameShare()
-    {
+    void twoClientsChangeTheSameShare() {
         QSqlDatabase other = t->another();
         RdmMedEfetDiet second(other);
         const TDataPacket a = share("00001", "0001", d18, "C1");
         const TDataPacket b = second.GETEfetClie("0001", "00001", "0001", d18, "C1");
-        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(a.fields).modify(a.rows[0], {{"QTCOMEFETDIE", 5.0}}).log()), QString());
-        QCOMPARE(second.UpdEfetDiet(LogBuilder(b.fields).modify(b.rows[0], {{"QTCOMEFETDIE", 6.0}}).log()), texts::Concurrency);
+        QCOMPARE(rdm->UpdEfetDiet(LogBuilder(a.fields).modify(a.rows[0], {{"QTCOMEFETDIE", 5.0}}).log()),
+                 QString());
+        QCOMPARE(second.UpdEfetDiet(LogBuilder(b.fields).modify(b.rows[0], {{"QTCOMEFETDIE", 6.0}}).log()),
+                 texts::Concurrency);
         QCOMPARE(at(share("00001", "0001", d18, "C1"), 0, "QTCOMEFETDIE").toDouble(), 5.0);
 
         // Both create the same share: the second is refused, not duplicated.
-        const QHash<QString, QVariant> fresh{{"CDFILIAL", "0001"}, {"CDSERVFILI", "00001"}, {"CDCLIENTE", "C2"},
-                                             {"DTEFETDIET", QDateTime(d18, QTime(0, 0))}, {"CDDIETPAD", "0002"},
-                                             {"QTCOMEFETDIE", 1.0}, {"QTFUNEFETDIE", 0.0}, {"QTDOAEFETDIE", 0.0}};
+        const QHash<QString, QVariant> fresh{
+            {"CDFILIAL", "0001"},  {"CDSERVFILI", "00001"},
+            {"CDCLIENTE", "C2"},   {"DTEFETDIET", QDateTime(d18, QTime(0, 0))},
+            {"CDDIETPAD", "0002"}, {"QTCOMEFETDIE", 1.0},
+            {"QTFUNEFETDIE", 0.0}, {"QTDOAEFETDIE", 0.0}};
         QCOMPARE(rdm->UpdEfetDiet(LogBuilder(a.fields).insert(fresh).log()), QString());
         QCOMPARE(second.UpdEfetDiet(LogBuilder(a.fields).insert(fresh).log()), texts::Concurrency);
-        QCOMPARE(t->scalar("SELECT COUNT(*) FROM EFETDIET WHERE CDCLIENTE = 'C2' AND CDDIETPAD = '0002'").toInt(), 1);
+        QCOMPARE(
+            t->scalar("SELECT COUNT(*) FROM EFETDIET WHERE CDCLIENTE = 'C2' AND CDDIETPAD = '0002'").toInt(),
+            1);
     }
 };
 

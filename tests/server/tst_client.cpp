@@ -17,8 +17,7 @@ using kvo::server::AppServer;
 namespace {
 const QByteArray kToken = "token-do-cliente";
 
-QString messageOf(const std::function<void()>& f)
-{
+QString messageOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const Exception& e) {
@@ -28,8 +27,7 @@ QString messageOf(const std::function<void()>& f)
 }
 
 // A port nobody listens on: bind an ephemeral one and let it go.
-int closedPort()
-{
+int closedPort() {
     QTcpServer s;
     s.listen(QHostAddress::LocalHost, 0);
     const int p = s.serverPort();
@@ -44,8 +42,7 @@ class TestClient : public QObject {
     std::unique_ptr<AppServer> server;
     int port = 0;
 
-    std::unique_ptr<TNetConnection> connection(int p = -1)
-    {
+    std::unique_ptr<TNetConnection> connection(int p = -1) {
         auto c = std::make_unique<TNetConnection>();
         c->Host = "127.0.0.1";
         c->Port = p < 0 ? port : p;
@@ -55,8 +52,7 @@ class TestClient : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         t = std::make_unique<ServerTestDb>(false);
         t->seed();
         kvo::server::ServerOptions o;
@@ -66,15 +62,13 @@ private slots:
         server = std::make_unique<AppServer>(o);
         port = server->start();
     }
-    void cleanupTestCase()
-    {
+    void cleanupTestCase() {
         server.reset();
         t.reset();
     }
 
-    void openRunsBeforeConnectFirst()
-    {
-        auto c = connection(1);  // wrong on purpose: BeforeConnect supplies the real port
+    void openRunsBeforeConnectFirst() {
+        auto c = connection(1); // wrong on purpose: BeforeConnect supplies the real port
         QObject* sender = nullptr;
         c->BeforeConnect = [&](QObject* s) {
             sender = s;
@@ -88,19 +82,23 @@ private slots:
         QVERIFY(!c->Connected());
     }
 
-    void packetsPairsTextsAndBooleans()
-    {
+    void packetsPairsTextsAndBooleans() {
         auto c = connection();
         c->Open();
-        const TPacketPair pair = TPacketPair::fromJson(Consiste::CheckResultServ(c->Call("GetCardadia", {"0001", QDate(2026, 3, 18)})));
+        const TPacketPair pair = TPacketPair::fromJson(
+            Consiste::CheckResultServ(c->Call("GetCardadia", {"0001", QDate(2026, 3, 18)})));
         QCOMPARE(pair.first.rows.size(), 3);
         QCOMPARE(pair.second.rows.size(), 1);
-        QCOMPARE(c->Call("GetCardadia", {"0001", QDateTime(QDate(2026, 3, 18), QTime(0, 0))}).AsPair().first.rows.size(), 3);
+        QCOMPARE(c->Call("GetCardadia", {"0001", QDateTime(QDate(2026, 3, 18), QTime(0, 0))})
+                     .AsPair()
+                     .first.rows.size(),
+                 3);
         QCOMPARE(c->Call("GetCardServ", {"0001", QDate(2026, 3, 18)}).AsPacket().rows.size(), 2);
         // An invalid date travels as null: an empty day, not an error.
         QCOMPARE(c->Call("GetCardServ", {"0001", QDate()}).AsPacket().rows.size(), 0);
         QCOMPARE(c->Call("Verif_Serv", {"0001", QDate(2026, 3, 18), "00001", "N"}).AsBool(), true);
-        QCOMPARE(c->Call("Vd_Retirada", {"0001", QDate(2026, 3, 18), "sem", "00002"}).AsString(), QStringLiteral("sem"));
+        QCOMPARE(c->Call("Vd_Retirada", {"0001", QDate(2026, 3, 18), "sem", "00002"}).AsString(),
+                 QStringLiteral("sem"));
         QCOMPARE(c->Call("Vd_Retirada", {"0001", QDate(2026, 3, 18), "sem", "00001"}).AsString(), QString());
         // Calls open the connection themselves when needed.
         auto lazy = connection();
@@ -108,8 +106,7 @@ private slots:
         QVERIFY(lazy->Connected());
     }
 
-    void changeLogRoundTrip()
-    {
+    void changeLogRoundTrip() {
         auto c = connection();
         const TDataPacket day = c->Call("GetCardadia", {"0001", QDate(2026, 3, 18)}).AsPair().first;
         const int r = findRow(day, {{"CDSERVFILI", "00002"}});
@@ -122,8 +119,7 @@ private slots:
         QVERIFY(again.size() != 10);
     }
 
-    void serverErrorsAsResultsOrExceptions()
-    {
+    void serverErrorsAsResultsOrExceptions() {
         auto c = connection();
         c->ThrowException = false;
         const TServerResult r = c->Call("GetCardadia", {"0001"});
@@ -136,28 +132,34 @@ private slots:
         QVERIFY(Consiste::CheckResultServ(r, false, 0).isNull());
         QCOMPARE(messageOf([&] { r.AsPacket(); }), r.errorMessage);
         QCOMPARE(messageOf([&] { r.AsBool(); }), r.errorMessage);
-        QVERIFY(messageOf([&] { c->Call("Vd_Retirada", {"0001", QDate(2026, 3, 18), "x", "00001"}).AsBool(); })
-                    .contains("verdadeiro ou falso"));
-        QVERIFY(messageOf([&] { c->Call("GETParamGeral", {}).AsPair(); }) != QStringLiteral("<no exception>"));
+        QVERIFY(messageOf([&] {
+                    c->Call("Vd_Retirada", {"0001", QDate(2026, 3, 18), "x", "00001"}).AsBool();
+                }).contains("verdadeiro ou falso"));
+        QVERIFY(messageOf([&] { c->Call("GETParamGeral", {}).AsPair(); }) !=
+                QStringLiteral("<no exception>"));
 
         c->ThrowException = true;
         QVERIFY(messageOf([&] { c->Call("MetodoQueNaoExiste", {}); }).contains("MetodoQueNaoExiste"));
-        QVERIFY(messageOf([&] { c->Call("GETParamGeral", {QVariant::fromValue(QPoint(1, 2))}); }).contains("GETParamGeral"));
+        QVERIFY(messageOf([&] {
+                    c->Call("GETParamGeral", {QVariant::fromValue(QPoint(1, 2))});
+                }).contains("GETParamGeral"));
     }
 
-    void transportFailuresNameTheServer()
-    {
+    void transportFailuresNameTheServer() {
         const int dead = closedPort();
         auto c = connection(dead);
         const QString refused = messageOf([&] { c->Open(); });
-        QVERIFY2(refused.startsWith(QStringLiteral("Não foi possível conectar ao servidor de aplicação 127.0.0.1:%1").arg(dead)),
-                 qPrintable(refused));
+        QVERIFY2(
+            refused.startsWith(
+                QStringLiteral("Não foi possível conectar ao servidor de aplicação 127.0.0.1:%1").arg(dead)),
+            qPrintable(refused));
         QVERIFY(!c->Connected());
 
         auto wrong = connection();
         wrong->Token = "outro";
         const QString denied = messageOf([&] { wrong->Open(); });
-        QVERIFY2(denied.contains(QStringLiteral("127.0.0.1:%1").arg(port)) && denied.contains("token"), qPrintable(denied));
+        QVERIFY2(denied.contains(QStringLiteral("127.0.0.1:%1").arg(port)) && denied.contains("token"),
+                 qPrintable(denied));
         wrong->Token.clear();
         QVERIFY(messageOf([&] { wrong->Call("GETParamGeral", {}); }).contains("token"));
 
@@ -169,7 +171,8 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         const QString timeout = messageOf([&] { slow->Open(); });
-        QVERIFY2(timeout.contains(QStringLiteral("127.0.0.1:%1").arg(silent.serverPort())) && timeout.contains("não respondeu"),
+        QVERIFY2(timeout.contains(QStringLiteral("127.0.0.1:%1").arg(silent.serverPort())) &&
+                     timeout.contains("não respondeu"),
                  qPrintable(timeout));
         QVERIFY(timer.elapsed() < 4000);
 
@@ -179,24 +182,25 @@ private slots:
             QTcpSocket* s = garbage.nextPendingConnection();
             connect(s, &QTcpSocket::readyRead, s, [s] {
                 s->readAll();
-                s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 9\r\n\r\nnot json!");
+                s->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 9\r\n\r\nnot "
+                         "json!");
                 s->flush();
             });
         });
         auto junk = connection(garbage.serverPort());
         const QString bad = messageOf([&] { junk->Open(); });
-        QVERIFY2(bad.contains("Resposta inválida") && bad.contains(QString::number(garbage.serverPort())), qPrintable(bad));
+        QVERIFY2(bad.contains("Resposta inválida") && bad.contains(QString::number(garbage.serverPort())),
+                 qPrintable(bad));
     }
 
-    void tlsWithAPrivateCertificate()
-    {
+    void tlsWithAPrivateCertificate() {
         QTemporaryDir dir;
         const QString cert = dir.filePath("cert.pem"), key = dir.filePath("key.pem");
-        const int rc = QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                                                     "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
-                                                     "-out", cert});
-        if (rc != 0)
-            QSKIP("openssl cannot make a test certificate here");
+        const int rc =
+            QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                                          "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                          "-keyout", key, "-out", cert});
+        if (rc != 0) QSKIP("openssl cannot make a test certificate here");
         kvo::server::ServerOptions o;
         o.database = t->connection();
         o.token = kToken;
@@ -222,8 +226,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
     }
 
-    void serverGoneAfterOpen()
-    {
+    void serverGoneAfterOpen() {
         // A second server instance that stops while a client holds an open connection.
         kvo::server::ServerOptions o;
         o.database = t->connection();

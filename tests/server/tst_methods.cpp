@@ -17,16 +17,14 @@ constexpr bool kPostgres = false;
 namespace {
 const QDate d18(2026, 3, 18), d19(2026, 3, 19);
 
-QStringList names(const TDataPacket& p)
-{
+QStringList names(const TDataPacket& p) {
     QStringList n;
     for (const TPacketField& f : p.fields)
         n << f.name;
     return n;
 }
 
-QStringList column(const TDataPacket& p, const QString& field)
-{
+QStringList column(const TDataPacket& p, const QString& field) {
     QStringList out;
     for (int r = 0; r < p.rows.size(); ++r)
         out << at(p, r, field).toString();
@@ -40,27 +38,25 @@ class TestMethods : public QObject {
     std::unique_ptr<RdmMedEfetDiet> rdm;
 
 private slots:
-    void init()
-    {
+    void init() {
         t = std::make_unique<ServerTestDb>(kPostgres);
         t->seed();
         rdm = std::make_unique<RdmMedEfetDiet>(t->db());
     }
-    void cleanup()
-    {
+    void cleanup() {
         rdm.reset();
         t.reset();
     }
 
-    void parametersPerBranch()
-    {
+    void parametersPerBranch() {
         const TDataPacket g = rdm->GETParamGeral();
         QCOMPARE(names(g), QStringList{"IDCONSMINEFE"});
         QCOMPARE(g.rows.size(), 1);
         QCOMPARE(g.rows[0][0].toString(), QStringLiteral("S"));
 
         const TDataPacket p = rdm->GetParamPlaneja("0001");
-        QCOMPARE(names(p), (QStringList{"IDBLQEFEDIAFECH", "NRDIAANTDTPROC", "IDPERLEFESRETPLA", "IDPEREFEPOSDTPR"}));
+        QCOMPARE(names(p),
+                 (QStringList{"IDBLQEFEDIAFECH", "NRDIAANTDTPROC", "IDPERLEFESRETPLA", "IDPEREFEPOSDTPR"}));
         QCOMPARE(p.fields[0].size, 20);
         QCOMPARE(p.fields[1].type, ftFloat);
         QCOMPARE(p.rows.size(), 1);
@@ -73,13 +69,12 @@ private slots:
         }
     }
 
-    void menuDatesRespectLaterDatesFlag()
-    {
+    void menuDatesRespectLaterDatesFlag() {
         // 0001 refuses dates after its processing date (20th); its menus run to the 22nd.
         TDataPacket p = rdm->GetDtCardapio("0001", QDate(2026, 3, 20));
         QCOMPARE(p.fields[0].size, 10);
-        QCOMPARE(column(p, "DTCARDAPIO"),
-                 (QStringList{"20/03/2026", "19/03/2026", "18/03/2026", "17/03/2026", "16/03/2026", "15/03/2026"}));
+        QCOMPARE(column(p, "DTCARDAPIO"), (QStringList{"20/03/2026", "19/03/2026", "18/03/2026", "17/03/2026",
+                                                       "16/03/2026", "15/03/2026"}));
         // Without a date the branch's own processing date applies.
         QCOMPARE(rdm->GetDtCardapio("0001", {}).rows.size(), 6);
 
@@ -93,8 +88,7 @@ private slots:
         QVERIFY(rdm->GetDtCardapio("ZZZZ", QDate(2026, 3, 20)).rows.isEmpty());
     }
 
-    void dayServicesAndDietRows()
-    {
+    void dayServicesAndDietRows() {
         const TDataPacket s = rdm->GetCardServ("0001", d18);
         QCOMPARE(names(s), (QStringList{"CDFILIAL", "CDSERVFILI", "NMSERVICO"}));
         QCOMPARE(column(s, "CDSERVFILI"), (QStringList{"00001", "00002"}));
@@ -102,10 +96,11 @@ private slots:
 
         const TPacketPair pair = rdm->GetCardadia("0001", d18);
         const TDataPacket& c = pair.first;
-        QCOMPARE(names(c), (QStringList{"CDSERVFILI", "NMSERVICO", "CDDIETPAD", "DSDIETPAD", "QTCOMEFETCAR",
-                                        "QTCLIEFETCAR", "QTFUNEFETCAR", "QTDOAEFETCAR", "QTCOMESTICAR", "QTCLIESTICAR",
-                                        "QTFUNESTICAR", "QTDOAESTICAR", "QTCOMEFETRI", "QTCOMEFETSL", "DTCARDAPIO",
-                                        "CDFILIAL", "CDOPERADOR", "NRCARDAPIO", "DTMESCARD"}));
+        QCOMPARE(names(c),
+                 (QStringList{"CDSERVFILI", "NMSERVICO", "CDDIETPAD", "DSDIETPAD", "QTCOMEFETCAR",
+                              "QTCLIEFETCAR", "QTFUNEFETCAR", "QTDOAEFETCAR", "QTCOMESTICAR", "QTCLIESTICAR",
+                              "QTFUNESTICAR", "QTDOAESTICAR", "QTCOMEFETRI", "QTCOMEFETSL", "DTCARDAPIO",
+                              "CDFILIAL", "CDOPERADOR", "NRCARDAPIO", "DTMESCARD"}));
         QCOMPARE(c.fields[c.FieldIndex("CDOPERADOR")].size, 12);
         QCOMPARE(c.fields[c.FieldIndex("NRCARDAPIO")].size, 10);
         QCOMPARE(c.fields[c.FieldIndex("DTMESCARD")].type, ftDateTime);
@@ -121,7 +116,9 @@ private slots:
         QCOMPARE(pair.second.rows[0][0].toString(), QStringLiteral("S"));
 
         // Unknown or empty branch, a day without rows, no date: empty packets, not errors.
-        for (const auto& [b, dt] : {std::pair{QString("XXXX"), d18}, {QString(""), d18}, {QString("0001"), d19},
+        for (const auto& [b, dt] : {std::pair{QString("XXXX"), d18},
+                                    {QString(""), d18},
+                                    {QString("0001"), d19},
                                     {QString("0001"), QDate()}}) {
             const TPacketPair e = rdm->GetCardadia(b, dt);
             QCOMPARE(e.first.fields.size(), 19);
@@ -130,8 +127,7 @@ private slots:
         }
     }
 
-    void serviceAndDietAlreadyRegistered()
-    {
+    void serviceAndDietAlreadyRegistered() {
         QVERIFY(rdm->Verif_Serv("0001", d18, "00001", "N"));
         QVERIFY(rdm->Verif_Serv("0001", d18, "00002", "N"));
         QVERIFY(!rdm->Verif_Serv("0001", d18, "00009", "N"));
@@ -141,11 +137,11 @@ private slots:
         QVERIFY(!rdm->Verif_Serv("0001", d18, "00001'--", "N"));
     }
 
-    void clientListWithSharesAndSettled()
-    {
+    void clientListWithSharesAndSettled() {
         TPacketPair p = rdm->GETCliente("0001", "00001", d18, "0001");
-        QCOMPARE(names(p.first), (QStringList{"CDCLIENTE", "NMRAZSOCCLIE", "QTCOMEFETDIE", "QTFUNEFETDIE",
-                                              "QTDOAEFETDIE", "CDFILIAL", "CDSERVFILI", "DTEFETDIET", "CDDIETPAD"}));
+        QCOMPARE(names(p.first),
+                 (QStringList{"CDCLIENTE", "NMRAZSOCCLIE", "QTCOMEFETDIE", "QTFUNEFETDIE", "QTDOAEFETDIE",
+                              "CDFILIAL", "CDSERVFILI", "DTEFETDIET", "CDDIETPAD"}));
         // Ordered by name: Alfa (C2) before Beta (C1).
         QCOMPARE(column(p.first, "CDCLIENTE"), (QStringList{"C2", "C1"}));
         QCOMPARE(at(p.first, 0, "QTCOMEFETDIE").toDouble(), 3.0);
@@ -160,14 +156,13 @@ private slots:
         QCOMPARE(at(p.first, 0, "QTCOMEFETDIE").toDouble(), 0.0);
         QVERIFY(!at(p.first, 0, "QTCOMEFETDIE").isNull());
         QCOMPARE(names(p.second), (QStringList{"CDCLIENTE", "IDIMPEFETKVO"}));
-        QCOMPARE(column(p.second, "CDCLIENTE"), QStringList{"C2"});  // C1's row is not settled ("N")
+        QCOMPARE(column(p.second, "CDCLIENTE"), QStringList{"C2"}); // C1's row is not settled ("N")
 
         // The empty diet code the screen may send still lists the clients.
         QCOMPARE(rdm->GETCliente("0001", "00001", d18, "").first.rows.size(), 2);
     }
 
-    void storedShareAndSums()
-    {
+    void storedShareAndSums() {
         TDataPacket e = rdm->GETEfetClie("0001", "00001", "0001", d18, "C1");
         QCOMPARE(names(e), (QStringList{"CDFILIAL", "CDSERVFILI", "CDCLIENTE", "DTEFETDIET", "NRSEQEFETDIE",
                                         "CDDIETPAD", "QTCOMEFETDIE", "QTFUNEFETDIE", "QTDOAEFETDIE"}));
@@ -185,8 +180,7 @@ private slots:
         QCOMPARE(at(s, 0, "QTCOMEFETDIE").toDouble(), 0.0);
     }
 
-    void disagreementsOnlyWhereSharesExist()
-    {
+    void disagreementsOnlyWhereSharesExist() {
         TDataPacket p = rdm->GetComensais("0001", d18);
         QCOMPARE(names(p), (QStringList{"CDSERVFILI", "NMSERVICO", "CDDIETPAD", "TIPO"}));
         QCOMPARE(p.fields[3].type, ftFixedChar);
@@ -199,28 +193,29 @@ private slots:
         QCOMPARE(at(p, 0, "NMSERVICO").toString(), QStringLiteral("UTI Adulto"));
 
         // Employees and donations off too: one row per kind, in the order C, F, D.
-        t->exec("UPDATE EFETDIET SET QTFUNEFETDIE = 9, QTDOAEFETDIE = 9 WHERE CDCLIENTE = 'C1' AND CDDIETPAD = '0001'");
+        t->exec("UPDATE EFETDIET SET QTFUNEFETDIE = 9, QTDOAEFETDIE = 9 WHERE CDCLIENTE = 'C1' AND CDDIETPAD "
+                "= '0001'");
         p = rdm->GetComensais("0001", d18);
         QCOMPARE(column(p, "CDDIETPAD"), (QStringList{"0001", "0001", "0002"}));
         QCOMPARE(column(p, "TIPO"), (QStringList{"F", "D", "C"}));
         QVERIFY(rdm->GetComensais("0001", d19).rows.isEmpty());
     }
 
-    void withdrawalGuard()
-    {
+    void withdrawalGuard() {
         const QString msg = QStringLiteral("Não há produto baixado em estoque no dia.");
         QCOMPARE(rdm->Vd_Retirada("0001", d18, msg, "00001"), QString());
         QCOMPARE(rdm->Vd_Retirada("0001", d18, msg, "00002"), msg);
         QCOMPARE(rdm->Vd_Retirada("0001", d19, msg, "00001"), msg);
         t->exec("INSERT INTO RETIRADA VALUES ('0001', ?, '00002', 'SAL', 0)", {t->d(2026, 3, 18)});
-        QCOMPARE(rdm->Vd_Retirada("0001", d18, msg, "00002"), msg);  // a withdrawal of nothing is none
+        QCOMPARE(rdm->Vd_Retirada("0001", d18, msg, "00002"), msg); // a withdrawal of nothing is none
     }
 
-    void dinerCalculation()
-    {
+    void dinerCalculation() {
         QCOMPARE(rdm->CalcularComensais("XXXX", "T", QDate(2026, 3, 1), d19), QStringLiteral("Filial_NCad"));
-        QCOMPARE(rdm->CalcularComensais("0001", "T", QDate(2026, 3, 1), QDate(2026, 3, 10)), QStringLiteral("NExist_Conf"));
-        QCOMPARE(rdm->CalcularComensais("0001", "_00009", QDate(2026, 3, 1), d19), QStringLiteral("NExist_Conf"));
+        QCOMPARE(rdm->CalcularComensais("0001", "T", QDate(2026, 3, 1), QDate(2026, 3, 10)),
+                 QStringLiteral("NExist_Conf"));
+        QCOMPARE(rdm->CalcularComensais("0001", "_00009", QDate(2026, 3, 1), d19),
+                 QStringLiteral("NExist_Conf"));
 
         // Only 00002 picked: 00001 stays untouched.
         QCOMPARE(rdm->CalcularComensais("0001", "_00002", QDate(2026, 3, 1), d19), QString());
@@ -233,9 +228,10 @@ private slots:
 
         // Every hospital service; an existing row keeps its actual counts, the standardisation
         // service is never computed.
-        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, QTCOMEFETCAR, QTCLIEFETCAR)"
-                " VALUES ('0001', ?, '00001', '0001', 4, 4)",
-                {t->d(2026, 3, 19)});
+        t->exec(
+            "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, QTCOMEFETCAR, QTCLIEFETCAR)"
+            " VALUES ('0001', ?, '00001', '0001', 4, 4)",
+            {t->d(2026, 3, 19)});
         QCOMPARE(rdm->CalcularComensais("0001", "T", QDate(2026, 3, 1), d19), QString());
         c = rdm->GetCardadia("0001", d19).first;
         QCOMPARE(c.rows.size(), 3);
@@ -251,13 +247,13 @@ private slots:
         QCOMPARE(rdm->GetCardadia("0001", d19).first.rows, c.rows);
     }
 
-    void callByNameChecksArguments()
-    {
+    void callByNameChecksArguments() {
         QJsonValue v = rdm->call("Verif_Serv", QJsonArray{"0001", "2026-03-18", "00001", "N"});
         QCOMPARE(v.toBool(), true);
         v = rdm->call("GetCardadia", QJsonArray{"0001", "2026-03-18T00:00:00"});
         QCOMPARE(TPacketPair::fromJson(v).first.rows.size(), 3);
-        QCOMPARE(TDataPacket::fromJson(rdm->call("GetCardServ", QJsonArray{"0001", QJsonValue()})).rows.size(), 0);
+        QCOMPARE(
+            TDataPacket::fromJson(rdm->call("GetCardServ", QJsonArray{"0001", QJsonValue()})).rows.size(), 0);
 
         auto refused = [&](const QString& m, const QJsonArray& a, int code) {
             try {

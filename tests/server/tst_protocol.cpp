@@ -35,41 +35,38 @@ class TestProtocol : public QObject {
     std::unique_ptr<AppServer> server;
     int port = 0;
 
-    Answer post(const QByteArray& body, const std::string& token = kToken, const std::string& path = kPath)
-    {
+    Answer post(const QByteArray& body, const std::string& token = kToken, const std::string& path = kPath) {
         httplib::Client cli("127.0.0.1", port);
         cli.set_read_timeout(10, 0);
         httplib::Headers h;
-        if (!token.empty())
-            h.emplace("Authorization", "Bearer " + token);
+        if (!token.empty()) h.emplace("Authorization", "Bearer " + token);
         auto res = cli.Post(path.c_str(), h, body.constData(), size_t(body.size()), "application/json");
         Answer a;
-        if (!res)
-            return a;
+        if (!res) return a;
         a.status = res->status;
         a.raw = QByteArray::fromStdString(res->body);
         a.body = QJsonDocument::fromJson(a.raw).object();
         return a;
     }
-    Answer call(const QString& method, const QJsonArray& params, const QJsonValue& id = 7)
-    {
-        return post(QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}, {"id", id}})
-                        .toJson(QJsonDocument::Compact));
+    Answer call(const QString& method, const QJsonArray& params, const QJsonValue& id = 7) {
+        return post(
+            QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}, {"id", id}})
+                .toJson(QJsonDocument::Compact));
     }
     static int errorCode(const Answer& a) { return a.body.value("error").toObject().value("code").toInt(); }
-    static QString errorText(const Answer& a) { return a.body.value("error").toObject().value("message").toString(); }
+    static QString errorText(const Answer& a) {
+        return a.body.value("error").toObject().value("message").toString();
+    }
 
     // The server still answers a real call correctly.
-    void stillServing()
-    {
+    void stillServing() {
         const Answer a = call("Verif_Serv", {"0001", "2026-03-18", "00001", "N"});
         QCOMPARE(a.status, 200);
         QCOMPARE(a.body.value("result").toBool(), true);
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         t = std::make_unique<ServerTestDb>(false);
         t->seed();
         ServerOptions o;
@@ -83,49 +80,64 @@ private slots:
         port = server->start();
         QVERIFY(port > 0);
     }
-    void cleanupTestCase()
-    {
+    void cleanupTestCase() {
         server.reset();
         t.reset();
     }
 
-    void tokenIsRequired()
-    {
+    void tokenIsRequired() {
         QCOMPARE(post("{}", "").status, 401);
         QCOMPARE(post("{}", "errado").status, 401);
         QCOMPARE(post("{}", std::string(kToken) + "x").status, 401);
         QCOMPARE(post("{}", std::string(kToken).substr(1)).status, 401);
         // A different scheme with the right secret is refused as well.
         httplib::Client cli("127.0.0.1", port);
-        auto res = cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Basic ") + kToken}}, "{}", "application/json");
+        auto res =
+            cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Basic ") + kToken}}, "{}",
+                     "application/json");
         QVERIFY(res);
         QCOMPARE(res->status, 401);
         QVERIFY(!QByteArray::fromStdString(res->body).contains(kToken));
         stillServing();
     }
 
-    void malformedRequests_data()
-    {
+    void malformedRequests_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("code");
         QTest::newRow("not json") << QByteArray("isto não é JSON") << -32700;
         QTest::newRow("truncated") << QByteArray("{\"jsonrpc\":\"2.0\",\"method\":") << -32700;
         QTest::newRow("empty") << QByteArray() << -32700;
         QTest::newRow("array") << QByteArray("[1,2,3]") << -32600;
-        QTest::newRow("no version") << QByteArray(R"({"method":"GETParamGeral","params":[],"id":1})") << -32600;
-        QTest::newRow("method not text") << QByteArray(R"({"jsonrpc":"2.0","method":5,"params":[],"id":1})") << -32600;
-        QTest::newRow("id object") << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","id":{}})") << -32600;
-        QTest::newRow("named params") << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":{"a":"0001"},"id":1})") << -32602;
-        QTest::newRow("unknown method") << QByteArray(R"({"jsonrpc":"2.0","method":"DROP TABLE CARDADIA","params":[],"id":1})") << -32601;
-        QTest::newRow("too few args") << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardadia","params":["0001"],"id":1})") << -32602;
-        QTest::newRow("too many args") << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","params":[1],"id":1})") << -32602;
-        QTest::newRow("number as code") << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":[1],"id":1})") << -32602;
-        QTest::newRow("bad date") << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","ontem"],"id":1})") << -32602;
-        QTest::newRow("bad change log") << QByteArray(R"({"jsonrpc":"2.0","method":"SetCardadia","params":[{"fields":[{"name":"X","type":"blob"}],"changes":[]}],"id":1})") << -32602;
-        QTest::newRow("log rows too short") << QByteArray(R"({"jsonrpc":"2.0","method":"UpdEfetDiet","params":[{"fields":[{"name":"CDFILIAL","type":"string","size":4}],"changes":[{"op":"insert","new":[]}]}],"id":1})") << -32602;
+        QTest::newRow("no version") << QByteArray(R"({"method":"GETParamGeral","params":[],"id":1})")
+                                    << -32600;
+        QTest::newRow("method not text")
+            << QByteArray(R"({"jsonrpc":"2.0","method":5,"params":[],"id":1})") << -32600;
+        QTest::newRow("id object") << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","id":{}})")
+                                   << -32600;
+        QTest::newRow("named params")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":{"a":"0001"},"id":1})")
+            << -32602;
+        QTest::newRow("unknown method")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"DROP TABLE CARDADIA","params":[],"id":1})") << -32601;
+        QTest::newRow("too few args")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardadia","params":["0001"],"id":1})") << -32602;
+        QTest::newRow("too many args")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GETParamGeral","params":[1],"id":1})") << -32602;
+        QTest::newRow("number as code")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GetParamPlaneja","params":[1],"id":1})") << -32602;
+        QTest::newRow("bad date")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","ontem"],"id":1})")
+            << -32602;
+        QTest::newRow("bad change log")
+            << QByteArray(
+                   R"({"jsonrpc":"2.0","method":"SetCardadia","params":[{"fields":[{"name":"X","type":"blob"}],"changes":[]}],"id":1})")
+            << -32602;
+        QTest::newRow("log rows too short")
+            << QByteArray(
+                   R"({"jsonrpc":"2.0","method":"UpdEfetDiet","params":[{"fields":[{"name":"CDFILIAL","type":"string","size":4}],"changes":[{"op":"insert","new":[]}]}],"id":1})")
+            << -32602;
     }
-    void malformedRequests()
-    {
+    void malformedRequests() {
         QFETCH(QByteArray, body);
         QFETCH(int, code);
         const Answer a = post(body);
@@ -136,8 +148,7 @@ private slots:
         stillServing();
     }
 
-    void idIsEchoedAndNotificationsGetNoBody()
-    {
+    void idIsEchoedAndNotificationsGetNoBody() {
         Answer a = call("GETParamGeral", {}, "abc");
         QCOMPARE(a.body.value("id").toString(), QStringLiteral("abc"));
         QCOMPARE(a.body.value("jsonrpc").toString(), QStringLiteral("2.0"));
@@ -146,24 +157,25 @@ private slots:
         QVERIFY(a.raw.isEmpty());
     }
 
-    void wrongPathVerbAndSize()
-    {
+    void wrongPathVerbAndSize() {
         QCOMPARE(post("{}", kToken, "/outro").status, 404);
         httplib::Client cli("127.0.0.1", port);
-        auto res = cli.Get(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}});
+        auto res =
+            cli.Get(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}});
         QVERIFY(res);
         QVERIFY(res->status == 404 || res->status == 405);
         // Over the limit: refused before the body is parsed, and nothing breaks.
-        const QByteArray huge = QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"GetParamPlaneja\",\"params\":[\"")
-            + QByteArray(400 * 1024, 'A') + QByteArray("\"],\"id\":1}");
+        const QByteArray huge =
+            QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"GetParamPlaneja\",\"params\":[\"") +
+            QByteArray(400 * 1024, 'A') + QByteArray("\"],\"id\":1}");
         const Answer a = post(huge);
         QCOMPARE(a.status, 413);
         stillServing();
     }
 
-    void sqlMetacharactersAreJustText()
-    {
-        for (const QString code : {"0001' OR '1'='1", "'; DROP TABLE CARDADIA; --", "0001\\", "%", "_", "0001\"", "\u0000"}) {
+    void sqlMetacharactersAreJustText() {
+        for (const QString code :
+             {"0001' OR '1'='1", "'; DROP TABLE CARDADIA; --", "0001\\", "%", "_", "0001\"", "\u0000"}) {
             const Answer a = call("GetCardadia", {code, "2026-03-18"});
             QCOMPARE(a.status, 200);
             QVERIFY2(a.body.contains("result"), a.raw.constData());
@@ -173,14 +185,15 @@ private slots:
         stillServing();
     }
 
-    void packetTextReadsBackExactly()
-    {
+    void packetTextReadsBackExactly() {
         // The server writes packets as text itself; the client's decoder must read back the same.
         TDataPacket p;
         p.fields = {{"T", ftString, 30}, {"F", ftFixedChar, 1}, {"N", ftFloat, 0}, {"D", ftDateTime, 0}};
         p.rows = {
-            {QString("aspas \" e \\ barra"), QString("C"), 0.1 + 0.2, QDateTime(QDate(2026, 3, 18), QTime(0, 0))},
-            {QString("linha\nnova\ttab\x01\x1f"), QString("F"), -12.0, QDateTime(QDate(1999, 12, 31), QTime(0, 0))},
+            {QString("aspas \" e \\ barra"), QString("C"), 0.1 + 0.2,
+             QDateTime(QDate(2026, 3, 18), QTime(0, 0))},
+            {QString("linha\nnova\ttab\x01\x1f"), QString("F"), -12.0,
+             QDateTime(QDate(1999, 12, 31), QTime(0, 0))},
             {QString("Conceição ✓ 😀"), QVariant(), 1e-7, QVariant()},
             {QVariant(), QString("D"), 123456789012.5, QDateTime(QDate(2026, 1, 2), QTime(0, 0))},
             // Whole numbers and repeated dates take shortcuts when written.
@@ -195,8 +208,7 @@ private slots:
             for (int c = 0; c < 4; ++c) {
                 const QVariant a = p.rows[r][c], b = back.rows[r][c];
                 QCOMPARE(b.isNull(), a.isNull());
-                if (a.isNull())
-                    continue;
+                if (a.isNull()) continue;
                 if (c == 2)
                     QCOMPARE(b.toDouble(), a.toDouble());
                 else if (c == 3)
@@ -204,23 +216,31 @@ private slots:
                 else
                     QCOMPARE(b.toString(), a.toString());
             }
-        const TPacketPair pair = TPacketPair::fromJson(QJsonDocument::fromJson(kvo::server::pairJson({p, TDataPacket()})).array());
+        const TPacketPair pair =
+            TPacketPair::fromJson(QJsonDocument::fromJson(kvo::server::pairJson({p, TDataPacket()})).array());
         QCOMPARE(pair.first.rows.size(), p.rows.size());
         QVERIFY(pair.second.rows.isEmpty());
     }
 
-    void unicodeTravelsIntact()
-    {
+    void unicodeTravelsIntact() {
         const Answer a = call("GetCardServ", {"0001", "2026-03-18"});
         const QJsonArray rows = a.body.value("result").toObject().value("rows").toArray();
         QCOMPARE(rows.at(0).toArray().at(2).toString(), QStringLiteral("UTI Adulto"));
         const Answer c = call("GETCliente", {"0001", "00001", "2026-03-18", "0001"});
-        QCOMPARE(c.body.value("result").toArray().at(0).toObject().value("rows").toArray().at(0).toArray().at(1).toString(),
+        QCOMPARE(c.body.value("result")
+                     .toArray()
+                     .at(0)
+                     .toObject()
+                     .value("rows")
+                     .toArray()
+                     .at(0)
+                     .toArray()
+                     .at(1)
+                     .toString(),
                  QStringLiteral("Alfa Convênios"));
     }
 
-    void manyClientsAtOnce()
-    {
+    void manyClientsAtOnce() {
         // More concurrent clients than workers: all are served, none gets a wrong answer.
         std::atomic<int> good{0}, bad{0};
         std::vector<std::thread> threads;
@@ -229,12 +249,19 @@ private slots:
                 httplib::Client cli("127.0.0.1", port);
                 cli.set_read_timeout(20, 0);
                 for (int k = 0; k < 15; ++k) {
-                    const std::string body = R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","2026-03-18"],"id":1})";
-                    auto res = cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+                    const std::string body =
+                        R"({"jsonrpc":"2.0","method":"GetCardServ","params":["0001","2026-03-18"],"id":1})";
+                    auto res = cli.Post(kPath.c_str(),
+                                        httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
                                         body, "application/json");
-                    const bool ok = res && res->status == 200
-                        && QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().value("result")
-                                   .toObject().value("rows").toArray().size() == 2;
+                    const bool ok = res && res->status == 200 &&
+                                    QJsonDocument::fromJson(QByteArray::fromStdString(res->body))
+                                            .object()
+                                            .value("result")
+                                            .toObject()
+                                            .value("rows")
+                                            .toArray()
+                                            .size() == 2;
                     (ok ? good : bad)++;
                 }
             });
@@ -244,23 +271,24 @@ private slots:
         QCOMPARE(good.load(), 12 * 15);
     }
 
-    void databaseFailureIsAnErrorNotACrash()
-    {
+    void databaseFailureIsAnErrorNotACrash() {
         // A table the server needs disappears underneath it.
         t->exec("ALTER TABLE RETIRADA RENAME TO RETIRADA_OLD");
         const Answer a = call("Vd_Retirada", {"0001", "2026-03-18", "sem retirada", "00001"});
         QCOMPARE(a.status, 200);
         QCOMPARE(errorCode(a), -32001);
         t->exec("ALTER TABLE RETIRADA_OLD RENAME TO RETIRADA");
-        QCOMPARE(call("Vd_Retirada", {"0001", "2026-03-18", "sem retirada", "00001"}).body.value("result").toString(), QString());
+        QCOMPARE(call("Vd_Retirada", {"0001", "2026-03-18", "sem retirada", "00001"})
+                     .body.value("result")
+                     .toString(),
+                 QString());
     }
 
-    void startRefusesUnusableSetups()
-    {
+    void startRefusesUnusableSetups() {
         ServerOptions o;
         o.database = t->connection();
         o.logRequests = false;
-        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());  // no token
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start()); // no token
         o.token = "x";
         o.database = "mysql:nada";
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());

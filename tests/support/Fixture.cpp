@@ -11,8 +11,7 @@
 
 namespace kvo::test {
 
-bool ShowActive(QWidget* form)
-{
+bool ShowActive(QWidget* form) {
     QWidget* window = form->window();
     window->show();
     window->raise();
@@ -23,54 +22,56 @@ bool ShowActive(QWidget* form)
     return ok;
 }
 
-void Settle()
-{
+void Settle() {
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
 }
 
-QWidget* FocusWidget() { return QApplication::focusWidget(); }
+QWidget* FocusWidget() {
+    return QApplication::focusWidget();
+}
 
-QWidget* FocusedControl(TForm* form) { return form ? form->FocusedControl() : nullptr; }
+QWidget* FocusedControl(TForm* form) {
+    return form ? form->FocusedControl() : nullptr;
+}
 
-void Click(QWidget* widget, QPoint pos)
-{
+void Click(QWidget* widget, QPoint pos) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, pos.isNull() ? widget->rect().center() : pos);
     Settle();
 }
 
-void Tab() { Press(Qt::Key_Tab); }
+void Tab() {
+    Press(Qt::Key_Tab);
+}
 
-void ShiftTab() { Press(Qt::Key_Tab, Qt::ShiftModifier); }
+void ShiftTab() {
+    Press(Qt::Key_Tab, Qt::ShiftModifier);
+}
 
-void Type(const QString& text, QWidget* target)
-{
+void Type(const QString& text, QWidget* target) {
     QWidget* w = target ? target : FocusWidget();
-    if (!w)
-        return;
+    if (!w) return;
     QTest::keyClicks(w, text);
     Settle();
 }
 
-void Press(int key, Qt::KeyboardModifiers modifiers, QWidget* target)
-{
+void Press(int key, Qt::KeyboardModifiers modifiers, QWidget* target) {
     QWidget* w = target ? target : FocusWidget();
-    if (!w)
-        return;
+    if (!w) return;
     QTest::keyClick(w, Qt::Key(key), modifiers);
     Settle();
 }
 
-void ClickButton(QAbstractButton* button) { Click(button); }
+void ClickButton(QAbstractButton* button) {
+    Click(button);
+}
 
-void ClickMenu(TMenuItem* item)
-{
+void ClickMenu(TMenuItem* item) {
     item->Click();
     Settle();
 }
 
-void ClickTab(TPageControl* pages, int index)
-{
+void ClickTab(TPageControl* pages, int index) {
     QTabBar* bar = pages->tabBar();
     Click(bar, bar->tabRect(index).center());
 }

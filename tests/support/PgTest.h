@@ -18,8 +18,7 @@ namespace kvo::test {
 class PgTestDatabase {
 public:
     // Creates the database at once; throws std::runtime_error when the cluster is not reachable.
-    explicit PgTestDatabase(const QString& prefix = QStringLiteral("kvotest"))
-    {
+    explicit PgTestDatabase(const QString& prefix = QStringLiteral("kvotest")) {
         m_port = qEnvironmentVariableIntValue("KVO_TEST_PG_PORT");
         if (m_port <= 0)
             throw std::runtime_error("KVO_TEST_PG_PORT is not set; register the test with FIXTURES postgres");
@@ -30,8 +29,7 @@ public:
                      .arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
         admin(QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8'").arg(m_name));
     }
-    ~PgTestDatabase()
-    {
+    ~PgTestDatabase() {
         for (const QString& c : m_connections)
             QSqlDatabase::removeDatabase(c);
         try {
@@ -46,16 +44,15 @@ public:
     int port() const { return m_port; }
 
     // The server's connection string for this database.
-    QString connectionString() const
-    {
-        return QStringLiteral("postgres:host=127.0.0.1;port=%1;dbname=%2;user=postgres").arg(m_port).arg(m_name);
+    QString connectionString() const {
+        return QStringLiteral("postgres:host=127.0.0.1;port=%1;dbname=%2;user=postgres")
+            .arg(m_port)
+            .arg(m_name);
     }
 
     // Opens (or returns the already open) connection of that name on this database.
-    QSqlDatabase open(const QString& connectionName)
-    {
-        if (QSqlDatabase::contains(connectionName))
-            return QSqlDatabase::database(connectionName);
+    QSqlDatabase open(const QString& connectionName) {
+        if (QSqlDatabase::contains(connectionName)) return QSqlDatabase::database(connectionName);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
         db.setHostName(QStringLiteral("127.0.0.1"));
         db.setPort(m_port);
@@ -68,8 +65,7 @@ public:
     }
 
     // Closes and forgets a connection opened with open().
-    void close(const QString& connectionName)
-    {
+    void close(const QString& connectionName) {
         if (QSqlDatabase::contains(connectionName)) {
             QSqlDatabase::database(connectionName, false).close();
             QSqlDatabase::removeDatabase(connectionName);
@@ -78,8 +74,7 @@ public:
     }
 
 private:
-    void admin(const QString& sql) const
-    {
+    void admin(const QString& sql) const {
         const QString cn = QStringLiteral("pgtest_admin_") + QUuid::createUuid().toString(QUuid::Id128);
         QString error;
         {
@@ -92,14 +87,12 @@ private:
                 error = db.lastError().text();
             } else {
                 QSqlQuery q(db);
-                if (!q.exec(sql))
-                    error = q.lastError().text();
+                if (!q.exec(sql)) error = q.lastError().text();
             }
             db.close();
         }
         QSqlDatabase::removeDatabase(cn);
-        if (!error.isEmpty())
-            throw std::runtime_error(("PostgreSQL test cluster: " + error).toStdString());
+        if (!error.isEmpty()) throw std::runtime_error(("PostgreSQL test cluster: " + error).toStdString());
     }
 
     int m_port = 0;

@@ -9,20 +9,30 @@ namespace kvo::test {
 
 TestHostUi::TestHostUi() : m_previous(kvo::SetUi(this)) {}
 
-TestHostUi::~TestHostUi() { kvo::SetUi(m_previous); }
+TestHostUi::~TestHostUi() {
+    kvo::SetUi(m_previous);
+}
 
-void TestHostUi::AnswerButton(int modalResult) { m_answers.push_back({Answer::Button, modalResult, {}, {}, {}}); }
-void TestHostUi::PickRow(int row) { m_answers.push_back({Answer::Row, row, {}, {}, {}}); }
-void TestHostUi::PickKey(const QString& field, const QString& value)
-{
+void TestHostUi::AnswerButton(int modalResult) {
+    m_answers.push_back({Answer::Button, modalResult, {}, {}, {}});
+}
+void TestHostUi::PickRow(int row) {
+    m_answers.push_back({Answer::Row, row, {}, {}, {}});
+}
+void TestHostUi::PickKey(const QString& field, const QString& value) {
     m_answers.push_back({Answer::Key, 0, field, value, {}});
 }
-void TestHostUi::CancelLookup() { m_answers.push_back({Answer::Cancel, 0, {}, {}, {}}); }
-void TestHostUi::Tick(const QStringList& keys) { m_answers.push_back({Answer::Tick, 0, {}, {}, keys}); }
-void TestHostUi::Toggle(const QStringList& keys) { m_answers.push_back({Answer::Toggle, 0, {}, {}, keys}); }
+void TestHostUi::CancelLookup() {
+    m_answers.push_back({Answer::Cancel, 0, {}, {}, {}});
+}
+void TestHostUi::Tick(const QStringList& keys) {
+    m_answers.push_back({Answer::Tick, 0, {}, {}, keys});
+}
+void TestHostUi::Toggle(const QStringList& keys) {
+    m_answers.push_back({Answer::Toggle, 0, {}, {}, keys});
+}
 
-bool TestHostUi::takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out)
-{
+bool TestHostUi::takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out) {
     for (auto it = m_answers.begin(); it != m_answers.end(); ++it)
         for (Answer::Kind k : kinds)
             if (it->kind == k) {
@@ -33,40 +43,45 @@ bool TestHostUi::takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& o
     return false;
 }
 
-void TestHostUi::unanswered(const QString& what)
-{
+void TestHostUi::unanswered(const QString& what) {
     m_unanswered.append(what);
     throw Exception(QStringLiteral("TestHostUi: no scripted answer for %1").arg(what));
 }
 
-void TestHostUi::record(Shown s)
-{
+void TestHostUi::record(Shown s) {
     s.aviDepth = s.kind == Shown::AviOpen ? m_aviDepth - 1 : m_aviDepth;
     m_shown << s;
 }
 
-void TestHostUi::Clear()
-{
+void TestHostUi::Clear() {
     m_shown.clear();
     m_unanswered.clear();
     m_answers.clear();
     m_aviOpened = m_unbalanced = 0;
 }
 
-QStringList TestHostUi::Log() const
-{
+QStringList TestHostUi::Log() const {
     QStringList lines;
     for (const Shown& s : m_shown) {
         switch (s.kind) {
-        case Shown::Error: lines << QStringLiteral("error: ") + s.text; break;
+        case Shown::Error:
+            lines << QStringLiteral("error: ") + s.text;
+            break;
         case Shown::Message:
-            lines << QStringLiteral("message %1/%2: %3 -> %4").arg(s.dialogKind).arg(s.buttons).arg(s.text).arg(s.result);
+            lines << QStringLiteral("message %1/%2: %3 -> %4")
+                         .arg(s.dialogKind)
+                         .arg(s.buttons)
+                         .arg(s.text)
+                         .arg(s.result);
             break;
         case Shown::Lookup:
             if (s.rows.isEmpty())
                 lines << QStringLiteral("lookup %1: empty: %2").arg(s.text, s.emptyText);
             else
-                lines << QStringLiteral("lookup %1: %2 rows -> %3").arg(s.text).arg(s.rows.size()).arg(s.result);
+                lines << QStringLiteral("lookup %1: %2 rows -> %3")
+                             .arg(s.text)
+                             .arg(s.rows.size())
+                             .arg(s.result);
             break;
         case Shown::List:
             if (s.rows.isEmpty())
@@ -74,60 +89,56 @@ QStringList TestHostUi::Log() const
             else
                 lines << QStringLiteral("list %1: %2 -> %3").arg(s.text, s.selectionIn, s.selectionOut);
             break;
-        case Shown::AviOpen: lines << QStringLiteral("avi+ %1 %2").arg(s.dialogKind).arg(s.text); break;
-        case Shown::AviClose: lines << QStringLiteral("avi-"); break;
-        case Shown::Preview: lines << QStringLiteral("preview: ") + s.text; break;
+        case Shown::AviOpen:
+            lines << QStringLiteral("avi+ %1 %2").arg(s.dialogKind).arg(s.text);
+            break;
+        case Shown::AviClose:
+            lines << QStringLiteral("avi-");
+            break;
+        case Shown::Preview:
+            lines << QStringLiteral("preview: ") + s.text;
+            break;
         }
     }
     return lines;
 }
 
-QStringList TestHostUi::Errors() const
-{
+QStringList TestHostUi::Errors() const {
     QStringList texts;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::Error)
-            texts << s.text;
+        if (s.kind == Shown::Error) texts << s.text;
     return texts;
 }
 
-QStringList TestHostUi::Messages() const
-{
+QStringList TestHostUi::Messages() const {
     QStringList texts;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::Error || s.kind == Shown::Message)
-            texts << s.text;
+        if (s.kind == Shown::Error || s.kind == Shown::Message) texts << s.text;
     return texts;
 }
 
-QList<Shown> TestHostUi::Lookups() const
-{
+QList<Shown> TestHostUi::Lookups() const {
     QList<Shown> result;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::Lookup || s.kind == Shown::List)
-            result << s;
+        if (s.kind == Shown::Lookup || s.kind == Shown::List) result << s;
     return result;
 }
 
-QList<int> TestHostUi::AviKinds() const
-{
+QList<int> TestHostUi::AviKinds() const {
     QList<int> kinds;
     for (const Shown& s : m_shown)
-        if (s.kind == Shown::AviOpen)
-            kinds << s.dialogKind;
+        if (s.kind == Shown::AviOpen) kinds << s.dialogKind;
     return kinds;
 }
 
-void TestHostUi::ShowError(const QString& text)
-{
+void TestHostUi::ShowError(const QString& text) {
     Shown s;
     s.kind = Shown::Error;
     s.text = text;
     record(s);
 }
 
-int TestHostUi::ShowMessage(const QString& text, int kind, int buttons)
-{
+int TestHostUi::ShowMessage(const QString& text, int kind, int buttons) {
     Shown s;
     s.kind = Shown::Message;
     s.text = text;
@@ -149,8 +160,7 @@ int TestHostUi::ShowMessage(const QString& text, int kind, int buttons)
 
 namespace {
 
-QStringList offered(const LookupRows& rows)
-{
+QStringList offered(const LookupRows& rows) {
     QStringList lines;
     for (const QStringList& cells : rows.cells)
         lines << cells.join(QStringLiteral(" | "));
@@ -159,8 +169,7 @@ QStringList offered(const LookupRows& rows)
 
 } // namespace
 
-bool TestHostUi::Pesquisar(TDataSource* source, const QString& title)
-{
+bool TestHostUi::Pesquisar(TDataSource* source, const QString& title) {
     const LookupRows rows = LookupRows::read(source, QString());
     Shown s;
     s.kind = Shown::Lookup;
@@ -191,18 +200,16 @@ bool TestHostUi::Pesquisar(TDataSource* source, const QString& title)
         LookupRows keys = LookupRows::read(source, f->FieldName());
         row = int(keys.keys.indexOf(a.text.trimmed()));
     }
-    if (row >= rows.cells.size())
-        row = -1;
+    if (row >= rows.cells.size()) row = -1;
     s.result = row;
     record(s);
-    if (row < 0)
-        return false;
+    if (row < 0) return false;
     set->SetRecNo(row + 1);
     return true;
 }
 
-bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, QString& selection)
-{
+bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, const QString& title,
+                               QString& selection) {
     const LookupRows rows = LookupRows::read(source, keyField);
     Shown s;
     s.kind = Shown::List;
@@ -236,16 +243,14 @@ bool TestHostUi::PesquisaLista(TDataSource* source, const QString& keyField, con
     // Back in list order, keys not in the list dropped: what the dialog itself gives.
     QStringList ordered;
     for (const QString& k : rows.keys)
-        if (ticked.contains(k))
-            ordered << k;
+        if (ticked.contains(k)) ordered << k;
     selection = kvo::JoinSelection(ordered);
     s.selectionOut = selection;
     record(s);
     return true;
 }
 
-void TestHostUi::ActiveShowAvi(QWidget*, int kind, const QString& caption)
-{
+void TestHostUi::ActiveShowAvi(QWidget*, int kind, const QString& caption) {
     ++m_aviDepth;
     ++m_aviOpened;
     Shown s;
@@ -255,8 +260,7 @@ void TestHostUi::ActiveShowAvi(QWidget*, int kind, const QString& caption)
     record(s);
 }
 
-void TestHostUi::DeactiveShowAvi()
-{
+void TestHostUi::DeactiveShowAvi() {
     if (m_aviDepth == 0) {
         ++m_unbalanced;
     } else {
@@ -267,8 +271,7 @@ void TestHostUi::DeactiveShowAvi()
     record(s);
 }
 
-void TestHostUi::ShowPreview(QWidget*, const QString& title)
-{
+void TestHostUi::ShowPreview(QWidget*, const QString& title) {
     Shown s;
     s.kind = Shown::Preview;
     s.text = title;

@@ -14,14 +14,14 @@ namespace kvo::test {
 struct Shown {
     enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview };
     Kind kind = Error;
-    QString text;        // message text, lookup caption, progress caption, preview title
-    int dialogKind = 0;  // Message: TMsgDlgType; AviOpen: progress kind
-    int buttons = 0;     // Message
-    int result = 0;      // Message: TModalResult; Lookup: picked row (0-based) or -1
-    QStringList rows;    // Lookup/List: the rows offered, cells joined by " | "
-    QString emptyText;   // Lookup/List: the empty-list text, when the list was empty
+    QString text;                      // message text, lookup caption, progress caption, preview title
+    int dialogKind = 0;                // Message: TMsgDlgType; AviOpen: progress kind
+    int buttons = 0;                   // Message
+    int result = 0;                    // Message: TModalResult; Lookup: picked row (0-based) or -1
+    QStringList rows;                  // Lookup/List: the rows offered, cells joined by " | "
+    QString emptyText;                 // Lookup/List: the empty-list text, when the list was empty
     QString selectionIn, selectionOut; // List
-    int aviDepth = 0;    // progress windows open when it was shown (before it, for AviOpen)
+    int aviDepth = 0;                  // progress windows open when it was shown (before it, for AviOpen)
 };
 
 // The host UI of tests: records everything and answers from a script. Installs itself as the
@@ -39,15 +39,14 @@ public:
     void AnswerButton(int modalResult);
     void AnswerYes() { AnswerButton(kvo::mrYes); }
     void AnswerNo() { AnswerButton(kvo::mrNo); }
-    void PickRow(int row);                                  // Pesquisar: row in list order, 0-based
+    void PickRow(int row);                                    // Pesquisar: row in list order, 0-based
     void PickKey(const QString& field, const QString& value); // Pesquisar: the row with that value
-    void CancelLookup();                                    // Pesquisar or PesquisaLista
-    void Tick(const QStringList& keys);                     // PesquisaLista: exactly these ticked
-    void Toggle(const QStringList& keys);                   // PesquisaLista: flip these
+    void CancelLookup();                                      // Pesquisar or PesquisaLista
+    void Tick(const QStringList& keys);                       // PesquisaLista: exactly these ticked
+    void Toggle(const QStringList& keys);                     // PesquisaLista: flip these
     int PendingAnswers() const { return int(m_answers.size()); }
     // Answers every Pesquisar that has no queued answer: the row to pick (0-based) or -1 to cancel.
-    void SetLookupAnswer(std::function<int(TDataSource* source, const QString& caption)> answer)
-    {
+    void SetLookupAnswer(std::function<int(TDataSource* source, const QString& caption)> answer) {
         m_lookupAnswer = std::move(answer);
     }
 
@@ -60,7 +59,7 @@ public:
     QStringList Errors() const;   // texts of errors, in order
     QStringList Messages() const; // texts of errors and messages, in order
     QList<Shown> Lookups() const;
-    int AviDepth() const { return m_aviDepth; }     // progress windows still open
+    int AviDepth() const { return m_aviDepth; } // progress windows still open
     int AviOpened() const { return m_aviOpened; }
     QList<int> AviKinds() const; // kinds of the progress windows opened, in order
     int UnbalancedCloses() const { return m_unbalanced; }

@@ -23,8 +23,7 @@ public:
     QList<int> answers; // for ShowMessage, in order; mrNo when exhausted
 
     void ShowError(const QString& text) override { errors << text; }
-    int ShowMessage(const QString& text, int, int) override
-    {
+    int ShowMessage(const QString& text, int, int) override {
         questions << text;
         return answers.isEmpty() ? kvo::mrNo : answers.takeFirst();
     }
@@ -38,8 +37,7 @@ public:
 class Trace {
 public:
     void add(const QString& s) { m_items << s; }
-    QStringList take()
-    {
+    QStringList take() {
         QStringList r;
         r.swap(m_items);
         return r;
@@ -49,20 +47,22 @@ private:
     QStringList m_items;
 };
 
-inline QString stateName(TDataSetState s)
-{
+inline QString stateName(TDataSetState s) {
     switch (s) {
-    case dsInactive: return QStringLiteral("inactive");
-    case dsBrowse: return QStringLiteral("browse");
-    case dsEdit: return QStringLiteral("edit");
-    case dsInsert: return QStringLiteral("insert");
+    case dsInactive:
+        return QStringLiteral("inactive");
+    case dsBrowse:
+        return QStringLiteral("browse");
+    case dsEdit:
+        return QStringLiteral("edit");
+    case dsInsert:
+        return QStringLiteral("insert");
     }
     return {};
 }
 
 // Hooks every event of a set (and its data source's state change) into the trace.
-inline void traceSet(TClientDataSet& cds, TDataSource& dts, Trace& trace)
-{
+inline void traceSet(TClientDataSet& cds, TDataSource& dts, Trace& trace) {
     auto hook = [&trace](const char* name) {
         return [&trace, name](TClientDataSet*) { trace.add(QString::fromLatin1(name)); };
     };
@@ -92,13 +92,13 @@ struct GridFixture {
     TDBGrid* grid;
     TEdit* other;
 
-    GridFixture() : previousUi(kvo::SetUi(&ui))
-    {
+    GridFixture() : previousUi(kvo::SetUi(&ui)) {
         cds.AddField(QStringLiteral("CODE"), ftString, 5)->SetDisplayLabel(QStringLiteral("Código"));
         cds.AddField(QStringLiteral("NAME"), ftString, 20)->SetDisplayLabel(QStringLiteral("Nome"));
         cds.AddField(QStringLiteral("QT"), ftFloat)->SetDisplayLabel(QStringLiteral("Quantidade"));
         TDataPacket p;
-        p.fields = {{QStringLiteral("CODE"), ftString, 5}, {QStringLiteral("NAME"), ftString, 20},
+        p.fields = {{QStringLiteral("CODE"), ftString, 5},
+                    {QStringLiteral("NAME"), ftString, 20},
                     {QStringLiteral("QT"), ftFloat, 0}};
         p.rows = {{QStringLiteral("001"), QStringLiteral("Ala A"), 12.0},
                   {QStringLiteral("002"), QStringLiteral("Ala B"), 2.5},
@@ -127,30 +127,25 @@ struct GridFixture {
         other->OnExit = [this](QObject*) { trace.add("edtOther:Exit"); };
     }
 
-    ~GridFixture()
-    {
+    ~GridFixture() {
         grid->SetDataSource(nullptr);
         kvo::SetUi(previousUi);
     }
 
-    bool showAndFocusGrid()
-    {
+    bool showAndFocusGrid() {
         form.show();
         form.activateWindow();
-        if (!QTest::qWaitForWindowActive(&form))
-            return false;
+        if (!QTest::qWaitForWindowActive(&form)) return false;
         grid->SetFocus();
         return grid->hasFocus();
     }
 
-    QWidget* target() const
-    {
+    QWidget* target() const {
         QWidget* w = QApplication::focusWidget();
         return w ? w : grid;
     }
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(target(), k, mods); }
-    void type(const QString& text)
-    {
+    void type(const QString& text) {
         // One character at a time: the first one may open the editor, which then gets the rest.
         for (QChar c : text)
             QTest::keyClicks(target(), QString(c));

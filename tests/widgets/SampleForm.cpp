@@ -9,8 +9,7 @@
 
 namespace {
 
-TButtonFlat* tool(QWidget* parent, QHBoxLayout* layout, const QString& glyph, const QString& hint)
-{
+TButtonFlat* tool(QWidget* parent, QHBoxLayout* layout, const QString& glyph, const QString& hint) {
     auto* b = new TButtonFlat(parent);
     b->SetGlyph(kvo::CommandGlyph(glyph, 22));
     b->setIconSize(QSize(22, 22));
@@ -20,15 +19,13 @@ TButtonFlat* tool(QWidget* parent, QHBoxLayout* layout, const QString& glyph, co
     return b;
 }
 
-TLabel* boldLabel(const QString& caption, QWidget* parent)
-{
+TLabel* boldLabel(const QString& caption, QWidget* parent) {
     auto* l = new TLabel(caption, parent);
     l->SetBold(true);
     return l;
 }
 
-TEdit* display(QWidget* parent, int width)
-{
+TEdit* display(QWidget* parent, int width) {
     auto* e = new TEdit(parent);
     e->SetColor(clBtnFace);
     e->SetTabStop(false);
@@ -38,19 +35,16 @@ TEdit* display(QWidget* parent, int width)
 }
 
 // An edit with its lookup button right beside it.
-QHBoxLayout* pair(QWidget* edit, QWidget* button)
-{
+QHBoxLayout* pair(QWidget* edit, QWidget* button) {
     auto* row = new QHBoxLayout;
     row->setSpacing(2);
     row->addWidget(edit);
-    if (button)
-        row->addWidget(button);
+    if (button) row->addWidget(button);
     row->addStretch();
     return row;
 }
 
-void fill(TClientDataSet& set, const QList<QVariantList>& rows)
-{
+void fill(TClientDataSet& set, const QList<QVariantList>& rows) {
     set.CreateDataSet();
     set.SetLogChanges(false);
     for (const QVariantList& row : rows) {
@@ -66,18 +60,23 @@ void fill(TClientDataSet& set, const QList<QVariantList>& rows)
 } // namespace
 
 SampleForm::SampleForm(QWidget* parent)
-    : TForm(parent), dtsFilial(&cdsFilial), dtsCardServ(&cdsCardServ), dtsPadrao(&cdsCardadia), dtsCliente(&cdsCliente)
-{
+    : TForm(parent), dtsFilial(&cdsFilial), dtsCardServ(&cdsCardServ), dtsPadrao(&cdsCardadia),
+      dtsCliente(&cdsCliente) {
     setWindowTitle(QStringLiteral("Efetivos de Dietas"));
     // Data
     cdsFilial.AddField(QStringLiteral("CDFILIAL"), ftString, 4)->SetDisplayLabel(QStringLiteral("Filial"));
     cdsFilial.AddField(QStringLiteral("NMFILIAL"), ftString, 30)->SetDisplayLabel(QStringLiteral("Nome"));
-    fill(cdsFilial, {{"0001", "Hospital São Lucas"}, {"0002", "Clínica Santa Clara"}, {"0010", "Cozinha Central"}});
-    cdsCardServ.AddField(QStringLiteral("CDSERVFILI"), ftString, 5)->SetDisplayLabel(QStringLiteral("Serviço"));
-    cdsCardServ.AddField(QStringLiteral("NMSERVICO"), ftString, 40)->SetDisplayLabel(QStringLiteral("Nome do Serviço"));
-    fill(cdsCardServ, {{"00001", "Desjejum"}, {"00002", "Almoço"}, {"00003", "Lanche da tarde"}, {"00004", "Jantar"}});
+    fill(cdsFilial,
+         {{"0001", "Hospital São Lucas"}, {"0002", "Clínica Santa Clara"}, {"0010", "Cozinha Central"}});
+    cdsCardServ.AddField(QStringLiteral("CDSERVFILI"), ftString, 5)
+        ->SetDisplayLabel(QStringLiteral("Serviço"));
+    cdsCardServ.AddField(QStringLiteral("NMSERVICO"), ftString, 40)
+        ->SetDisplayLabel(QStringLiteral("Nome do Serviço"));
+    fill(cdsCardServ,
+         {{"00001", "Desjejum"}, {"00002", "Almoço"}, {"00003", "Lanche da tarde"}, {"00004", "Jantar"}});
     cdsCardadia.AddField(QStringLiteral("CDDIETPAD"), ftString, 4)->SetDisplayLabel(QStringLiteral("Dieta"));
-    cdsCardadia.AddField(QStringLiteral("DSDIETPAD"), ftString, 50)->SetDisplayLabel(QStringLiteral("Descrição"));
+    cdsCardadia.AddField(QStringLiteral("DSDIETPAD"), ftString, 50)
+        ->SetDisplayLabel(QStringLiteral("Descrição"));
     for (const char* name : {"QTCLIEFETCAR", "QTFUNEFETCAR", "QTDOAEFETCAR", "QTCOMEFETCAR", "QTCOMESTICAR",
                              "QTCLIESTICAR", "QTFUNESTICAR", "QTDOAESTICAR"})
         cdsCardadia.AddField(QString::fromLatin1(name), ftFloat)->SetAlignment(Qt::AlignRight);
@@ -85,10 +84,14 @@ SampleForm::SampleForm(QWidget* parent)
                        {"0002", "Dieta branda", 42, 0, 0, 42, 40, 40, 0, 0},
                        {"0005", "Hipossódica", 18.5, 0, 0, 18.5, 20, 20, 0, 0},
                        {"0008", "Diabética", 23, 4, 0, 27, 25, 21, 4, 0}});
-    cdsCliente.AddField(QStringLiteral("CDCLIENTE"), ftString, 21)->SetDisplayLabel(QStringLiteral("Cliente"));
-    cdsCliente.AddField(QStringLiteral("NMRAZSOCCLIE"), ftString, 50)->SetDisplayLabel(QStringLiteral("Razão Social"));
-    cdsCliente.AddField(QStringLiteral("QTCOMEFETDIE"), ftFloat)->SetDisplayLabel(QStringLiteral("Comensais"));
-    fill(cdsCliente, {{"000000000000000000101", "Convênio Saúde Bem", 80}, {"000000000000000000102", "Particular", 40}});
+    cdsCliente.AddField(QStringLiteral("CDCLIENTE"), ftString, 21)
+        ->SetDisplayLabel(QStringLiteral("Cliente"));
+    cdsCliente.AddField(QStringLiteral("NMRAZSOCCLIE"), ftString, 50)
+        ->SetDisplayLabel(QStringLiteral("Razão Social"));
+    cdsCliente.AddField(QStringLiteral("QTCOMEFETDIE"), ftFloat)
+        ->SetDisplayLabel(QStringLiteral("Comensais"));
+    fill(cdsCliente,
+         {{"000000000000000000101", "Convênio Saúde Bem", 80}, {"000000000000000000102", "Particular", 40}});
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -191,8 +194,10 @@ SampleForm::SampleForm(QWidget* parent)
     dbgPadrao->SetDataSource(&dtsPadrao);
     dbgPadrao->Columns().Add(QStringLiteral("CDDIETPAD"), QStringLiteral("Dieta"))->SetWidth(60);
     dbgPadrao->Columns().Add(QStringLiteral("DSDIETPAD"), QStringLiteral("Descrição"))->SetWidth(220);
-    const QList<QPair<QString, QString>> counts{{"QTCLIEFETCAR", "Cliente"}, {"QTFUNEFETCAR", "Funcionário"},
-                                                {"QTDOAEFETCAR", "Doação"}, {"QTCOMEFETCAR", "Total"}};
+    const QList<QPair<QString, QString>> counts{{"QTCLIEFETCAR", "Cliente"},
+                                                {"QTFUNEFETCAR", "Funcionário"},
+                                                {"QTDOAEFETCAR", "Doação"},
+                                                {"QTCOMEFETCAR", "Total"}};
     for (const auto& c : counts) {
         TColumn* col = dbgPadrao->Columns().Add(c.first, c.second);
         col->SetWidth(95);
@@ -261,8 +266,7 @@ SampleForm::SampleForm(QWidget* parent)
     resize(860, 600);
 }
 
-SampleDialog::SampleDialog(QWidget* parent) : TForm(parent)
-{
+SampleDialog::SampleDialog(QWidget* parent) : TForm(parent) {
     setWindowTitle(QStringLiteral("Calcular Comensais"));
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 8);

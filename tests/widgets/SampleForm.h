@@ -23,8 +23,8 @@ public:
     TMenuItem *mnuOperacao, *mnuEfetivos, *mnuClientes, *mnuManutencao, *mnuIncluir, *mnuConfirmar,
         *mnuCancelar, *mnuCalcComens;
     TPanel* panMenu;
-    TButtonFlat *sbtIncluir, *sbtAlterar, *sbtExcluir, *sbtProcurar, *sbtVerificar, *sbtCancelar, *sbtConfirmar,
-        *sbtImprimir, *sbtCalcComens, *sbtAjuda, *sbtFechar;
+    TButtonFlat *sbtIncluir, *sbtAlterar, *sbtExcluir, *sbtProcurar, *sbtVerificar, *sbtCancelar,
+        *sbtConfirmar, *sbtImprimir, *sbtCalcComens, *sbtAjuda, *sbtFechar;
     TLabel* lblCodTela;
     TPanel* panDados;
     TLabel *lblCdFilial, *lblDataCardapio;

@@ -13,8 +13,7 @@
 
 namespace {
 
-bool save(QWidget* w, const QString& path)
-{
+bool save(QWidget* w, const QString& path) {
     QCoreApplication::processEvents();
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
@@ -23,10 +22,8 @@ bool save(QWidget* w, const QString& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -52,7 +49,8 @@ int main(int argc, char** argv)
     dialog.show();
     ok &= save(&dialog, dir + QStringLiteral("/sample-dialog.png"));
 
-    LookupDialog lookup(&form.dtsFilial, QStringLiteral("Filial|Não há filial cadastrada."), QString(), &form);
+    LookupDialog lookup(&form.dtsFilial, QStringLiteral("Filial|Não há filial cadastrada."), QString(),
+                        &form);
     lookup.show();
     QTest::keyClicks(lookup.searchEdit(), QStringLiteral("Cl"));
     ok &= save(&lookup, dir + QStringLiteral("/lookup.png"));

@@ -21,8 +21,8 @@ namespace {
 struct Branches {
     TClientDataSet set;
     TDataSource source{&set};
-    Branches(const QList<QPair<QString, QString>>& rows = {{"0001", "Matriz"}, {"0002", "Hospital Norte"}, {"0010", "Cozinha Central"}})
-    {
+    Branches(const QList<QPair<QString, QString>>& rows = {
+                 {"0001", "Matriz"}, {"0002", "Hospital Norte"}, {"0010", "Cozinha Central"}}) {
         set.AddField(QStringLiteral("CDFILIAL"), ftString, 4)->SetDisplayLabel(QStringLiteral("Código"));
         set.AddField(QStringLiteral("NMFILIAL"), ftString, 30)->SetDisplayLabel(QStringLiteral("Nome"));
         set.CreateDataSet();
@@ -43,8 +43,7 @@ struct EditForm {
     TDateEditPlus* dep;
     TEdit* edt;
     TEdit* other;
-    EditForm()
-    {
+    EditForm() {
         auto* layout = new QHBoxLayout(&form);
         med = new TMaskEdit(&form);
         med->SetEditMask(QStringLiteral(">aaaa;0; "));
@@ -65,22 +64,36 @@ struct EditForm {
 class TestControls : public QObject {
     Q_OBJECT
 private slots:
-    void maskShapesWhatIsTyped_data()
-    {
+    void maskShapesWhatIsTyped_data() {
         QTest::addColumn<QString>("mask");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
-        QTest::newRow("lower case goes upper") << ">aaaa;0; " << "ab1c" << "AB1C";
-        QTest::newRow("width is the mask's") << ">aaaa;0; " << "abcdef" << "ABCD";
-        QTest::newRow("symbols refused") << ">aaaa;0; " << "a-b.c" << "ABC";
-        QTest::newRow("short code kept short") << ">aaaa;0; " << "1" << "1";
-        QTest::newRow("any character, five") << "ccccc;0; " << "a-b c1x" << "a-b c";
-        QTest::newRow("case kept without >") << "ccccc;0; " << "aBc" << "aBc";
-        QTest::newRow("literals not stored") << "99/99;0;_" << "1234" << "1234";
-        QTest::newRow("literals stored") << "99/99;1;_" << "1234" << "12/34";
+        QTest::newRow("lower case goes upper") << ">aaaa;0; "
+                                               << "ab1c"
+                                               << "AB1C";
+        QTest::newRow("width is the mask's") << ">aaaa;0; "
+                                             << "abcdef"
+                                             << "ABCD";
+        QTest::newRow("symbols refused") << ">aaaa;0; "
+                                         << "a-b.c"
+                                         << "ABC";
+        QTest::newRow("short code kept short") << ">aaaa;0; "
+                                               << "1"
+                                               << "1";
+        QTest::newRow("any character, five") << "ccccc;0; "
+                                             << "a-b c1x"
+                                             << "a-b c";
+        QTest::newRow("case kept without >") << "ccccc;0; "
+                                             << "aBc"
+                                             << "aBc";
+        QTest::newRow("literals not stored") << "99/99;0;_"
+                                             << "1234"
+                                             << "1234";
+        QTest::newRow("literals stored") << "99/99;1;_"
+                                         << "1234"
+                                         << "12/34";
     }
-    void maskShapesWhatIsTyped()
-    {
+    void maskShapesWhatIsTyped() {
         QFETCH(QString, mask);
         QFETCH(QString, typed);
         QFETCH(QString, text);
@@ -92,8 +105,7 @@ private slots:
         QCOMPARE(f.med->Text(), text);
     }
 
-    void maskAppliesToTextFromCode()
-    {
+    void maskAppliesToTextFromCode() {
         EditForm f;
         int changes = 0;
         f.med->OnChange = [&](QObject*) { ++changes; };
@@ -109,8 +121,7 @@ private slots:
         QCOMPARE(f.med->Text(), QString());
     }
 
-    void requiredPositionsAreChecked()
-    {
+    void requiredPositionsAreChecked() {
         TEditMask mask(QStringLiteral("00-00;1;_"));
         QString out;
         QVERIFY(mask.Apply(QStringLiteral("1234"), out));
@@ -124,8 +135,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Exception, med.ValidateEdit());
     }
 
-    void dateEditParsesDayMonthYear_data()
-    {
+    void dateEditParsesDayMonthYear_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QDate>("date");
         QTest::addColumn<bool>("valid");
@@ -138,8 +148,7 @@ private slots:
         QTest::newRow("two-digit year") << "081226" << QDate() << false;
         QTest::newRow("nothing typed") << "" << QDate() << true;
     }
-    void dateEditParsesDayMonthYear()
-    {
+    void dateEditParsesDayMonthYear() {
         QFETCH(QString, typed);
         QFETCH(QDate, date);
         QFETCH(bool, valid);
@@ -149,12 +158,10 @@ private slots:
         Type(typed);
         QCOMPARE(f.dep->GetDate(), date);
         QCOMPARE(f.dep->IsValidText(), valid);
-        if (date.isValid())
-            QCOMPARE(f.dep->Text(), date.toString(QStringLiteral("dd/MM/yyyy")));
+        if (date.isValid()) QCOMPARE(f.dep->Text(), date.toString(QStringLiteral("dd/MM/yyyy")));
     }
 
-    void invalidDateIsRefusedOnExitAndKeepsTheFocus()
-    {
+    void invalidDateIsRefusedOnExitAndKeepsTheFocus() {
         TestHostUi ui;
         EditForm f;
         QVERIFY(ShowActive(&f.form));
@@ -178,8 +185,7 @@ private slots:
         QCOMPARE(ui.Errors().size(), 1);
     }
 
-    void dateZeroIsEmptyText()
-    {
+    void dateZeroIsEmptyText() {
         TDateEditPlus dep;
         dep.SetDate(QDate(2026, 12, 8));
         dep.SetDate(QDate());
@@ -192,8 +198,7 @@ private slots:
         QCOMPARE(dep.EditText(), QStringLiteral("08/12/2026"));
     }
 
-    void dateEditWeekdaysFirstDayAndColour()
-    {
+    void dateEditWeekdaysFirstDayAndColour() {
         TDateEditPlus dep;
         const QStringList names{"Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"};
         // 06/12/2026 is a Sunday.
@@ -206,8 +211,7 @@ private slots:
         QVERIFY(dep.LineEdit()->palette().color(QPalette::Text) != clBlue);
     }
 
-    void dateChangeEventsFollowTheText()
-    {
+    void dateChangeEventsFollowTheText() {
         EditForm f;
         QStringList trace;
         f.dep->OnChange = [&](QObject*) { trace << "change"; };
@@ -223,8 +227,7 @@ private slots:
         QCOMPARE(trace.filter("date"), QStringList({"date 2026-12-09"}));
     }
 
-    void lookupButtonRunsItsSequence()
-    {
+    void lookupButtonRunsItsSequence() {
         TestHostUi ui;
         Branches b;
         EditForm f;
@@ -236,8 +239,7 @@ private slots:
         f.btp->OnBeforePesq = [&](QObject* sender, bool& allow) {
             QCOMPARE(sender, f.btp);
             trace << "before";
-            if (refuse)
-                allow = false;
+            if (refuse) allow = false;
         };
         f.btp->OnAfterPesq = [&](QObject*) {
             trace << "after";
@@ -280,8 +282,7 @@ private slots:
         QVERIFY(ui.Unanswered().isEmpty());
     }
 
-    void lookupOfAnEmptyListShowsTheEmptyText()
-    {
+    void lookupOfAnEmptyListShowsTheEmptyText() {
         TestHostUi ui;
         Branches b(QList<QPair<QString, QString>>{});
         EditForm f;
@@ -295,8 +296,7 @@ private slots:
         QCOMPARE(ui.Log(), QStringList({"lookup Filial: empty: Não há filial cadastrada."}));
     }
 
-    void lookupButtonOnClickReplacesTheList()
-    {
+    void lookupButtonOnClickReplacesTheList() {
         TestHostUi ui;
         TBtnPesquisa btn;
         int clicks = 0;
@@ -309,8 +309,7 @@ private slots:
         QVERIFY(ui.Log().isEmpty());
     }
 
-    void radioButtonsClickAndExclude()
-    {
+    void radioButtonsClickAndExclude() {
         TForm form;
         auto* layout = new QHBoxLayout(&form);
         auto* todos = new TRadioButton(QStringLiteral("Todos"), &form);
@@ -334,8 +333,7 @@ private slots:
         QCOMPARE(key, int(Qt::Key_F9));
     }
 
-    void keyHandlersSwallowAndReplace()
-    {
+    void keyHandlersSwallowAndReplace() {
         EditForm f;
         QVERIFY(ShowActive(&f.form));
         f.edt->SetFocus();
@@ -348,8 +346,7 @@ private slots:
         Type(QStringLiteral("1x,5"));
         QCOMPARE(f.edt->Text(), QStringLiteral("1.5"));
         f.edt->OnKeyDown = [](QObject*, int& k, Qt::KeyboardModifiers) {
-            if (k == Qt::Key_Backspace)
-                k = 0;
+            if (k == Qt::Key_Backspace) k = 0;
         };
         Press(Qt::Key_Backspace);
         QCOMPARE(f.edt->Text(), QStringLiteral("1.5"));
@@ -361,8 +358,7 @@ private slots:
         QCOMPARE(ui.Errors(), QStringList({"Tecla recusada."}));
     }
 
-    void menuItemsClickOnlyWhenEnabledAndKeepTheirCheck()
-    {
+    void menuItemsClickOnlyWhenEnabledAndKeepTheirCheck() {
         TestHostUi ui;
         TForm form;
         auto* layout = new QHBoxLayout(&form);
@@ -403,13 +399,14 @@ private slots:
         QVERIFY(ui.Log().isEmpty());
     }
 
-    void messageCatalog()
-    {
+    void messageCatalog() {
         TestHostUi ui;
-        TMessages msg({"Excl|Confirma Exclusão?", "DATA_PROC|Data deve ser menor ou igual a data de  processamento.",
-                       "Pct|%s de %s|x", "Excl|repetida", "sem barra"});
+        TMessages msg({"Excl|Confirma Exclusão?",
+                       "DATA_PROC|Data deve ser menor ou igual a data de  processamento.", "Pct|%s de %s|x",
+                       "Excl|repetida", "sem barra"});
         QCOMPARE(msg.Msg("Excl"), QStringLiteral("Confirma Exclusão?"));
-        QCOMPARE(msg.Msg("DATA_PROC"), QStringLiteral("Data deve ser menor ou igual a data de  processamento."));
+        QCOMPARE(msg.Msg("DATA_PROC"),
+                 QStringLiteral("Data deve ser menor ou igual a data de  processamento."));
         QCOMPARE(msg.Msg("Pct"), QStringLiteral("%s de %s|x"));
         QCOMPARE(msg.Msg("excl"), QString());
         QCOMPARE(msg.Msg("Nada"), QString());
@@ -420,8 +417,9 @@ private slots:
         QCOMPARE(msg.ShowMsg("Excl", kvo::mtConfirmation, kvo::mbYesNo, 0), int(kvo::mrNo));
         QCOMPARE(msg.ShowMsg("Excl", kvo::mtConfirmation, kvo::mbYesNo, 0), int(kvo::mrYes));
         QCOMPARE(msg.ShowMsg("DATA_PROC", kvo::mtInformation, kvo::mbOK, 0), int(kvo::mrOk));
-        QCOMPARE(ui.Log(), QStringList({"message 3/3: Confirma Exclusão? -> 7", "message 3/3: Confirma Exclusão? -> 6",
-                                        "message 2/4: Data deve ser menor ou igual a data de  processamento. -> 1"}));
+        QCOMPARE(ui.Log(),
+                 QStringList({"message 3/3: Confirma Exclusão? -> 7", "message 3/3: Confirma Exclusão? -> 6",
+                              "message 2/4: Data deve ser menor ou igual a data de  processamento. -> 1"}));
         // A question nobody scripted is a visible test failure, not a silent default.
         QVERIFY_THROWS_EXCEPTION(Exception, msg.ShowMsg("Excl", kvo::mtConfirmation, kvo::mbYesNo, 0));
         QCOMPARE(ui.Unanswered().size(), 1);

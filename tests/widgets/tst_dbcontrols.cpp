@@ -26,13 +26,13 @@ struct ControlsFixture {
     TDBNavigator* nav;
     TEdit* other;
 
-    ControlsFixture() : previousUi(kvo::SetUi(&ui))
-    {
+    ControlsFixture() : previousUi(kvo::SetUi(&ui)) {
         cds.AddField(QStringLiteral("CODE"), ftString, 5);
         cds.AddField(QStringLiteral("NAME"), ftString, 20);
         cds.AddField(QStringLiteral("QT"), ftFloat);
         TDataPacket p;
-        p.fields = {{QStringLiteral("CODE"), ftString, 5}, {QStringLiteral("NAME"), ftString, 20},
+        p.fields = {{QStringLiteral("CODE"), ftString, 5},
+                    {QStringLiteral("NAME"), ftString, 20},
                     {QStringLiteral("QT"), ftFloat, 0}};
         p.rows = {{QStringLiteral("001"), QStringLiteral("Ala A"), 12.0},
                   {QStringLiteral("002"), QStringLiteral("Ala B"), 2.5}};
@@ -58,21 +58,18 @@ struct ControlsFixture {
     }
     ~ControlsFixture() { kvo::SetUi(previousUi); }
 
-    bool show()
-    {
+    bool show() {
         form.show();
         form.activateWindow();
         return QTest::qWaitForWindowActive(&form);
     }
-    void typeInto(TDBEdit* e, const QString& text)
-    {
+    void typeInto(TDBEdit* e, const QString& text) {
         e->SetFocus();
         e->selectAll();
         QTest::keyClicks(e, text);
     }
     QString take() { return trace.take().join(QStringLiteral(", ")); }
-    QString enabledButtons() const
-    {
+    QString enabledButtons() const {
         QString s;
         for (int i = 0; i < TDBNavigator::ButtonCount; ++i)
             s += nav->ButtonEnabled(TNavigateBtn(i)) ? QLatin1Char('1') : QLatin1Char('0');
@@ -89,16 +86,14 @@ private:
     std::unique_ptr<ControlsFixture> f;
 
 private slots:
-    void init()
-    {
+    void init() {
         f = std::make_unique<ControlsFixture>();
         QVERIFY(f->show());
         f->take();
     }
     void cleanup() { f.reset(); }
 
-    void editAndTextFollowTheCurrentRow()
-    {
+    void editAndTextFollowTheCurrentRow() {
         QCOMPARE(f->dbeName->Text(), QStringLiteral("Ala A"));
         QCOMPARE(f->dbeQt->Text(), QStringLiteral("12"));
         QCOMPARE(f->dbtName->Caption(), QStringLiteral("Ala A"));
@@ -116,8 +111,7 @@ private slots:
         QCOMPARE(f->dbtName->Caption(), QString());
     }
 
-    void typingEditsTheRowAndTheTextIsWrittenOnExitOrPost()
-    {
+    void typingEditsTheRowAndTheTextIsWrittenOnExitOrPost() {
         f->typeInto(f->dbeName, QStringLiteral("Leste"));
         QCOMPARE(f->take(), QStringLiteral("BeforeEdit, state:edit, AfterEdit"));
         QCOMPARE(f->dbeName->Text(), QStringLiteral("Leste"));
@@ -135,8 +129,7 @@ private slots:
         QCOMPARE(f->cds.FieldByName("QT")->AsFloat(), 3.5);
     }
 
-    void escRevertsAndReadOnlyEditsStartNoEdit()
-    {
+    void escRevertsAndReadOnlyEditsStartNoEdit() {
         f->typeInto(f->dbeName, QStringLiteral("Outro"));
         f->take();
         QTest::keyClick(f->dbeName, Qt::Key_Escape);
@@ -158,8 +151,7 @@ private slots:
         QCOMPARE(f->cds.State(), dsBrowse);
     }
 
-    void aBadNumberKeepsTheFocusAndTheText()
-    {
+    void aBadNumberKeepsTheFocusAndTheText() {
         f->typeInto(f->dbeQt, QStringLiteral("1x"));
         f->other->setFocus(); // as a click would
         QCOMPARE(f->ui.errors, QStringList({"'1x' não é um valor numérico válido."}));
@@ -168,16 +160,14 @@ private slots:
         QCOMPARE(f->cds.FieldByName("QT")->AsFloat(), 12.0);
     }
 
-    void beforeEditRefusalDropsTheKey()
-    {
+    void beforeEditRefusalDropsTheKey() {
         f->cds.BeforeEdit = [](TClientDataSet*) { Abort(); };
         f->typeInto(f->dbeName, QStringLiteral("Q"));
         QCOMPARE(f->dbeName->Text(), QStringLiteral("Ala A"));
         QCOMPARE(f->cds.State(), dsBrowse);
     }
 
-    void navigatorButtonsFollowTheSet()
-    {
+    void navigatorButtonsFollowTheSet() {
         // first prior next last insert delete edit post cancel refresh
         QCOMPARE(f->enabledButtons(), QStringLiteral("0011111001"));
         f->nav->Button(nbNext)->click();
@@ -200,8 +190,7 @@ private slots:
 
         // A refusing BeforeAction stops the action silently.
         f->nav->BeforeAction = [](QObject*, TNavigateBtn b) {
-            if (b == nbInsert)
-                Abort();
+            if (b == nbInsert) Abort();
         };
         f->take();
         f->nav->Button(nbInsert)->click();
@@ -209,8 +198,7 @@ private slots:
         QCOMPARE(f->ui.errors, QStringList());
     }
 
-    void navigatorRebindsAndCanBeDisabled()
-    {
+    void navigatorRebindsAndCanBeDisabled() {
         f->nav->SetDataSource(nullptr);
         QCOMPARE(f->enabledButtons(), QStringLiteral("0000000000"));
         f->nav->Button(nbNext)->click();
@@ -243,8 +231,7 @@ private slots:
 
     // Forms are torn down child by child, so a source may go before its controls or a set before
     // its source; whoever is left must neither keep the stale pointer nor be reached through it.
-    void controlsOutliveTheirSource()
-    {
+    void controlsOutliveTheirSource() {
         auto* grid = new TDBGrid(&f->form);
         auto source = std::make_unique<TDataSource>(&f->cds);
         for (TDBEdit* e : {f->dbeName, f->dbeQt})
@@ -276,8 +263,7 @@ private slots:
         QCOMPARE(f->dts.links().size(), size_t(1));
     }
 
-    void aSourceOutlivesItsSet()
-    {
+    void aSourceOutlivesItsSet() {
         auto cds = std::make_unique<TClientDataSet>();
         cds->AddField(QStringLiteral("NAME"), ftString, 20);
         cds->CreateDataSet();

@@ -25,8 +25,7 @@ private:
     static QString trace(const QStringList& events) { return events.join(QStringLiteral(", ")); }
 
 private slots:
-    void init()
-    {
+    void init() {
         f = std::make_unique<GridFixture>();
         QVERIFY(f->showAndFocusGrid());
         take();
@@ -35,8 +34,7 @@ private slots:
 
     // ---- typing and opening the editor
 
-    void typingStartsEditAndGoesIntoTheEditor()
-    {
+    void typingStartsEditAndGoesIntoTheEditor() {
         grid()->SetSelectedIndex(2); // QT
         take();
         f->type(QStringLiteral("7"));
@@ -54,8 +52,7 @@ private slots:
         QCOMPARE(grid()->CellText(0, 2), QStringLiteral("7,5"));
     }
 
-    void enterAndF2OpenTheEditorWithTheFieldText()
-    {
+    void enterAndF2OpenTheEditorWithTheFieldText() {
         grid()->SetSelectedIndex(1);
         take();
         f->key(Qt::Key_F2);
@@ -70,8 +67,7 @@ private slots:
         QVERIFY(grid()->EditorMode());
     }
 
-    void beforeEditRefusalStartsNoEditor()
-    {
+    void beforeEditRefusalStartsNoEditor() {
         cds().BeforeEdit = [this](TClientDataSet*) {
             f->trace.add("BeforeEdit");
             Abort();
@@ -86,8 +82,7 @@ private slots:
         QCOMPARE(f->ui.errors, QStringList()); // the silent abort shows nothing
     }
 
-    void readOnlyColumnsAndEditingOffStartNoEdit()
-    {
+    void readOnlyColumnsAndEditingOffStartNoEdit() {
         grid()->Columns()[1]->SetReadOnly(true);
         grid()->SetSelectedIndex(1);
         take();
@@ -130,8 +125,7 @@ private slots:
 
     // ---- columns and options
 
-    void columnsTakeTitlesFromFieldsAndFollowRunTimeChanges()
-    {
+    void columnsTakeTitlesFromFieldsAndFollowRunTimeChanges() {
         QAbstractItemModel* m = grid()->model();
         QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Código"));
         grid()->Columns()[2]->Title().SetAlignment(Qt::AlignRight);
@@ -170,8 +164,7 @@ private slots:
         QCOMPARE(grid()->CellText(1, 1), QStringLiteral("2,5"));
     }
 
-    void anEmptySetTypingInsertsAndDownAppends()
-    {
+    void anEmptySetTypingInsertsAndDownAppends() {
         cds().Close();
         cds().CreateDataSet();
         take();
@@ -189,8 +182,7 @@ private slots:
         QCOMPARE(grid()->Row(), 0);
     }
 
-    void aPostedRowTakesItsIndexPlace()
-    {
+    void aPostedRowTakesItsIndexPlace() {
         cds().AddIndex(QStringLiteral("BYCODE"), QStringLiteral("CODE"));
         cds().SetIndexName(QStringLiteral("BYCODE"));
         f->type(QStringLiteral("009"));
@@ -207,8 +199,7 @@ private slots:
 
     // ---- row keys
 
-    void downAppendsOnTheLastRowAndUpCancelsAnUntouchedInsert()
-    {
+    void downAppendsOnTheLastRowAndUpCancelsAnUntouchedInsert() {
         f->key(Qt::Key_Down);
         QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
         f->key(Qt::Key_Down);
@@ -217,7 +208,7 @@ private slots:
 
         f->key(Qt::Key_Down);
         QCOMPARE(take(), trace({"BeforeInsert", "BeforeScroll", "state:insert", "OnNewRecord", "AfterInsert",
-                                      "AfterScroll"}));
+                                "AfterScroll"}));
         QCOMPARE(cds().RecordCount(), 4);
         QCOMPARE(grid()->Row(), 3);
 
@@ -226,16 +217,16 @@ private slots:
         QCOMPARE(cds().State(), dsInsert);
 
         f->key(Qt::Key_Up);
-        QCOMPARE(take(), trace({"BeforeCancel", "BeforeScroll", "state:browse", "AfterCancel", "AfterScroll"}));
+        QCOMPARE(take(),
+                 trace({"BeforeCancel", "BeforeScroll", "state:browse", "AfterCancel", "AfterScroll"}));
         QCOMPARE(cds().RecordCount(), 3);
         QCOMPARE(cds().RecNo(), 3);
     }
 
-    void downOnAModifiedInsertPostsAndAppendsAgain()
-    {
+    void downOnAModifiedInsertPostsAndAppendsAgain() {
         f->key(Qt::Key_Insert);
         QCOMPARE(take(), trace({"BeforeInsert", "BeforeScroll", "state:insert", "OnNewRecord", "AfterInsert",
-                                      "AfterScroll"}));
+                                "AfterScroll"}));
         QCOMPARE(grid()->Row(), 0); // Insert places the new row before the current one
         f->type(QStringLiteral("X1"));
         take();
@@ -245,8 +236,7 @@ private slots:
         QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("X1"));
     }
 
-    void homeEndMoveColumnsCtrlHomeEndMoveRows()
-    {
+    void homeEndMoveColumnsCtrlHomeEndMoveRows() {
         f->key(Qt::Key_End);
         QCOMPARE(take(), trace({"ColEnter:QT"}));
         f->key(Qt::Key_Home);
@@ -261,16 +251,14 @@ private slots:
         QCOMPARE(take(), QString());
     }
 
-    void rowChangePostsAndARefusedPostKeepsRowAndEdit()
-    {
+    void rowChangePostsAndARefusedPostKeepsRowAndEdit() {
         grid()->SetSelectedIndex(1);
         f->type(QStringLiteral("Nova"));
         take();
         bool refuse = true;
         cds().BeforePost = [&](TClientDataSet*) {
             f->trace.add("BeforePost");
-            if (refuse)
-                Consiste::MensErro(QStringLiteral("Recusado."), true);
+            if (refuse) Consiste::MensErro(QStringLiteral("Recusado."), true);
         };
         f->key(Qt::Key_Down);
         QCOMPARE(take(), trace({"BeforePost"}));
@@ -289,8 +277,7 @@ private slots:
         QCOMPARE(grid()->CellText(0, 1), QStringLiteral("Nova"));
     }
 
-    void escRevertsTheEditorFirstThenCancels()
-    {
+    void escRevertsTheEditorFirstThenCancels() {
         grid()->SetSelectedIndex(1);
         f->type(QStringLiteral("Outra"));
         take();
@@ -304,8 +291,7 @@ private slots:
         QCOMPARE(cds().FieldByName("NAME")->AsString(), QStringLiteral("Ala A"));
     }
 
-    void ctrlDeleteAsksThroughTheHostAndDeletesOnYes()
-    {
+    void ctrlDeleteAsksThroughTheHostAndDeletesOnYes() {
         f->key(Qt::Key_Down);
         take();
         f->ui.answers = {kvo::mrNo};
@@ -332,15 +318,15 @@ private slots:
 
     // ---- columns
 
-    void columnChangeWritesTheEditorThenColExitThenColEnter()
-    {
+    void columnChangeWritesTheEditorThenColExitThenColEnter() {
         grid()->SetSelectedIndex(1);
         take();
         f->type(QStringLiteral("Leste"));
         take();
         grid()->OnColExit = [this](QObject*) {
-            f->trace.add(QStringLiteral("ColExit:%1 NAME=%2")
-                             .arg(grid()->SelectedField()->FieldName(), cds().FieldByName("NAME")->AsString()));
+            f->trace.add(
+                QStringLiteral("ColExit:%1 NAME=%2")
+                    .arg(grid()->SelectedField()->FieldName(), cds().FieldByName("NAME")->AsString()));
         };
         f->key(Qt::Key_Tab);
         QCOMPARE(take(), trace({"ColExit:NAME NAME=Leste", "ColEnter:QT"}));
@@ -355,8 +341,7 @@ private slots:
         QCOMPARE(grid()->SelectedIndex(), 1);
     }
 
-    void aRaisingColExitVetoesTheMove()
-    {
+    void aRaisingColExitVetoesTheMove() {
         grid()->SetSelectedIndex(2);
         f->type(QStringLiteral("3"));
         take();
@@ -385,8 +370,7 @@ private slots:
         QCOMPARE(grid()->SelectedIndex(), 2);
     }
 
-    void tabWrapsRowsAndLeavesTheGridAtItsEnds()
-    {
+    void tabWrapsRowsAndLeavesTheGridAtItsEnds() {
         // Last column of the first row: Tab goes to the next row's first column.
         grid()->SetSelectedIndex(2);
         take();
@@ -422,8 +406,7 @@ private slots:
         QCOMPARE(take(), trace({"Exit", "edtOther:Enter"}));
     }
 
-    void keyDownSwallowsAndReplacesKeysKeyPressSwallowsCharacters()
-    {
+    void keyDownSwallowsAndReplacesKeysKeyPressSwallowsCharacters() {
         grid()->OnKeyDown = [](QObject*, int& key, Qt::KeyboardModifiers) {
             if (key == Qt::Key_Up)
                 key = Qt::Key_Down;
@@ -454,16 +437,14 @@ private slots:
         QVERIFY(grid()->EditorMode());
     }
 
-    void editorKeysGoThroughTheGridHandlers()
-    {
+    void editorKeysGoThroughTheGridHandlers() {
         // While the editor is open, OnKeyDown still sees the keys and may swallow them.
         grid()->SetSelectedIndex(1);
         f->type(QStringLiteral("A"));
         QStringList seen;
         grid()->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) {
             seen << QString::number(key, 16);
-            if (key == Qt::Key_Delete)
-                key = 0;
+            if (key == Qt::Key_Delete) key = 0;
         };
         f->key(Qt::Key_Home);
         f->key(Qt::Key_Delete);
@@ -477,13 +458,12 @@ private slots:
 
     // ---- focus
 
-    void cancelOnExitDropsAnUntouchedInsertBeforeOnExit()
-    {
+    void cancelOnExitDropsAnUntouchedInsertBeforeOnExit() {
         f->key(Qt::Key_Insert);
         take();
         f->other->SetFocus();
         QCOMPARE(take(), trace({"BeforeCancel", "BeforeScroll", "state:browse", "AfterCancel", "AfterScroll",
-                                      "Exit", "edtOther:Enter"}));
+                                "Exit", "edtOther:Enter"}));
         QCOMPARE(cds().RecordCount(), 3);
 
         // A touched insert stays pending; its typed text is written on the way out.
@@ -505,8 +485,7 @@ private slots:
         QCOMPARE(cds().State(), dsInsert);
     }
 
-    void fieldFocusControlSelectsItsColumn()
-    {
+    void fieldFocusControlSelectsItsColumn() {
         f->other->SetFocus();
         take();
         cds().FieldByName("QT")->FocusControl();
@@ -517,8 +496,7 @@ private slots:
 
     // ---- values
 
-    void numbersShowAndAreTypedInBrazilianFormat()
-    {
+    void numbersShowAndAreTypedInBrazilianFormat() {
         QCOMPARE(grid()->CellText(0, 2), QStringLiteral("12"));
         QCOMPARE(grid()->CellText(1, 2), QStringLiteral("2,5"));
         QCOMPARE(grid()->CellText(2, 2), QString()); // null
@@ -536,8 +514,7 @@ private slots:
         QCOMPARE(cds().RecNo(), 2);
     }
 
-    void aBadNumberIsRefusedAndTheEditorKeepsIt()
-    {
+    void aBadNumberIsRefusedAndTheEditorKeepsIt() {
         grid()->SetSelectedIndex(2);
         f->type(QStringLiteral("1x"));
         take();
@@ -561,8 +538,7 @@ private slots:
         QCOMPARE(f->ui.errors.size(), 3);
     }
 
-    void editMaskLimitsTheCellEditor()
-    {
+    void editMaskLimitsTheCellEditor() {
         cds().FieldByName("CODE")->SetEditMask(QStringLiteral("ccccc;0; "));
         f->type(QStringLiteral("ab cdefg"));
         QCOMPARE(grid()->InplaceEditor()->text(), QStringLiteral("ab cd"));
@@ -576,8 +552,7 @@ private slots:
         QCOMPARE(cds().FieldByName("CODE")->AsString(), QStringLiteral("X1YZ"));
     }
 
-    void ellipsisButtonAndCtrlEnterFireEditButtonClick()
-    {
+    void ellipsisButtonAndCtrlEnterFireEditButtonClick() {
         int clicks = 0;
         grid()->OnEditButtonClick = [&](QObject*) {
             ++clicks;
@@ -608,8 +583,7 @@ private slots:
         QCOMPARE(clicks, 2);
     }
 
-    void clickingACellMovesRowThenColumn()
-    {
+    void clickingACellMovesRowThenColumn() {
         const QRect r = grid()->visualRect(grid()->model()->index(2, 1));
         take();
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, r.center());
@@ -618,8 +592,7 @@ private slots:
         QCOMPARE(grid()->SelectedIndex(), 1);
     }
 
-    void aClickVetoedByTheOtherControlsExitMovesNothing()
-    {
+    void aClickVetoedByTheOtherControlsExitMovesNothing() {
         f->other->SetFocus();
         f->other->OnExit = [](QObject*) { Consiste::MensErro(QStringLiteral("Informe o campo."), true); };
         take();
@@ -632,8 +605,7 @@ private slots:
         QVERIFY(f->other->hasFocus());
     }
 
-    void rebindingTheDataSourceFollowsTheNewSet()
-    {
+    void rebindingTheDataSourceFollowsTheNewSet() {
         TClientDataSet other;
         other.AddField(QStringLiteral("CODE"), ftString, 5);
         other.CreateDataSet();

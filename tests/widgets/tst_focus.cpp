@@ -2,13 +2,13 @@
 // disabled controls and the page control.
 
 #include "Fixture.h"
+#include "data/Exceptions.h"
 #include "widgets/StdControls.h"
 #include "widgets/TPageControl.h"
-#include "data/Exceptions.h"
 
+#include "widgets/HostUi.h"
 #include <QTest>
 #include <QTimer>
-#include "widgets/HostUi.h"
 #include <QVBoxLayout>
 
 using namespace kvo::test;
@@ -25,8 +25,7 @@ struct FocusForm {
     TEdit *edA, *edB, *edC, *edD, *edE, *edF;
     QStringList trace;
 
-    FocusForm()
-    {
+    FocusForm() {
         auto* layout = new QVBoxLayout(&form);
         pan = new TPanel(&form);
         auto* panLayout = new QVBoxLayout(pan);
@@ -54,8 +53,7 @@ struct FocusForm {
         form.resize(400, 500);
     }
 
-    TEdit* edit(QWidget* parent, QVBoxLayout* layout, const char* name)
-    {
+    TEdit* edit(QWidget* parent, QVBoxLayout* layout, const char* name) {
         auto* e = new TEdit(parent);
         e->setObjectName(QString::fromLatin1(name));
         layout->addWidget(e);
@@ -63,16 +61,14 @@ struct FocusForm {
         return e;
     }
 
-    void watch(TFocusControl* c, const char* name)
-    {
+    void watch(TFocusControl* c, const char* name) {
         const QString n = QString::fromLatin1(name);
         c->OnEnter = [this, n](QObject*) { trace << QStringLiteral("enter ") + n; };
         c->OnExit = [this, n](QObject*) { trace << QStringLiteral("exit ") + n; };
     }
 
     // Starts on `first` with an empty trace.
-    void start(TFocusControl* first)
-    {
+    void start(TFocusControl* first) {
         QVERIFY(ShowActive(&form));
         first->SetFocus();
         Settle();
@@ -85,8 +81,7 @@ struct FocusForm {
 class TestFocus : public QObject {
     Q_OBJECT
 private slots:
-    void firstFocusEntersOutermostFirst()
-    {
+    void firstFocusEntersOutermostFirst() {
         FocusForm f;
         QVERIFY(ShowActive(&f.form)); // the window's first control gets the focus
         QCOMPARE(f.trace, QStringList({"enter pan", "enter A"}));
@@ -97,8 +92,7 @@ private slots:
         QVERIFY(!f.edA->Focused() && !f.pgc->Focused());
     }
 
-    void movesFireOnlyTheContainersThatChange()
-    {
+    void movesFireOnlyTheContainersThatChange() {
         FocusForm f;
         f.start(f.edA);
         Click(f.edB);
@@ -108,16 +102,17 @@ private slots:
         QCOMPARE(f.trace, QStringList({"exit B", "enter C"}));
         f.trace.clear();
         Tab(); // C -> D: out of two containers, into two
-        QCOMPARE(f.trace, QStringList({"exit C", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
+        QCOMPARE(f.trace,
+                 QStringList({"exit C", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
         QCOMPARE(FocusWidget(), f.edD);
         f.trace.clear();
         ShiftTab();
-        QCOMPARE(f.trace, QStringList({"exit D", "exit page1", "exit pgc", "enter pan", "enter grp", "enter C"}));
+        QCOMPARE(f.trace,
+                 QStringList({"exit D", "exit page1", "exit pgc", "enter pan", "enter grp", "enter C"}));
         QCOMPARE(FocusWidget(), f.edC);
     }
 
-    void activeControlIsTheTargetWhileExitHandlersRun()
-    {
+    void activeControlIsTheTargetWhileExitHandlersRun() {
         FocusForm f;
         f.start(f.edC);
         QWidget* seenByC = nullptr;
@@ -130,8 +125,7 @@ private slots:
         QCOMPARE(f.form.ActiveControl(), f.edF);
     }
 
-    void vetoedExitKeepsTheFocus_data()
-    {
+    void vetoedExitKeepsTheFocus_data() {
         QTest::addColumn<bool>("silent");
         QTest::addColumn<bool>("onPanel");
         QTest::newRow("abort on the control") << true << false;
@@ -139,8 +133,7 @@ private slots:
         QTest::newRow("abort on the panel") << true << true;
         QTest::newRow("error on the panel") << false << true;
     }
-    void vetoedExitKeepsTheFocus()
-    {
+    void vetoedExitKeepsTheFocus() {
         QFETCH(bool, silent);
         QFETCH(bool, onPanel);
         TestHostUi ui;
@@ -150,12 +143,12 @@ private slots:
         const QString name = onPanel ? "pan" : "C";
         vetoing->OnExit = [&](QObject*) {
             f.trace << "exit " + name;
-            if (silent)
-                Abort();
+            if (silent) Abort();
             throw Exception(QStringLiteral("Filial inválida."));
         };
         Click(f.edF);
-        const QStringList expected = onPanel ? QStringList({"exit C", "exit grp", "exit pan"}) : QStringList({"exit C"});
+        const QStringList expected =
+            onPanel ? QStringList({"exit C", "exit grp", "exit pan"}) : QStringList({"exit C"});
         QCOMPARE(f.trace, expected); // no further exits, no enters
         QCOMPARE(FocusWidget(), f.edC);
         QCOMPARE(f.form.ActiveControl(), f.edC);
@@ -170,8 +163,7 @@ private slots:
         QVERIFY(f.trace.endsWith("enter F"));
     }
 
-    void exitHandlerThatMovesTheFocusWinsOverTheVeto()
-    {
+    void exitHandlerThatMovesTheFocusWinsOverTheVeto() {
         TestHostUi ui;
         FocusForm f;
         f.start(f.edC);
@@ -187,21 +179,20 @@ private slots:
         QVERIFY(ui.Log().isEmpty());
     }
 
-    void setFocusFromCodeRunsTheSequenceAndRethrows()
-    {
+    void setFocusFromCodeRunsTheSequenceAndRethrows() {
         TestHostUi ui;
         FocusForm f;
         f.start(f.edB);
         f.edD->SetFocus();
-        QCOMPARE(f.trace, QStringList({"exit B", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
+        QCOMPARE(f.trace,
+                 QStringList({"exit B", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
         f.edD->OnExit = [](QObject*) { throw Exception(QStringLiteral("Data deve ser informada.")); };
         QVERIFY_THROWS_EXCEPTION(Exception, f.edF->SetFocus());
         QCOMPARE(f.form.FocusedControl(), f.edD);
         QVERIFY(ui.Log().isEmpty()); // the caller got the failure; nothing shown behind its back
     }
 
-    void enterHandlerMayForwardTheFocus()
-    {
+    void enterHandlerMayForwardTheFocus() {
         FocusForm f;
         f.start(f.edF);
         f.grp->OnEnter = [&](QObject*) {
@@ -214,8 +205,7 @@ private slots:
         QCOMPARE(f.trace, QStringList({"exit F", "enter pan", "enter grp", "enter B", "exit B", "enter C"}));
     }
 
-    void disabledControlsCannotTakeTheFocus()
-    {
+    void disabledControlsCannotTakeTheFocus() {
         FocusForm f;
         f.start(f.edA);
         f.edB->SetEnabled(false);
@@ -232,8 +222,7 @@ private slots:
         QVERIFY(!f.edC->CanFocus());
     }
 
-    void disablingTheFocusedControlMovesTheFocusOn()
-    {
+    void disablingTheFocusedControlMovesTheFocusOn() {
         FocusForm f;
         f.start(f.edB);
         f.edB->SetEnabled(false);
@@ -244,11 +233,11 @@ private slots:
         f.trace.clear();
         f.pan->SetEnabled(false);
         QCOMPARE(f.form.FocusedControl(), f.edD);
-        QCOMPARE(f.trace, QStringList({"exit C", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
+        QCOMPARE(f.trace,
+                 QStringList({"exit C", "exit grp", "exit pan", "enter pgc", "enter page1", "enter D"}));
     }
 
-    void plainDisableOfTheFocusedControlIsCaughtUp()
-    {
+    void plainDisableOfTheFocusedControlIsCaughtUp() {
         FocusForm f;
         f.start(f.edB);
         QWidget other; // another window is active: Qt itself moves nothing in ours
@@ -263,8 +252,7 @@ private slots:
         QCOMPARE(f.form.FocusedControl(), f.edD);
     }
 
-    void pageControlExitsOnlyWhenLeftEntirely()
-    {
+    void pageControlExitsOnlyWhenLeftEntirely() {
         FocusForm f;
         f.start(f.edD);
         f.pgc->SetActivePage(f.page2);
@@ -275,8 +263,7 @@ private slots:
         QCOMPARE(f.trace, QStringList({"exit E", "exit page2", "exit pgc", "enter F"}));
     }
 
-    void pageChangeReportsOnlyAPersonsClick()
-    {
+    void pageChangeReportsOnlyAPersonsClick() {
         FocusForm f;
         f.start(f.edF);
         int changes = 0;
@@ -302,8 +289,7 @@ private slots:
         QVERIFY(!f.pgc->isTabEnabled(0));
     }
 
-    void modalFormReturnsItsResult()
-    {
+    void modalFormReturnsItsResult() {
         TForm dialog;
         auto* layout = new QVBoxLayout(&dialog);
         auto* edit = new TEdit(&dialog);
@@ -315,8 +301,7 @@ private slots:
         // Closing the window is a cancel, unless OnClose refuses it.
         int asked = 0;
         dialog.OnClose = [&](QObject*, int& action) {
-            if (++asked == 1)
-                action = caNone;
+            if (++asked == 1) action = caNone;
         };
         QTimer::singleShot(0, &dialog, [&] {
             dialog.Close();

@@ -24,8 +24,7 @@ namespace {
 struct Services {
     TClientDataSet set;
     TDataSource source{&set};
-    explicit Services(int rows = 3)
-    {
+    explicit Services(int rows = 3) {
         set.AddField(QStringLiteral("CDSERVFILI"), ftString, 5)->SetDisplayLabel(QStringLiteral("Serviço"));
         set.AddField(QStringLiteral("NMSERVICO"), ftString, 40)->SetDisplayLabel(QStringLiteral("Nome"));
         set.AddField(QStringLiteral("NRORDEM"), ftFloat)->SetVisible(false);
@@ -33,8 +32,10 @@ struct Services {
         const QStringList names{"Almoço", "Jantar", "Ceia", "Desjejum"};
         for (int i = 0; i < rows; ++i) {
             set.Append();
-            set.FieldByName(QStringLiteral("CDSERVFILI"))->SetAsString(QStringLiteral("%1").arg(i + 1, 5, 10, QLatin1Char('0')));
-            set.FieldByName(QStringLiteral("NMSERVICO"))->SetAsString(names.value(i, QStringLiteral("Extra")));
+            set.FieldByName(QStringLiteral("CDSERVFILI"))
+                ->SetAsString(QStringLiteral("%1").arg(i + 1, 5, 10, QLatin1Char('0')));
+            set.FieldByName(QStringLiteral("NMSERVICO"))
+                ->SetAsString(names.value(i, QStringLiteral("Extra")));
             set.Post();
         }
         set.First();
@@ -43,8 +44,7 @@ struct Services {
 };
 
 // Runs `keys` on the modal dialog as soon as it is up.
-void whenDialogUp(const std::function<void(QWidget*)>& keys)
-{
+void whenDialogUp(const std::function<void(QWidget*)>& keys) {
     QTimer::singleShot(0, [keys] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) {
@@ -60,8 +60,7 @@ void whenDialogUp(const std::function<void(QWidget*)>& keys)
 class TestHostUiWindows : public QObject {
     Q_OBJECT
 private slots:
-    void dispatcherKeepsExceptionsOutOfQt()
-    {
+    void dispatcherKeepsExceptionsOutOfQt() {
         TestHostUi ui;
         QVERIFY(kvo::Dispatch([] {}));
         QVERIFY(!kvo::Dispatch([] { Abort(); }));
@@ -71,8 +70,7 @@ private slots:
         QCOMPARE(ui.Errors(), QStringList({"Campo obrigatório.", "disk full", "Erro inesperado."}));
     }
 
-    void mensErroShowsThenAbortsWhenAsked()
-    {
+    void mensErroShowsThenAbortsWhenAsked() {
         TestHostUi ui;
         QStringList trace;
         kvo::Dispatch([&] {
@@ -85,14 +83,11 @@ private slots:
         QCOMPARE(ui.Log(), QStringList({"error: Aviso.", "error: Data deve ser informada."}));
     }
 
-    void progressWindowsCloseOnFailurePaths()
-    {
+    void progressWindowsCloseOnFailurePaths() {
         TestHostUi ui;
         kvo::Dispatch([] {
             kvo::ShowAviScope loading(nullptr, kvo::aviLoading);
-            {
-                kvo::ShowAviScope saving(nullptr, kvo::aviSaving, QStringLiteral("Gravando efetivos..."));
-            }
+            { kvo::ShowAviScope saving(nullptr, kvo::aviSaving, QStringLiteral("Gravando efetivos...")); }
             throw Exception(QStringLiteral("Servidor indisponível."));
         });
         QCOMPARE(ui.AviDepth(), 0);
@@ -106,8 +101,7 @@ private slots:
         QCOMPARE(ui.UnbalancedCloses(), 1);
     }
 
-    void guiProgressWindowNestsAndCloses()
-    {
+    void guiProgressWindowNestsAndCloses() {
         kvo::GuiHostUi gui;
         QWidget main;
         main.resize(800, 600);
@@ -116,8 +110,7 @@ private slots:
         auto windows = [] {
             QList<ProgressWindow*> shown;
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
-                    shown << p;
+                if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible()) shown << p;
             return shown;
         };
         QCOMPARE(windows().size(), 1);
@@ -146,8 +139,7 @@ private slots:
         gui.DeactiveShowAvi();
     }
 
-    void lookupDialogPicksWithTheKeyboard()
-    {
+    void lookupDialogPicksWithTheKeyboard() {
         Services s;
         QWidget main;
         QVERIFY(ShowActive(&main));
@@ -187,17 +179,16 @@ private slots:
         QCOMPARE(s.current(), QStringLiteral("00003"));
     }
 
-    void listDialogTicksWithSpace()
-    {
+    void listDialogTicksWithSpace() {
         Services s(4);
         QWidget main;
         QVERIFY(ShowActive(&main));
         whenDialogUp([](QWidget* dialog) {
             auto* d = qobject_cast<LookupDialog*>(dialog);
-            QTest::keyClick(d->table(), Qt::Key_Space);  // row 1: was ticked, now not
+            QTest::keyClick(d->table(), Qt::Key_Space); // row 1: was ticked, now not
             QTest::keyClick(d->table(), Qt::Key_Down);
             QTest::keyClick(d->table(), Qt::Key_Down);
-            QTest::keyClick(d->table(), Qt::Key_Space);  // row 3 ticked
+            QTest::keyClick(d->table(), Qt::Key_Space); // row 3 ticked
             QTest::keyClick(d->table(), Qt::Key_Return);
         });
         LookupDialog dialog(&s.source, QStringLiteral("Serviços"), QStringLiteral("CDSERVFILI"), &main);
@@ -206,11 +197,11 @@ private slots:
         QCOMPARE(dialog.selection(), QStringLiteral("_00003_00004"));
     }
 
-    void emptyListShowsItsText()
-    {
+    void emptyListShowsItsText() {
         Services s(0);
-        LookupDialog dialog(&s.source, QStringLiteral("Serviço|Não há serviço hospitalar cadastrado para filial informada."),
-                            QString());
+        LookupDialog dialog(
+            &s.source, QStringLiteral("Serviço|Não há serviço hospitalar cadastrado para filial informada."),
+            QString());
         QVERIFY(!dialog.table());
         const auto labels = dialog.findChildren<QLabel*>();
         QVERIFY(std::any_of(labels.begin(), labels.end(), [](QLabel* l) {
@@ -220,19 +211,21 @@ private slots:
         QVERIFY(!dialog.run());
     }
 
-    void scriptedListsKeepListOrderAndCancel()
-    {
+    void scriptedListsKeepListOrderAndCancel() {
         TestHostUi ui;
         Services s(4);
         QString selection = QStringLiteral("_00004");
         ui.Tick({"00003", "00001"});
-        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço|vazio"), false, selection));
+        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço|vazio"), false,
+                              selection));
         QCOMPARE(selection, QStringLiteral("_00001_00003"));
         ui.Toggle({"00001", "00002"});
-        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false, selection));
+        QVERIFY(PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false,
+                              selection));
         QCOMPARE(selection, QStringLiteral("_00002_00003"));
         ui.CancelLookup();
-        QVERIFY(!PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false, selection));
+        QVERIFY(!PesquisaLista(&s.source, QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço"), false,
+                               selection));
         QCOMPARE(selection, QStringLiteral("_00002_00003"));
         ui.PickRow(3);
         QVERIFY(Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
@@ -240,11 +233,14 @@ private slots:
         ui.PickRow(9); // beyond the list: nothing picked, current row kept
         QVERIFY(!Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
         QCOMPARE(s.current(), QStringLiteral("00004"));
-        QCOMPARE(ui.Log(), QStringList({"list Serviço: _00004 -> _00001_00003", "list Serviço: _00001_00003 -> _00002_00003",
-                                        "list Serviço: _00002_00003 -> _00002_00003", "lookup Serviço: 4 rows -> 3",
-                                        "lookup Serviço: 4 rows -> -1"}));
+        QCOMPARE(ui.Log(), QStringList({"list Serviço: _00004 -> _00001_00003",
+                                        "list Serviço: _00001_00003 -> _00002_00003",
+                                        "list Serviço: _00002_00003 -> _00002_00003",
+                                        "lookup Serviço: 4 rows -> 3", "lookup Serviço: 4 rows -> -1"}));
         // A standing answer serves lookups without queued answers.
-        ui.SetLookupAnswer([](TDataSource*, const QString& caption) { return caption == QStringLiteral("Serviço") ? 1 : -1; });
+        ui.SetLookupAnswer([](TDataSource*, const QString& caption) {
+            return caption == QStringLiteral("Serviço") ? 1 : -1;
+        });
         QVERIFY(Pesquisar(&s.source, QStringLiteral("Serviço"), false, true));
         QCOMPARE(s.current(), QStringLiteral("00002"));
         QVERIFY(!Pesquisar(&s.source, QStringLiteral("Outro"), false, true));

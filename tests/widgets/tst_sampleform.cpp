@@ -11,8 +11,7 @@ using namespace kvo::test;
 class TestSampleForm : public QObject {
     Q_OBJECT
 private slots:
-    void headerFlow()
-    {
+    void headerFlow() {
         TestHostUi ui;
         SampleForm f;
         QVERIFY(ShowActive(&f));
@@ -51,8 +50,7 @@ private slots:
         QCOMPARE(ui.Errors().size(), 1);
     }
 
-    void headerExitVetoReturnsToTheBranch()
-    {
+    void headerExitVetoReturnsToTheBranch() {
         TestHostUi ui;
         SampleForm f;
         QVERIFY(ShowActive(&f));
@@ -64,8 +62,7 @@ private slots:
         QVERIFY(!f.tshClientes->Enabled());
     }
 
-    void commandsByMenuShortcutAndButton()
-    {
+    void commandsByMenuShortcutAndButton() {
         TestHostUi ui;
         SampleForm f;
         QVERIFY(ShowActive(&f));
@@ -87,8 +84,7 @@ private slots:
         QVERIFY(ui.Log().isEmpty());
     }
 
-    void pagesTakeTheFocusWithThem()
-    {
+    void pagesTakeTheFocusWithThem() {
         TestHostUi ui;
         SampleForm f;
         QVERIFY(ShowActive(&f));
@@ -105,8 +101,7 @@ private slots:
         QCOMPARE(changes, 1);
     }
 
-    void routineDialogRadioButtonsSwitchTheLookup()
-    {
+    void routineDialogRadioButtonsSwitchTheLookup() {
         SampleDialog d;
         QVERIFY(ShowActive(&d));
         QVERIFY(d.rbtTodos->Checked());
