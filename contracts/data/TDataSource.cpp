@@ -66,6 +66,13 @@ void TDataSource::notifyActiveChange() {
         if (std::find(m_links.begin(), m_links.end(), l) != m_links.end()) l->activeChanged();
 }
 
+void TDataSource::notifyViewChange(const TViewChange& change) {
+    if (!m_enabled) return;
+    const auto links = m_links;
+    for (Link* l : links)
+        if (std::find(m_links.begin(), m_links.end(), l) != m_links.end()) l->viewChanged(change);
+}
+
 void TDataSource::notifyUpdateData() {
     if (!m_enabled) return;
     const auto links = m_links;

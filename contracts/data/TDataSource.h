@@ -9,6 +9,18 @@
 // Binds one record set to controls. On a state change it first tells its links (grids switch
 // editors, edits go read-only or editable), then fires OnStateChange. OnDataChange fires after
 // scrolls and data changes (field nullptr: the whole row or the set changed).
+// An exact change of the set's current view (filter applied, index order), in 0-based view rows,
+// reported right after it happened and before the next event of the sequence that caused it.
+// Reset covers everything else (load, close, filter, index, CancelUpdates); Changed is one row's
+// values; Moved is a posted row that took another place in the index (row -> to).
+struct TViewChange {
+    enum Kind { Reset, Inserted, Removed, Moved, Changed };
+    Kind kind = Reset;
+    int row = -1;
+    int to = -1;
+    bool operator==(const TViewChange&) const = default;
+};
+
 class TDataSource : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +34,7 @@ public:
         virtual void updateData() {}                   // before Post: write pending typed text to the field
         virtual bool focusField(TField* /*field*/) { return false; } // true when it took the focus
         virtual void sourceDestroyed() {} // the source is going away while still linked
+        virtual void viewChanged(const TViewChange& /*change*/) {}
     };
 
     explicit TDataSource(QObject* parent = nullptr);
@@ -45,6 +58,7 @@ public:
     void notifyStateChange();
     void notifyDataChange(TField* field);
     void notifyActiveChange();
+    void notifyViewChange(const TViewChange& change);
     void notifyUpdateData();
     bool notifyFocusField(TField* field);
 
@@ -71,6 +85,7 @@ public:
     std::function<void()> OnActiveChange, OnStateChange, OnUpdateData;
     std::function<void(TField* field)> OnDataChange;
     std::function<bool(TField* field)> OnFocusField;
+    std::function<void(const TViewChange& change)> OnViewChange;
 
     void activeChanged() override;
     void stateChanged() override;
@@ -78,6 +93,9 @@ public:
     void updateData() override;
     bool focusField(TField* field) override;
     void sourceDestroyed() override { m_source = nullptr; }
+    void viewChanged(const TViewChange& change) override {
+        if (OnViewChange) OnViewChange(change);
+    }
 
 private:
     TDataSource* m_source = nullptr;
