@@ -1070,11 +1070,13 @@ int TClientDataSet::MoveBy(int distance) {
     return moved;
 }
 
+// An empty view is at both ends, whatever path emptied it (a cancelled insert, a posted row that
+// left the filter).
 bool TClientDataSet::Eof() const {
-    return d->state == dsInactive || d->eof;
+    return d->state == dsInactive || d->view.empty() || d->eof;
 }
 bool TClientDataSet::Bof() const {
-    return d->state == dsInactive || d->bof;
+    return d->state == dsInactive || d->view.empty() || d->bof;
 }
 
 int TClientDataSet::RecNo() const {

@@ -243,6 +243,59 @@ private slots:
         QCOMPARE(seen, 3);
     }
 
+    // However a set became empty, it is at both ends, so a "while not Eof" loop never runs.
+    void emptySetIsAtBothEnds_data() {
+        QTest::addColumn<int>("path");
+        QTest::newRow("cancelled insert") << 0;
+        QTest::newRow("cancelled append") << 1;
+        QTest::newRow("refused new record") << 2;
+        QTest::newRow("posted insert left the filter") << 3;
+        QTest::newRow("posted edit left the filter") << 4;
+    }
+    void emptySetIsAtBothEnds() {
+        QFETCH(int, path);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetFilter("CODE <> '0009'");
+        cds.SetFiltered(true);
+        cds.SetData(path == 4 ? packet({row("0001", "Ana", 1)}) : packet({}));
+        switch (path) {
+        case 0:
+            cds.Insert();
+            cds.Cancel();
+            break;
+        case 1:
+            cds.Append();
+            cds.Cancel();
+            break;
+        case 2:
+            cds.OnNewRecord = [](TClientDataSet*) { Abort(); };
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.Append());
+            break;
+        case 3:
+            cds.Insert();
+            cds.FieldByName("CODE")->SetAsString("0009");
+            cds.Post();
+            break;
+        case 4:
+            cds.Edit();
+            cds.FieldByName("CODE")->SetAsString("0009");
+            cds.Post();
+            break;
+        }
+        QVERIFY(cds.IsEmpty());
+        QVERIFY(cds.Eof());
+        QVERIFY(cds.Bof());
+        cds.Next();
+        QVERIFY(cds.Eof() && cds.Bof());
+        cds.Prior();
+        QVERIFY(cds.Eof() && cds.Bof());
+        int seen = 0;
+        for (cds.First(); !cds.Eof(); cds.Next())
+            ++seen;
+        QCOMPARE(seen, 0);
+    }
+
     void abortedBeforeEventsLeaveTheSetAsItWas() {
         TClientDataSet cds;
         define(cds);
