@@ -1053,11 +1053,9 @@ int TClientDataSet::MoveBy(int distance) {
     const int last = int(d->view.size()) - 1;
     const qint64 want = qint64(d->cur) + distance;
     const int target = int(std::clamp<qint64>(want, 0, last));
-    if (target == d->cur) {
-        if (distance > 0)
-            d->eof = true;
-        else
-            d->bof = true;
+    if (target == d->cur) { // a move that cannot happen: only that direction's flag
+        d->eof = distance > 0;
+        d->bof = distance < 0;
         return 0;
     }
     d->fire(BeforeScroll);

@@ -243,6 +243,49 @@ private slots:
         QCOMPARE(seen, 3);
     }
 
+    // A move that cannot happen sets the flag of its direction and clears the other one.
+    void blockedMoveSetsOnlyItsOwnEnd_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("moves"); // F first, L last, N next, P prior
+        QTest::addColumn<bool>("eof");
+        QTest::addColumn<bool>("bof");
+        QTest::newRow("one row, Next") << 1 << "FN" << true << false;
+        QTest::newRow("one row, Next then Prior") << 1 << "FNP" << false << true;
+        QTest::newRow("one row, Last then Prior") << 1 << "LP" << false << true;
+        QTest::newRow("three rows, Next past the last") << 3 << "LN" << true << false;
+        QTest::newRow("three rows, Prior past the first") << 3 << "FP" << false << true;
+    }
+    void blockedMoveSetsOnlyItsOwnEnd() {
+        QFETCH(int, rows);
+        QFETCH(QString, moves);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(rows == 1 ? packet({row("0001", "Ana", 1)}) : threeRows());
+        for (QChar m : moves) {
+            switch (m.toLatin1()) {
+            case 'F':
+                cds.First();
+                break;
+            case 'L':
+                cds.Last();
+                break;
+            case 'N':
+                cds.Next();
+                break;
+            case 'P':
+                cds.Prior();
+                break;
+            }
+        }
+        QTEST(cds.Eof(), "eof");
+        QTEST(cds.Bof(), "bof");
+        QVERIFY(cds.RecNo() > 0);
+        int seen = 0;
+        for (cds.First(); !cds.Eof(); cds.Next())
+            ++seen;
+        QCOMPARE(seen, rows);
+    }
+
     // However a set became empty, it is at both ends, so a "while not Eof" loop never runs.
     void emptySetIsAtBothEnds_data() {
         QTest::addColumn<int>("path");
