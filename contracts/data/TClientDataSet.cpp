@@ -606,6 +606,17 @@ struct TClientDataSet::Impl {
             if (evalNode(n, rowCells(r))) view.push_back(r);
     }
 
+    // Rebuilds the view for a new filter or order. The current row stays current while it is still
+    // visible, else the nearest position does, at neither end: the following First may be refused by
+    // BeforeScroll, and the cursor must not be left past the end or on a row it never moved to.
+    void rebuildView() {
+        const qint64 current = hasRow() ? qint64(view[cur]) : -1;
+        buildView();
+        const auto it = current < 0 ? view.end() : std::find(view.begin(), view.end(), quint32(current));
+        setCur(it != view.end() ? int(it - view.begin()) : cur);
+        eof = bof = false;
+    }
+
     void resolveIndex(const QString& indexName, const std::vector<Column>& columns,
                       std::vector<int>& out) const {
         out.clear();
@@ -1419,7 +1430,7 @@ void TClientDataSet::SetFilter(const QString& expression) {
     CheckBrowseMode();
     d->filterText = expression;
     d->filter = std::move(parsed);
-    d->buildView();
+    d->rebuildView();
     First();
 }
 
@@ -1435,7 +1446,7 @@ void TClientDataSet::SetFiltered(bool on) {
     }
     CheckBrowseMode();
     d->filtered = on;
-    d->buildView();
+    d->rebuildView();
     First();
 }
 
@@ -1461,7 +1472,7 @@ void TClientDataSet::SetIndexName(const QString& name) {
     d->indexName = name;
     d->indexCols = std::move(cols);
     d->sortAll();
-    d->buildView();
+    d->rebuildView();
     First();
 }
 

@@ -570,6 +570,50 @@ private slots:
         QCOMPARE(cds.State(), dsBrowse);
     }
 
+    // BeforeScroll refusing the First that follows a new filter or order: the view has changed, the
+    // row that was current stays current when it is still visible, else the nearest one does.
+    void refusedFirstAfterAViewChangeKeepsAValidRow_data() {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<int>("recNo");
+        QTest::newRow("filter switched on") << 0 << "0002" << 2;
+        QTest::newRow("filter text changed, row hidden") << 1 << "0001" << 1;
+        QTest::newRow("index changed") << 2 << "0002" << 2;
+    }
+    void refusedFirstAfterAViewChangeKeepsAValidRow() {
+        QFETCH(int, change);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows()); // 0003, 0001, 0002
+        cds.Last();
+        cds.SetFilter("CODE <> '0003'");
+        if (change == 1) {
+            cds.SetFiltered(true);
+            cds.Last();
+        }
+        Trace t(cds);
+        t.abortOn = "BeforeScroll";
+        switch (change) {
+        case 0:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetFiltered(true));
+            break;
+        case 1:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetFilter("CODE = '0001'"));
+            break;
+        case 2:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetIndexName("IDX_NAME"));
+            break;
+        }
+        t.abortOn.clear();
+        QTEST(code(cds), "current");
+        QTEST(cds.RecNo(), "recNo");
+        QVERIFY(!cds.Eof() && !cds.Bof());
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Zeca");
+        cds.Post();
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Zeca");
+    }
+
     void postedRowsTakeTheirPlaceInTheIndexAndFilter() {
         TClientDataSet cds;
         define(cds);
