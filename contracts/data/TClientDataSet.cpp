@@ -606,6 +606,17 @@ struct TClientDataSet::Impl {
             if (evalNode(n, rowCells(r))) view.push_back(r);
     }
 
+    // Rebuilds the view for a new filter or order. The current row stays current while it is still
+    // visible, else the nearest position does, at neither end: the following First may be refused by
+    // BeforeScroll, and the cursor must not be left past the end or on a row it never moved to.
+    void rebuildView() {
+        const qint64 current = hasRow() ? qint64(view[cur]) : -1;
+        buildView();
+        const auto it = current < 0 ? view.end() : std::find(view.begin(), view.end(), quint32(current));
+        setCur(it != view.end() ? int(it - view.begin()) : cur);
+        eof = bof = false;
+    }
+
     void resolveIndex(const QString& indexName, const std::vector<Column>& columns,
                       std::vector<int>& out) const {
         out.clear();
@@ -1053,11 +1064,9 @@ int TClientDataSet::MoveBy(int distance) {
     const int last = int(d->view.size()) - 1;
     const qint64 want = qint64(d->cur) + distance;
     const int target = int(std::clamp<qint64>(want, 0, last));
-    if (target == d->cur) {
-        if (distance > 0)
-            d->eof = true;
-        else
-            d->bof = true;
+    if (target == d->cur) { // a move that cannot happen: only that direction's flag
+        d->eof = distance > 0;
+        d->bof = distance < 0;
         return 0;
     }
     d->fire(BeforeScroll);
@@ -1070,11 +1079,13 @@ int TClientDataSet::MoveBy(int distance) {
     return moved;
 }
 
+// An empty view is at both ends, whatever path emptied it (a cancelled insert, a posted row that
+// left the filter).
 bool TClientDataSet::Eof() const {
-    return d->state == dsInactive || d->eof;
+    return d->state == dsInactive || d->view.empty() || d->eof;
 }
 bool TClientDataSet::Bof() const {
-    return d->state == dsInactive || d->bof;
+    return d->state == dsInactive || d->view.empty() || d->bof;
 }
 
 int TClientDataSet::RecNo() const {
@@ -1419,7 +1430,7 @@ void TClientDataSet::SetFilter(const QString& expression) {
     CheckBrowseMode();
     d->filterText = expression;
     d->filter = std::move(parsed);
-    d->buildView();
+    d->rebuildView();
     First();
 }
 
@@ -1435,7 +1446,7 @@ void TClientDataSet::SetFiltered(bool on) {
     }
     CheckBrowseMode();
     d->filtered = on;
-    d->buildView();
+    d->rebuildView();
     First();
 }
 
@@ -1461,7 +1472,7 @@ void TClientDataSet::SetIndexName(const QString& name) {
     d->indexName = name;
     d->indexCols = std::move(cols);
     d->sortAll();
-    d->buildView();
+    d->rebuildView();
     First();
 }
 

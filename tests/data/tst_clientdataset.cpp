@@ -243,6 +243,102 @@ private slots:
         QCOMPARE(seen, 3);
     }
 
+    // A move that cannot happen sets the flag of its direction and clears the other one.
+    void blockedMoveSetsOnlyItsOwnEnd_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("moves"); // F first, L last, N next, P prior
+        QTest::addColumn<bool>("eof");
+        QTest::addColumn<bool>("bof");
+        QTest::newRow("one row, Next") << 1 << "FN" << true << false;
+        QTest::newRow("one row, Next then Prior") << 1 << "FNP" << false << true;
+        QTest::newRow("one row, Last then Prior") << 1 << "LP" << false << true;
+        QTest::newRow("three rows, Next past the last") << 3 << "LN" << true << false;
+        QTest::newRow("three rows, Prior past the first") << 3 << "FP" << false << true;
+    }
+    void blockedMoveSetsOnlyItsOwnEnd() {
+        QFETCH(int, rows);
+        QFETCH(QString, moves);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(rows == 1 ? packet({row("0001", "Ana", 1)}) : threeRows());
+        for (QChar m : moves) {
+            switch (m.toLatin1()) {
+            case 'F':
+                cds.First();
+                break;
+            case 'L':
+                cds.Last();
+                break;
+            case 'N':
+                cds.Next();
+                break;
+            case 'P':
+                cds.Prior();
+                break;
+            }
+        }
+        QTEST(cds.Eof(), "eof");
+        QTEST(cds.Bof(), "bof");
+        QVERIFY(cds.RecNo() > 0);
+        int seen = 0;
+        for (cds.First(); !cds.Eof(); cds.Next())
+            ++seen;
+        QCOMPARE(seen, rows);
+    }
+
+    // However a set became empty, it is at both ends, so a "while not Eof" loop never runs.
+    void emptySetIsAtBothEnds_data() {
+        QTest::addColumn<int>("path");
+        QTest::newRow("cancelled insert") << 0;
+        QTest::newRow("cancelled append") << 1;
+        QTest::newRow("refused new record") << 2;
+        QTest::newRow("posted insert left the filter") << 3;
+        QTest::newRow("posted edit left the filter") << 4;
+    }
+    void emptySetIsAtBothEnds() {
+        QFETCH(int, path);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetFilter("CODE <> '0009'");
+        cds.SetFiltered(true);
+        cds.SetData(path == 4 ? packet({row("0001", "Ana", 1)}) : packet({}));
+        switch (path) {
+        case 0:
+            cds.Insert();
+            cds.Cancel();
+            break;
+        case 1:
+            cds.Append();
+            cds.Cancel();
+            break;
+        case 2:
+            cds.OnNewRecord = [](TClientDataSet*) { Abort(); };
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.Append());
+            break;
+        case 3:
+            cds.Insert();
+            cds.FieldByName("CODE")->SetAsString("0009");
+            cds.Post();
+            break;
+        case 4:
+            cds.Edit();
+            cds.FieldByName("CODE")->SetAsString("0009");
+            cds.Post();
+            break;
+        }
+        QVERIFY(cds.IsEmpty());
+        QVERIFY(cds.Eof());
+        QVERIFY(cds.Bof());
+        cds.Next();
+        QVERIFY(cds.Eof() && cds.Bof());
+        cds.Prior();
+        QVERIFY(cds.Eof() && cds.Bof());
+        int seen = 0;
+        for (cds.First(); !cds.Eof(); cds.Next())
+            ++seen;
+        QCOMPARE(seen, 0);
+    }
+
     void abortedBeforeEventsLeaveTheSetAsItWas() {
         TClientDataSet cds;
         define(cds);
@@ -472,6 +568,50 @@ private slots:
         cds.SetFiltered(true);
         QCOMPARE(cds.ChangeCount(), 1);
         QCOMPARE(cds.State(), dsBrowse);
+    }
+
+    // BeforeScroll refusing the First that follows a new filter or order: the view has changed, the
+    // row that was current stays current when it is still visible, else the nearest one does.
+    void refusedFirstAfterAViewChangeKeepsAValidRow_data() {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<int>("recNo");
+        QTest::newRow("filter switched on") << 0 << "0002" << 2;
+        QTest::newRow("filter text changed, row hidden") << 1 << "0001" << 1;
+        QTest::newRow("index changed") << 2 << "0002" << 2;
+    }
+    void refusedFirstAfterAViewChangeKeepsAValidRow() {
+        QFETCH(int, change);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(threeRows()); // 0003, 0001, 0002
+        cds.Last();
+        cds.SetFilter("CODE <> '0003'");
+        if (change == 1) {
+            cds.SetFiltered(true);
+            cds.Last();
+        }
+        Trace t(cds);
+        t.abortOn = "BeforeScroll";
+        switch (change) {
+        case 0:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetFiltered(true));
+            break;
+        case 1:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetFilter("CODE = '0001'"));
+            break;
+        case 2:
+            QVERIFY_THROWS_EXCEPTION(EAbort, cds.SetIndexName("IDX_NAME"));
+            break;
+        }
+        t.abortOn.clear();
+        QTEST(code(cds), "current");
+        QTEST(cds.RecNo(), "recNo");
+        QVERIFY(!cds.Eof() && !cds.Bof());
+        cds.Edit();
+        cds.FieldByName("NAME")->SetAsString("Zeca");
+        cds.Post();
+        QCOMPARE(cds.FieldByName("NAME")->AsString(), "Zeca");
     }
 
     void postedRowsTakeTheirPlaceInTheIndexAndFilter() {
