@@ -25,6 +25,29 @@ bool numberOf(const QVariant& v, double* out) {
     return ok && std::isfinite(*out);
 }
 
+namespace {
+
+// "yyyy-MM-dd" with an optional "THH:MM:SS", or "d/M/yyyy" with an optional " H:mm[:ss]"; the time
+// is checked and dropped. Read straight into a QDate, never through local time.
+QDate dateOfText(const QString& s) {
+    const qsizetype t = s.indexOf(QLatin1Char('T')), blank = s.indexOf(QLatin1Char(' '));
+    if (s.size() >= 10 && s.at(4) == QLatin1Char('-')) {
+        if (s.size() > 10 && (t != 10 || !QTime::fromString(s.mid(11), QStringLiteral("HH:mm:ss")).isValid()))
+            return {};
+        return QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
+    }
+    if (blank > 0) {
+        const QString time = s.mid(blank + 1);
+        if (!QTime::fromString(time, QStringLiteral("H:mm:ss")).isValid() &&
+            !QTime::fromString(time, QStringLiteral("H:mm")).isValid())
+            return {};
+        return QDate::fromString(s.left(blank), QStringLiteral("d/M/yyyy"));
+    }
+    return QDate::fromString(s, QStringLiteral("d/M/yyyy"));
+}
+
+} // namespace
+
 bool dayOf(const QVariant& v, qint64* day) {
     QDate date;
     switch (v.metaType().id()) {
@@ -34,14 +57,10 @@ bool dayOf(const QVariant& v, qint64* day) {
     case QMetaType::QDateTime:
         date = v.toDateTime().date();
         break;
-    case QMetaType::QString: {
-        const QString s = v.toString().trimmed();
-        QDateTime dt = kvodata::parsePacketDate(s);
-        if (!dt.isValid()) dt = QDateTime::fromString(s, QStringLiteral("d/M/yyyy"));
-        if (!dt.isValid()) return false;
-        date = dt.date();
+    case QMetaType::QString:
+        date = dateOfText(v.toString().trimmed());
+        if (!date.isValid()) return false;
         break;
-    }
     default:
         return false;
     }
@@ -79,7 +98,8 @@ Cell packetCell(Column& col, const QVariant& v, qsizetype row) {
     Cell cell = nullCell(col.type);
     if (v.isNull() || !v.isValid()) return cell;
     auto fail = [&](const QString& what) {
-        throw EDatabaseError(QStringLiteral("Row %1, field %2: %3").arg(row + 1).arg(col.field->FieldName(), what));
+        throw EDatabaseError(
+            QStringLiteral("Row %1, field %2: %3").arg(row + 1).arg(col.field->FieldName(), what));
     };
     const int t = v.metaType().id();
     switch (col.type) {
@@ -96,8 +116,8 @@ Cell packetCell(Column& col, const QVariant& v, qsizetype row) {
         break;
     }
     case ftFloat:
-        if (t != QMetaType::Double && t != QMetaType::Int && t != QMetaType::LongLong && t != QMetaType::Float &&
-            t != QMetaType::UInt && t != QMetaType::ULongLong)
+        if (t != QMetaType::Double && t != QMetaType::Int && t != QMetaType::LongLong &&
+            t != QMetaType::Float && t != QMetaType::UInt && t != QMetaType::ULongLong)
             fail(QStringLiteral("a number is expected"));
         cell.f = v.toDouble();
         if (!std::isfinite(cell.f)) fail(QStringLiteral("not a finite number"));

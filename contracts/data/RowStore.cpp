@@ -68,7 +68,8 @@ void RowStore::restoreArrival() {
     m_arrival.clear();
     for (quint32 r = 0; r < m_alive.size(); ++r)
         if (m_alive[r]) m_arrival.push_back(r);
-    std::sort(m_arrival.begin(), m_arrival.end(), [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; });
+    std::sort(m_arrival.begin(), m_arrival.end(),
+              [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; });
 }
 
 // Spreads the arrival keys apart again, keeping the order of every row, deleted ones included.

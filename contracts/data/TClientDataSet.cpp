@@ -453,11 +453,11 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->view.setIndex(std::move(indexCols));
     d->view.setFilter(d->filtered ? std::move(filter) : std::nullopt);
     d->view.rebuild(d->store, indexed);
-    d->viewChanged(TViewChange::Reset);
     d->setCur(0);
     d->bof = true;
     d->eof = d->view.empty();
     d->setState(dsBrowse);
+    d->viewChanged(TViewChange::Reset); // once the rows can be read
     d->fire(AfterOpen);
     d->dataChanged(nullptr);
     d->fire(AfterScroll);

@@ -18,7 +18,8 @@ ValueMatcher ValueMatcher::comparison(const Column& col, int column, Op op, cons
     case ftFixedChar:
         if (!literalIsText) return m; // a text never equals a number
         m.m_text = literal.toString();
-        if (col.type == ftFixedChar && !m.m_text.isEmpty()) m.m_text = kvodata::padToChars(m.m_text, col.size);
+        if (col.type == ftFixedChar && !m.m_text.isEmpty())
+            m.m_text = kvodata::padToChars(m.m_text, col.size);
         m.m_mode = op == Eq || op == Ne ? TextId : TextOrder;
         break;
     case ftFloat:
