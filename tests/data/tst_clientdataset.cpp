@@ -35,15 +35,6 @@ void define(TClientDataSet& cds) {
     cds.AddIndex("IDX_QTY_CODE", "QTY;CODE");
 }
 
-// The CODE column of the current view, in view order.
-QString codes(TClientDataSet& cds) {
-    QStringList out;
-    TField* f = cds.FieldByName("CODE");
-    for (int i = 1; i <= cds.RecordCount(); ++i)
-        out << cds.viewFieldValue(i, f).toString();
-    return out.join(QLatin1Char(','));
-}
-
 QString code(TClientDataSet& cds) {
     return cds.FieldByName("CODE")->AsString();
 }

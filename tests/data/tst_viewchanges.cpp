@@ -18,14 +18,6 @@ TDataPacket threeRows() {
     return p;
 }
 
-QString codes(TClientDataSet& cds) {
-    QStringList out;
-    TField* f = cds.FieldByName("CODE");
-    for (int i = 1; i <= cds.RecordCount(); ++i)
-        out << cds.viewFieldValue(i, f).toString();
-    return out.join(QLatin1Char(','));
-}
-
 // Records the view changes among the other events, and keeps a copy of the view's codes that it
 // updates from the changes alone, the way a grid model does; the copy must always match the view.
 class ViewTrace : public Trace {
@@ -83,18 +75,24 @@ const std::vector<Case>& cases() {
     static const std::vector<Case> all = {
         {"insert before the current row", "", "", [](TClientDataSet& c) { c.SetRecNo(2); },
          [](TClientDataSet& c) { c.Insert(); },
-         "BeforeInsert BeforeScroll view:ins1 link:state State:insert OnNewRecord Data AfterInsert AfterScroll"},
+         "BeforeInsert BeforeScroll view:ins1 link:state State:insert OnNewRecord Data AfterInsert "
+         "AfterScroll"},
         {"append", "", "", nullptr, [](TClientDataSet& c) { c.Append(); },
-         "BeforeInsert BeforeScroll view:ins3 link:state State:insert OnNewRecord Data AfterInsert AfterScroll"},
+         "BeforeInsert BeforeScroll view:ins3 link:state State:insert OnNewRecord Data AfterInsert "
+         "AfterScroll"},
         {"cancelled insert", "", "", [](TClientDataSet& c) { c.SetRecNo(2), c.Insert(); },
          [](TClientDataSet& c) { c.Cancel(); },
          "BeforeCancel BeforeScroll view:rem1 link:state State:browse Data AfterCancel AfterScroll"},
         {"field write", "", "", [](TClientDataSet& c) { c.Edit(); },
          [](TClientDataSet& c) { f(c, "NAME")->SetAsString("Cid"); }, "view:chg0 Data:NAME"},
-        {"cancelled edit", "", "", [](TClientDataSet& c) { c.Next(), c.Edit(), f(c, "CODE")->SetAsString("0007"); },
-         [](TClientDataSet& c) { c.Cancel(); }, "BeforeCancel view:chg1 link:state State:browse Data AfterCancel"},
+        {"cancelled edit", "", "",
+         [](TClientDataSet& c) { c.Next(), c.Edit(), f(c, "CODE")->SetAsString("0007"); },
+         [](TClientDataSet& c) { c.Cancel(); },
+         "BeforeCancel view:chg1 link:state State:browse Data AfterCancel"},
         {"posted insert takes its index place", "IDX_NAME", "",
-         [](TClientDataSet& c) { c.Insert(), f(c, "CODE")->SetAsString("0009"), f(c, "NAME")->SetAsString("Bz"); },
+         [](TClientDataSet& c) {
+             c.Insert(), f(c, "CODE")->SetAsString("0009"), f(c, "NAME")->SetAsString("Bz");
+         },
          [](TClientDataSet& c) { c.Post(); },
          "link:update BeforePost view:mov0>2 view:chg2 link:state State:browse Data AfterPost"},
         {"posted edit stays in place", "IDX_NAME", "",
@@ -106,25 +104,30 @@ const std::vector<Case>& cases() {
          "link:update BeforePost view:mov2>0 view:chg0 link:state State:browse Data AfterPost"},
         {"posted edit leaves the filter", "", "CODE <> '0009'",
          [](TClientDataSet& c) { c.Next(), c.Edit(), f(c, "CODE")->SetAsString("0009"); },
-         [](TClientDataSet& c) { c.Post(); }, "link:update BeforePost view:rem1 link:state State:browse Data AfterPost"},
+         [](TClientDataSet& c) { c.Post(); },
+         "link:update BeforePost view:rem1 link:state State:browse Data AfterPost"},
         {"posted edit without a change", "", "", [](TClientDataSet& c) { c.Edit(); },
-         [](TClientDataSet& c) { c.Post(); }, "link:update BeforePost link:state State:browse Data AfterPost"},
+         [](TClientDataSet& c) { c.Post(); },
+         "link:update BeforePost link:state State:browse Data AfterPost"},
         {"delete", "", "", [](TClientDataSet& c) { c.Last(); }, [](TClientDataSet& c) { c.Delete(); },
          "BeforeDelete BeforeScroll view:rem2 Data AfterDelete AfterScroll"},
-        {"aborted new row", "", "", [](TClientDataSet& c) { c.OnNewRecord = [](TClientDataSet*) { Abort(); }; },
+        {"aborted new row", "", "",
+         [](TClientDataSet& c) { c.OnNewRecord = [](TClientDataSet*) { Abort(); }; },
          [](TClientDataSet& c) {
              try {
                  c.Insert();
              } catch (const EAbort&) {
              }
          },
-         "BeforeInsert BeforeScroll view:ins0 link:state State:insert view:rem0 link:state State:browse Data"},
-        {"filter", "", "", nullptr, [](TClientDataSet& c) { c.SetFilter("CODE <> '0001'"), c.SetFiltered(true); },
+         "BeforeInsert BeforeScroll view:ins0 link:state State:insert view:rem0 link:state State:browse "
+         "Data"},
+        {"filter", "", "", nullptr,
+         [](TClientDataSet& c) { c.SetFilter("CODE <> '0001'"), c.SetFiltered(true); },
          "view:reset BeforeScroll Data AfterScroll"},
         {"index", "", "", nullptr, [](TClientDataSet& c) { c.SetIndexName("IDX_NAME"); },
          "view:reset BeforeScroll Data AfterScroll"},
-        {"cancel updates", "", "", [](TClientDataSet& c) { c.Delete(); }, [](TClientDataSet& c) { c.CancelUpdates(); },
-         "view:reset Data"},
+        {"cancel updates", "", "", [](TClientDataSet& c) { c.Delete(); },
+         [](TClientDataSet& c) { c.CancelUpdates(); }, "view:reset Data"},
         {"load", "", "", nullptr, [](TClientDataSet& c) { c.SetData(threeRows()); },
          "BeforeClose link:active link:state State:inactive view:reset AfterClose BeforeOpen link:active "
          "link:state State:browse view:reset AfterOpen Data AfterScroll"},
@@ -135,7 +138,8 @@ const std::vector<Case>& cases() {
              c.Cancel();
              c.EnableControls();
          },
-         "BeforeInsert BeforeScroll OnNewRecord AfterInsert AfterScroll BeforeCancel BeforeScroll AfterCancel AfterScroll "
+         "BeforeInsert BeforeScroll OnNewRecord AfterInsert AfterScroll BeforeCancel BeforeScroll "
+         "AfterCancel AfterScroll "
          "view:reset Data"},
     };
     return all;
@@ -186,9 +190,11 @@ private slots:
         cds.Append();
         cds.FieldByName("CODE")->SetAsString("0004");
         cds.Post();
-        QCOMPARE(b.take(), "BeforeInsert BeforeScroll view:ins3 link:state State:insert OnNewRecord Data AfterInsert "
-                           "AfterScroll view:chg3 Data:CODE link:update BeforePost view:chg3 link:state State:browse Data "
-                           "AfterPost");
+        QCOMPARE(
+            b.take(),
+            "BeforeInsert BeforeScroll view:ins3 link:state State:insert OnNewRecord Data AfterInsert "
+            "AfterScroll view:chg3 Data:CODE link:update BeforePost view:chg3 link:state State:browse Data "
+            "AfterPost");
         QCOMPARE(b.mirror.join(','), "0003,0001,0002,0004");
         QVERIFY(!a.take().contains("view:"));
     }
