@@ -163,7 +163,7 @@ struct TClientDataSet::Impl {
     void scrollTo(int pos, bool atEof, bool atBof);
     void insertRow(bool atEnd);
     void dropInserted(int pos);
-    void reorder();
+    void reorder(bool resort);
     void clearStorage();
 };
 
@@ -223,8 +223,11 @@ void TClientDataSet::Impl::dropInserted(int then) {
 }
 
 // A new filter or index: CheckBrowseMode was run by the caller; the view is rebuilt, then First.
-void TClientDataSet::Impl::reorder() {
-    view.rebuild(store, false);
+void TClientDataSet::Impl::reorder(bool resort) {
+    if (resort)
+        view.rebuild(store, false);
+    else
+        view.refilter(store);
     viewChanged(TViewChange::Reset);
     q->First();
 }
@@ -590,6 +593,25 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
                                              options.testFlag(loPartialKey)));
     }
     const std::vector<Column>& cols = d->store.cols;
+    // The usual case, exact texts only: compare the ids straight from the rows.
+    std::vector<std::pair<int, quint32>> ids;
+    for (const ValueMatcher& m : matchers) {
+        quint32 id = 0;
+        bool equal = false;
+        if (!m.textIdentity(cols[m.column()], &id, &equal)) break;
+        ids.emplace_back(m.column(), id);
+    }
+    if (ids.size() == matchers.size()) {
+        for (int pos = 0; pos < d->view.size(); ++pos) {
+            const Cell* rc = d->store.row(d->view.rows[pos]);
+            if (std::all_of(ids.begin(), ids.end(),
+                            [rc](const auto& k) { return rc[k.first].s == k.second; })) {
+                d->scrollTo(pos, false, false);
+                return true;
+            }
+        }
+        return false;
+    }
     for (int pos = 0; pos < d->view.size(); ++pos) {
         const Cell* rc = d->store.row(d->view.rows[pos]);
         const bool all = std::all_of(matchers.begin(), matchers.end(), [&](const ValueMatcher& m) {
@@ -743,7 +765,7 @@ void TClientDataSet::SetFilter(const QString& expression) {
     d->filterText = expression;
     d->filterTree = std::move(parsed);
     d->view.setFilter(std::move(bound));
-    d->reorder();
+    d->reorder(false);
 }
 
 bool TClientDataSet::Filtered() const {
@@ -759,7 +781,7 @@ void TClientDataSet::SetFiltered(bool on) {
     CheckBrowseMode();
     d->filtered = on;
     d->view.setFilter(on ? d->bindFilter(d->store.cols) : std::nullopt);
-    d->reorder();
+    d->reorder(false);
 }
 
 QString TClientDataSet::IndexName() const {
@@ -782,7 +804,7 @@ void TClientDataSet::SetIndexName(const QString& name) {
     CheckBrowseMode();
     d->indexName = name;
     d->view.setIndex(std::move(cols));
-    d->reorder();
+    d->reorder(true);
 }
 
 // ---- change log ---------------------------------------------------------------------------------

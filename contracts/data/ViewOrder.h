@@ -30,6 +30,8 @@ public:
 
     // Sorts every live row and rebuilds the view from them.
     void rebuild(RowStore& store, bool relayout);
+    // Rebuilds the view from the sorted rows (a new filter: the order stands).
+    void refilter(const RowStore& store) { filterView(store); }
     void clear();
 
     // A posted row leaves the sorted rows under its stored values (before they change).
