@@ -593,19 +593,27 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
                                              options.testFlag(loPartialKey)));
     }
     const std::vector<Column>& cols = d->store.cols;
-    // The usual case, exact texts only: compare the ids straight from the rows.
-    std::vector<std::pair<int, quint32>> ids;
+    // The usual case, texts only: test the ids straight from the rows.
+    struct TextKey {
+        int column;
+        quint32 id;
+        const std::vector<quint8>* table; // case-insensitive or partial keys
+    };
+    std::vector<TextKey> texts;
     for (const ValueMatcher& m : matchers) {
-        quint32 id = 0;
+        TextKey k{m.column(), 0, m.textTable(cols[m.column()])};
         bool equal = false;
-        if (!m.textIdentity(cols[m.column()], &id, &equal)) break;
-        ids.emplace_back(m.column(), id);
+        if (!k.table && !m.textIdentity(cols[m.column()], &k.id, &equal)) break;
+        texts.push_back(k);
     }
-    if (ids.size() == matchers.size()) {
+    if (texts.size() == matchers.size()) {
+        auto hit = [](const Cell* rc, const TextKey& k) {
+            const quint32 s = rc[k.column].s;
+            return k.table ? s < k.table->size() && (*k.table)[s] : s == k.id;
+        };
         for (int pos = 0; pos < d->view.size(); ++pos) {
             const Cell* rc = d->store.row(d->view.rows[pos]);
-            if (std::all_of(ids.begin(), ids.end(),
-                            [rc](const auto& k) { return rc[k.first].s == k.second; })) {
+            if (std::all_of(texts.begin(), texts.end(), [&](const TextKey& k) { return hit(rc, k); })) {
                 d->scrollTo(pos, false, false);
                 return true;
             }

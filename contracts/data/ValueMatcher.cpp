@@ -105,20 +105,7 @@ bool ValueMatcher::matches(const Column& col, Cell c) const {
     case TextOrder:
         return compare(col.pool.text(c.s).compare(m_text));
     case TextTable: {
-        if (m_table.size() < col.pool.size()) {
-            const Qt::CaseSensitivity cs = m_caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
-            for (size_t id = m_table.size(); id < col.pool.size(); ++id) {
-                const QString& s = col.pool.text(quint32(id));
-                bool ok;
-                if (m_partial)
-                    ok = s.startsWith(m_text, cs);
-                else if (col.type == ftFixedChar)
-                    ok = s.trimmed().compare(m_text.trimmed(), cs) == 0;
-                else
-                    ok = s.compare(m_text, cs) == 0;
-                m_table.push_back(ok);
-            }
-        }
+        textTable(col);
         return c.s < m_table.size() && m_table[c.s];
     }
     case Number:
@@ -129,6 +116,25 @@ bool ValueMatcher::matches(const Column& col, Cell c) const {
         return compare(c.day < m_day ? -1 : (c.day > m_day ? 1 : 0));
     }
     return false;
+}
+
+const std::vector<quint8>* ValueMatcher::textTable(const Column& col) const {
+    if (m_mode != TextTable) return nullptr;
+    if (m_table.size() < col.pool.size()) {
+        const Qt::CaseSensitivity cs = m_caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        for (size_t id = m_table.size(); id < col.pool.size(); ++id) {
+            const QString& s = col.pool.text(quint32(id));
+            bool ok;
+            if (m_partial)
+                ok = s.startsWith(m_text, cs);
+            else if (col.type == ftFixedChar)
+                ok = s.trimmed().compare(m_text.trimmed(), cs) == 0;
+            else
+                ok = s.compare(m_text, cs) == 0;
+            m_table.push_back(ok);
+        }
+    }
+    return &m_table;
 }
 
 } // namespace kvo::data

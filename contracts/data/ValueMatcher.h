@@ -26,6 +26,9 @@ public:
     // The id a text equality compares with, for scans that read the ids straight from the rows;
     // false when this is no plain text equality. *equal is false for <>.
     bool textIdentity(const Column& col, quint32* id, bool* equal) const;
+    // For a case-insensitive or partial text key: whether each pool id matches (index by the cell's
+    // id), complete for the pool as it is now; nullptr for any other condition.
+    const std::vector<quint8>* textTable(const Column& col) const;
 
 private:
     enum Mode { Never, Null, TextId, TextOrder, TextTable, Number, Day };

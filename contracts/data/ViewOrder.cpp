@@ -78,11 +78,48 @@ void ViewOrder::filterView(const RowStore& store) {
         if (m_filter->matches(store.cols, store.row(r))) rows.push_back(r);
 }
 
+// The same order as compare(), with each text column's ids ranked once by their texts, so the sort
+// compares numbers instead of texts.
 void ViewOrder::rebuild(RowStore& store, bool relayout) {
     m_sorted = store.arrival();
     if (!m_index.empty()) {
-        std::sort(m_sorted.begin(), m_sorted.end(),
-                  [&](quint32 a, quint32 b) { return compare(store, a, b) < 0; });
+        std::vector<std::vector<quint32>> ranks(m_index.size());
+        for (size_t k = 0; k < m_index.size(); ++k) {
+            const Column& col = store.cols[m_index[k]];
+            if (!isText(col.type)) continue;
+            std::vector<quint32> ids(col.pool.size());
+            for (quint32 id = 0; id < ids.size(); ++id)
+                ids[id] = id;
+            std::sort(ids.begin() + 1, ids.end(), [&col](quint32 x, quint32 y) {
+                return col.pool.text(x).compare(col.pool.text(y)) < 0;
+            });
+            ranks[k].resize(ids.size()); // the null text (id 0) ranks first
+            for (quint32 i = 0; i < ids.size(); ++i)
+                ranks[k][ids[i]] = i;
+        }
+        const size_t nc = store.cols.size();
+        const Cell* base = store.row(0);
+        std::sort(m_sorted.begin(), m_sorted.end(), [&](quint32 a, quint32 b) {
+            const Cell* ca = base + size_t(a) * nc;
+            const Cell* cb = base + size_t(b) * nc;
+            for (size_t k = 0; k < m_index.size(); ++k) {
+                const int c = m_index[k];
+                const Cell x = ca[c], y = cb[c];
+                const TFieldType type = store.cols[c].type;
+                if (isText(type)) {
+                    if (x.s != y.s) return ranks[k][x.s] < ranks[k][y.s];
+                    continue;
+                }
+                const bool nx = cellNull(type, x), ny = cellNull(type, y);
+                if (nx || ny) {
+                    if (nx != ny) return nx;
+                    continue;
+                }
+                if (type == ftFloat && x.f != y.f) return x.f < y.f;
+                if (type == ftDateTime && x.day != y.day) return x.day < y.day;
+            }
+            return store.arrivedBefore(a, b);
+        });
         if (relayout) store.relayout(m_sorted);
     }
     filterView(store);
