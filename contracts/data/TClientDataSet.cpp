@@ -611,9 +611,13 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
             const quint32 s = rc[k.column].s;
             return k.table ? s < k.table->size() && (*k.table)[s] : s == k.id;
         };
+        const bool exact = std::none_of(texts.begin(), texts.end(), [](const TextKey& k) { return k.table; });
         for (int pos = 0; pos < d->view.size(); ++pos) {
             const Cell* rc = d->store.row(d->view.rows[pos]);
-            if (std::all_of(texts.begin(), texts.end(), [&](const TextKey& k) { return hit(rc, k); })) {
+            if (exact
+                    ? std::all_of(texts.begin(), texts.end(),
+                                  [rc](const TextKey& k) { return rc[k.column].s == k.id; })
+                    : std::all_of(texts.begin(), texts.end(), [&](const TextKey& k) { return hit(rc, k); })) {
                 d->scrollTo(pos, false, false);
                 return true;
             }

@@ -122,6 +122,7 @@ const std::vector<quint8>* ValueMatcher::textTable(const Column& col) const {
     if (m_mode != TextTable) return nullptr;
     if (m_table.size() < col.pool.size()) {
         const Qt::CaseSensitivity cs = m_caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        m_table.reserve(col.pool.size());
         for (size_t id = m_table.size(); id < col.pool.size(); ++id) {
             const QString& s = col.pool.text(quint32(id));
             bool ok;
