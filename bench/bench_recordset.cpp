@@ -5,12 +5,14 @@
 
 #include "data/TClientDataSet.h"
 #include "data/TDataPacket.h"
+#include "data/TextPool.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QHash>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -267,6 +269,43 @@ void BM_LoadedSetMemory(benchmark::State& state) {
     state.counters["set_per_json"] = ratio;
 }
 
+// The text interning a load does (every text cell of the packet), by the set's own pool and by a
+// plain QHash of texts to ids, to tell whether the hand-written pool earns its place.
+template <class Pool> void internTexts(benchmark::State& state) {
+    const int rows = int(state.range(0));
+    const TDataPacket p = makePacket(rows);
+    size_t ids = 0;
+    for (auto _ : state) {
+        Pool pool;
+        for (const auto& row : p.rows)
+            for (const QVariant& v : row)
+                if (v.typeId() == QMetaType::QString) ids += pool.intern(v.toString());
+    }
+    benchmark::DoNotOptimize(ids);
+    perRow(state, rows);
+}
+
+struct QHashPool {
+    QHash<QString, quint32> ids;
+    std::vector<QString> texts{QString()};
+    quint32 intern(const QString& s) {
+        if (s.isEmpty()) return 0;
+        const auto it = ids.constFind(s);
+        if (it != ids.cend()) return *it;
+        const quint32 id = quint32(texts.size());
+        texts.push_back(s);
+        ids.insert(s, id);
+        return id;
+    }
+};
+
+void BM_InternTextPool(benchmark::State& state) {
+    internTexts<kvo::data::TextPool>(state);
+}
+void BM_InternQHash(benchmark::State& state) {
+    internTexts<QHashPool>(state);
+}
+
 } // namespace
 
 BENCHMARK(BM_DecodeAndLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
@@ -287,6 +326,8 @@ BENCHMARK(BM_LocatePartialCaseInsensitive)
 BENCHMARK(BM_EditPost)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(1000);
 BENCHMARK(BM_EncodeChangeLog)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AppendPost)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InternTextPool)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InternQHash)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadedSetMemory)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv) {

@@ -1,187 +1,23 @@
 #include "TClientDataSet.h"
 
+#include "CalcCache.h"
+#include "ChangeLog.h"
 #include "DataText.h"
 #include "FilterExpr.h"
+#include "RowStore.h"
 #include "TDataSource.h"
+#include "ValueMatcher.h"
+#include "ViewOrder.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
-#include <unordered_map>
+#include <optional>
+#include <utility>
 
-using namespace kvodata;
+using namespace kvo::data;
 
 namespace {
-
-// One stored value, 8 bytes. Texts are ids into their column's pool (0 = null), floats are doubles
-// (NaN = null: no NaN is ever stored as a value), date-times are local julian-day milliseconds.
-union Cell {
-    quint64 bits;
-    double f;
-    qint64 t;
-    quint32 s;
-};
-
-constexpr qint64 NullDate = std::numeric_limits<qint64>::min();
-constexpr qint64 SeqStep = 1 << 16;
-
-Cell nullCell(TFieldType type) {
-    Cell c;
-    c.bits = 0;
-    if (type == ftFloat)
-        c.f = std::numeric_limits<double>::quiet_NaN();
-    else if (type == ftDateTime)
-        c.t = NullDate;
-    return c;
-}
-
-bool cellNull(TFieldType type, Cell c) {
-    switch (type) {
-    case ftFloat:
-        return std::isnan(c.f);
-    case ftDateTime:
-        return c.t == NullDate;
-    default:
-        return c.s == 0;
-    }
-}
-
-qint64 dateKey(const QDateTime& dt) {
-    return dt.date().toJulianDay() * 86400000LL + dt.time().msecsSinceStartOfDay();
-}
-
-QDateTime keyDate(qint64 k) {
-    qint64 day = k / 86400000LL, ms = k % 86400000LL;
-    if (ms < 0) ms += 86400000LL, --day;
-    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
-}
-
-QDateTime variantDate(const QVariant& v, bool* ok) {
-    *ok = true;
-    switch (v.metaType().id()) {
-    case QMetaType::QDateTime:
-        return v.toDateTime();
-    case QMetaType::QDate:
-        return QDateTime(v.toDate(), QTime(0, 0));
-    case QMetaType::QString: {
-        const QString s = v.toString().trimmed();
-        QDateTime dt = parsePacketDate(s);
-        if (!dt.isValid()) dt = QDateTime::fromString(s, QStringLiteral("d/M/yyyy"));
-        if (!dt.isValid()) *ok = false;
-        return dt;
-    }
-    default:
-        *ok = false;
-        return {};
-    }
-}
-
-bool variantNumber(const QVariant& v, double* out) {
-    if (v.metaType().id() == QMetaType::QString) {
-        QString s = v.toString().trimmed();
-        if (s.contains(QLatin1Char(',')) && s.contains(QLatin1Char('.'))) s.remove(QLatin1Char('.'));
-        s.replace(QLatin1Char(','), QLatin1Char('.'));
-        bool ok = false;
-        *out = QLocale::c().toDouble(s, &ok);
-        return ok && std::isfinite(*out);
-    }
-    if (v.metaType().id() == QMetaType::Bool) return false;
-    bool ok = false;
-    *out = v.toDouble(&ok);
-    return ok && std::isfinite(*out);
-}
-
-// A field's values; texts are interned so that equal texts share one id (filters and locates then
-// compare ids, and a repeated text costs 4 bytes per row).
-struct Column {
-    TField* field = nullptr;
-    TFieldType type = ftString;
-    int size = 0;
-    std::vector<QString> pool{QString()}; // pool[0] is the null placeholder
-    std::vector<quint32> hashes{0};
-    std::vector<quint32> table; // open addressing: 0 empty, else an id
-    quint32 mask = 0;
-
-    static quint32 hashOf(const QString& s) {
-        const char* p = reinterpret_cast<const char*>(s.constData());
-        size_t n = size_t(s.size()) * 2;
-        quint64 h = 0x9E3779B97F4A7C15ULL ^ n;
-        while (n >= 8) {
-            quint64 w;
-            std::memcpy(&w, p, 8);
-            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
-            h ^= h >> 32;
-            p += 8;
-            n -= 8;
-        }
-        if (n) {
-            quint64 w = 0;
-            std::memcpy(&w, p, n);
-            h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
-            h ^= h >> 32;
-        }
-        h *= 0xC4CEB9FE1A85EC53ULL;
-        return quint32(h ^ (h >> 29));
-    }
-
-    quint32 lookup(const QString& s, quint32 h) const {
-        if (table.empty()) return 0;
-        for (quint32 i = h & mask;; i = (i + 1) & mask) {
-            const quint32 id = table[i];
-            if (id == 0) return 0;
-            if (hashes[id] == h && pool[id] == s) return id;
-        }
-    }
-
-    void grow() {
-        const size_t size = std::max<size_t>(16, table.size() * 2);
-        table.assign(size, 0);
-        mask = quint32(size - 1);
-        for (quint32 id = 1; id < pool.size(); ++id) {
-            quint32 i = hashes[id] & mask;
-            while (table[i])
-                i = (i + 1) & mask;
-            table[i] = id;
-        }
-    }
-
-    quint32 intern(const QString& s) {
-        if (s.isEmpty()) return 0;
-        const quint32 h = hashOf(s);
-        if (const quint32 id = lookup(s, h)) return id;
-        if ((pool.size() + 1) * 2 > table.size()) grow();
-        const quint32 id = quint32(pool.size());
-        pool.push_back(s);
-        hashes.push_back(h);
-        quint32 i = h & mask;
-        while (table[i])
-            i = (i + 1) & mask;
-        table[i] = id;
-        return id;
-    }
-
-    // The id of a text, 0 for the empty text, UINT32_MAX when no row holds it.
-    quint32 find(const QString& s) const {
-        if (s.isEmpty()) return 0;
-        const quint32 id = lookup(s, hashOf(s));
-        return id ? id : std::numeric_limits<quint32>::max();
-    }
-
-    void clear() {
-        pool.assign(1, QString());
-        hashes.assign(1, 0);
-        table.clear();
-        mask = 0;
-    }
-};
-
-struct LogEntry {
-    TChange::Op op = TChange::Insert;
-    std::vector<Cell> orig; // Modify, Delete
-    quint64 order = 0;
-};
 
 struct IndexDef {
     QString name;
@@ -201,67 +37,52 @@ QStringList splitFieldList(const QString& fields) {
     throw EDatabaseError(text);
 }
 
+int findColumn(const std::vector<Column>& columns, const QString& name) {
+    int found = -1;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].field->FieldName().compare(name, Qt::CaseInsensitive) == 0) found = int(i);
+    return found;
+}
+
 } // namespace
 
+// The sequencer: it owns the parts (rows, view order, change log, calculated values) and runs
+// every operation as the classic event sequence over them, telling the data sources what changed.
 struct TClientDataSet::Impl {
     TClientDataSet* q;
+
+    // Field definitions
     std::vector<std::unique_ptr<TField>> fields;
     std::vector<int> colOf;  // field index -> data column, -1 for calculated
     std::vector<int> calcOf; // field index -> calc slot, -1 for data
     bool defined = false;    // fields were declared by the owner, not taken from a packet
     std::vector<IndexDef> indexDefs;
 
-    // Storage
-    std::vector<Column> cols;
-    int calcCount = 0;
-    std::vector<Cell> cells; // row-major, cols.size() per row
-    std::vector<qint64> seq; // arrival-order key per row
-    std::vector<quint8> alive;
-    std::vector<quint32> natural; // live rows in arrival order
-    std::vector<quint32> sorted;  // live posted rows in index order
-    std::vector<quint32> view;    // sorted, filtered; plus the inserted row while inserting
+    RowStore store;
+    ViewOrder view;
+    ChangeLog log;
+    CalcCache calc;
+    bool logChanges = true;
+
+    // Cursor and state
     int cur = -1;
     bool eof = true, bof = true;
-
     TDataSetState state = dsInactive;
     bool modified = false;
     std::vector<Cell> buf; // the edited / inserted row
     quint32 editRow = 0;
 
-    // Calculated fields of the current row, and of one other row for grid painting
-    std::vector<QVariant> calcBuf;
-    qint64 calcRow = -1;
-    quint64 calcGen = ~0ULL;
-    mutable std::vector<QVariant> otherCalc;
-    mutable qint64 otherCalcRow = -1;
-    mutable quint64 otherCalcGen = ~0ULL;
-    quint64 generation = 0;
-    bool inCalc = false;
-    std::vector<QVariant>* calcTarget = nullptr;
-    qint64 readRow = -1; // row the OnCalcFields handler reads while painting another row
-
-    // Change log
-    std::unordered_map<quint32, LogEntry> log;
-    quint64 logOrder = 0;
-    bool logChanges = true;
-
-    // Filter and index
     QString filterText;
-    std::unique_ptr<FilterNode> filter;
+    std::unique_ptr<kvodata::FilterNode> filterTree;
     bool filtered = false;
     QString indexName;
-    std::vector<int> indexCols;
 
     int disableCount = 0;
     TDataSetState disableState = dsInactive;
-    bool disableActive = false;
+    bool viewLost = false; // a view change went untold while controls were disabled
     std::vector<TDataSource*> sources;
 
     explicit Impl(TClientDataSet* owner) : q(owner) {}
-
-    int ncols() const { return int(cols.size()); }
-    const Cell* rowCells(quint32 r) const { return cells.data() + size_t(r) * cols.size(); }
-    Cell* rowCells(quint32 r) { return cells.data() + size_t(r) * cols.size(); }
 
     // ---- events and notifications
     void fire(const TDataSetNotifyEvent& ev) {
@@ -285,426 +106,149 @@ struct TClientDataSet::Impl {
         for (TDataSource* src : list)
             src->notifyDataChange(field);
     }
+    void viewChanged(TViewChange::Kind kind, int row = -1, int to = -1) {
+        if (sources.empty()) return;
+        if (!controlsOn()) {
+            viewLost = true;
+            return;
+        }
+        const auto list = sources;
+        for (TDataSource* src : list)
+            src->notifyViewChange({kind, row, to});
+    }
+    void updateData() {
+        if (!controlsOn()) return;
+        const auto list = sources;
+        for (TDataSource* s : list)
+            s->notifyUpdateData();
+    }
 
     void checkActive() const {
         if (state == dsInactive) dbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     }
 
     // ---- values
-    Cell toCell(const Column& c, const QVariant& v, Column* intern) const {
-        Cell cell = nullCell(c.type);
-        if (v.isNull() || !v.isValid()) return cell;
-        switch (c.type) {
-        case ftString:
-        case ftFixedChar: {
-            QString s = cutToChars(v.toString(), c.size);
-            if (c.type == ftFixedChar && !s.isEmpty()) s = padToChars(s, c.size);
-            cell.s = intern ? intern->intern(s) : c.find(s);
-            return cell;
-        }
-        case ftFloat: {
-            double d = 0;
-            if (!variantNumber(v, &d))
-                dbError(QStringLiteral("'%1' não é um valor numérico válido.").arg(v.toString()));
-            cell.f = d;
-            return cell;
-        }
-        case ftDateTime: {
-            bool ok = false;
-            const QDateTime dt = variantDate(v, &ok);
-            if (!ok) dbError(QStringLiteral("'%1' não é uma data válida.").arg(v.toString()));
-            if (dt.isValid()) cell.t = dateKey(dt);
-            return cell;
-        }
-        }
-        return cell;
-    }
-
-    QVariant toVariant(const Column& c, Cell cell) const {
-        if (cellNull(c.type, cell)) return {};
-        switch (c.type) {
-        case ftString:
-        case ftFixedChar:
-            return c.pool[cell.s];
-        case ftFloat:
-            return cell.f;
-        case ftDateTime:
-            return keyDate(cell.t);
-        }
-        return {};
-    }
-
     bool editing() const { return state == dsEdit || state == dsInsert; }
-    bool hasRow() const { return cur >= 0 && cur < int(view.size()); }
+    bool hasRow() const { return cur >= 0 && cur < view.size(); }
+    void setCur(int pos) { cur = view.empty() ? -1 : std::clamp(pos, 0, view.size() - 1); }
 
     // Cells of a view row, the edit buffer for the row being edited.
     const Cell* cellsOf(quint32 row) const {
         if (editing() && row == editRow) return buf.data();
-        return rowCells(row);
+        return store.row(row);
+    }
+    std::function<void()> calcHandler() {
+        if (!q->OnCalcFields) return {};
+        return [this] { q->OnCalcFields(q); };
+    }
+    QVariant calcValueOf(qint64 row, int slot) {
+        return calc.value(row, slot, hasRow() && row == view.rows[cur], calcHandler());
+    }
+    QVariant valueOf(qint64 row, const TField* f) {
+        const int c = colOf[f->Index()];
+        if (c >= 0) return cellValue(store.cols[c], cellsOf(quint32(row))[c]);
+        return calcValueOf(row, calcOf[f->Index()]);
     }
 
-    QVariant calcValue(qint64 row, int slot) const {
-        auto* self = const_cast<Impl*>(this);
-        const bool current = hasRow() && row == view[cur];
-        std::vector<QVariant>& target = current ? self->calcBuf : otherCalc;
-        qint64& targetRow = current ? self->calcRow : otherCalcRow;
-        quint64& targetGen = current ? self->calcGen : otherCalcGen;
-        if (inCalc) { // the handler reads a calculated field it is computing
-            return calcTarget && slot < int(calcTarget->size()) ? (*calcTarget)[slot] : QVariant();
-        }
-        if (targetRow != row || targetGen != generation) {
-            target.assign(calcCount, QVariant());
-            if (q->OnCalcFields) {
-                const qint64 savedRead = readRow;
-                self->readRow = row;
-                self->inCalc = true;
-                self->calcTarget = &target;
-                try {
-                    q->OnCalcFields(q);
-                } catch (...) {
-                    self->inCalc = false;
-                    self->calcTarget = nullptr;
-                    self->readRow = savedRead;
-                    targetRow = -1;
-                    throw;
-                }
-                self->inCalc = false;
-                self->calcTarget = nullptr;
-                self->readRow = savedRead;
-            }
-            targetRow = row;
-            targetGen = generation;
-        }
-        return target[slot];
-    }
-
-    QVariant valueOf(qint64 row, const TField* f) const {
-        const int fi = f->Index();
-        if (colOf[fi] >= 0) return toVariant(cols[colOf[fi]], cellsOf(quint32(row))[colOf[fi]]);
-        return calcValue(row, calcOf[fi]);
-    }
-
-    // ---- ordering
-    int compareRows(quint32 a, const Cell* ca, quint32 b, const Cell* cb) const {
-        for (int c : indexCols) {
-            const Column& col = cols[c];
-            const Cell x = ca[c], y = cb[c];
-            const bool nx = cellNull(col.type, x), ny = cellNull(col.type, y);
-            if (nx || ny) {
-                if (nx != ny) return nx ? -1 : 1;
-                continue;
-            }
-            switch (col.type) {
-            case ftString:
-            case ftFixedChar:
-                if (x.s != y.s) {
-                    const int r = col.pool[x.s].compare(col.pool[y.s]);
-                    if (r) return r;
-                }
-                break;
-            case ftFloat:
-                if (x.f != y.f) return x.f < y.f ? -1 : 1;
-                break;
-            case ftDateTime:
-                if (x.t != y.t) return x.t < y.t ? -1 : 1;
-                break;
-            }
-        }
-        if (seq[a] != seq[b]) return seq[a] < seq[b] ? -1 : 1;
-        return 0;
-    }
-    // Position of a row with the given cells in an ordered vector.
-    size_t lowerBound(const std::vector<quint32>& v, quint32 row, const Cell* rc) const {
-        size_t lo = 0, hi = v.size();
-        while (lo < hi) {
-            const size_t mid = (lo + hi) / 2;
-            if (compareRows(v[mid], rowCells(v[mid]), row, rc) < 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    }
-    void eraseRow(std::vector<quint32>& v, quint32 row, const Cell* rc) {
-        if (indexCols.empty()) {
-            // arrival order: binary search on seq
-            auto it = std::lower_bound(v.begin(), v.end(), row,
-                                       [this](quint32 a, quint32 b) { return seq[a] < seq[b]; });
-            if (it != v.end() && *it == row) {
-                v.erase(it);
-                return;
-            }
-        } else {
-            size_t p = lowerBound(v, row, rc);
-            if (p < v.size() && v[p] == row) {
-                v.erase(v.begin() + p);
-                return;
-            }
-        }
-        auto it = std::find(v.begin(), v.end(), row); // only reached if the order was disturbed
-        if (it != v.end()) v.erase(it);
-    }
-
-    // Stores the rows in the order of the active index, so walking the view reads memory in sequence.
-    // Only while the change log is empty: its entries are keyed by row.
-    void relayout() {
-        const size_t n = alive.size(), nc = cols.size();
-        if (n < 2 || !log.empty() || editing()) return;
-        std::vector<Cell> nCells(cells.size());
-        std::vector<qint64> nSeq(n);
-        std::vector<quint32> inv(n);
-        for (size_t i = 0; i < sorted.size(); ++i) {
-            const quint32 src = sorted[i];
-            if (nc) std::memcpy(nCells.data() + i * nc, rowCells(src), nc * sizeof(Cell));
-            nSeq[i] = seq[src];
-            inv[src] = quint32(i);
-            sorted[i] = quint32(i);
-        }
-        for (quint32& r : natural)
-            r = inv[r];
-        cells = std::move(nCells);
-        seq = std::move(nSeq);
-        alive.assign(n, 1);
-    }
-
-    void sortAll() {
-        sorted.clear();
-        sorted.reserve(natural.size());
-        sorted.assign(natural.begin(), natural.end());
-        if (!indexCols.empty())
-            std::sort(sorted.begin(), sorted.end(), [this](quint32 a, quint32 b) {
-                return compareRows(a, rowCells(a), b, rowCells(b)) < 0;
-            });
-    }
-
-    // ---- filter
-    bool evalNode(const FilterNode* n, const Cell* rc) const {
-        switch (n->kind) {
-        case FilterNode::And:
-            return evalNode(n->left.get(), rc) && evalNode(n->right.get(), rc);
-        case FilterNode::Or:
-            return evalNode(n->left.get(), rc) || evalNode(n->right.get(), rc);
-        case FilterNode::Not:
-            return !evalNode(n->left.get(), rc);
-        case FilterNode::Compare:
-            break;
-        }
-        if (n->never) return false;
-        const Column& col = cols[n->column];
-        const Cell c = rc[n->column];
-        const bool isNull = cellNull(col.type, c);
-        if (n->nullLiteral) { // FIELD = NULL / FIELD <> NULL
-            if (n->op == FilterNode::Eq) return isNull;
-            if (n->op == FilterNode::Ne) return !isNull;
-            return false;
-        }
-        int cmp = 0;
-        switch (col.type) {
-        case ftString:
-        case ftFixedChar:
-            if (n->op == FilterNode::Eq || n->op == FilterNode::Ne) {
-                if (n->poolSeen != col.pool.size()) {
-                    n->textId = col.find(n->text);
-                    n->poolSeen = col.pool.size();
-                }
-                return (c.s == n->textId) == (n->op == FilterNode::Eq);
-            }
-            cmp = col.pool[c.s].compare(n->text);
-            break;
-        case ftFloat:
-            if (isNull) return n->op == FilterNode::Ne;
-            cmp = c.f < n->number ? -1 : (c.f > n->number ? 1 : 0);
-            break;
-        case ftDateTime:
-            if (isNull) return n->op == FilterNode::Ne;
-            cmp = c.t < n->dateKey ? -1 : (c.t > n->dateKey ? 1 : 0);
-            break;
-        }
-        switch (n->op) {
-        case FilterNode::Eq:
-            return cmp == 0;
-        case FilterNode::Ne:
-            return cmp != 0;
-        case FilterNode::Lt:
-            return cmp < 0;
-        case FilterNode::Le:
-            return cmp <= 0;
-        case FilterNode::Gt:
-            return cmp > 0;
-        case FilterNode::Ge:
-            return cmp >= 0;
-        }
-        return false;
-    }
-
-    // Resolves the filter's field names against a column list; throws for an unknown field.
-    void bindFilter(FilterNode* n, const std::vector<Column>& columns) const {
-        if (!n) return;
-        if (n->kind != FilterNode::Compare) {
-            bindFilter(n->left.get(), columns);
-            bindFilter(n->right.get(), columns);
-            return;
-        }
-        n->column = -1;
-        for (size_t i = 0; i < columns.size(); ++i)
-            if (columns[i].field->FieldName().compare(n->field, Qt::CaseInsensitive) == 0) n->column = int(i);
-        if (n->column < 0) dbError(QStringLiteral("Field '%1' not found").arg(n->field));
-        const Column& col = columns[n->column];
-        n->never = false;
-        n->poolSeen = SIZE_MAX;
-        n->nullLiteral = n->literal.isNull();
-        if (n->nullLiteral) return;
-        const bool literalIsText = n->literal.metaType().id() == QMetaType::QString;
-        switch (col.type) {
-        case ftString:
-        case ftFixedChar:
-            if (!literalIsText) {
-                n->never = true; // a text never equals a number
-                return;
-            }
-            n->text = n->literal.toString();
-            if (col.type == ftFixedChar && !n->text.isEmpty()) n->text = padToChars(n->text, col.size);
-            break;
-        case ftFloat:
-            if (!variantNumber(n->literal, &n->number)) n->never = true;
-            break;
-        case ftDateTime: {
-            bool ok = false;
-            const QDateTime dt = literalIsText ? variantDate(n->literal, &ok) : QDateTime();
-            if (!ok || !dt.isValid())
-                n->never = true;
-            else
-                n->dateKey = dateKey(dt);
-            break;
-        }
-        }
-    }
-
-    bool filterActive() const { return filtered && filter; }
-    bool matches(const Cell* rc) const { return !filterActive() || evalNode(filter.get(), rc); }
-
-    void buildView() {
-        if (!filterActive()) {
-            view = sorted;
-            return;
-        }
-        view.clear();
-        const FilterNode* n = filter.get();
-        if (n->kind == FilterNode::Compare && !n->never && !n->nullLiteral &&
-            (n->op == FilterNode::Eq || n->op == FilterNode::Ne) &&
-            (cols[n->column].type == ftString || cols[n->column].type == ftFixedChar)) {
-            // The usual "FIELD = 'text'": one id comparison per row.
-            const quint32 id = cols[n->column].find(n->text);
-            const bool eq = n->op == FilterNode::Eq;
-            const size_t nc = cols.size(), c = size_t(n->column);
-            const Cell* base = cells.data();
-            for (quint32 r : sorted)
-                if ((base[size_t(r) * nc + c].s == id) == eq) view.push_back(r);
-            return;
-        }
-        for (quint32 r : sorted)
-            if (evalNode(n, rowCells(r))) view.push_back(r);
-    }
-
-    // Rebuilds the view for a new filter or order. The current row stays current while it is still
-    // visible, else the nearest position does, at neither end: the following First may be refused by
-    // BeforeScroll, and the cursor must not be left past the end or on a row it never moved to.
-    void rebuildView() {
-        const qint64 current = hasRow() ? qint64(view[cur]) : -1;
-        buildView();
-        const auto it = current < 0 ? view.end() : std::find(view.begin(), view.end(), quint32(current));
-        setCur(it != view.end() ? int(it - view.begin()) : cur);
-        eof = bof = false;
-    }
-
-    void resolveIndex(const QString& indexName, const std::vector<Column>& columns,
-                      std::vector<int>& out) const {
-        out.clear();
-        if (indexName.isEmpty()) return;
-        const IndexDef* def = nullptr;
-        for (const IndexDef& d : indexDefs)
-            if (d.name.compare(indexName, Qt::CaseInsensitive) == 0) def = &d;
-        if (!def) dbError(QStringLiteral("Index '%1' not found").arg(indexName));
-        for (const QString& name : splitFieldList(def->fields)) {
-            int found = -1;
-            for (size_t i = 0; i < columns.size(); ++i)
-                if (columns[i].field->FieldName().compare(name, Qt::CaseInsensitive) == 0) found = int(i);
-            if (found < 0) dbError(QStringLiteral("Field '%1' of index '%2' not found").arg(name, def->name));
-            out.push_back(found);
-        }
-    }
-
-    // ---- moves
-    void setCur(int pos) { cur = view.empty() ? -1 : std::clamp(pos, 0, int(view.size()) - 1); }
-    void insertRow(bool atEnd);
+    // ---- sequences
     TField* declareField(const QString& name, TFieldType type, int size, TFieldKind kind);
-    quint32 newRowId() {
-        const quint32 id = quint32(alive.size());
-        cells.resize(cells.size() + cols.size());
-        Cell* rc = rowCells(id);
-        for (int c = 0; c < ncols(); ++c)
-            rc[c] = nullCell(cols[c].type);
-        seq.push_back(0);
-        alive.push_back(1);
-        return id;
-    }
-    // Spreads the arrival keys apart again, keeping the order of every row, deleted ones included
-    // (CancelUpdates brings those back to their place).
-    void renumber(quint32 exclude) {
-        std::vector<quint32> all;
-        all.reserve(alive.size());
-        for (quint32 r = 0; r < alive.size(); ++r)
-            if (r != exclude) all.push_back(r);
-        std::stable_sort(all.begin(), all.end(), [this](quint32 a, quint32 b) { return seq[a] < seq[b]; });
-        qint64 s = 0;
-        for (quint32 r : all)
-            seq[r] = (s += SeqStep);
+    std::vector<Column> packetColumns(const TDataPacket& packet, std::vector<int>& srcOf,
+                                      std::vector<std::unique_ptr<TField>>& newFields);
+    std::vector<int> resolveIndex(const QString& name, const std::vector<Column>& columns) const;
+    std::optional<RowFilter> bindFilter(const std::vector<Column>& columns) const {
+        if (!filterTree) return std::nullopt;
+        return RowFilter(*filterTree, columns);
     }
 
-    // ---- change log
-    void logChange(quint32 row, TChange::Op op, const Cell* origCells) {
-        if (!logChanges) {
-            auto it = log.find(row);
-            if (it != log.end() && op == TChange::Delete) log.erase(it);
-            return;
-        }
-        auto it = log.find(row);
-        if (it == log.end()) {
-            LogEntry e;
-            e.op = op;
-            e.order = ++logOrder;
-            if (op != TChange::Insert) e.orig.assign(origCells, origCells + cols.size());
-            log.emplace(row, std::move(e));
-            return;
-        }
-        LogEntry& e = it->second;
-        if (op == TChange::Delete) {
-            if (e.op == TChange::Insert)
-                log.erase(it);
-            else
-                e.op = TChange::Delete;
-        }
-        // a Modify of an inserted or modified row keeps its entry as it is
-    }
-
-    void clearStorage() {
-        cells.clear();
-        cells.shrink_to_fit();
-        seq.clear();
-        alive.clear();
-        natural.clear();
-        sorted.clear();
-        view.clear();
-        log.clear();
-        for (Column& c : cols)
-            c.clear();
-        cur = -1;
-        eof = bof = true;
-        modified = false;
-        buf.clear();
-        ++generation;
-    }
+    void scrollTo(int pos, bool atEof, bool atBof);
+    void insertRow(bool atEnd);
+    void dropInserted(int pos);
+    void reorder(bool resort);
+    void clearStorage();
 };
+
+// ---- sequences ----------------------------------------------------------------------------------
+
+// Every real move: BeforeScroll; move; the controls follow; AfterScroll.
+void TClientDataSet::Impl::scrollTo(int pos, bool atEof, bool atBof) {
+    fire(q->BeforeScroll);
+    setCur(pos);
+    eof = atEof;
+    bof = atBof;
+    dataChanged(nullptr);
+    fire(q->AfterScroll);
+}
+
+// Insert puts the new row before the current one (in the view and in arrival order), Append after
+// the last; the rest is one sequence. OnNewRecord raising takes the row away again.
+void TClientDataSet::Impl::insertRow(bool atEnd) {
+    checkActive();
+    q->CheckBrowseMode();
+    fire(q->BeforeInsert);
+    fire(q->BeforeScroll);
+    const bool beforeCurrent = !atEnd && hasRow();
+    const int pos = atEnd ? view.size() : beforeCurrent ? cur : 0;
+    const quint32 row = store.add(beforeCurrent ? view.rows[cur] : RowStore::Last);
+    view.rows.insert(view.rows.begin() + pos, row);
+    cur = pos;
+    editRow = row;
+    buf.assign(store.row(row), store.row(row) + store.ncols());
+    eof = bof = false;
+    calc.invalidate();
+    viewChanged(TViewChange::Inserted, pos);
+    setState(dsInsert);
+    try {
+        fire(q->OnNewRecord);
+    } catch (...) {
+        dropInserted(atEnd ? pos - 1 : pos);
+        modified = false;
+        setState(dsBrowse);
+        dataChanged(nullptr);
+        throw;
+    }
+    modified = false;
+    dataChanged(nullptr);
+    fire(q->AfterInsert);
+    fire(q->AfterScroll);
+}
+
+// The row being inserted leaves the view and the store; `then` becomes the current position.
+void TClientDataSet::Impl::dropInserted(int then) {
+    const int pos = cur;
+    view.rows.erase(view.rows.begin() + pos);
+    store.drop(editRow);
+    calc.invalidate();
+    viewChanged(TViewChange::Removed, pos);
+    setCur(then);
+}
+
+// A new filter or index: CheckBrowseMode was run by the caller; the view is rebuilt, then First.
+// A new filter or order. The current row stays current while it is still visible, else the
+// nearest position does, at neither end: BeforeScroll may refuse the First that follows, and the
+// cursor must not be left past the end or on a row it never moved to.
+void TClientDataSet::Impl::reorder(bool resort) {
+    const qint64 current = hasRow() ? qint64(view.rows[size_t(cur)]) : -1;
+    if (resort)
+        view.rebuild(store, false);
+    else
+        view.refilter(store);
+    const int found = current < 0 ? -1 : view.find(quint32(current));
+    setCur(found >= 0 ? found : cur);
+    eof = bof = false;
+    viewChanged(TViewChange::Reset);
+    q->First();
+}
+
+void TClientDataSet::Impl::clearStorage() {
+    store.clear();
+    view.clear();
+    log.clear();
+    cur = -1;
+    eof = bof = true;
+    modified = false;
+    buf.clear();
+    calc.invalidate();
+}
 
 // ================================================================================================
 
@@ -721,14 +265,14 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     if (state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
     if (name.trimmed().isEmpty()) dbError(QStringLiteral("A field needs a name"));
     if (q->FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
-    if (kind == fkData && (type == ftString || type == ftFixedChar) && (size < 1 || size > MaxTextSize))
+    if (kind == fkData && isText(type) && (size < 1 || size > kvodata::MaxTextSize))
         dbError(QStringLiteral("Text field '%1' needs a size").arg(name));
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
         colOf.clear();
         calcOf.clear();
-        cols.clear();
-        calcCount = 0;
+        store.cols.clear();
+        calc.setSlots(0);
         defined = true;
     }
     const int index = int(fields.size());
@@ -743,16 +287,17 @@ TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size)
     col.field = field;
     col.type = type;
     col.size = field->Size();
-    d->colOf.push_back(int(d->cols.size()));
+    d->colOf.push_back(d->store.ncols());
     d->calcOf.push_back(-1);
-    d->cols.push_back(std::move(col));
+    d->store.cols.push_back(std::move(col));
     return field;
 }
 
 TField* TClientDataSet::AddCalcField(const QString& name, TFieldType type, int size) {
     TField* field = d->declareField(name, type, size, fkCalculated);
     d->colOf.push_back(-1);
-    d->calcOf.push_back(d->calcCount++);
+    d->calcOf.push_back(d->calc.slotCount());
+    d->calc.setSlots(d->calc.slotCount() + 1);
     return field;
 }
 
@@ -803,15 +348,32 @@ void TClientDataSet::Open() {
     if (d->state == dsInactive) CreateDataSet();
 }
 
-void TClientDataSet::SetData(const TDataPacket& packet) {
-    // Everything is decoded into fresh storage first, so a bad packet leaves the set untouched.
+std::vector<int> TClientDataSet::Impl::resolveIndex(const QString& name,
+                                                    const std::vector<Column>& columns) const {
+    std::vector<int> out;
+    if (name.isEmpty()) return out;
+    const IndexDef* def = nullptr;
+    for (const IndexDef& d : indexDefs)
+        if (d.name.compare(name, Qt::CaseInsensitive) == 0) def = &d;
+    if (!def) dbError(QStringLiteral("Index '%1' not found").arg(name));
+    for (const QString& field : splitFieldList(def->fields)) {
+        const int found = findColumn(columns, field);
+        if (found < 0) dbError(QStringLiteral("Field '%1' of index '%2' not found").arg(field, def->name));
+        out.push_back(found);
+    }
+    return out;
+}
+
+// The columns a packet fills: the declared fields by name, or the packet's own fields (keeping the
+// existing TField objects when they are the same, since controls hold them). srcOf: column -> packet
+// column.
+std::vector<Column> TClientDataSet::Impl::packetColumns(const TDataPacket& packet, std::vector<int>& srcOf,
+                                                        std::vector<std::unique_ptr<TField>>& newFields) {
     std::vector<Column> cols;
-    std::vector<int> srcOf; // column -> packet column
-    std::vector<std::unique_ptr<TField>> newFields;
-    if (d->defined) {
-        cols.resize(d->cols.size());
-        for (size_t c = 0; c < d->cols.size(); ++c) {
-            const Column& old = d->cols[c];
+    if (defined) {
+        cols.resize(store.cols.size());
+        for (size_t c = 0; c < store.cols.size(); ++c) {
+            const Column& old = store.cols[c];
             cols[c].field = old.field;
             cols[c].type = old.type;
             cols[c].size = old.size;
@@ -820,48 +382,51 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
                 dbError(
                     QStringLiteral("Field '%1' not found in the data packet").arg(old.field->FieldName()));
             const TFieldType pt = packet.fields[src].type;
-            const bool textish = [](TFieldType t) { return t == ftString || t == ftFixedChar; }(pt);
-            const bool want = old.type == ftString || old.type == ftFixedChar;
-            if (textish != want || (!textish && pt != old.type))
+            if (isText(pt) != isText(old.type) || (!isText(pt) && pt != old.type))
                 dbError(QStringLiteral("Field '%1' has another type in the data packet")
                             .arg(old.field->FieldName()));
             srcOf.push_back(src);
         }
-    } else {
-        // Keep the existing TField objects when the packet has the same fields (controls hold them).
-        bool same = int(d->fields.size()) == packet.fields.size();
-        for (int i = 0; same && i < packet.fields.size(); ++i) {
-            const TField* f = d->fields[i].get();
-            const TPacketField& pf = packet.fields[i];
-            same = f->FieldName() == pf.name && f->DataType() == pf.type && f->Size() == pf.size;
-        }
-        QStringList seen;
-        for (int i = 0; i < packet.fields.size(); ++i) {
-            const TPacketField& pf = packet.fields[i];
-            if (pf.name.trimmed().isEmpty()) dbError(QStringLiteral("A packet field has no name"));
-            if (seen.contains(pf.name, Qt::CaseInsensitive))
-                dbError(QStringLiteral("Field '%1' appears twice in the data packet").arg(pf.name));
-            seen << pf.name;
-            const bool text = pf.type == ftString || pf.type == ftFixedChar;
-            if (text && (pf.size < 1 || pf.size > MaxTextSize))
-                dbError(QStringLiteral("Text field '%1' has no valid size").arg(pf.name));
-            TField* f;
-            if (same) {
-                f = d->fields[i].get();
-            } else {
-                newFields.push_back(
-                    std::make_unique<TField>(this, pf.name, pf.type, text ? pf.size : 0, fkData, i));
-                f = newFields.back().get();
-            }
-            Column col;
-            col.field = f;
-            col.type = pf.type;
-            col.size = text ? pf.size : 0;
-            cols.push_back(std::move(col));
-            srcOf.push_back(i);
-        }
+        return cols;
     }
+    bool same = int(fields.size()) == packet.fields.size();
+    for (int i = 0; same && i < packet.fields.size(); ++i) {
+        const TField* f = fields[i].get();
+        const TPacketField& pf = packet.fields[i];
+        same = f->FieldName() == pf.name && f->DataType() == pf.type && f->Size() == pf.size;
+    }
+    QStringList seen;
+    for (int i = 0; i < packet.fields.size(); ++i) {
+        const TPacketField& pf = packet.fields[i];
+        if (pf.name.trimmed().isEmpty()) dbError(QStringLiteral("A packet field has no name"));
+        if (seen.contains(pf.name, Qt::CaseInsensitive))
+            dbError(QStringLiteral("Field '%1' appears twice in the data packet").arg(pf.name));
+        seen << pf.name;
+        const bool text = isText(pf.type);
+        if (text && (pf.size < 1 || pf.size > kvodata::MaxTextSize))
+            dbError(QStringLiteral("Text field '%1' has no valid size").arg(pf.name));
+        TField* f;
+        if (same) {
+            f = fields[i].get();
+        } else {
+            newFields.push_back(std::make_unique<TField>(q, pf.name, pf.type, text ? pf.size : 0, fkData, i));
+            f = newFields.back().get();
+        }
+        Column col;
+        col.field = f;
+        col.type = pf.type;
+        col.size = text ? pf.size : 0;
+        cols.push_back(std::move(col));
+        srcOf.push_back(i);
+    }
+    return cols;
+}
 
+void TClientDataSet::SetData(const TDataPacket& packet) {
+    // Everything is decoded into fresh storage first, so a bad packet leaves the set untouched.
+    std::vector<int> srcOf;
+    std::vector<std::unique_ptr<TField>> newFields;
+    std::vector<Column> cols = d->packetColumns(packet, srcOf, newFields);
     const size_t nc = cols.size();
     std::vector<Cell> cells;
     cells.reserve(size_t(packet.rows.size()) * nc);
@@ -872,85 +437,15 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
                         .arg(r + 1)
                         .arg(row.size())
                         .arg(packet.fields.size()));
-        for (size_t c = 0; c < nc; ++c) {
-            Column& col = cols[c];
-            const QVariant& v = row[srcOf[c]];
-            Cell cell = nullCell(col.type);
-            if (!v.isNull() && v.isValid()) {
-                switch (col.type) {
-                case ftString:
-                case ftFixedChar: {
-                    if (v.metaType().id() != QMetaType::QString)
-                        dbError(QStringLiteral("Row %1, field %2: a text is expected")
-                                    .arg(r + 1)
-                                    .arg(col.field->FieldName()));
-                    QString s = v.toString();
-                    const int n = s.size() <= col.size ? col.size : charCount(s); // cheap when short
-                    if (n > col.size)
-                        dbError(QStringLiteral("Row %1, field %2: text of %3 characters exceeds the size %4")
-                                    .arg(r + 1)
-                                    .arg(col.field->FieldName())
-                                    .arg(n)
-                                    .arg(col.size));
-                    if (col.type == ftFixedChar && !s.isEmpty() && s.size() < col.size)
-                        s = padToChars(s, col.size);
-                    cell.s = col.intern(s);
-                    break;
-                }
-                case ftFloat: {
-                    const int t = v.metaType().id();
-                    double f = 0;
-                    if (t == QMetaType::Double)
-                        f = v.toDouble();
-                    else if (t == QMetaType::Int || t == QMetaType::LongLong || t == QMetaType::Float ||
-                             t == QMetaType::UInt || t == QMetaType::ULongLong)
-                        f = v.toDouble();
-                    else
-                        dbError(QStringLiteral("Row %1, field %2: a number is expected")
-                                    .arg(r + 1)
-                                    .arg(col.field->FieldName()));
-                    if (!std::isfinite(f))
-                        dbError(QStringLiteral("Row %1, field %2: not a finite number")
-                                    .arg(r + 1)
-                                    .arg(col.field->FieldName()));
-                    cell.f = f;
-                    break;
-                }
-                case ftDateTime: {
-                    const int t = v.metaType().id();
-                    QDateTime dt;
-                    if (t == QMetaType::QDateTime)
-                        dt = v.toDateTime();
-                    else if (t == QMetaType::QDate)
-                        dt = QDateTime(v.toDate(), QTime(0, 0));
-                    if (!dt.isValid())
-                        dbError(QStringLiteral("Row %1, field %2: a valid date is expected")
-                                    .arg(r + 1)
-                                    .arg(col.field->FieldName()));
-                    cell.t = dateKey(dt);
-                    break;
-                }
-                }
-            }
-            cells.push_back(cell);
-        }
+        for (size_t c = 0; c < nc; ++c)
+            cells.push_back(packetCell(cols[c], row[srcOf[c]], r));
     }
-
     // Filter and index must fit the new columns before anything is replaced.
-    std::vector<int> indexCols;
-    d->resolveIndex(d->indexName, cols, indexCols);
-    if (d->filter) {
-        try {
-            d->bindFilter(d->filter.get(), cols);
-        } catch (...) {
-            d->bindFilter(d->filter.get(), d->cols); // back to the columns it still applies to
-            throw;
-        }
-    }
+    std::vector<int> indexCols = d->resolveIndex(d->indexName, cols);
+    std::optional<RowFilter> filter = d->bindFilter(cols);
 
     if (d->state != dsInactive) Close();
     d->fire(BeforeOpen);
-
     if (!newFields.empty() || (!d->defined && packet.fields.isEmpty())) {
         d->fields = std::move(newFields);
         d->colOf.clear();
@@ -959,29 +454,20 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
             d->colOf.push_back(int(i));
             d->calcOf.push_back(-1);
         }
-        d->calcCount = 0;
+        d->calc.setSlots(0);
     }
     d->clearStorage();
-    d->cols = std::move(cols);
-    d->cells = std::move(cells);
-    const size_t nrows = d->cols.empty() ? size_t(packet.rows.size()) : d->cells.size() / d->cols.size();
-    if (d->cols.empty()) d->cells.clear();
-    d->seq.resize(nrows);
-    d->alive.assign(nrows, 1);
-    d->natural.resize(nrows);
-    for (size_t r = 0; r < nrows; ++r) {
-        d->seq[r] = qint64(r + 1) * SeqStep;
-        d->natural[r] = quint32(r);
-    }
-    d->indexCols = std::move(indexCols);
-    d->sortAll();
-    if (!d->indexCols.empty()) d->relayout();
-    d->buildView();
+    const size_t nrows = nc ? cells.size() / nc : size_t(packet.rows.size());
+    d->store.load(std::move(cols), std::move(cells), nrows);
+    const bool indexed = !indexCols.empty();
+    d->view.setIndex(std::move(indexCols));
+    d->view.setFilter(d->filtered ? std::move(filter) : std::nullopt);
+    d->view.rebuild(d->store, indexed);
     d->setCur(0);
     d->bof = true;
     d->eof = d->view.empty();
-    ++d->generation;
     d->setState(dsBrowse);
+    d->viewChanged(TViewChange::Reset); // once the rows can be read
     d->fire(AfterOpen);
     d->dataChanged(nullptr);
     d->fire(AfterScroll);
@@ -990,15 +476,16 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
 TDataPacket TClientDataSet::Data() const {
     d->checkActive();
     TDataPacket p;
-    for (const Column& c : d->cols)
+    const RowStore& store = d->store;
+    for (const Column& c : store.cols)
         p.fields.push_back({c.field->FieldName(), c.type, c.size});
-    p.rows.reserve(qsizetype(d->natural.size()));
-    for (quint32 r : d->natural) {
+    p.rows.reserve(qsizetype(store.arrival().size()));
+    for (quint32 r : store.arrival()) {
         QVector<QVariant> row;
-        row.reserve(d->ncols());
-        const Cell* rc = d->rowCells(r);
-        for (int c = 0; c < d->ncols(); ++c)
-            row.push_back(d->toVariant(d->cols[c], rc[c]));
+        row.reserve(store.ncols());
+        const Cell* rc = store.row(r);
+        for (int c = 0; c < store.ncols(); ++c)
+            row.push_back(cellValue(store.cols[c], rc[c]));
         p.rows.push_back(std::move(row));
     }
     return p;
@@ -1009,6 +496,7 @@ void TClientDataSet::Close() {
     d->fire(BeforeClose);
     d->setState(dsInactive);
     d->clearStorage();
+    d->viewChanged(TViewChange::Reset);
     d->fire(AfterClose);
 }
 
@@ -1024,26 +512,17 @@ bool TClientDataSet::Modified() const {
 
 // ---- navigation ---------------------------------------------------------------------------------
 
+// On an empty view both ends are reached; a move that cannot happen sets only its direction's flag.
 void TClientDataSet::First() {
     d->checkActive();
     CheckBrowseMode();
-    d->fire(BeforeScroll);
-    d->setCur(0);
-    d->bof = true;
-    d->eof = d->view.empty();
-    d->dataChanged(nullptr);
-    d->fire(AfterScroll);
+    d->scrollTo(0, d->view.empty(), true);
 }
 
 void TClientDataSet::Last() {
     d->checkActive();
     CheckBrowseMode();
-    d->fire(BeforeScroll);
-    d->setCur(int(d->view.size()) - 1);
-    d->eof = true;
-    d->bof = d->view.empty();
-    d->dataChanged(nullptr);
-    d->fire(AfterScroll);
+    d->scrollTo(d->view.size() - 1, true, d->view.empty());
 }
 
 void TClientDataSet::Next() {
@@ -1056,31 +535,20 @@ void TClientDataSet::Prior() {
 int TClientDataSet::MoveBy(int distance) {
     d->checkActive();
     CheckBrowseMode();
-    if (distance == 0 || d->view.empty()) {
-        if (distance > 0) d->eof = true;
-        if (distance < 0) d->bof = true;
-        return 0;
-    }
-    const int last = int(d->view.size()) - 1;
+    if (distance == 0) return 0;
+    const int last = d->view.size() - 1;
     const qint64 want = qint64(d->cur) + distance;
-    const int target = int(std::clamp<qint64>(want, 0, last));
-    if (target == d->cur) { // a move that cannot happen: only that direction's flag
+    const int target = d->view.empty() ? -1 : int(std::clamp<qint64>(want, 0, last));
+    if (target == d->cur) {
         d->eof = distance > 0;
         d->bof = distance < 0;
         return 0;
     }
-    d->fire(BeforeScroll);
     const int moved = target - d->cur;
-    d->cur = target;
-    d->eof = want > last;
-    d->bof = want < 0;
-    d->dataChanged(nullptr);
-    d->fire(AfterScroll);
+    d->scrollTo(target, want > last, want < 0);
     return moved;
 }
 
-// An empty view is at both ends, whatever path emptied it (a cancelled insert, a posted row that
-// left the filter).
 bool TClientDataSet::Eof() const {
     return d->state == dsInactive || d->view.empty() || d->eof;
 }
@@ -1095,16 +563,12 @@ int TClientDataSet::RecNo() const {
 void TClientDataSet::SetRecNo(int recNo) {
     d->checkActive();
     CheckBrowseMode();
-    if (recNo < 1 || recNo > int(d->view.size()) || recNo == d->cur + 1) return;
-    d->fire(BeforeScroll);
-    d->cur = recNo - 1;
-    d->eof = d->bof = false;
-    d->dataChanged(nullptr);
-    d->fire(AfterScroll);
+    if (recNo < 1 || recNo > d->view.size() || recNo == d->cur + 1) return;
+    d->scrollTo(recNo - 1, false, false);
 }
 
 int TClientDataSet::RecordCount() const {
-    return d->state == dsInactive ? 0 : int(d->view.size());
+    return d->state == dsInactive ? 0 : d->view.size();
 }
 bool TClientDataSet::IsEmpty() const {
     return d->state == dsInactive || d->view.empty();
@@ -1122,97 +586,58 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         if (keys.size() != names.size())
             dbError(QStringLiteral("Locate on %1 fields needs %1 values").arg(names.size()));
     }
-    struct Matcher {
-        int col;
-        TFieldType type;
-        std::vector<quint8> textOk; // per pool id, for texts
-        quint32 exactId;
-        bool useIds;
-        bool never = false;
-        bool wantNull = false;
-        double number = 0;
-        qint64 date = 0;
-    };
     for (const QString& n : names)
         FieldByName(n);
     CheckBrowseMode();
-    std::vector<Matcher> ms;
-    const bool ci = options & loCaseInsensitive, partial = options & loPartialKey;
+    std::vector<ValueMatcher> matchers;
     for (int i = 0; i < names.size(); ++i) {
         TField* f = FieldByName(names[i]);
         if (f->FieldKind() != fkData)
             dbError(QStringLiteral("Locate cannot search the calculated field '%1'").arg(f->FieldName()));
-        Matcher m;
-        m.col = d->colOf[f->Index()];
-        const Column& col = d->cols[m.col];
-        m.type = col.type;
-        m.useIds = false;
-        m.exactId = 0;
-        const QVariant& key = keys[i];
-        if (col.type == ftString || col.type == ftFixedChar) {
-            QString k = key.isNull() ? QString() : key.toString();
-            if (k.isEmpty() && !partial) {
-                m.useIds = true, m.exactId = 0;
-            } else if (!ci && !partial) {
-                if (col.type == ftFixedChar) k = padToChars(k, col.size);
-                m.useIds = true;
-                m.exactId = col.find(k);
-            } else {
-                m.textOk.resize(col.pool.size());
-                const Qt::CaseSensitivity cs = ci ? Qt::CaseInsensitive : Qt::CaseSensitive;
-                for (size_t id = 0; id < col.pool.size(); ++id) {
-                    const QString& s = col.pool[id];
-                    bool ok;
-                    if (partial)
-                        ok = s.startsWith(k, cs);
-                    else if (col.type == ftFixedChar)
-                        ok = s.trimmed().compare(k.trimmed(), cs) == 0;
-                    else
-                        ok = s.compare(k, cs) == 0;
-                    m.textOk[id] = ok;
-                }
-            }
-        } else if (key.isNull()) {
-            m.wantNull = true;
-        } else if (col.type == ftFloat) {
-            if (!variantNumber(key, &m.number)) m.never = true;
-        } else {
-            bool ok = false;
-            const QDateTime dt = variantDate(key, &ok);
-            if (!ok || !dt.isValid())
-                m.never = true;
-            else
-                m.date = dateKey(dt);
-        }
-        ms.push_back(std::move(m));
+        const int c = d->colOf[f->Index()];
+        matchers.push_back(ValueMatcher::key(d->store.cols[c], c, keys[i],
+                                             options.testFlag(loCaseInsensitive),
+                                             options.testFlag(loPartialKey)));
     }
-    for (size_t pos = 0; pos < d->view.size(); ++pos) {
-        const Cell* rc = d->rowCells(d->view[pos]);
-        bool all = true;
-        for (const Matcher& m : ms) {
-            const Cell c = rc[m.col];
-            bool ok;
-            if (m.never)
-                ok = false;
-            else if (m.type == ftString || m.type == ftFixedChar)
-                ok = m.useIds ? c.s == m.exactId : (c.s < m.textOk.size() && m.textOk[c.s]);
-            else if (m.wantNull)
-                ok = cellNull(m.type, c);
-            else if (m.type == ftFloat)
-                ok = !std::isnan(c.f) && c.f == m.number;
-            else
-                ok = c.t != NullDate && c.t == m.date;
-            if (!ok) {
-                all = false;
-                break;
+    const std::vector<Column>& cols = d->store.cols;
+    // The usual case, texts only: test the ids straight from the rows.
+    struct TextKey {
+        int column;
+        quint32 id;
+        const std::vector<quint8>* table; // case-insensitive or partial keys
+    };
+    std::vector<TextKey> texts;
+    for (const ValueMatcher& m : matchers) {
+        TextKey k{m.column(), 0, m.textTable(cols[m.column()])};
+        bool equal = false;
+        if (!k.table && !m.textIdentity(cols[m.column()], &k.id, &equal)) break;
+        texts.push_back(k);
+    }
+    if (texts.size() == matchers.size()) {
+        auto hit = [](const Cell* rc, const TextKey& k) {
+            const quint32 s = rc[k.column].s;
+            return k.table ? s < k.table->size() && (*k.table)[s] : s == k.id;
+        };
+        const bool exact = std::none_of(texts.begin(), texts.end(), [](const TextKey& k) { return k.table; });
+        for (int pos = 0; pos < d->view.size(); ++pos) {
+            const Cell* rc = d->store.row(d->view.rows[pos]);
+            if (exact
+                    ? std::all_of(texts.begin(), texts.end(),
+                                  [rc](const TextKey& k) { return rc[k.column].s == k.id; })
+                    : std::all_of(texts.begin(), texts.end(), [&](const TextKey& k) { return hit(rc, k); })) {
+                d->scrollTo(pos, false, false);
+                return true;
             }
         }
+        return false;
+    }
+    for (int pos = 0; pos < d->view.size(); ++pos) {
+        const Cell* rc = d->store.row(d->view.rows[pos]);
+        const bool all = std::all_of(matchers.begin(), matchers.end(), [&](const ValueMatcher& m) {
+            return m.matches(cols[m.column()], rc[m.column()]);
+        });
         if (all) {
-            d->fire(BeforeScroll);
-            d->cur = int(pos);
-            d->eof = d->bof = false;
-            d->dataChanged(nullptr);
-            d->fire(AfterScroll);
+            d->scrollTo(pos, false, false);
             return true;
         }
     }
@@ -1220,57 +645,6 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
 }
 
 // ---- editing ------------------------------------------------------------------------------------
-
-// Insert puts the new row before the current one (in the view and in arrival order), Append after
-// the last; the rest is one sequence. OnNewRecord raising takes the row away again.
-void TClientDataSet::Impl::insertRow(bool atEnd) {
-    checkActive();
-    q->CheckBrowseMode();
-    fire(q->BeforeInsert);
-    fire(q->BeforeScroll);
-    const bool beforeCurrent = !atEnd && hasRow();
-    const int pos = atEnd ? int(view.size()) : beforeCurrent ? cur : 0;
-    const quint32 row = newRowId();
-    if (beforeCurrent) {
-        const quint32 before = view[cur];
-        const auto it = std::find(natural.begin(), natural.end(), before);
-        const size_t at = size_t(it - natural.begin());
-        natural.insert(natural.begin() + at, row);
-        qint64 prev = at > 0 ? seq[natural[at - 1]] : 0;
-        if (seq[before] - prev < 2) {
-            renumber(row);
-            prev = at > 0 ? seq[natural[at - 1]] : 0;
-        }
-        seq[row] = prev + (seq[before] - prev) / 2;
-    } else {
-        seq[row] = (natural.empty() ? 0 : seq[natural.back()]) + SeqStep;
-        natural.push_back(row);
-    }
-    view.insert(view.begin() + pos, row);
-    cur = pos;
-    editRow = row;
-    buf.assign(rowCells(row), rowCells(row) + cols.size());
-    eof = bof = false;
-    ++generation;
-    setState(dsInsert);
-    try {
-        fire(q->OnNewRecord);
-    } catch (...) {
-        view.erase(view.begin() + pos);
-        natural.erase(std::find(natural.begin(), natural.end(), row));
-        alive[row] = 0;
-        setCur(atEnd ? pos - 1 : pos);
-        modified = false;
-        ++generation;
-        setState(dsBrowse);
-        dataChanged(nullptr);
-        throw;
-    }
-    modified = false;
-    dataChanged(nullptr);
-    fire(q->AfterInsert);
-    fire(q->AfterScroll);
-}
 
 void TClientDataSet::Insert() {
     d->insertRow(false);
@@ -1286,57 +660,44 @@ void TClientDataSet::Edit() {
     CheckBrowseMode();
     if (d->view.empty()) return Insert();
     d->fire(BeforeEdit);
-    d->editRow = d->view[d->cur];
-    d->buf.assign(d->rowCells(d->editRow), d->rowCells(d->editRow) + d->cols.size());
+    d->editRow = d->view.rows[d->cur];
+    d->buf.assign(d->store.row(d->editRow), d->store.row(d->editRow) + d->store.ncols());
     d->modified = false;
     d->setState(dsEdit);
     d->dataChanged(nullptr);
     d->fire(AfterEdit);
 }
 
+// The row is stored and logged, then takes its place in the index; a row the filter no longer
+// passes leaves the view.
 void TClientDataSet::Post() {
     d->checkActive();
     if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
-    {
-        const auto list = d->sources;
-        if (d->controlsOn())
-            for (TDataSource* s : list)
-                s->notifyUpdateData();
-    }
+    d->updateData();
     d->fire(BeforePost);
     if (!d->editing()) return; // a handler ended the edit itself
 
     const quint32 row = d->editRow;
-    Cell* stored = d->rowCells(row);
-    const size_t nc = d->cols.size();
+    Cell* stored = d->store.row(row);
+    const size_t bytes = size_t(d->store.ncols()) * sizeof(Cell);
     const bool inserting = d->state == dsInsert;
-    const bool changed = inserting || std::memcmp(stored, d->buf.data(), nc * sizeof(Cell)) != 0;
-
-    if (changed) {
-        if (inserting)
-            d->logChange(row, TChange::Insert, nullptr);
-        else
-            d->logChange(row, TChange::Modify, stored);
-        // Take the row out of the orders under its old values, then put it back under the new ones.
-        if (!inserting) d->eraseRow(d->sorted, row, stored);
-        std::memcpy(stored, d->buf.data(), nc * sizeof(Cell));
-        if (inserting || !d->indexCols.empty()) {
-            d->sorted.insert(d->sorted.begin() + d->lowerBound(d->sorted, row, stored), row);
-        } else {
-            d->sorted.insert(std::lower_bound(d->sorted.begin(), d->sorted.end(), row,
-                                              [this](quint32 a, quint32 b) { return d->seq[a] < d->seq[b]; }),
-                             row);
-        }
+    if (inserting || (bytes && std::memcmp(stored, d->buf.data(), bytes) != 0)) {
+        d->log.record(row, inserting ? TChange::Insert : TChange::Modify, stored, d->store.ncols(),
+                      d->logChanges);
+        if (!inserting) d->view.unsort(d->store, row);
+        if (bytes) std::memcpy(stored, d->buf.data(), bytes);
         const int oldPos = d->cur;
-        d->view.erase(d->view.begin() + oldPos);
-        if (d->matches(stored)) {
-            const size_t p = d->lowerBound(d->view, row, stored);
-            d->view.insert(d->view.begin() + p, row);
-            d->cur = int(p);
-        } else {
+        d->view.rows.erase(d->view.rows.begin() + oldPos);
+        const int pos = d->view.place(d->store, row);
+        d->calc.invalidate();
+        if (pos < 0) {
             d->setCur(oldPos);
+            d->viewChanged(TViewChange::Removed, oldPos);
+        } else {
+            d->cur = pos;
+            if (pos != oldPos) d->viewChanged(TViewChange::Moved, oldPos, pos);
+            d->viewChanged(TViewChange::Changed, pos);
         }
-        ++d->generation;
     }
     d->modified = false;
     d->eof = d->bof = false;
@@ -1349,17 +710,15 @@ void TClientDataSet::Cancel() {
     if (!d->editing()) return;
     const bool inserting = d->state == dsInsert;
     d->fire(BeforeCancel);
-    if (inserting) d->fire(BeforeScroll);
     if (inserting) {
-        const quint32 row = d->editRow;
-        const int pos = d->cur;
-        d->view.erase(d->view.begin() + pos);
-        d->natural.erase(std::find(d->natural.begin(), d->natural.end(), row));
-        d->alive[row] = 0;
-        d->setCur(pos);
+        d->fire(BeforeScroll);
+        d->dropInserted(d->cur);
+    } else if (d->modified) {
+        d->buf.assign(d->store.row(d->editRow), d->store.row(d->editRow) + d->store.ncols());
+        d->viewChanged(TViewChange::Changed, d->cur);
     }
     d->modified = false;
-    ++d->generation;
+    d->calc.invalidate();
     d->setState(dsBrowse);
     d->dataChanged(nullptr);
     d->fire(AfterCancel);
@@ -1373,18 +732,16 @@ void TClientDataSet::Delete() {
     d->fire(BeforeDelete);
     d->fire(BeforeScroll);
     const int pos = d->cur;
-    const quint32 row = d->view[pos];
-    Cell* stored = d->rowCells(row);
-    d->logChange(row, TChange::Delete, stored);
-    d->eraseRow(d->sorted, row, stored);
-    d->view.erase(d->view.begin() + pos);
-    d->natural.erase(std::find(d->natural.begin(), d->natural.end(), row));
-    d->alive[row] = 0;
+    const quint32 row = d->view.rows[pos];
+    d->log.record(row, TChange::Delete, d->store.row(row), d->store.ncols(), d->logChanges);
+    d->view.unsort(d->store, row);
+    d->view.rows.erase(d->view.rows.begin() + pos);
+    d->store.drop(row);
+    d->viewChanged(TViewChange::Removed, pos);
     d->setCur(pos);
     d->modified = false;
-    d->eof = d->view.empty();
-    d->bof = d->view.empty();
-    ++d->generation;
+    d->eof = d->bof = false;
+    d->calc.invalidate();
     d->setState(dsBrowse);
     d->dataChanged(nullptr);
     d->fire(AfterDelete);
@@ -1394,12 +751,7 @@ void TClientDataSet::Delete() {
 void TClientDataSet::CheckBrowseMode() {
     d->checkActive();
     if (!d->editing()) return;
-    {
-        const auto list = d->sources;
-        if (d->controlsOn())
-            for (TDataSource* s : list)
-                s->notifyUpdateData();
-    }
+    d->updateData();
     if (!d->editing()) return;
     if (d->modified)
         Post();
@@ -1415,23 +767,24 @@ QString TClientDataSet::Filter() const {
 
 void TClientDataSet::SetFilter(const QString& expression) {
     if (expression == d->filterText) return;
-    std::unique_ptr<FilterNode> parsed = parseFilter(expression);
+    std::unique_ptr<kvodata::FilterNode> parsed = kvodata::parseFilter(expression);
     if (d->state == dsInactive) {
         d->filterText = expression;
-        d->filter = std::move(parsed);
+        d->filterTree = std::move(parsed);
         return;
     }
-    if (parsed) d->bindFilter(parsed.get(), d->cols);
+    std::optional<RowFilter> bound;
+    if (parsed) bound.emplace(*parsed, d->store.cols); // an unknown field fails before anything changes
     if (!d->filtered) {
         d->filterText = expression;
-        d->filter = std::move(parsed);
+        d->filterTree = std::move(parsed);
         return;
     }
     CheckBrowseMode();
     d->filterText = expression;
-    d->filter = std::move(parsed);
-    d->rebuildView();
-    First();
+    d->filterTree = std::move(parsed);
+    d->view.setFilter(std::move(bound));
+    d->reorder(false);
 }
 
 bool TClientDataSet::Filtered() const {
@@ -1446,8 +799,8 @@ void TClientDataSet::SetFiltered(bool on) {
     }
     CheckBrowseMode();
     d->filtered = on;
-    d->rebuildView();
-    First();
+    d->view.setFilter(on ? d->bindFilter(d->store.cols) : std::nullopt);
+    d->reorder(false);
 }
 
 QString TClientDataSet::IndexName() const {
@@ -1466,48 +819,22 @@ void TClientDataSet::SetIndexName(const QString& name) {
         d->indexName = name;
         return;
     }
-    std::vector<int> cols;
-    d->resolveIndex(name, d->cols, cols);
+    std::vector<int> cols = d->resolveIndex(name, d->store.cols);
     CheckBrowseMode();
     d->indexName = name;
-    d->indexCols = std::move(cols);
-    d->sortAll();
-    d->rebuildView();
-    First();
+    d->view.setIndex(std::move(cols));
+    d->reorder(true);
 }
 
 // ---- change log ---------------------------------------------------------------------------------
 
 TChangeLog TClientDataSet::Delta() const {
     d->checkActive();
-    TChangeLog out;
-    for (const Column& c : d->cols)
-        out.fields.push_back({c.field->FieldName(), c.type, c.size});
-    std::vector<std::pair<quint64, quint32>> order;
-    order.reserve(d->log.size());
-    for (const auto& [row, e] : d->log)
-        order.emplace_back(e.order, row);
-    std::sort(order.begin(), order.end());
-    auto values = [this](const Cell* rc) {
-        QVector<QVariant> v;
-        v.reserve(d->ncols());
-        for (int c = 0; c < d->ncols(); ++c)
-            v.push_back(d->toVariant(d->cols[c], rc[c]));
-        return v;
-    };
-    for (const auto& [o, row] : order) {
-        const LogEntry& e = d->log.at(row);
-        TChange ch;
-        ch.op = e.op;
-        if (e.op != TChange::Insert) ch.oldValues = values(e.orig.data());
-        if (e.op != TChange::Delete) ch.newValues = values(d->rowCells(row));
-        out.changes.push_back(std::move(ch));
-    }
-    return out;
+    return d->log.delta(d->store);
 }
 
 int TClientDataSet::ChangeCount() const {
-    return int(d->log.size());
+    return d->log.size();
 }
 bool TClientDataSet::LogChanges() const {
     return d->logChanges;
@@ -1521,49 +848,20 @@ void TClientDataSet::MergeChangeLog() {
     d->log.clear();
 }
 
+// Keeps the current row when it still exists, else the nearest position; no state or scroll events.
 void TClientDataSet::CancelUpdates() {
     d->checkActive();
     CheckBrowseMode();
     if (d->log.empty()) return;
-    const qint64 current = d->hasRow() ? qint64(d->view[d->cur]) : -1;
+    const qint64 current = d->hasRow() ? qint64(d->view.rows[d->cur]) : -1;
     const int oldPos = d->cur;
-    bool reordered = false;
-    for (auto& [row, e] : d->log) {
-        switch (e.op) {
-        case TChange::Insert:
-            d->alive[row] = 0;
-            reordered = true;
-            break;
-        case TChange::Modify:
-            std::memcpy(d->rowCells(row), e.orig.data(), d->cols.size() * sizeof(Cell));
-            break;
-        case TChange::Delete:
-            std::memcpy(d->rowCells(row), e.orig.data(), d->cols.size() * sizeof(Cell));
-            d->alive[row] = 1;
-            reordered = true;
-            break;
-        }
-    }
-    d->log.clear();
-    if (reordered) {
-        // Deleted rows return to their arrival place: seq never changes for a row except on renumbering,
-        // which keeps relative order, so sorting live rows by seq restores arrival order.
-        d->natural.clear();
-        for (quint32 r = 0; r < d->alive.size(); ++r)
-            if (d->alive[r]) d->natural.push_back(r);
-        std::sort(d->natural.begin(), d->natural.end(),
-                  [this](quint32 a, quint32 b) { return d->seq[a] < d->seq[b]; });
-    }
-    d->sortAll();
-    d->buildView();
-    int pos = -1;
-    if (current >= 0) {
-        auto it = std::find(d->view.begin(), d->view.end(), quint32(current));
-        if (it != d->view.end()) pos = int(it - d->view.begin());
-    }
+    d->log.revert(d->store);
+    d->view.rebuild(d->store, false);
+    d->viewChanged(TViewChange::Reset);
+    const int pos = current >= 0 ? d->view.find(quint32(current)) : -1;
     d->setCur(pos >= 0 ? pos : oldPos);
-    d->eof = d->bof = d->view.empty();
-    ++d->generation;
+    d->eof = d->bof = false;
+    d->calc.invalidate();
     d->dataChanged(nullptr);
 }
 
@@ -1582,6 +880,7 @@ void TClientDataSet::EnableControls() {
         if (activeChange) s->notifyActiveChange();
         if (d->disableState != d->state) s->notifyStateChange();
     }
+    if (std::exchange(d->viewLost, false)) d->viewChanged(TViewChange::Reset);
     if (d->state != dsInactive) d->dataChanged(nullptr);
 }
 
@@ -1609,21 +908,17 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
         dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
     if (d->state == dsInactive)
         dbError(QStringLiteral("Cannot read field '%1' of a closed dataset").arg(field->FieldName()));
-    if (d->readRow >= 0) { // inside OnCalcFields for a row other than the current one
-        const int fi = field->Index();
-        if (d->colOf[fi] >= 0)
-            return d->toVariant(d->cols[d->colOf[fi]], d->cellsOf(quint32(d->readRow))[d->colOf[fi]]);
-        return d->calcValue(d->readRow, d->calcOf[fi]);
-    }
+    const qint64 computing = d->calc.computingRow(); // OnCalcFields reads the row it computes
+    if (computing >= 0) return d->valueOf(computing, field);
     if (!d->hasRow()) return {};
-    return d->valueOf(d->view[d->cur], field);
+    return d->valueOf(d->view.rows[d->cur], field);
 }
 
 bool TClientDataSet::floatValue(const TField* field, double* value) const {
     const int fi = field->Index();
-    if (field->DataSet() == this && d->state != dsInactive && d->readRow < 0 && d->hasRow() &&
-        d->colOf[fi] >= 0 && d->cols[d->colOf[fi]].type == ftFloat) {
-        const double v = d->cellsOf(d->view[d->cur])[d->colOf[fi]].f;
+    if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() &&
+        d->colOf[fi] >= 0 && d->store.cols[d->colOf[fi]].type == ftFloat) {
+        const double v = d->cellsOf(d->view.rows[d->cur])[d->colOf[fi]].f;
         *value = v;
         return !std::isnan(v);
     }
@@ -1633,11 +928,10 @@ bool TClientDataSet::floatValue(const TField* field, double* value) const {
 }
 
 QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {
-    if (field->DataSet() != this || d->state == dsInactive || recNo < 1 || recNo > int(d->view.size()))
-        return {};
+    if (field->DataSet() != this || d->state == dsInactive || recNo < 1 || recNo > d->view.size()) return {};
     // Called while painting, where nothing may throw: a failing OnCalcFields reads as null.
     try {
-        return d->valueOf(d->view[recNo - 1], field);
+        return d->valueOf(d->view.rows[recNo - 1], field);
     } catch (...) {
         return {};
     }
@@ -1650,41 +944,26 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
     const int fi = field->Index();
     if (d->colOf[fi] < 0) {
         const int slot = d->calcOf[fi];
-        Column tmp;
-        tmp.field = field;
-        tmp.type = field->DataType();
-        tmp.size = field->Size() > 0 ? field->Size() : MaxTextSize;
-        QVariant v;
-        if (!value.isNull() && value.isValid()) {
-            if (tmp.type == ftString || tmp.type == ftFixedChar) {
-                QString s = cutToChars(value.toString(), tmp.size);
-                if (tmp.type == ftFixedChar && !s.isEmpty()) s = padToChars(s, tmp.size);
-                if (!s.isEmpty()) v = s;
-            } else {
-                v = d->toVariant(tmp, d->toCell(tmp, value, &tmp));
-            }
-        }
-        if (d->inCalc && d->calcTarget) {
-            (*d->calcTarget)[slot] = v;
+        const QVariant v = calcValue(field->DataType(), field->Size(), value);
+        if (d->calc.computing()) {
+            d->calc.setComputed(slot, v);
             return;
         }
         if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
-        if (d->hasRow()) {
-            d->calcValue(d->view[d->cur], slot); // make sure the buffer belongs to this row
-            d->calcBuf[slot] = v;
-        }
+        d->calc.setCurrent(d->view.rows[d->cur], slot, v, d->calcHandler());
+        d->viewChanged(TViewChange::Changed, d->cur);
         d->dataChanged(field);
         return;
     }
-    if (d->inCalc)
+    if (d->calc.computing())
         dbError(QStringLiteral("Field '%1' cannot be modified while calculating").arg(field->FieldName()));
     if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
     if (field->ReadOnly()) dbError(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
     const int c = d->colOf[fi];
-    Column& col = d->cols[c];
-    d->buf[c] = d->toCell(col, value, &col);
+    d->buf[c] = writtenCell(d->store.cols[c], value);
     d->modified = true;
-    ++d->generation;
+    d->calc.invalidate();
+    d->viewChanged(TViewChange::Changed, d->cur);
     d->dataChanged(field);
 }
 

@@ -14,7 +14,8 @@
 enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
 
 enum TLocateOption { loCaseInsensitive = 1, loPartialKey = 2 };
-using TLocateOptions = int;
+Q_DECLARE_FLAGS(TLocateOptions, TLocateOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TLocateOptions)
 
 class TDataSource;
 
@@ -61,7 +62,7 @@ public:
     void SetRecNo(int recNo);
     int RecordCount() const;
     bool IsEmpty() const;
-    bool Locate(const QString& fields, const QVariant& values, TLocateOptions options = 0);
+    bool Locate(const QString& fields, const QVariant& values, TLocateOptions options = {});
 
     // Editing
     void Insert();

@@ -12,7 +12,8 @@
 // An exact change of the set's current view (filter applied, index order), in 0-based view rows,
 // reported right after it happened and before the next event of the sequence that caused it.
 // Reset covers everything else (load, close, filter, index, CancelUpdates); Changed is one row's
-// values; Moved is a posted row that took another place in the index (row -> to).
+// values; Moved is a posted row that took another place in the index (row -> to, its position once
+// moved), followed by Changed of that row.
 struct TViewChange {
     enum Kind { Reset, Inserted, Removed, Moved, Changed };
     Kind kind = Reset;

@@ -63,8 +63,9 @@ QString valueText(TFieldType type, const QVariant& v, QChar decimal) {
         return v.toString();
     case ftFloat:
         return formatNumber(v.toDouble(), decimal);
-    case ftDateTime:
-        return formatDate(v.toDateTime());
+    case ftDateTime: // the record set holds days; a QDate never passes through local time
+        return v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy"))
+                                              : formatDate(v.toDateTime());
     }
     return {};
 }
@@ -190,10 +191,12 @@ void TField::SetAsDateTime(const QDateTime& value) {
 }
 
 QDate TField::AsDate() const {
+    if (m_type == ftDateTime) return Value().toDate();
     return AsDateTime().date();
 }
 
 void TField::SetAsDate(const QDate& value) {
+    if (m_type == ftDateTime) return value.isValid() ? SetValue(value) : Clear();
     SetAsDateTime(value.isValid() ? QDateTime(value, QTime(0, 0)) : QDateTime());
 }
 

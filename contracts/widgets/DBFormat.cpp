@@ -34,6 +34,7 @@ QString DisplayText(const TField* field, const QVariant& value) {
     case ftFloat:
         return formatNumber(value.toDouble());
     case ftDateTime: {
+        if (value.typeId() == QMetaType::QDate) return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
         const QDateTime dt = value.toDateTime();
         if (!dt.isValid()) return {};
         return dt.toString(dt.time() == QTime(0, 0) ? QStringLiteral("dd/MM/yyyy")

@@ -89,3 +89,12 @@ public:
     TField* pendingField = nullptr;
     QString pendingText;
 };
+
+// The CODE column of the current view, in view order.
+inline QString codes(TClientDataSet& cds) {
+    QStringList out;
+    TField* f = cds.FieldByName("CODE");
+    for (int i = 1; i <= cds.RecordCount(); ++i)
+        out << cds.viewFieldValue(i, f).toString();
+    return out.join(QLatin1Char(','));
+}

@@ -35,15 +35,6 @@ void define(TClientDataSet& cds) {
     cds.AddIndex("IDX_QTY_CODE", "QTY;CODE");
 }
 
-// The CODE column of the current view, in view order.
-QString codes(TClientDataSet& cds) {
-    QStringList out;
-    TField* f = cds.FieldByName("CODE");
-    for (int i = 1; i <= cds.RecordCount(); ++i)
-        out << cds.viewFieldValue(i, f).toString();
-    return out.join(QLatin1Char(','));
-}
-
 QString code(TClientDataSet& cds) {
     return cds.FieldByName("CODE")->AsString();
 }
@@ -914,6 +905,127 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("QTY")->SetValue(std::nan("")));
         cds.Post();
         QCOMPARE(cds.FieldByName("QTY")->AsFloat(), 3.0);
+    }
+
+    // On an empty view both ends are reached; a move that cannot happen sets its own direction's
+    // flag and clears the other, also when the set just shrank to nothing.
+    void endFlagsOnEveryPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("eof");
+        QTest::addColumn<bool>("bof");
+        QTest::newRow("empty, insert cancelled") << "empty insert cancel" << true << true;
+        QTest::newRow("empty, append cancelled") << "empty append cancel" << true << true;
+        QTest::newRow("empty, insert cancelled, next") << "empty insert cancel next" << true << true;
+        QTest::newRow("empty, append cancelled, prior") << "empty append cancel prior" << true << true;
+        QTest::newRow("empty, new row aborted") << "empty abortinsert" << true << true;
+        QTest::newRow("empty, appended row deleted") << "empty append post delete" << true << true;
+        QTest::newRow("last row deleted") << "one delete" << true << true;
+        QTest::newRow("filter passes nothing") << "three nothing" << true << true;
+        QTest::newRow("posted row leaves the filter") << "three only1 edit9 post" << true << true;
+        QTest::newRow("one row, next") << "one next" << true << false;
+        QTest::newRow("one row, next, prior") << "one next prior" << false << true;
+        QTest::newRow("one row, last, prior") << "one last prior" << false << true;
+        QTest::newRow("three rows, last, next") << "three last next" << true << false;
+        QTest::newRow("three rows, next past the end") << "three moveby9" << true << false;
+        QTest::newRow("three rows, past the end, back past the start")
+            << "three moveby9 moveby-9" << false << true;
+        QTest::newRow("three rows, first, prior") << "three first prior" << false << true;
+        QTest::newRow("three rows, locate") << "three next next locate1" << false << false;
+    }
+    void endFlagsOnEveryPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, eof);
+        QFETCH(bool, bof);
+        TClientDataSet cds;
+        define(cds);
+        for (const QString& step : path.split(' ')) {
+            if (step == "empty")
+                cds.SetData(packet({}));
+            else if (step == "one")
+                cds.SetData(packet({row("0001", "Ana", 1)}));
+            else if (step == "three")
+                cds.SetData(threeRows());
+            else if (step == "insert")
+                cds.Insert();
+            else if (step == "append")
+                cds.Append();
+            else if (step == "cancel")
+                cds.Cancel();
+            else if (step == "post")
+                cds.Post();
+            else if (step == "delete")
+                cds.Delete();
+            else if (step == "next")
+                cds.Next();
+            else if (step == "prior")
+                cds.Prior();
+            else if (step == "first")
+                cds.First();
+            else if (step == "last")
+                cds.Last();
+            else if (step == "moveby9")
+                cds.MoveBy(9);
+            else if (step == "moveby-9")
+                cds.MoveBy(-9);
+            else if (step == "locate1")
+                QVERIFY(cds.Locate("CODE", "0003"));
+            else if (step == "edit9")
+                cds.Edit(), cds.FieldByName("CODE")->SetAsString("0009");
+            else if (step == "nothing" || step == "only1") {
+                cds.SetFilter(step == "nothing" ? "CODE = 'none'" : "CODE = '0001'");
+                cds.SetFiltered(true);
+            } else if (step == "abortinsert") {
+                cds.OnNewRecord = [](TClientDataSet*) { Abort(); };
+                QVERIFY_THROWS_EXCEPTION(EAbort, cds.Insert());
+            } else
+                QFAIL(qPrintable("unknown step " + step));
+        }
+        QCOMPARE(cds.Eof(), eof);
+        QCOMPARE(cds.Bof(), bof);
+        if (cds.IsEmpty()) {
+            int rounds = 0;
+            for (; !cds.Eof() && rounds < 3; cds.Next())
+                ++rounds;
+            QCOMPARE(rounds, 0); // a walk over an empty set reads no row
+            QCOMPARE(cds.RecNo(), 0);
+        }
+    }
+
+    // Dates are days: written as a date, a date-time or a text, read as a QDate, found by day;
+    // midnight that a clock change skipped is a day like any other.
+    void datesAreDays() {
+        const QByteArray oldTz = qgetenv("TZ");
+        qputenv("TZ", "America/Sao_Paulo"); // clocks jumped from 00:00 to 01:00 on 04/11/2018
+        struct RestoreTz {
+            QByteArray tz;
+            ~RestoreTz() { tz.isEmpty() ? qunsetenv("TZ") : qputenv("TZ", tz); }
+        } restore{oldTz};
+        const QDate skipped(2018, 11, 4);
+        TClientDataSet cds;
+        define(cds);
+        cds.SetData(
+            packet({{QString("0001"), QString("Ana"), 1.0, skipped},
+                    {QString("0002"), QString("Bia"), 2.0, QDateTime(skipped.addDays(1), QTime(13, 0))}}));
+        TField* dt = cds.FieldByName("DT");
+        QCOMPARE(dt->Value().typeId(), QMetaType::QDate);
+        QCOMPARE(dt->Value().toDate(), skipped);
+        QCOMPARE(dt->DisplayText(), "04/11/2018");
+        QCOMPARE(cds.viewFieldValue(2, dt), QVariant(skipped.addDays(1))); // the time is not kept
+        QCOMPARE(cds.Data().rows[0][3], QVariant(skipped));
+        QVERIFY(cds.Locate("DT", QDateTime(skipped.addDays(1), QTime(8, 0))));
+        QCOMPARE(code(cds), "0002");
+        cds.SetFilter("DT = '2018-11-04'");
+        cds.SetFiltered(true);
+        QCOMPARE(codes(cds), "0001");
+        cds.SetFiltered(false);
+        cds.Edit();
+        dt->SetValue(QStringLiteral("05/11/2018"));
+        QCOMPARE(dt->Value(), QVariant(QDate(2018, 11, 5)));
+        dt->SetValue(QDate());
+        QVERIFY(dt->IsNull());
+        QCOMPARE(dt->Value(), QVariant());
+        cds.Post();
+        QCOMPARE(cds.Delta().changes[0].oldValues[3], QVariant(skipped));
     }
 };
 

@@ -893,7 +893,7 @@ public:
             names << QLatin1String(colName(c));
             shown << show(k);
         }
-        const TLocateOptions options = below(4);
+        const TLocateOptions options = TLocateOptions::fromInt(below(4));
         const QString fields = names.join(QLatin1Char(';'));
         const QVariant values = keys.size() == 1 ? keys.first() : QVariant(keys);
         return {QStringLiteral("Locate(%1, [%2], %3%4)")

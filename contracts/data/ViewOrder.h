@@ -1,0 +1,53 @@
+#pragma once
+
+// Which stored rows the view shows and in which order: the live posted rows sorted by the active
+// index (arrival order without one), then the filter applied. Positions are 0-based view rows.
+
+#include "RowFilter.h"
+#include "RowStore.h"
+
+#include <optional>
+
+namespace kvo::data {
+
+class ViewOrder {
+public:
+    // The view: sorted rows the filter passes, plus a row being inserted at its place.
+    std::vector<quint32> rows;
+
+    int size() const { return int(rows.size()); }
+    bool empty() const { return rows.empty(); }
+    // The position of a row in the view, -1 when it is not there.
+    int find(quint32 row) const;
+
+    const std::vector<int>& indexColumns() const { return m_index; }
+    void setIndex(std::vector<int> columns) { m_index = std::move(columns); }
+    void setFilter(std::optional<RowFilter> filter) { m_filter = std::move(filter); }
+    bool filtering() const { return m_filter.has_value(); }
+    bool passes(const RowStore& store, const Cell* cells) const {
+        return !m_filter || m_filter->matches(store.cols, cells);
+    }
+
+    // Sorts every live row and rebuilds the view from them.
+    void rebuild(RowStore& store, bool relayout);
+    // Rebuilds the view from the sorted rows (a new filter: the order stands).
+    void refilter(const RowStore& store) { filterView(store); }
+    void clear();
+
+    // A posted row leaves the sorted rows under its stored values (before they change).
+    void unsort(const RowStore& store, quint32 row);
+    // A posted row joins the sorted rows under its stored values, and the view when the filter
+    // passes it: its new view position, or -1 when it is filtered out. It must not be in the view.
+    int place(const RowStore& store, quint32 row);
+
+private:
+    int compare(const RowStore& store, quint32 a, quint32 b) const;
+    size_t lowerBound(const RowStore& store, const std::vector<quint32>& v, quint32 row) const;
+    void filterView(const RowStore& store);
+
+    std::vector<int> m_index; // data columns of the active index, empty for arrival order
+    std::optional<RowFilter> m_filter;
+    std::vector<quint32> m_sorted;
+};
+
+} // namespace kvo::data
