@@ -120,7 +120,8 @@ enum TDBGridOption : unsigned {
     dgConfirmDelete = 1u << 10,
     dgCancelOnExit = 1u << 11,
 };
-using TDBGridOptions = unsigned;
+Q_DECLARE_FLAGS(TDBGridOptions, TDBGridOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TDBGridOptions)
 
 // Data-aware grid over a TDataSource. Every row move goes through the record set; the cell
 // editor writes its text into the field when the column is left, the row is posted or the grid
@@ -140,7 +141,7 @@ public:
 
     TDBGridOptions Options() const { return m_options; }
     void SetOptions(TDBGridOptions options);
-    bool HasOption(TDBGridOption option) const { return (m_options & option) != 0; }
+    bool HasOption(TDBGridOption option) const { return m_options.testFlag(option); }
     void SetOption(TDBGridOption option, bool on);
 
     // The selected column (0-based index into Columns) and its field. Setting them moves the
