@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace kvodata {
+namespace kvo::data {
 
 struct FilterNode {
     enum Kind { And, Or, Not, Compare };
@@ -36,4 +36,4 @@ struct FilterNode {
 // Throws EDatabaseError with a message that names the position of the fault.
 std::unique_ptr<FilterNode> parseFilter(const QString& text);
 
-} // namespace kvodata
+} // namespace kvo::data
