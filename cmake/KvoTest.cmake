@@ -6,7 +6,17 @@ set(KVO_TEST_PG_PORT 55439 CACHE STRING "Port of the throwaway PostgreSQL cluste
 # 127.0.0.1:KVO_TEST_PG_PORT, user postgres.
 # Registers a Qt Test executable with CTest, headless (offscreen platform).
 function(kvo_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES" ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 T "" "TIMEOUT" "SOURCES;LIBS;LABELS;FIXTURES")
+  # Refuse what the helper does not know rather than build something else than was meant.
+  if(T_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "kvo_add_test(${name}): unknown arguments: ${T_UNPARSED_ARGUMENTS}")
+  endif()
+  if(T_KEYWORDS_MISSING_VALUES)
+    message(FATAL_ERROR "kvo_add_test(${name}): no value for ${T_KEYWORDS_MISSING_VALUES}")
+  endif()
+  if(NOT T_SOURCES)
+    message(FATAL_ERROR "kvo_add_test(${name}): SOURCES is required")
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()

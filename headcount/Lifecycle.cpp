@@ -4,7 +4,6 @@
 
 #include "host/Application.h"
 #include "host/Balvora.h"
-#include "module/Units.h"
 #include "widgets/HostUi.h"
 
 TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent) {
@@ -50,6 +49,5 @@ void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*) {
 
 void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action) {
     netEfetivos->Close();
-    blTelaCriada = false;
     TfrmPadraoGrid::FormClose(Sender, Action);
 }

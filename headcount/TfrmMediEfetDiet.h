@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/TfrmPadraoGrid.h"
+#include "module/ModuleExport.h"
 
 #include "appserver/TNetConnection.h"
 #include "data/TClientDataSet.h"
@@ -23,7 +24,7 @@ class TADOIBQuery;
 // and one menu date at a time, the day's services above their diet rows, and the clients'
 // shares on the second page. One file per concern: Lifecycle, DataModel, LookupQueries, Layout,
 // Header, DayRules.
-class TfrmMediEfetDiet : public TfrmPadraoGrid {
+class KVO_MODULE_EXPORT TfrmMediEfetDiet : public TfrmPadraoGrid {
     Q_OBJECT
 public:
     explicit TfrmMediEfetDiet(QWidget* parent = nullptr);

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "host/TfrmDadosGerRel.h"
+#include "module/ModuleExport.h"
 
 // The listing screen "Efetivos": parameters of the headcount report (report code KVO010).
-class TfrmListEfetDiet : public TfrmDadosGerRel {
+class KVO_MODULE_EXPORT TfrmListEfetDiet : public TfrmDadosGerRel {
     Q_OBJECT
 public:
     explicit TfrmListEfetDiet(QWidget* parent = nullptr);

@@ -40,6 +40,12 @@ void CriaMedEfetiv() {
         kvo::Application().Adopt(form);
         frmMediEfetDiet = form;
         blTelaCriada = true;
+        // Once the screen has agreed to close, the instance is on its way out: the next call makes a
+        // new one. The screen itself knows nothing of this unit.
+        form->OnClose = [form, screenClose = std::move(form->OnClose)](QObject* sender, int& action) {
+            if (screenClose) screenClose(sender, action);
+            if (action == caFree && frmMediEfetDiet == form) blTelaCriada = false;
+        };
         // However the instance ends (closed, or released by the host), the next call makes a
         // new one instead of reaching a dead window.
         QObject::connect(form, &QObject::destroyed, [form] {

@@ -2,6 +2,17 @@
 
 #include "module/Units.h"
 
+#include <type_traits>
+
+// The definitions below must keep the signatures the host resolves them with.
+static_assert(std::is_same_v<decltype(&GetPackageInfoTable), kvo::package::TPackageInfoEntry>);
+static_assert(std::is_same_v<decltype(&Initialize), kvo::package::TEntry>);
+static_assert(std::is_same_v<decltype(&Finalize), kvo::package::TEntry>);
+static_assert(std::is_same_v<decltype(&IniProc), kvo::package::TEntry>);
+static_assert(std::is_same_v<decltype(&CriaMedEfetiv), kvo::package::TEntry>);
+static_assert(std::is_same_v<decltype(&CriaListEfetDiet), kvo::package::TEntry>);
+static_assert(std::is_same_v<decltype(&CriaCalcComensais), kvo::package::TEntry>);
+
 namespace kvo::module {
 namespace {
 int g_sequence = 0;

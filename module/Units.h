@@ -3,6 +3,7 @@
 // Module state of the three screen units and the module's entry points.
 
 #include "module/ModuleExport.h"
+#include "package/PackageContract.h"
 
 #include <QString>
 
@@ -11,48 +12,27 @@ class TfrmListEfetDiet;
 class TfrmCalcComensais;
 
 // Unit Cli_kvo01000: the headcount screen.
-extern "C" KVO_MODULE_EXPORT TfrmMediEfetDiet* frmMediEfetDiet;
-extern bool blTelaCriada;  // the headcount screen instance exists
-extern bool blReageEstado; // the diet source's state reaction may run the base screen's handling
+extern "C" {
+KVO_MODULE_EXPORT extern TfrmMediEfetDiet* frmMediEfetDiet;
+KVO_MODULE_EXPORT extern bool blTelaCriada; // the headcount screen instance exists
+KVO_MODULE_EXPORT extern bool
+    blReageEstado; // the diet source's state reaction may run the base screen's handling
 
 // Unit Cli_kvo01001: the listing screen.
-extern "C" KVO_MODULE_EXPORT TfrmListEfetDiet* frmListEfetDiet;
-extern "C" KVO_MODULE_EXPORT QString stListaServ;
+KVO_MODULE_EXPORT extern TfrmListEfetDiet* frmListEfetDiet;
+KVO_MODULE_EXPORT extern QString stListaServ;
 
 // Unit Cli_kvo01002: the diner-calculation dialog.
-extern "C" KVO_MODULE_EXPORT TfrmCalcComensais* frmCalcComensais;
-extern "C" KVO_MODULE_EXPORT QString stServico;
+KVO_MODULE_EXPORT extern TfrmCalcComensais* frmCalcComensais;
+KVO_MODULE_EXPORT extern QString stServico;
 
-// Screen creators. A failure while creating goes on to the caller.
+// The entries of the host-module contract (package/PackageContract.h).
 KVO_MODULE_EXPORT void CriaMedEfetiv();
 KVO_MODULE_EXPORT void CriaListEfetDiet();
 KVO_MODULE_EXPORT void CriaCalcComensais();
-
-// The loader's table: the units in initialization order, each with its set-up and tear-down and
-// its counters. initCount is the unit's initialization counter; initStamp and finalStamp record
-// when (in a module-wide sequence) its set-up and tear-down bodies last ran.
-struct TUnitInfo {
-    const char* name;
-    void (*Initialization)();
-    void (*Finalization)();
-    const int* initCount;
-    const int* initStamp;
-    const int* finalStamp;
-};
-
-struct TPackageInfoTable {
-    int requiresCount;
-    const char* const* requiredPackages; // host packages, in the order they must be initialized first
-    int unitCount;
-    const TUnitInfo* units;
-};
-
-extern "C" {
 KVO_MODULE_EXPORT const TPackageInfoTable* GetPackageInfoTable();
-// Load entry: the units' set-up in table order. Unload entry: their tear-down in reverse order.
 KVO_MODULE_EXPORT void Initialize();
 KVO_MODULE_EXPORT void Finalize();
-// The host's entry point: opens (or brings back) the headcount screen.
 KVO_MODULE_EXPORT void IniProc();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 // The application-server connection: JSON-RPC 2.0 over HTTP(S) to
 // http://Host:Port/<ServerName>, bearer token, synchronous calls.
 
@@ -19,7 +21,7 @@ Q_DECLARE_METATYPE(TDataPacket)
 class QNetworkAccessManager;
 
 // One method's answer.
-struct TServerResult {
+struct KVO_FRAMEWORK_EXPORT TServerResult {
     bool ok = true;     // false: the server answered a JSON-RPC error
     QJsonValue payload; // the result; for an error, the error message as a JSON string
     QString errorMessage;
@@ -32,7 +34,7 @@ struct TServerResult {
     TPacketPair AsPair() const;
 };
 
-class TNetConnection : public QObject {
+class KVO_FRAMEWORK_EXPORT TNetConnection : public QObject {
     Q_OBJECT
 public:
     explicit TNetConnection(QObject* parent = nullptr);
@@ -73,5 +75,5 @@ private:
 namespace Consiste {
 // An error result becomes an exception carrying the server's message (when raise); otherwise
 // the payload. With raise false an error yields a null payload.
-QJsonValue CheckResultServ(const TServerResult& r, bool raise = true, int flags = 0);
+KVO_FRAMEWORK_EXPORT QJsonValue CheckResultServ(const TServerResult& r, bool raise = true, int flags = 0);
 } // namespace Consiste

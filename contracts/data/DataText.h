@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-namespace kvodata {
+namespace kvo::data {
 
 // Largest size a text field may declare; keeps a hostile packet from making us pad gigabytes.
 constexpr int MaxTextSize = 1 << 20;
@@ -40,4 +40,7 @@ inline QString padToChars(const QString& s, int size) {
 QDateTime parsePacketDate(const QString& text);
 QString formatPacketDate(const QDateTime& value);
 
-} // namespace kvodata
+} // namespace kvo::data
+
+// The earlier name of the data layer's namespace, for code not yet moved to kvo::data.
+namespace kvodata = kvo::data;

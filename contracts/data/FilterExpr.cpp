@@ -4,7 +4,7 @@
 
 #include <QLocale>
 
-namespace kvodata {
+namespace kvo::data {
 
 namespace {
 
@@ -177,4 +177,4 @@ std::unique_ptr<FilterNode> parseFilter(const QString& text) {
     return Parser(text).parse();
 }
 
-} // namespace kvodata
+} // namespace kvo::data

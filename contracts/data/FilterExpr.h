@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <memory>
 
-namespace kvodata {
+namespace kvo::data {
 
 struct FilterNode {
     enum Kind { And, Or, Not, Compare };
@@ -25,4 +25,4 @@ struct FilterNode {
 // Throws EDatabaseError with a message that names the position of the fault.
 std::unique_ptr<FilterNode> parseFilter(const QString& text);
 
-} // namespace kvodata
+} // namespace kvo::data

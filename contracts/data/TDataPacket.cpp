@@ -11,7 +11,7 @@
 #include <QSet>
 #include <cmath>
 
-namespace kvodata {
+namespace kvo::data {
 
 namespace {
 
@@ -48,7 +48,7 @@ QString formatPacketDate(const QDateTime& v) {
     return v.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
-} // namespace kvodata
+} // namespace kvo::data
 
 using namespace kvodata;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -12,7 +14,7 @@ namespace kvo {
 
 // The host's application object: it owns the screens the module creates (releasing whatever is
 // still alive when the host ends) and knows the main window and its MDI area.
-class TApplication {
+class KVO_FRAMEWORK_EXPORT TApplication {
 public:
     static TApplication& Instance();
 

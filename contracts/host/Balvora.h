@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QDate>
 #include <QString>
 
@@ -17,18 +19,18 @@ struct TLogin {
     QString token; // bearer token for the application server
 };
 
-void SetLogin(const TLogin& login);
-const TLogin& Login();
+KVO_FRAMEWORK_EXPORT void SetLogin(const TLogin& login);
+KVO_FRAMEWORK_EXPORT const TLogin& Login();
 
-QString FiliProc();
-bool ModuFili();
-QString Operador();
-QString WebURL();
-int WebPort();
-QString Token();
+KVO_FRAMEWORK_EXPORT QString FiliProc();
+KVO_FRAMEWORK_EXPORT bool ModuFili();
+KVO_FRAMEWORK_EXPORT QString Operador();
+KVO_FRAMEWORK_EXPORT QString WebURL();
+KVO_FRAMEWORK_EXPORT int WebPort();
+KVO_FRAMEWORK_EXPORT QString Token();
 
 // Processing date of a branch (FILIAL.DTPROC on the shared connection); a null date when the
 // branch is unknown or has none. Throws Exception when the database cannot be read.
-QDate DataProc(const QString& branch);
+KVO_FRAMEWORK_EXPORT QDate DataProc(const QString& branch);
 
 } // namespace Balvora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 // The whole Consiste unit: validation and utility routines, the error message (MensErro) and
 // the application-server result check (CheckResultServ).
 #include "appserver/TNetConnection.h"
@@ -11,6 +13,6 @@ class TDBGrid;
 namespace Consiste {
 
 // Index of the grid column bound to that field (case-insensitive); -1 when none, or no grid.
-int IndiceCol(const TDBGrid* grid, const QString& fieldName);
+KVO_FRAMEWORK_EXPORT int IndiceCol(const TDBGrid* grid, const QString& fieldName);
 
 } // namespace Consiste

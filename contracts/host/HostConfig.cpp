@@ -152,7 +152,7 @@ QString HostConfigUsage() {
         "  --server-host HOST  servidor de aplicação (padrão 127.0.0.1)\n"
         "  --server-port PORTA\n"
         "  --token-file ARQ    arquivo com o token do servidor (ou variável KVO_TOKEN)\n"
-        "  --module ARQ        biblioteca do módulo (padrão: ao lado do executável)\n"
+        "  --module ARQ        biblioteca do módulo (padrão: ao lado do executável ou na instalação)\n"
         "  --open              abre a tela Efetivos ao iniciar\n");
 }
 

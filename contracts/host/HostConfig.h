@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "host/Balvora.h"
 #include "host/dtmDBGeral.h"
 
@@ -24,8 +26,8 @@ struct THostConfig {
 };
 
 // Throws Exception with a clear message for unreadable files and invalid values.
-THostConfig LoadHostConfig(const QStringList& arguments);
-QString HostConfigUsage();
+KVO_FRAMEWORK_EXPORT THostConfig LoadHostConfig(const QStringList& arguments);
+KVO_FRAMEWORK_EXPORT QString HostConfigUsage();
 
 // "sqlite:PATH", "postgres:key=value;..." or a plain SQLite path.
-dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url);
+KVO_FRAMEWORK_EXPORT dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url);

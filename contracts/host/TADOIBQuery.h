@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "data/TClientDataSet.h"
 
 #include <QObject>
@@ -9,7 +11,7 @@
 #include <map>
 
 // One named parameter of a query. Values are always bound, never spliced into the text.
-class TParam {
+class KVO_FRAMEWORK_EXPORT TParam {
 public:
     explicit TParam(QString name) : m_name(std::move(name)) {}
     const QString& Name() const { return m_name; }
@@ -29,7 +31,7 @@ private:
 // empty dialect slot falls back to SQL) and loads the rows into the inner record set Query(),
 // so data sources and lookups use it like any set. When the screen defines Query()'s fields,
 // the columns are taken by name and sized per field; otherwise the result's own columns are used.
-class TADOIBQuery : public QObject {
+class KVO_FRAMEWORK_EXPORT TADOIBQuery : public QObject {
     Q_OBJECT
 public:
     explicit TADOIBQuery(QObject* parent = nullptr);

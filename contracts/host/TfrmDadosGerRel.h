@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "host/TfrmDialogoPadrao.h"
 
 #include <QComboBox>
@@ -8,7 +10,7 @@
 // definitions of its report code and the print, preview, save-as and edit commands. The command
 // handlers are hooks the report machinery and the screens override. The report machinery reads
 // Arq_Rel_Err, NovoCaption and NovoPrompt from the screen's catalog.
-class TfrmDadosGerRel : public TfrmDialogoPadrao {
+class KVO_FRAMEWORK_EXPORT TfrmDadosGerRel : public TfrmDialogoPadrao {
     Q_OBJECT
 public:
     explicit TfrmDadosGerRel(QWidget* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "widgets/Focus.h"
 #include "widgets/StdControls.h"
 #include "widgets/TMessages.h"
@@ -11,7 +13,7 @@ class QVBoxLayout;
 // What the routine and report-parameter dialogs share: a tool panel (the screen's buttons, the
 // close button, the screen-code label at the far end), the parameter group, the screen's
 // catalog, help on F1, and Esc or the close button hiding the dialog (its creator ends it).
-class TfrmDialogoPadrao : public TForm {
+class KVO_FRAMEWORK_EXPORT TfrmDialogoPadrao : public TForm {
     Q_OBJECT
 public:
     void SetScreenCode(const QString& code) { lblCodTela->setText(code); }

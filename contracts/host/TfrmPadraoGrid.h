@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "data/TDataSource.h"
 #include "widgets/Focus.h"
 #include "widgets/Menus.h"
@@ -17,7 +19,7 @@
 // handler and follows the button's enabled state), a page control whose first page holds the
 // main grid over dtsPadrao, and a navigator panel. The base handlers run the standard
 // maintenance behaviour; derived screens call them from their own handlers of the same name.
-class TfrmPadraoGrid : public TForm {
+class KVO_FRAMEWORK_EXPORT TfrmPadraoGrid : public TForm {
     Q_OBJECT
 public:
     explicit TfrmPadraoGrid(QWidget* parent = nullptr);

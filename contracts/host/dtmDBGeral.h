@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QDate>
 #include <QSqlDatabase>
 #include <QString>
@@ -22,13 +24,13 @@ enum TDialect { dlDefault, dlOracle, dlMsSql, dlInterBase };
 
 // Opens (or reopens) the shared connection. Throws Exception with a clear message when the
 // database cannot be reached; the previous connection is gone in that case.
-void Open(const TDatabaseConfig& config);
-void Close();
-bool Connected();
-const TDatabaseConfig& Config();
+KVO_FRAMEWORK_EXPORT void Open(const TDatabaseConfig& config);
+KVO_FRAMEWORK_EXPORT void Close();
+KVO_FRAMEWORK_EXPORT bool Connected();
+KVO_FRAMEWORK_EXPORT const TDatabaseConfig& Config();
 
 // The open connection; throws Exception when it is not open.
-QSqlDatabase dtbGeral();
+KVO_FRAMEWORK_EXPORT QSqlDatabase dtbGeral();
 inline QSqlDatabase adcGeral() {
     return dtbGeral();
 }
@@ -36,12 +38,12 @@ inline QSqlDatabase ibtGeral() {
     return dtbGeral();
 }
 
-TDialect Dialect();
+KVO_FRAMEWORK_EXPORT TDialect Dialect();
 // "SQLite arquivo.db" / "PostgreSQL host:port/base", for status lines.
-QString Description();
+KVO_FRAMEWORK_EXPORT QString Description();
 
 // Reads a date column whatever way the driver delivers it (date, date-time, ISO text or
 // dd/mm/yyyy text); a null date for null or unreadable values.
-QDate ToDate(const QVariant& value);
+KVO_FRAMEWORK_EXPORT QDate ToDate(const QVariant& value);
 
 } // namespace dtmDBGeral

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QString>
 #include <QValidator>
 #include <QVariant>
@@ -11,12 +13,12 @@ namespace kvo::db {
 
 // The text a control shows for a field's value on any row (not only the current one), the same
 // as TField::DisplayText: numbers with a decimal comma and no trailing zeros, dates dd/MM/yyyy.
-QString DisplayText(const TField* field, const QVariant& value);
+KVO_FRAMEWORK_EXPORT QString DisplayText(const TField* field, const QVariant& value);
 
 // An edit mask "mask;save;blank" as the cell editor applies it: '>' upper-cases and '<'
 // lower-cases what follows, 'a'/'A' a letter or digit, 'l'/'L' a letter, '0'/'9' a digit, 'c'/'C'
 // any character; any other character is a literal. Lower-case (and '9') positions are optional.
-class EditMask {
+class KVO_FRAMEWORK_EXPORT EditMask {
 public:
     EditMask() = default;
     explicit EditMask(const QString& mask);
@@ -43,7 +45,7 @@ private:
 };
 
 // Keeps a line edit's text within an edit mask.
-class MaskValidator : public QValidator {
+class KVO_FRAMEWORK_EXPORT MaskValidator : public QValidator {
 public:
     MaskValidator(const QString& mask, QObject* parent) : QValidator(parent), m_mask(mask) {}
     State validate(QString& input, int& pos) const override;
@@ -54,6 +56,6 @@ private:
 };
 
 // What a line edit holds as its field takes it: without the literals its mask does not save.
-QString TypedText(const QLineEdit* edit);
+KVO_FRAMEWORK_EXPORT QString TypedText(const QLineEdit* edit);
 
 } // namespace kvo::db

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "data/TDataSource.h"
 
 #include <QAbstractTableModel>
@@ -11,7 +13,7 @@ namespace kvo::db {
 
 // The grid's view of its record set: rows are read live from the set's current view, so the
 // model only announces how many there are and when they changed.
-class GridModel : public QAbstractTableModel {
+class KVO_FRAMEWORK_EXPORT GridModel : public QAbstractTableModel {
 public:
     explicit GridModel(TDBGrid* grid);
 
@@ -31,7 +33,7 @@ private:
 };
 
 // Paints cells: the selected cell, the column and row lines and the ellipsis button.
-class GridDelegate : public QStyledItemDelegate {
+class KVO_FRAMEWORK_EXPORT GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(TDBGrid* grid);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QObject>
 #include <functional>
 #include <utility>
@@ -10,11 +12,11 @@ namespace kvo {
 // that runs screen code goes through here: EAbort is swallowed silently, any other exception is
 // shown as an error through the host UI. Nothing propagates into Qt's event loop.
 // Returns true when the handler ran to its end.
-bool Dispatch(const std::function<void()>& handler);
+KVO_FRAMEWORK_EXPORT bool Dispatch(const std::function<void()>& handler);
 
 // Shows a caught exception the way Dispatch does (EAbort stays silent). For code that must catch
 // on its own, e.g. to restore state first, then report.
-void ShowException(std::exception_ptr error);
+KVO_FRAMEWORK_EXPORT void ShowException(std::exception_ptr error);
 
 // Connects a Qt signal to a handler that runs through Dispatch:
 //   kvo::Connect(button, &QAbstractButton::clicked, this, [this] { sbtFecharClick(button); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <exception>
@@ -27,7 +29,7 @@ class TForm;
 // cancel an untouched insert before OnExit) override DoExit/DoEnter and call the base to fire
 // the event; a throw from DoExit vetoes the move like a throw from OnExit. Use SetEnabled (not
 // QWidget::setEnabled) so that disabling the focused control moves the focus on.
-class TFocusControl {
+class KVO_FRAMEWORK_EXPORT TFocusControl {
 public:
     enum Role { Control, Container };
     using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -70,7 +72,7 @@ private:
 
 // A screen or dialog: an MDI child, a top-level window or a modal dialog. Keeps the active
 // control and runs the focus sequence for everything inside it.
-class TForm : public QWidget {
+class KVO_FRAMEWORK_EXPORT TForm : public QWidget {
     Q_OBJECT
 public:
     explicit TForm(QWidget* parent = nullptr);

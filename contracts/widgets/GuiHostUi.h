@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "HostUi.h"
 
 #include <QPointer>
@@ -9,7 +11,7 @@ class ProgressWindow;
 namespace kvo {
 
 // The host UI with real windows: message boxes, lookup dialogs and the progress window.
-class GuiHostUi : public HostUi {
+class KVO_FRAMEWORK_EXPORT GuiHostUi : public HostUi {
 public:
     GuiHostUi();
     ~GuiHostUi() override;

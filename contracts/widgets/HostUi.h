@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +29,7 @@ enum TShowAviKind { aviConnecting = 0, aviSaving = 1, aviLoading = 6 };
 
 // Everything in the host that needs a person goes through the current HostUi: the GUI one puts up
 // real windows, the test one records what would have been shown and answers from a script.
-class HostUi {
+class KVO_FRAMEWORK_EXPORT HostUi {
 public:
     virtual ~HostUi() = default;
 
@@ -53,11 +55,11 @@ public:
 
 // The current implementation; the GUI one unless replaced. SetUi returns the previous one and does
 // not take ownership (nullptr restores the GUI one).
-HostUi& Ui();
-HostUi* SetUi(HostUi* ui);
+KVO_FRAMEWORK_EXPORT HostUi& Ui();
+KVO_FRAMEWORK_EXPORT HostUi* SetUi(HostUi* ui);
 
 // Opens a progress window and closes it when the scope ends, on success and failure alike.
-class ShowAviScope {
+class KVO_FRAMEWORK_EXPORT ShowAviScope {
 public:
     explicit ShowAviScope(QWidget* form, int kind, const QString& caption = QString());
     ~ShowAviScope();
@@ -66,22 +68,23 @@ public:
 };
 
 // Splits "caption|empty-list text".
-QString LookupCaption(const QString& title);
-QString LookupEmptyText(const QString& title);
+KVO_FRAMEWORK_EXPORT QString LookupCaption(const QString& title);
+KVO_FRAMEWORK_EXPORT QString LookupEmptyText(const QString& title);
 
 // Selection texts of PesquisaLista: "_00001_00002" <-> {"00001","00002"}.
-QStringList SplitSelection(const QString& selection);
-QString JoinSelection(const QStringList& keys);
+KVO_FRAMEWORK_EXPORT QStringList SplitSelection(const QString& selection);
+KVO_FRAMEWORK_EXPORT QString JoinSelection(const QStringList& keys);
 
 } // namespace kvo
 
 namespace Consiste {
 // Shows text as an error; with abort true then throws EAbort.
-void MensErro(const QString& text, bool abort);
+KVO_FRAMEWORK_EXPORT void MensErro(const QString& text, bool abort);
 } // namespace Consiste
 
-bool Pesquisar(TDataSource* source, const QString& title, bool unused = false, bool picks = true);
-bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title, bool unused,
-                   QString& selection);
-void ActiveShowAvi(QWidget* form, int kind, const QString& caption = QString());
-void DeactiveShowAvi();
+KVO_FRAMEWORK_EXPORT bool Pesquisar(TDataSource* source, const QString& title, bool unused = false,
+                                    bool picks = true);
+KVO_FRAMEWORK_EXPORT bool PesquisaLista(TDataSource* source, const QString& keyField, const QString& title,
+                                        bool unused, QString& selection);
+KVO_FRAMEWORK_EXPORT void ActiveShowAvi(QWidget* form, int kind, const QString& caption = QString());
+KVO_FRAMEWORK_EXPORT void DeactiveShowAvi();

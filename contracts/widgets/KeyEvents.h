@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QChar>
 #include <QObject>
 #include <Qt>
@@ -18,7 +20,8 @@ using TKeyPressEvent = std::function<void(QObject* Sender, QChar& Key)>;
 
 // Runs OnKeyDown and OnKeyPress for a key event, through the dispatcher, and then `base` with the
 // event as the handlers left it. Returns false when the key was swallowed (or a handler failed).
-bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDown,
-                    const TKeyPressEvent& onKeyPress, const std::function<void(QKeyEvent*)>& base);
+KVO_FRAMEWORK_EXPORT bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDown,
+                                         const TKeyPressEvent& onKeyPress,
+                                         const std::function<void(QKeyEvent*)>& base);
 
 } // namespace kvo

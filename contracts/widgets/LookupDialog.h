@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <QVector>
@@ -10,7 +12,7 @@ class QTableWidget;
 class TDataSource;
 
 // A snapshot of a source's rows as a lookup shows them: visible fields, display texts.
-struct LookupRows {
+struct KVO_FRAMEWORK_EXPORT LookupRows {
     QStringList titles;
     QVector<QStringList> cells; // one per row, in view order
     QStringList keys;           // key field text per row (empty without a key field)
@@ -20,7 +22,7 @@ struct LookupRows {
 
 // The modal pick list behind Pesquisar (pick one row) and PesquisaLista (tick rows by key).
 // Typing searches the sorted column incrementally; Enter picks, Esc cancels, Space ticks.
-class LookupDialog : public QDialog {
+class KVO_FRAMEWORK_EXPORT LookupDialog : public QDialog {
     Q_OBJECT
 public:
     LookupDialog(TDataSource* source, const QString& title, const QString& keyField,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QAction>
 #include <QKeySequence>
 #include <QMenu>
@@ -10,7 +12,7 @@
 // A menu item (prefix mnu): caption with & mnemonic, shortcut, Enabled, Checked, Visible and a
 // click through the dispatcher. A caption "-" makes a separator. Adding items makes it a submenu.
 // Checked is only changed by code: a click does not toggle it.
-class TMenuItem : public QObject {
+class KVO_FRAMEWORK_EXPORT TMenuItem : public QObject {
     Q_OBJECT
 public:
     explicit TMenuItem(const QString& caption = QString(), QObject* parent = nullptr);
@@ -53,7 +55,7 @@ private:
 };
 
 // The menu bar of a form; its items' shortcuts work while the form's window is active.
-class TMainMenu : public QMenuBar {
+class KVO_FRAMEWORK_EXPORT TMainMenu : public QMenuBar {
     Q_OBJECT
 public:
     explicit TMainMenu(QWidget* parent = nullptr);
@@ -66,7 +68,7 @@ private:
 };
 
 // A context menu.
-class TPopupMenu : public QMenu {
+class KVO_FRAMEWORK_EXPORT TPopupMenu : public QMenu {
     Q_OBJECT
 public:
     explicit TPopupMenu(QWidget* parent = nullptr);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QTimer>
 #include <QWidget>
 
 // The small modeless window shown over the main window while the server works: an animation
 // per kind (connecting, saving, loading) and a caption.
-class ProgressWindow : public QWidget {
+class KVO_FRAMEWORK_EXPORT ProgressWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressWindow(QWidget* over = nullptr);

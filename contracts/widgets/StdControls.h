@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "Focus.h"
 #include "Graphics.h"
 #include "KeyEvents.h"
@@ -15,13 +17,14 @@
 
 // Colour and font helpers shared by the controls.
 namespace kvo {
-void SetBackground(QWidget* w, const QColor& color, QPalette::ColorRole role = QPalette::Base);
-void SetTextColor(QWidget* w, const QColor& color); // typed text, focused or not
-void SetBold(QWidget* w, bool bold);
+KVO_FRAMEWORK_EXPORT void SetBackground(QWidget* w, const QColor& color,
+                                        QPalette::ColorRole role = QPalette::Base);
+KVO_FRAMEWORK_EXPORT void SetTextColor(QWidget* w, const QColor& color); // typed text, focused or not
+KVO_FRAMEWORK_EXPORT void SetBold(QWidget* w, bool bold);
 } // namespace kvo
 
 // A caption. Not focusable; Enabled greys it.
-class TLabel : public QLabel {
+class KVO_FRAMEWORK_EXPORT TLabel : public QLabel {
     Q_OBJECT
 public:
     explicit TLabel(const QString& caption = QString(), QWidget* parent = nullptr);
@@ -41,7 +44,7 @@ public:
 
 // A one-line edit. OnChange fires for every text change, typed or set from code (only when the
 // text really changes).
-class TEdit : public QLineEdit, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TEdit : public QLineEdit, public TFocusControl {
     Q_OBJECT
 public:
     explicit TEdit(QWidget* parent = nullptr);
@@ -76,7 +79,7 @@ private:
 
 // A radio button; siblings in one container exclude each other. OnClick fires when a person
 // selects it and when Checked is set to true from code (as the screens expect).
-class TRadioButton : public QRadioButton, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TRadioButton : public QRadioButton, public TFocusControl {
     Q_OBJECT
 public:
     explicit TRadioButton(const QString& caption = QString(), QWidget* parent = nullptr);
@@ -97,7 +100,7 @@ private:
 };
 
 // A framed group with a caption; a container of the focus model.
-class TGroupBox : public QGroupBox, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TGroupBox : public QGroupBox, public TFocusControl {
     Q_OBJECT
 public:
     explicit TGroupBox(const QString& caption = QString(), QWidget* parent = nullptr);
@@ -106,7 +109,7 @@ public:
 };
 
 // A plain panel; a container of the focus model.
-class TPanel : public QFrame, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TPanel : public QFrame, public TFocusControl {
     Q_OBJECT
 public:
     enum TBevel { bvNone, bvLowered, bvRaised };
@@ -120,11 +123,11 @@ public:
 // Enables or disables every control inside `container` (its own flag unchanged); a focused control
 // that becomes disabled passes the focus on.
 namespace kvo {
-void SetChildrenEnabled(QWidget* container, bool on);
+KVO_FRAMEWORK_EXPORT void SetChildrenEnabled(QWidget* container, bool on);
 }
 
 // A bar between two controls that a person drags to share the space.
-class TSplitter : public QSplitter {
+class KVO_FRAMEWORK_EXPORT TSplitter : public QSplitter {
     Q_OBJECT
 public:
     explicit TSplitter(Qt::Orientation orientation = Qt::Vertical, QWidget* parent = nullptr);
@@ -132,7 +135,7 @@ public:
 
 // A flat tool button with a glyph and a hint; it never takes the focus (like the classic speed
 // buttons, so the focused edit is not left when it is clicked).
-class TButtonFlat : public QToolButton {
+class KVO_FRAMEWORK_EXPORT TButtonFlat : public QToolButton {
     Q_OBJECT
 public:
     explicit TButtonFlat(QWidget* parent = nullptr);

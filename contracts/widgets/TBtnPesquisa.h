@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "StdControls.h"
 
 #include <QPointer>
@@ -10,7 +12,7 @@ class TDataSource;
 // control) moves the focus to the associated control, runs OnBeforePesq (which may refuse by
 // clearing its flag, and usually opens the list's query), shows the list with Pesquisar and, when
 // a row was picked, runs OnAfterPesq. An assigned OnClick replaces that whole sequence.
-class TBtnPesquisa : public TButtonFlat {
+class KVO_FRAMEWORK_EXPORT TBtnPesquisa : public TButtonFlat {
     Q_OBJECT
 public:
     explicit TBtnPesquisa(QWidget* parent = nullptr);
@@ -40,5 +42,5 @@ private:
 
 namespace kvo {
 // The magnifier glyph of lookup buttons.
-QIcon LookupGlyph();
+KVO_FRAMEWORK_EXPORT QIcon LookupGlyph();
 } // namespace kvo

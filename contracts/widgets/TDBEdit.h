@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "Focus.h"
 #include "Graphics.h"
 #include "KeyEvents.h"
@@ -13,7 +15,7 @@ class TField;
 // A one-line edit showing a field of the current row. Typing puts the set into Edit (BeforeEdit
 // may refuse); the text goes into the field on Enter, on leaving the edit and before a post.
 // Read-only (own flag, the field's, or a calculated field) it only shows the value.
-class TDBEdit : public QLineEdit, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TDBEdit : public QLineEdit, public TFocusControl {
     Q_OBJECT
 public:
     explicit TDBEdit(QWidget* parent = nullptr);

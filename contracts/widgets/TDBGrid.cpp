@@ -204,7 +204,7 @@ void TDBGrid::SetDataSource(TDataSource* source) {
 }
 
 void TDBGrid::SetOptions(TDBGridOptions options) {
-    const bool editingOff = (m_options & dgEditing) && !(options & dgEditing);
+    const bool editingOff = m_options.testFlag(dgEditing) && !options.testFlag(dgEditing);
     m_options = options;
     if (editingOff && EditorMode()) {
         commitEditor();
@@ -218,7 +218,9 @@ void TDBGrid::SetOptions(TDBGridOptions options) {
 }
 
 void TDBGrid::SetOption(TDBGridOption option, bool on) {
-    SetOptions(on ? (m_options | option) : (m_options & ~unsigned(option)));
+    TDBGridOptions options = m_options;
+    options.setFlag(option, on);
+    SetOptions(options);
 }
 
 TField* TDBGrid::SelectedField() const {

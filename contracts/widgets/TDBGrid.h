@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "Focus.h"
 #include "KeyEvents.h"
 
@@ -23,7 +25,7 @@ class GridDelegate;
 enum TColumnButtonStyle { cbsNone, cbsEllipsis };
 
 // A column's title: the caption (the field's display label when left empty) and its alignment.
-class TColumnTitle {
+class KVO_FRAMEWORK_EXPORT TColumnTitle {
 public:
     QString Caption() const;
     void SetCaption(const QString& caption);
@@ -40,7 +42,7 @@ private:
 };
 
 // One grid column bound by name to a field of the grid's record set.
-class TColumn {
+class KVO_FRAMEWORK_EXPORT TColumn {
 public:
     QString FieldName() const { return m_fieldName; }
     void SetFieldName(const QString& name);
@@ -82,7 +84,7 @@ private:
 };
 
 // The grid's columns in display order. With no column added the grid shows every visible field.
-class TDBGridColumns {
+class KVO_FRAMEWORK_EXPORT TDBGridColumns {
 public:
     TColumn* Add();
     TColumn* Add(const QString& fieldName, const QString& title = QString());
@@ -118,12 +120,13 @@ enum TDBGridOption : unsigned {
     dgConfirmDelete = 1u << 10,
     dgCancelOnExit = 1u << 11,
 };
-using TDBGridOptions = unsigned;
+Q_DECLARE_FLAGS(TDBGridOptions, TDBGridOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TDBGridOptions)
 
 // Data-aware grid over a TDataSource. Every row move goes through the record set; the cell
 // editor writes its text into the field when the column is left, the row is posted or the grid
 // loses the focus. Numbers show and are typed with a decimal comma.
-class TDBGrid : public QTableView, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TDBGrid : public QTableView, public TFocusControl {
     Q_OBJECT
 public:
     explicit TDBGrid(QWidget* parent = nullptr);
@@ -138,7 +141,7 @@ public:
 
     TDBGridOptions Options() const { return m_options; }
     void SetOptions(TDBGridOptions options);
-    bool HasOption(TDBGridOption option) const { return (m_options & option) != 0; }
+    bool HasOption(TDBGridOption option) const { return m_options.testFlag(option); }
     void SetOption(TDBGridOption option, bool on);
 
     // The selected column (0-based index into Columns) and its field. Setting them moves the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "data/TDataSource.h"
 
 #include <QWidget>
@@ -23,7 +25,7 @@ enum TNavigateBtn {
 
 // A row of buttons that move through and edit a record set. Each button is enabled only when its
 // action makes sense for the set's current state and row; the whole navigator can be disabled.
-class TDBNavigator : public QWidget {
+class KVO_FRAMEWORK_EXPORT TDBNavigator : public QWidget {
     Q_OBJECT
 public:
     static constexpr int ButtonCount = nbRefresh + 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "Graphics.h"
 
 #include "data/TDataSource.h"
@@ -9,7 +11,7 @@
 class TField;
 
 // A label showing a field of the current row.
-class TDBText : public QLabel {
+class KVO_FRAMEWORK_EXPORT TDBText : public QLabel {
     Q_OBJECT
 public:
     explicit TDBText(QWidget* parent = nullptr);

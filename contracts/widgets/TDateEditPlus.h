@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "StdControls.h"
 
 #include <QDate>
@@ -11,7 +13,7 @@ class QCalendarWidget;
 // A date edit (prefix dep): shows and accepts dd/mm/yyyy, date 0 (an invalid QDate) is the empty
 // text. A valid date is shown in ValidColor. A drop-down calendar opens with the button, F4 or
 // Alt+Down.
-class TDateEditPlus : public QWidget, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TDateEditPlus : public QWidget, public TFocusControl {
     Q_OBJECT
 public:
     explicit TDateEditPlus(QWidget* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "StdControls.h"
 
 #include <QVector>
@@ -10,7 +12,7 @@
 //   C any (required)     c any              > upper case from here  < lower case  <> as typed
 //   \ next character is a literal; any other character is a literal.
 // save 0: literals are not part of the text; blank: the character shown for an empty position.
-class TEditMask {
+class KVO_FRAMEWORK_EXPORT TEditMask {
 public:
     TEditMask() = default;
     explicit TEditMask(const QString& mask);
@@ -45,7 +47,7 @@ private:
 };
 
 // A masked edit (prefix med). Text() gives the stored text (no literals for ";0" masks).
-class TMaskEdit : public TEdit {
+class KVO_FRAMEWORK_EXPORT TMaskEdit : public TEdit {
     Q_OBJECT
 public:
     explicit TMaskEdit(QWidget* parent = nullptr);

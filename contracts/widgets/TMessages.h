@@ -1,12 +1,14 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include <QHash>
 #include <QObject>
 #include <QStringList>
 
 // A screen's message catalog (prefix msg): lines "key|text". Texts are kept exactly as written
 // (blanks, accents and "%s" placeholders included); the first "|" separates key and text.
-class TMessages : public QObject {
+class KVO_FRAMEWORK_EXPORT TMessages : public QObject {
     Q_OBJECT
 public:
     explicit TMessages(QObject* parent = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameworkExport.h"
+
 #include "Focus.h"
 
 #include <QTabWidget>
@@ -8,7 +10,7 @@ class TPageControl;
 
 // A page of a page control (prefix tsh); a container of the focus model. Disabling a page
 // disables its tab too.
-class TTabSheet : public QWidget, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TTabSheet : public QWidget, public TFocusControl {
     Q_OBJECT
 public:
     // Creates the page as the last one of `owner` (when given).
@@ -33,7 +35,7 @@ private:
 // Pages with tabs (prefix pgc); a container of the focus model, so its OnExit fires only when the
 // focus leaves it entirely. OnChange fires when a person changes the page by its tab, never for
 // SetActivePage from code.
-class TPageControl : public QTabWidget, public TFocusControl {
+class KVO_FRAMEWORK_EXPORT TPageControl : public QTabWidget, public TFocusControl {
     Q_OBJECT
 public:
     explicit TPageControl(QWidget* parent = nullptr);

@@ -7,7 +7,6 @@
 #include "host/Application.h"
 #include "host/Balvora.h"
 #include "host/dtmDBGeral.h"
-#include "module/Units.h"
 #include "server/AppServer.h"
 #include "server/Database.h"
 #include "server/DemoData.h"
@@ -54,7 +53,8 @@ public:
 };
 
 QString modulePath() {
-    return qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/libPKG_KVO01000.so");
+    return qEnvironmentVariable("KVO_BIN_DIR") + QLatin1Char('/') +
+           QLatin1String(kvo::package::kModuleFileName);
 }
 
 void settle() {
@@ -171,6 +171,30 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Exception, other.IniProc());
     }
 
+    // The host reaches the module by plain names only; anything else of the module stays hidden.
+    void exportsThePlainContract_data() {
+        QTest::addColumn<QByteArray>("symbol");
+        QTest::addColumn<bool>("exported");
+        for (const char* entry :
+             {kvo::package::kGetPackageInfoTable, kvo::package::kInitialize, kvo::package::kFinalize,
+              kvo::package::kIniProc, kvo::package::kCriaMedEfetiv, kvo::package::kCriaListEfetDiet,
+              kvo::package::kCriaCalcComensais})
+            QTest::newRow(entry) << QByteArray(entry) << true;
+        for (const char* variable : {"frmMediEfetDiet", "frmListEfetDiet", "frmCalcComensais", "stListaServ",
+                                     "stServico", "blTelaCriada", "blReageEstado"})
+            QTest::newRow(variable) << QByteArray(variable) << true;
+        // A creator under its C++ name, a unit counter, a unit body: internal to the module.
+        QTest::newRow("mangled creator") << QByteArray("_Z13CriaMedEfetivv") << false;
+        QTest::newRow("unit counter") << QByteArray("_ZN3kvo6module9unit01000E") << false;
+        QTest::newRow("unit body") << QByteArray("_ZN12Cli_kvo0100014InitializationEv") << false;
+    }
+
+    void exportsThePlainContract() {
+        QFETCH(QByteArray, symbol);
+        QFETCH(bool, exported);
+        QCOMPARE(m_loader.Resolve(symbol.constData()) != nullptr, exported);
+    }
+
     void unitsSetUpAndTornDownInOrder() {
         const TPackageInfoTable* t = m_loader.PackageInfo();
         QVERIFY(t);
@@ -191,8 +215,8 @@ private slots:
         QVERIFY(var<QString>("stListaServ").isEmpty());
         QVERIFY(var<QString>("stServico").isEmpty());
 
-        auto initialize = reinterpret_cast<void (*)()>(m_loader.Resolve("Initialize"));
-        auto finalize = reinterpret_cast<void (*)()>(m_loader.Resolve("Finalize"));
+        auto initialize = reinterpret_cast<kvo::package::TEntry>(m_loader.Resolve(kvo::package::kInitialize));
+        auto finalize = reinterpret_cast<kvo::package::TEntry>(m_loader.Resolve(kvo::package::kFinalize));
         var<QString>("stListaServ") = "_00001";
         var<QString>("stServico") = "_00002";
         var<bool>("blReageEstado") = false;
@@ -309,8 +333,10 @@ private slots:
 
     // Listing and calculation: a new modal instance per call, gone once the call returns.
     void modalScreens() {
-        auto criaList = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z16CriaListEfetDietv"));
-        auto criaCalc = reinterpret_cast<void (*)()>(m_loader.Resolve("_Z17CriaCalcComensaisv"));
+        auto criaList =
+            reinterpret_cast<kvo::package::TEntry>(m_loader.Resolve(kvo::package::kCriaListEfetDiet));
+        auto criaCalc =
+            reinterpret_cast<kvo::package::TEntry>(m_loader.Resolve(kvo::package::kCriaCalcComensais));
         QVERIFY(criaList && criaCalc);
 
         // The calculation works on the headcount screen; without it there is nothing to calculate.

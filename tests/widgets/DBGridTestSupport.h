@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-namespace kvo::gridtest {
+namespace kvo::test {
 
 class RecordingUi : public kvo::HostUi {
 public:
@@ -152,4 +152,4 @@ struct GridFixture {
     }
 };
 
-} // namespace kvo::gridtest
+} // namespace kvo::test

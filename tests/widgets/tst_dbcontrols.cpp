@@ -9,7 +9,7 @@
 
 #include <QToolButton>
 
-using namespace kvo::gridtest;
+using namespace kvo::test;
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-using namespace kvo::gridtest;
+using namespace kvo::test;
 
 class TestDBGrid : public QObject {
     Q_OBJECT

@@ -13,6 +13,7 @@
 #include "widgets/GuiHostUi.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QTcpSocket>
 #include <QTimer>
@@ -51,6 +52,11 @@ int main(int argc, char* argv[]) {
     }
     if (config.helpRequested) {
         std::fputs(HostConfigUsage().toLocal8Bit().constData(), stdout);
+        std::fputs(QStringLiteral("Módulo padrão: %1\n")
+                       .arg(QDir::toNativeSeparators(TModuleLoader::DefaultPath()))
+                       .toLocal8Bit()
+                       .constData(),
+                   stdout);
         return 0;
     }
     Balvora::SetLogin(config.login);

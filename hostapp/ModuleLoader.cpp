@@ -1,6 +1,7 @@
 #include "ModuleLoader.h"
 
 #include "data/Exceptions.h"
+#include "package/PackageContract.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,7 +15,17 @@ TModuleLoader::~TModuleLoader() {
 }
 
 QString TModuleLoader::DefaultPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libPKG_KVO01000.so"));
+    return DefaultPathFrom(QCoreApplication::applicationDirPath());
+}
+
+QString TModuleLoader::DefaultPathFrom(const QString& executableDir) {
+    const QDir dir(executableDir);
+    // Beside the executable in a build tree; in the library folder of an installed one.
+    const QString beside = dir.filePath(QLatin1String(kvo::package::kModuleFileName));
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString installed = QDir::cleanPath(dir.filePath(QStringLiteral(KVO_MODULE_DIR_FROM_BIN "/") +
+                                                           QLatin1String(kvo::package::kModuleFileName)));
+    return QFileInfo(installed).isFile() ? installed : beside;
 }
 
 void TModuleLoader::Load(const QString& path) {
@@ -26,10 +37,12 @@ void TModuleLoader::Load(const QString& path) {
         throw Exception(
             QStringLiteral("Não foi possível carregar o módulo %1: %2").arg(path, m_lib.errorString()));
 
-    auto initialize = reinterpret_cast<void (*)()>(m_lib.resolve("Initialize"));
-    auto finalize = reinterpret_cast<void (*)()>(m_lib.resolve("Finalize"));
-    auto iniProc = reinterpret_cast<void (*)()>(m_lib.resolve("IniProc"));
-    auto table = reinterpret_cast<const TPackageInfoTable* (*)()>(m_lib.resolve("GetPackageInfoTable"));
+    using kvo::package::TEntry;
+    using kvo::package::TPackageInfoEntry;
+    auto initialize = reinterpret_cast<TEntry>(m_lib.resolve(kvo::package::kInitialize));
+    auto finalize = reinterpret_cast<TEntry>(m_lib.resolve(kvo::package::kFinalize));
+    auto iniProc = reinterpret_cast<TEntry>(m_lib.resolve(kvo::package::kIniProc));
+    auto table = reinterpret_cast<TPackageInfoEntry>(m_lib.resolve(kvo::package::kGetPackageInfoTable));
     if (!initialize || !finalize || !iniProc || !table) {
         m_lib.unload();
         throw Exception(

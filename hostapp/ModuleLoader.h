@@ -1,9 +1,9 @@
 #pragma once
 
+#include "package/PackageContract.h"
+
 #include <QLibrary>
 #include <QString>
-
-struct TPackageInfoTable;
 
 // Loads the module library by file name, runs its load entry and resolves IniProc; at the end
 // runs its unload entry and releases the library.
@@ -27,13 +27,15 @@ public:
     // Any other symbol of the module (its exported variables), nullptr when absent.
     void* Resolve(const char* symbol);
 
-    // The module next to the running executable.
+    // The module beside the running executable (a build tree), else where an installation puts
+    // it relative to the executable; the first when neither exists.
     static QString DefaultPath();
+    static QString DefaultPathFrom(const QString& executableDir);
 
 private:
     QLibrary m_lib;
-    void (*m_iniProc)() = nullptr;
-    void (*m_initialize)() = nullptr;
-    void (*m_finalize)() = nullptr;
-    const TPackageInfoTable* (*m_table)() = nullptr;
+    kvo::package::TEntry m_iniProc = nullptr;
+    kvo::package::TEntry m_initialize = nullptr;
+    kvo::package::TEntry m_finalize = nullptr;
+    kvo::package::TPackageInfoEntry m_table = nullptr;
 };
