@@ -69,8 +69,8 @@ bool dayOf(const QVariant& v, qint64* day) {
 }
 
 QString fitText(const QString& s, TFieldType type, int size) {
-    QString t = kvodata::cutToChars(s, size);
-    if (type == ftFixedChar && !t.isEmpty()) t = kvodata::padToChars(t, size);
+    QString t = kvo::data::cutToChars(s, size);
+    if (type == ftFixedChar && !t.isEmpty()) t = kvo::data::padToChars(t, size);
     return t;
 }
 
@@ -107,11 +107,11 @@ Cell packetCell(Column& col, const QVariant& v, qsizetype row) {
     case ftFixedChar: {
         if (t != QMetaType::QString) fail(QStringLiteral("a text is expected"));
         QString s = v.toString();
-        const int n = s.size() <= col.size ? col.size : kvodata::charCount(s); // cheap when short
+        const int n = s.size() <= col.size ? col.size : kvo::data::charCount(s); // cheap when short
         if (n > col.size)
             fail(QStringLiteral("text of %1 characters exceeds the size %2").arg(n).arg(col.size));
         if (col.type == ftFixedChar && !s.isEmpty() && s.size() < col.size)
-            s = kvodata::padToChars(s, col.size);
+            s = kvo::data::padToChars(s, col.size);
         cell.s = col.pool.intern(s);
         break;
     }
@@ -151,7 +151,7 @@ QVariant cellValue(const Column& col, Cell c) {
 QVariant calcValue(TFieldType type, int size, const QVariant& v) {
     if (v.isNull() || !v.isValid()) return {};
     if (isText(type)) {
-        const QString s = fitText(v.toString(), type, size > 0 ? size : kvodata::MaxTextSize);
+        const QString s = fitText(v.toString(), type, size > 0 ? size : kvo::data::MaxTextSize);
         return s.isEmpty() ? QVariant() : QVariant(s);
     }
     Column tmp;

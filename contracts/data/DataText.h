@@ -41,6 +41,3 @@ QDateTime parsePacketDate(const QString& text);
 QString formatPacketDate(const QDateTime& value);
 
 } // namespace kvo::data
-
-// The earlier name of the data layer's namespace, for code not yet moved to kvo::data.
-namespace kvodata = kvo::data;

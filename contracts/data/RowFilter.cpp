@@ -5,14 +5,14 @@
 
 namespace kvo::data {
 
-RowFilter::RowFilter(const kvodata::FilterNode& root, const std::vector<Column>& columns) {
+RowFilter::RowFilter(const kvo::data::FilterNode& root, const std::vector<Column>& columns) {
     bind(root, columns);
 }
 
-int RowFilter::bind(const kvodata::FilterNode& n, const std::vector<Column>& columns) {
+int RowFilter::bind(const kvo::data::FilterNode& n, const std::vector<Column>& columns) {
     const int at = int(m_nodes.size());
     m_nodes.push_back({n.kind, -1, -1, {}});
-    if (n.kind != kvodata::FilterNode::Compare) {
+    if (n.kind != kvo::data::FilterNode::Compare) {
         const int left = bind(*n.left, columns);
         const int right = n.right ? bind(*n.right, columns) : -1;
         m_nodes[at].left = left;
@@ -30,13 +30,13 @@ int RowFilter::bind(const kvodata::FilterNode& n, const std::vector<Column>& col
 bool RowFilter::eval(int node, const std::vector<Column>& columns, const Cell* row) const {
     const Node& n = m_nodes[node];
     switch (n.kind) {
-    case kvodata::FilterNode::And:
+    case kvo::data::FilterNode::And:
         return eval(n.left, columns, row) && eval(n.right, columns, row);
-    case kvodata::FilterNode::Or:
+    case kvo::data::FilterNode::Or:
         return eval(n.left, columns, row) || eval(n.right, columns, row);
-    case kvodata::FilterNode::Not:
+    case kvo::data::FilterNode::Not:
         return !eval(n.left, columns, row);
-    case kvodata::FilterNode::Compare:
+    case kvo::data::FilterNode::Compare:
         break;
     }
     const int c = n.match.column();
@@ -45,5 +45,5 @@ bool RowFilter::eval(int node, const std::vector<Column>& columns, const Cell* r
 
 } // namespace kvo::data
 
-static_assert(int(kvodata::FilterNode::Ge) == int(kvo::data::ValueMatcher::Ge) &&
-              int(kvodata::FilterNode::Ne) == int(kvo::data::ValueMatcher::Ne));
+static_assert(int(kvo::data::FilterNode::Ge) == int(kvo::data::ValueMatcher::Ge) &&
+              int(kvo::data::FilterNode::Ne) == int(kvo::data::ValueMatcher::Ne));

@@ -14,7 +14,7 @@ namespace kvo::data {
 class RowFilter {
 public:
     // Throws EDatabaseError for a field the columns do not have.
-    RowFilter(const kvodata::FilterNode& root, const std::vector<Column>& columns);
+    RowFilter(const kvo::data::FilterNode& root, const std::vector<Column>& columns);
 
     bool matches(const std::vector<Column>& columns, const Cell* row) const { return eval(0, columns, row); }
     // The single comparison the filter is, or nullptr when it joins several.
@@ -22,11 +22,11 @@ public:
 
 private:
     struct Node {
-        kvodata::FilterNode::Kind kind;
+        kvo::data::FilterNode::Kind kind;
         int left = -1, right = -1;
         ValueMatcher match;
     };
-    int bind(const kvodata::FilterNode& n, const std::vector<Column>& columns);
+    int bind(const kvo::data::FilterNode& n, const std::vector<Column>& columns);
     bool eval(int node, const std::vector<Column>& columns, const Cell* row) const;
 
     std::vector<Node> m_nodes; // m_nodes[0] is the root

@@ -73,7 +73,7 @@ struct TClientDataSet::Impl {
     quint32 editRow = 0;
 
     QString filterText;
-    std::unique_ptr<kvodata::FilterNode> filterTree;
+    std::unique_ptr<kvo::data::FilterNode> filterTree;
     bool filtered = false;
     QString indexName;
 
@@ -265,7 +265,7 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     if (state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
     if (name.trimmed().isEmpty()) dbError(QStringLiteral("A field needs a name"));
     if (q->FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
-    if (kind == fkData && isText(type) && (size < 1 || size > kvodata::MaxTextSize))
+    if (kind == fkData && isText(type) && (size < 1 || size > kvo::data::MaxTextSize))
         dbError(QStringLiteral("Text field '%1' needs a size").arg(name));
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
@@ -403,7 +403,7 @@ std::vector<Column> TClientDataSet::Impl::packetColumns(const TDataPacket& packe
             dbError(QStringLiteral("Field '%1' appears twice in the data packet").arg(pf.name));
         seen << pf.name;
         const bool text = isText(pf.type);
-        if (text && (pf.size < 1 || pf.size > kvodata::MaxTextSize))
+        if (text && (pf.size < 1 || pf.size > kvo::data::MaxTextSize))
             dbError(QStringLiteral("Text field '%1' has no valid size").arg(pf.name));
         TField* f;
         if (same) {
@@ -767,7 +767,7 @@ QString TClientDataSet::Filter() const {
 
 void TClientDataSet::SetFilter(const QString& expression) {
     if (expression == d->filterText) return;
-    std::unique_ptr<kvodata::FilterNode> parsed = kvodata::parseFilter(expression);
+    std::unique_ptr<kvo::data::FilterNode> parsed = kvo::data::parseFilter(expression);
     if (d->state == dsInactive) {
         d->filterText = expression;
         d->filterTree = std::move(parsed);

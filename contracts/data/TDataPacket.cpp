@@ -50,7 +50,7 @@ QString formatPacketDate(const QDateTime& v) {
 
 } // namespace kvo::data
 
-using namespace kvodata;
+using namespace kvo::data;
 
 const char* FieldTypeName(TFieldType type) {
     switch (type) {

@@ -22,7 +22,7 @@ QDateTime parseDate(const QString& text) {
         const QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
         if (dt.isValid()) return dt;
     }
-    return kvodata::parsePacketDate(t);
+    return kvo::data::parsePacketDate(t);
 }
 
 // True for a text that holds nothing but blanks and the separators of an empty date mask.

@@ -19,7 +19,7 @@ ValueMatcher ValueMatcher::comparison(const Column& col, int column, Op op, cons
         if (!literalIsText) return m; // a text never equals a number
         m.m_text = literal.toString();
         if (col.type == ftFixedChar && !m.m_text.isEmpty())
-            m.m_text = kvodata::padToChars(m.m_text, col.size);
+            m.m_text = kvo::data::padToChars(m.m_text, col.size);
         m.m_mode = op == Eq || op == Ne ? TextId : TextOrder;
         break;
     case ftFloat:
@@ -41,7 +41,7 @@ ValueMatcher ValueMatcher::key(const Column& col, int column, const QVariant& ke
         if (k.isEmpty() && !partial) {
             m.m_mode = TextId; // finds id 0, the null text
         } else if (!caseInsensitive && !partial) {
-            m.m_text = col.type == ftFixedChar ? kvodata::padToChars(k, col.size) : k;
+            m.m_text = col.type == ftFixedChar ? kvo::data::padToChars(k, col.size) : k;
             m.m_mode = TextId;
         } else {
             m.m_text = k;
