@@ -253,6 +253,7 @@ struct TClientDataSet::Impl {
     std::vector<int> indexCols;
 
     int disableCount = 0;
+    bool viewDirty = false; // the view changed while controls were disabled
     TDataSetState disableState = dsInactive;
     bool disableActive = false;
     std::vector<TDataSource*> sources;
@@ -278,6 +279,17 @@ struct TClientDataSet::Impl {
             if (activeChange) src->notifyActiveChange();
             src->notifyStateChange();
         }
+    }
+    void viewChanged(TViewChange::Kind kind, int row = -1, int to = -1) {
+        // A closed set has no view; opening it tells the controls through the active change.
+        if (sources.empty() || state == dsInactive) return;
+        if (!controlsOn()) {
+            viewDirty = true;
+            return;
+        }
+        const auto list = sources;
+        for (TDataSource* src : list)
+            src->notifyViewChange({kind, row, to});
     }
     void dataChanged(TField* field) {
         if (sources.empty() || !controlsOn()) return;
@@ -584,6 +596,10 @@ struct TClientDataSet::Impl {
     bool matches(const Cell* rc) const { return !filterActive() || evalNode(filter.get(), rc); }
 
     void buildView() {
+        fillView();
+        viewChanged(TViewChange::Reset);
+    }
+    void fillView() {
         if (!filterActive()) {
             view = sorted;
             return;
@@ -687,6 +703,7 @@ struct TClientDataSet::Impl {
         log.clear();
         for (Column& c : cols)
             c.clear();
+        viewChanged(TViewChange::Reset);
         cur = -1;
         eof = bof = true;
         modified = false;
@@ -1236,6 +1253,7 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
         natural.push_back(row);
     }
     view.insert(view.begin() + pos, row);
+    viewChanged(TViewChange::Inserted, pos);
     cur = pos;
     editRow = row;
     buf.assign(rowCells(row), rowCells(row) + cols.size());
@@ -1246,6 +1264,7 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
         fire(q->OnNewRecord);
     } catch (...) {
         view.erase(view.begin() + pos);
+        viewChanged(TViewChange::Removed, pos);
         natural.erase(std::find(natural.begin(), natural.end(), row));
         alive[row] = 0;
         setCur(atEnd ? pos - 1 : pos);
@@ -1322,7 +1341,12 @@ void TClientDataSet::Post() {
             const size_t p = d->lowerBound(d->view, row, stored);
             d->view.insert(d->view.begin() + p, row);
             d->cur = int(p);
+            if (int(p) == oldPos)
+                d->viewChanged(TViewChange::Changed, oldPos);
+            else
+                d->viewChanged(TViewChange::Moved, oldPos, int(p));
         } else {
+            d->viewChanged(TViewChange::Removed, oldPos);
             d->setCur(oldPos);
         }
         ++d->generation;
@@ -1343,9 +1367,12 @@ void TClientDataSet::Cancel() {
         const quint32 row = d->editRow;
         const int pos = d->cur;
         d->view.erase(d->view.begin() + pos);
+        d->viewChanged(TViewChange::Removed, pos);
         d->natural.erase(std::find(d->natural.begin(), d->natural.end(), row));
         d->alive[row] = 0;
         d->setCur(pos);
+    } else if (d->hasRow()) {
+        d->viewChanged(TViewChange::Changed, d->cur);
     }
     d->modified = false;
     ++d->generation;
@@ -1367,6 +1394,7 @@ void TClientDataSet::Delete() {
     d->logChange(row, TChange::Delete, stored);
     d->eraseRow(d->sorted, row, stored);
     d->view.erase(d->view.begin() + pos);
+    d->viewChanged(TViewChange::Removed, pos);
     d->natural.erase(std::find(d->natural.begin(), d->natural.end(), row));
     d->alive[row] = 0;
     d->setCur(pos);
@@ -1567,6 +1595,9 @@ void TClientDataSet::EnableControls() {
     if (--d->disableCount > 0) return;
     const auto list = d->sources;
     const bool activeChange = (d->disableState == dsInactive) != (d->state == dsInactive);
+    if (std::exchange(d->viewDirty, false) && d->state != dsInactive)
+        for (TDataSource* s : list)
+            s->notifyViewChange({TViewChange::Reset});
     for (TDataSource* s : list) {
         if (activeChange) s->notifyActiveChange();
         if (d->disableState != d->state) s->notifyStateChange();
@@ -1661,6 +1692,7 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
         if (d->hasRow()) {
             d->calcValue(d->view[d->cur], slot); // make sure the buffer belongs to this row
             d->calcBuf[slot] = v;
+            d->viewChanged(TViewChange::Changed, d->cur);
         }
         d->dataChanged(field);
         return;
@@ -1674,6 +1706,7 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
     d->buf[c] = d->toCell(col, value, &col);
     d->modified = true;
     ++d->generation;
+    if (d->hasRow()) d->viewChanged(TViewChange::Changed, d->cur);
     d->dataChanged(field);
 }
 
