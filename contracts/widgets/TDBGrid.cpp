@@ -686,7 +686,8 @@ bool TDBGrid::event(QEvent* e) {
 
 void TDBGrid::keyPressEvent(QKeyEvent* e) {
     bool used = true;
-    kvo::Dispatch([&] { used = handleKey(e->key(), e->modifiers(), e->text(), false); });
+    kvo::Dispatch([&] { used = handleKey(e->key(), e->modifiers(), e->text(), false); },
+                  {kvo::Pending::Drop});
     e->setAccepted(used);
 }
 
@@ -695,7 +696,8 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e) {
         if (e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
             bool consumed = true;
-            kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); });
+            kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); },
+                          {kvo::Pending::Drop});
             if (consumed) return true;
             // The editor's own keys (caret, characters). What it does not use goes past the grid
             // to its containers, so that the grid's handlers do not see the key twice.
@@ -732,27 +734,31 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e) {
 void TDBGrid::mousePressEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
     const QPoint pos = e->position().toPoint();
-    kvo::Dispatch([&] {
-        // Qt has already tried to give the grid the focus for this click; an exit handler of
-        // the control that had it may have kept it there.
-        if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton) return;
-        if (index.row() == Row() && index.column() == m_col) {
-            if (showsButton(m_col) && buttonRect(index).contains(pos)) editButtonClick();
-            return;
-        }
-        if (index.row() != Row()) moveToRow(index.row());
-        if (index.column() != m_col) moveCol(index.column(), false);
-    });
+    kvo::Dispatch(
+        [&] {
+            // Qt has already tried to give the grid the focus for this click; an exit handler of
+            // the control that had it may have kept it there.
+            if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton) return;
+            if (index.row() == Row() && index.column() == m_col) {
+                if (showsButton(m_col) && buttonRect(index).contains(pos)) editButtonClick();
+                return;
+            }
+            if (index.row() != Row()) moveToRow(index.row());
+            if (index.column() != m_col) moveCol(index.column(), false);
+        },
+        {kvo::Pending::Drop});
     e->accept();
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
-    kvo::Dispatch([&] {
-        if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col &&
-            !EditorMode() && !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
-            showEditor(nullptr);
-    });
+    kvo::Dispatch(
+        [&] {
+            if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col &&
+                !EditorMode() && !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
+                showEditor(nullptr);
+        },
+        {kvo::Pending::Drop});
     e->accept();
 }
 
