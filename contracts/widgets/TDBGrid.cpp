@@ -154,6 +154,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     m_link.OnActiveChange = [this] { sourceActiveChanged(); };
     m_link.OnStateChange = [this] { sourceStateChanged(); };
     m_link.OnDataChange = [this](TField* field) { sourceDataChanged(field); };
+    m_link.OnViewChange = [this](const TViewChange& change) { m_model->viewChanged(change); };
     m_link.OnUpdateData = [this] { commitEditor(); };
     m_link.OnFocusField = [this](TField* field) { return focusFieldFromSet(field); };
 
@@ -828,7 +829,7 @@ void TDBGrid::sourceActiveChanged() {
     hideEditor();
     m_columns.rebuildDefault();
     m_syncing = true;
-    m_model->resetColumns(viewRowCount());
+    m_model->resetAll();
     m_syncing = false;
     if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
         const int first = firstVisibleColumn();
@@ -845,7 +846,6 @@ void TDBGrid::sourceStateChanged() {
 }
 
 void TDBGrid::sourceDataChanged(TField* field) {
-    m_model->setRows(viewRowCount());
     // A handler (a lookup, a computed total) changed the value under the editor: show it, and
     // drop what was typed so that it does not overwrite the new value later.
     TField* selected = SelectedField();
@@ -854,13 +854,17 @@ void TDBGrid::sourceDataChanged(TField* field) {
         m_editor->selectAll();
         m_editorModified = false;
     }
-    syncCurrent();
+    // A field write repaints its row through the model; a scroll or a new state repaints the rows.
+    if (field)
+        placeEditor();
+    else
+        syncCurrent();
 }
 
 void TDBGrid::columnsChanged(bool layout) {
     if (layout) {
         m_syncing = true;
-        m_model->resetColumns(viewRowCount());
+        m_model->resetAll();
         m_syncing = false;
         if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
             if (EditorMode()) hideEditor();
