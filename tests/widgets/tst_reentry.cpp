@@ -41,7 +41,8 @@ private:
         if (end < 0) return;
         const QByteArray head = buffer.left(end).toLower();
         const int at = head.indexOf("content-length:");
-        const int length = at < 0 ? 0 : head.mid(at + 15, head.indexOf("\r\n", at) - at - 15).trimmed().toInt();
+        const int length =
+            at < 0 ? 0 : head.mid(at + 15, head.indexOf("\r\n", at) - at - 15).trimmed().toInt();
         if (buffer.size() < end + 4 + length) return;
         const QJsonObject request = QJsonDocument::fromJson(buffer.mid(end + 4, length)).object();
         buffer.clear();
@@ -208,9 +209,10 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const QString message = failureOf([&] { net->Open(); });
-        QVERIFY2(message.startsWith(
-                     QStringLiteral("O servidor de aplicação 127.0.0.1:%1 não respondeu em").arg(server.port())),
-                 qPrintable(message));
+        QVERIFY2(
+            message.startsWith(
+                QStringLiteral("O servidor de aplicação 127.0.0.1:%1 não respondeu em").arg(server.port())),
+            qPrintable(message));
         QVERIFY(clock.elapsed() >= 250 && clock.elapsed() < 4000);
         QVERIFY(!net->Connected());
         QCOMPARE(ran, QStringList());
