@@ -44,7 +44,7 @@ TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(l
 }
 
 void TMainWindow::openEfetivos() {
-    kvo::Dispatch([this] { m_loader.IniProc(); });
+    kvo::Dispatch([this] { m_loader.IniProc(); }, {.owner = this});
 }
 
 void TMainWindow::refreshStatus() {

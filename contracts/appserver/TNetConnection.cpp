@@ -1,5 +1,7 @@
 #include "TNetConnection.h"
 
+#include "widgets/Dispatch.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QEventLoop>
@@ -12,7 +14,6 @@
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -151,23 +152,23 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
         req.setSslConfiguration(ssl);
     }
 
+    req.setTransferTimeout(std::max(1, Timeout));
+
     QNetworkReply* reply = m_nam->post(req, QJsonDocument(request).toJson(QJsonDocument::Compact));
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool timedOut = false;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        reply->abort();
-    });
-    timer.start(std::max(1, Timeout));
-    // The UI may repaint while the call runs, but takes no input: no handler can re-enter.
-    if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    timer.stop();
+    // The UI repaints while the call runs but takes no input; timers, queued calls and focus
+    // changes that reach handler code wait for the call to end (see kvo::Dispatch).
+    if (!reply->isFinished()) {
+        kvo::TServerCallScope inFlight;
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    // The network stack's own timeout aborts the transfer; nothing else here does.
+    const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError ||
+                          reply->error() == QNetworkReply::TimeoutError;
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = reply->readAll();
+    const QByteArray body = timedOut ? QByteArray() : reply->readAll();
     const QNetworkReply::NetworkError netError = reply->error();
     const QString netText = reply->errorString();
     reply->deleteLater();

@@ -3,7 +3,8 @@
 #include "FrameworkExport.h"
 
 // The application-server connection: JSON-RPC 2.0 over HTTP(S) to
-// http://Host:Port/<ServerName>, bearer token, synchronous calls.
+// http://Host:Port/<ServerName>, bearer token, synchronous calls. While a call waits for its
+// answer no handler code runs; what arrives meanwhile is kept or dropped by kvo::Dispatch.
 
 #include <QJsonValue>
 #include <QMetaType>
@@ -47,7 +48,7 @@ public:
     bool UseTls = false;
     QString CaCertFile;         // extra trusted certificate (PEM) for a private CA
     bool ThrowException = true; // server errors: throw (true) or come back in TServerResult
-    int Timeout = 30000;        // ms per call
+    int Timeout = 30000;        // ms a call may go without data moving before it is given up
 
     // Runs at Open(), before connecting; the screen sets Host and Port there.
     std::function<void(QObject* Sender)> BeforeConnect;

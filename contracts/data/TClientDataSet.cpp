@@ -466,8 +466,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->setCur(0);
     d->bof = true;
     d->eof = d->view.empty();
-    d->setState(dsBrowse);
-    d->viewChanged(TViewChange::Reset); // once the rows can be read
+    d->setState(dsBrowse); // links hear of the new rows as an active change
     d->fire(AfterOpen);
     d->dataChanged(nullptr);
     d->fire(AfterScroll);
@@ -496,7 +495,6 @@ void TClientDataSet::Close() {
     d->fire(BeforeClose);
     d->setState(dsInactive);
     d->clearStorage();
-    d->viewChanged(TViewChange::Reset);
     d->fire(AfterClose);
 }
 

@@ -11,9 +11,9 @@
 // scrolls and data changes (field nullptr: the whole row or the set changed).
 // An exact change of the set's current view (filter applied, index order), in 0-based view rows,
 // reported right after it happened and before the next event of the sequence that caused it.
-// Reset covers everything else (load, close, filter, index, CancelUpdates); Changed is one row's
-// values; Moved is a posted row that took another place in the index (row -> to, its position once
-// moved), followed by Changed of that row.
+// Reset covers everything else (filter, index, CancelUpdates; opening, loading and closing reach
+// the links as activeChanged instead); Changed is one row's values; Moved is a posted row that took another
+// place in the index (row -> to, its position once moved), followed by Changed of that row.
 struct TViewChange {
     enum Kind { Reset, Inserted, Removed, Moved, Changed };
     Kind kind = Reset;

@@ -30,7 +30,8 @@ void TApplication::SetMdiArea(QMdiArea* area) {
     // when the main window itself is activated.
     QObject::connect(area, &QMdiArea::subWindowActivated, area, [](QMdiSubWindow* sub) {
         auto* form = sub ? qobject_cast<TForm*>(sub->widget()) : nullptr;
-        if (form && form->OnActivate) kvo::Dispatch([form] { form->OnActivate(form); });
+        if (form && form->OnActivate)
+            kvo::Dispatch([form] { form->OnActivate(form); }, {kvo::Pending::Latest, form, "activate"});
     });
 }
 

@@ -52,7 +52,7 @@ void TfrmDialogoPadrao::sbtFecharClick(QObject*) {
 
 void TfrmDialogoPadrao::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        kvo::Dispatch([this] { showHelp(); });
+        kvo::Dispatch([this] { showHelp(); }, {kvo::Pending::Drop});
         return;
     }
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {

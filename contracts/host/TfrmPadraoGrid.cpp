@@ -226,7 +226,7 @@ void TfrmPadraoGrid::sbtAjudaClick(QObject*) {
 
 void TfrmPadraoGrid::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        kvo::Dispatch([this] { sbtAjudaClick(sbtAjuda); });
+        kvo::Dispatch([this] { sbtAjudaClick(sbtAjuda); }, {kvo::Pending::Drop});
         return;
     }
     TForm::keyPressEvent(event);

@@ -25,7 +25,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         // Painting must not throw into Qt (a calculated field's handler may fail).
         try {
-            return m_grid->CellText(index.row(), index.column());
+            return m_grid->CellText(viewRow(index.row()), index.column());
         } catch (...) {
             return QString();
         }
@@ -47,7 +47,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
             return int((c->Title().Alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
         return {};
     }
-    if (role == Qt::DisplayRole && section == m_grid->Row()) {
+    if (role == Qt::DisplayRole && viewRow(section) == m_grid->Row()) {
         TClientDataSet* ds = m_grid->DataSet();
         const TDataSetState st = ds ? ds->State() : dsInactive;
         return st == dsInsert ? QStringLiteral("*")
@@ -57,29 +57,74 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
 }
 
-void GridModel::setRows(int rows) {
-    if (rows > m_rows) {
-        beginInsertRows(QModelIndex(), m_rows, rows - 1);
-        m_rows = rows;
+void GridModel::viewChanged(const TViewChange& change) {
+    const int row = change.row;
+    switch (change.kind) {
+    case TViewChange::Inserted:
+        if (row < 0 || row > m_rows) break;
+        m_pending = change;
+        beginInsertRows(QModelIndex(), row, row);
+        ++m_rows;
+        m_pending.reset();
         endInsertRows();
-    } else if (rows < m_rows) {
-        beginRemoveRows(QModelIndex(), rows, m_rows - 1);
-        m_rows = rows;
+        return;
+    case TViewChange::Removed:
+        if (row < 0 || row >= m_rows) break;
+        m_pending = change;
+        beginRemoveRows(QModelIndex(), row, row);
+        --m_rows;
+        m_pending.reset();
         endRemoveRows();
+        return;
+    case TViewChange::Moved: {
+        const int to = change.to;
+        if (row < 0 || row >= m_rows || to < 0 || to >= m_rows) break;
+        if (to != row) {
+            m_pending = change;
+            // Qt names the row the moved one goes before, counted before the move.
+            const bool moving = beginMoveRows(QModelIndex(), row, row, QModelIndex(), to > row ? to + 1 : to);
+            m_pending.reset();
+            if (moving) endMoveRows();
+        }
+        return; // the set reports the row's new values as Changed next
     }
-    refresh();
+    case TViewChange::Changed:
+        if (row < 0 || row >= m_rows) break;
+        rowChanged(row);
+        return;
+    case TViewChange::Reset:
+        break;
+    }
+    resetAll();
 }
 
-void GridModel::resetColumns(int rows) {
+void GridModel::resetAll() {
     beginResetModel();
-    m_rows = rows;
+    m_rows = m_grid->viewRowCount();
     endResetModel();
 }
 
-void GridModel::refresh() {
-    if (m_rows > 0 && columnCount() > 0)
-        emit dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1), {Qt::DisplayRole});
-    if (m_rows > 0) emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
+int GridModel::viewRow(int row) const {
+    if (!m_pending) return row;
+    const int from = m_pending->row, to = m_pending->to;
+    switch (m_pending->kind) {
+    case TViewChange::Inserted:
+        return row < from ? row : row + 1;
+    case TViewChange::Removed:
+        return row < from ? row : row == from ? -1 : row - 1;
+    case TViewChange::Moved:
+        if (row == from) return to;
+        if (from < to && row > from && row <= to) return row - 1;
+        if (to < from && row >= to && row < from) return row + 1;
+        return row;
+    default:
+        return row;
+    }
+}
+
+void GridModel::rowChanged(int row) {
+    if (columnCount() > 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::DisplayRole});
+    emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}

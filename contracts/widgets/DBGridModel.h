@@ -6,13 +6,16 @@
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
+#include <optional>
 
 class TDBGrid;
 
 namespace kvo::db {
 
-// The grid's view of its record set: rows are read live from the set's current view, so the
-// model only announces how many there are and when they changed.
+// The grid's view of its record set: cells are read live from the set's current view; the model
+// keeps its own row count and follows the set's exact view changes with the matching signals.
+// A notice arrives after the set has changed, so between a begin and its end signal the model
+// still answers for the rows as they were before the change.
 class KVO_FRAMEWORK_EXPORT GridModel : public QAbstractTableModel {
 public:
     explicit GridModel(TDBGrid* grid);
@@ -22,14 +25,19 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Announces a new row count (rows added or removed at the end) and repaints every cell.
-    void setRows(int rows);
-    void resetColumns(int rows);
-    void refresh();
+    // One change of the set's view; a notice that does not fit the rows shown resets the model.
+    void viewChanged(const TViewChange& change);
+    // Rows and columns read again (another set, a reload, new columns).
+    void resetAll();
 
 private:
+    // The view row shown in a model row; -1 for a row that is being removed.
+    int viewRow(int row) const;
+    void rowChanged(int row);
+
     TDBGrid* m_grid;
     int m_rows = 0;
+    std::optional<TViewChange> m_pending; // the change whose begin signal is out, until its end
 };
 
 // Paints cells: the selected cell, the column and row lines and the ellipsis button.

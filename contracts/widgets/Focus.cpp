@@ -41,7 +41,16 @@ public:
             watcher = new FocusWatcher(qApp);
             qApp->installEventFilter(watcher);
             QObject::connect(qApp, &QApplication::focusChanged, watcher, [](QWidget*, QWidget* now) {
-                if (TForm* form = TForm::FormOf(now)) kvo::Dispatch([&] { form->qtFocusArrived(now); });
+                if (TForm* form = TForm::FormOf(now))
+                    kvo::Dispatch(
+                        [form, now = QPointer<QWidget>(now)] {
+                            // Kept during a server call, it catches up with where the focus is then.
+                            if (now && QApplication::focusWidget() == now)
+                                form->qtFocusArrived(now);
+                            else
+                                form->SyncWithQtFocus();
+                        },
+                        {kvo::Pending::Latest, form, "focus"});
             });
         }
     }
@@ -59,9 +68,13 @@ protected:
                 QMetaObject::invokeMethod(
                     form,
                     [control, owner] {
-                        if (control && owner && owner->FocusedControl() == control &&
-                            (!control->isEnabled() || !control->isVisibleTo(owner)))
-                            owner->controlDisabled(control);
+                        kvo::Dispatch(
+                            [control, owner] {
+                                if (control && owner && owner->FocusedControl() == control &&
+                                    (!control->isEnabled() || !control->isVisibleTo(owner)))
+                                    owner->controlDisabled(control);
+                            },
+                            {.owner = owner});
                     },
                     Qt::QueuedConnection);
             }
@@ -328,18 +341,19 @@ void TForm::controlDisabled(QWidget* control) {
 
 void TForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (OnShow) kvo::Dispatch([&] { OnShow(this); });
+    if (OnShow) kvo::Dispatch([this] { OnShow(this); }, {.owner = this});
 }
 
 void TForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && OnActivate)
-        kvo::Dispatch([&] { OnActivate(this); });
+        kvo::Dispatch([this] { OnActivate(this); }, {kvo::Pending::Latest, this, "activate"});
 }
 
 void TForm::closeEvent(QCloseEvent* event) {
     int action = caHide;
-    if (OnClose && !kvo::Dispatch([&] { OnClose(this, action); })) action = caNone;
+    // Refused while a server call is in flight: the person closes again once it has returned.
+    if (OnClose && !kvo::Dispatch([&] { OnClose(this, action); }, {kvo::Pending::Drop})) action = caNone;
     if (action == caNone) {
         event->ignore();
         return;

@@ -12,7 +12,7 @@ bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDow
     int key = event->key();
     QString text = event->text();
     if (onKeyDown) {
-        if (!Dispatch([&] { onKeyDown(sender, key, event->modifiers()); }) || key == 0) {
+        if (!Dispatch([&] { onKeyDown(sender, key, event->modifiers()); }, {Pending::Drop}) || key == 0) {
             event->accept();
             return false;
         }
@@ -20,7 +20,7 @@ bool RunKeyHandlers(QWidget* sender, QKeyEvent* event, const TKeyEvent& onKeyDow
     }
     if (onKeyPress && text.size() == 1 && text.at(0).isPrint()) {
         QChar ch = text.at(0);
-        if (!Dispatch([&] { onKeyPress(sender, ch); }) || ch.isNull()) {
+        if (!Dispatch([&] { onKeyPress(sender, ch); }, {Pending::Drop}) || ch.isNull()) {
             event->accept();
             return false;
         }

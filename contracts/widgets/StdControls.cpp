@@ -158,7 +158,8 @@ TButtonFlat::TButtonFlat(QWidget* parent) : QToolButton(parent) {
     setIconSize(QSize(20, 20));
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     // Qt's clicked only fires when enabled; the handler runs once the press has been released.
-    connect(this, &QAbstractButton::clicked, this, [this] { kvo::Dispatch([this] { DoClick(); }); });
+    connect(this, &QAbstractButton::clicked, this,
+            [this] { kvo::Dispatch([this] { DoClick(); }, {.owner = this}); });
 }
 
 void TButtonFlat::SetCaption(const QString& caption) {
@@ -168,7 +169,7 @@ void TButtonFlat::SetCaption(const QString& caption) {
 
 void TButtonFlat::Click() {
     if (!isEnabled()) return;
-    kvo::Dispatch([this] { DoClick(); });
+    kvo::Dispatch([this] { DoClick(); }, {.owner = this});
 }
 
 void TButtonFlat::DoClick() {

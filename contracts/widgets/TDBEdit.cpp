@@ -31,7 +31,7 @@ TDBEdit::TDBEdit(QWidget* parent) : QLineEdit(parent), TFocusControl(this) {
     };
     connect(this, &QLineEdit::textEdited, this, [this] { m_modified = true; });
     connect(this, &QLineEdit::textChanged, this, [this] {
-        if (OnChange) kvo::Dispatch([this] { OnChange(this); });
+        if (OnChange) kvo::Dispatch([this] { OnChange(this); }, {.owner = this});
     });
     refreshReadOnly();
 }
@@ -121,7 +121,7 @@ void TDBEdit::UpdateRecord() {
 
 void TDBEdit::keyPressEvent(QKeyEvent* event) {
     kvo::RunKeyHandlers(this, event, OnKeyDown, OnKeyPress,
-                        [this](QKeyEvent* e) { kvo::Dispatch([&] { baseKey(e); }); });
+                        [this](QKeyEvent* e) { kvo::Dispatch([&] { baseKey(e); }, {kvo::Pending::Drop}); });
 }
 
 void TDBEdit::baseKey(QKeyEvent* e) {

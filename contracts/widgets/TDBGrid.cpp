@@ -154,6 +154,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     m_link.OnActiveChange = [this] { sourceActiveChanged(); };
     m_link.OnStateChange = [this] { sourceStateChanged(); };
     m_link.OnDataChange = [this](TField* field) { sourceDataChanged(field); };
+    m_link.OnViewChange = [this](const TViewChange& change) { m_model->viewChanged(change); };
     m_link.OnUpdateData = [this] { commitEditor(); };
     m_link.OnFocusField = [this](TField* field) { return focusFieldFromSet(field); };
 
@@ -688,7 +689,8 @@ bool TDBGrid::event(QEvent* e) {
 
 void TDBGrid::keyPressEvent(QKeyEvent* e) {
     bool used = true;
-    kvo::Dispatch([&] { used = handleKey(e->key(), e->modifiers(), e->text(), false); });
+    kvo::Dispatch([&] { used = handleKey(e->key(), e->modifiers(), e->text(), false); },
+                  {kvo::Pending::Drop});
     e->setAccepted(used);
 }
 
@@ -697,7 +699,8 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e) {
         if (e->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(e);
             bool consumed = true;
-            kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); });
+            kvo::Dispatch([&] { consumed = handleKey(k->key(), k->modifiers(), k->text(), true); },
+                          {kvo::Pending::Drop});
             if (consumed) return true;
             // The editor's own keys (caret, characters). What it does not use goes past the grid
             // to its containers, so that the grid's handlers do not see the key twice.
@@ -734,27 +737,31 @@ bool TDBGrid::eventFilter(QObject* watched, QEvent* e) {
 void TDBGrid::mousePressEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
     const QPoint pos = e->position().toPoint();
-    kvo::Dispatch([&] {
-        // Qt has already tried to give the grid the focus for this click; an exit handler of
-        // the control that had it may have kept it there.
-        if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton) return;
-        if (index.row() == Row() && index.column() == m_col) {
-            if (showsButton(m_col) && buttonRect(index).contains(pos)) editButtonClick();
-            return;
-        }
-        if (index.row() != Row()) moveToRow(index.row());
-        if (index.column() != m_col) moveCol(index.column(), false);
-    });
+    kvo::Dispatch(
+        [&] {
+            // Qt has already tried to give the grid the focus for this click; an exit handler of
+            // the control that had it may have kept it there.
+            if (!Focused() || !index.isValid() || e->button() != Qt::LeftButton) return;
+            if (index.row() == Row() && index.column() == m_col) {
+                if (showsButton(m_col) && buttonRect(index).contains(pos)) editButtonClick();
+                return;
+            }
+            if (index.row() != Row()) moveToRow(index.row());
+            if (index.column() != m_col) moveCol(index.column(), false);
+        },
+        {kvo::Pending::Drop});
     e->accept();
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     const QModelIndex index = indexAt(e->position().toPoint());
-    kvo::Dispatch([&] {
-        if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col &&
-            !EditorMode() && !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
-            showEditor(nullptr);
-    });
+    kvo::Dispatch(
+        [&] {
+            if (Focused() && index.isValid() && index.row() == Row() && index.column() == m_col &&
+                !EditorMode() && !(showsButton(m_col) && buttonRect(index).contains(e->position().toPoint())))
+                showEditor(nullptr);
+        },
+        {kvo::Pending::Drop});
     e->accept();
 }
 
@@ -824,7 +831,7 @@ void TDBGrid::sourceActiveChanged() {
     hideEditor();
     m_columns.rebuildDefault();
     m_syncing = true;
-    m_model->resetColumns(viewRowCount());
+    m_model->resetAll();
     m_syncing = false;
     if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
         const int first = firstVisibleColumn();
@@ -841,7 +848,6 @@ void TDBGrid::sourceStateChanged() {
 }
 
 void TDBGrid::sourceDataChanged(TField* field) {
-    m_model->setRows(viewRowCount());
     // A handler (a lookup, a computed total) changed the value under the editor: show it, and
     // drop what was typed so that it does not overwrite the new value later.
     TField* selected = SelectedField();
@@ -850,13 +856,17 @@ void TDBGrid::sourceDataChanged(TField* field) {
         m_editor->selectAll();
         m_editorModified = false;
     }
-    syncCurrent();
+    // A field write repaints its row through the model; a scroll or a new state repaints the rows.
+    if (field)
+        placeEditor();
+    else
+        syncCurrent();
 }
 
 void TDBGrid::columnsChanged(bool layout) {
     if (layout) {
         m_syncing = true;
-        m_model->resetColumns(viewRowCount());
+        m_model->resetAll();
         m_syncing = false;
         if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
             if (EditorMode()) hideEditor();

@@ -42,7 +42,7 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
         layout->addWidget(b);
         m_buttons[size_t(i)] = b;
         connect(b, &QToolButton::clicked, this,
-                [this, i] { kvo::Dispatch([this, i] { BtnClick(TNavigateBtn(i)); }); });
+                [this, i] { kvo::Dispatch([this, i] { BtnClick(TNavigateBtn(i)); }, {.owner = this}); });
     }
     updateButtons();
 }

@@ -76,7 +76,8 @@ TDateEditPlus::TDateEditPlus(QWidget* parent)
     setFocusPolicy(m_edit->focusPolicy());
     setFixedWidth(m_edit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 34);
     connect(m_edit, &QLineEdit::textChanged, this, [this] { textChanged(); });
-    connect(m_button, &QToolButton::clicked, this, [this] { kvo::Dispatch([this] { DropDown(); }); });
+    connect(m_button, &QToolButton::clicked, this,
+            [this] { kvo::Dispatch([this] { DropDown(); }, {.owner = this}); });
 }
 
 bool TDateEditPlus::parse(QDate* date, QString* problem) const {
@@ -212,6 +213,6 @@ void TDateEditPlus::DropDown() {
 
 void TDateEditPlus::pick(const QDate& date) {
     m_popup->hide();
-    kvo::Dispatch([&] { SetDate(date); });
+    kvo::Dispatch([this, date] { SetDate(date); }, {.owner = this});
     m_edit->setFocus();
 }

@@ -50,7 +50,7 @@ TPageControl::TPageControl(QWidget* parent) : QTabWidget(parent), TFocusControl(
     // suppressed below) so that the focus follows the page as with SetActivePage.
     connect(tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
         if (index < 0 || index == currentIndex() || !isTabEnabled(index)) return;
-        if (kvo::Dispatch([&] { switchTo(index); })) kvo::Fire(OnChange, this);
+        if (kvo::Dispatch([&] { switchTo(index); }, {kvo::Pending::Drop})) kvo::Fire(OnChange, this);
     });
     // Every other page change that code did not ask for (keyboard) is a person's too.
     connect(this, &QTabWidget::currentChanged, this, [this](int) {

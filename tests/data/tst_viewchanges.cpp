@@ -129,8 +129,8 @@ const std::vector<Case>& cases() {
         {"cancel updates", "", "", [](TClientDataSet& c) { c.Delete(); },
          [](TClientDataSet& c) { c.CancelUpdates(); }, "view:reset Data"},
         {"load", "", "", nullptr, [](TClientDataSet& c) { c.SetData(threeRows()); },
-         "BeforeClose link:active link:state State:inactive view:reset AfterClose BeforeOpen link:active "
-         "link:state State:browse view:reset AfterOpen Data AfterScroll"},
+         "BeforeClose link:active link:state State:inactive AfterClose BeforeOpen link:active "
+         "link:state State:browse AfterOpen Data AfterScroll"},
         {"controls disabled", "", "", nullptr,
          [](TClientDataSet& c) {
              c.DisableControls();

@@ -6,17 +6,22 @@
 #include "widgets/StdControls.h"
 #include "widgets/TDBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
 
 using namespace kvo::test;
 
+using SetStep = std::function<void(TClientDataSet&)>;
+Q_DECLARE_METATYPE(SetStep)
+
 class TestDBGrid : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<GridFixture> f;
+    std::unique_ptr<QAbstractItemModelTester> tester; // checks every signal of every test
 
     TDBGrid* grid() { return f->grid; }
     TClientDataSet& cds() { return f->cds; }
@@ -27,10 +32,145 @@ private:
 private slots:
     void init() {
         f = std::make_unique<GridFixture>();
+        tester = std::make_unique<QAbstractItemModelTester>(
+            grid()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         QVERIFY(f->showAndFocusGrid());
         take();
     }
-    void cleanup() { f.reset(); }
+    void cleanup() {
+        tester.reset();
+        f.reset();
+    }
+
+    // ---- the model's notifications
+
+    // The exact signals of each change of the set's view, and the rows the model then shows.
+    void modelSignalsFollowEachViewChange_data() {
+        QTest::addColumn<SetStep>("setup");
+        QTest::addColumn<SetStep>("change");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QStringList>("codes");
+        const SetStep none = [](TClientDataSet&) {};
+        const auto code = [](const char* text) {
+            return [text](TClientDataSet& ds) {
+                ds.FieldByName("CODE")->SetAsString(QString::fromLatin1(text));
+            };
+        };
+        const auto byCode = [](TClientDataSet& ds) {
+            ds.AddIndex(QStringLiteral("BYCODE"), QStringLiteral("CODE"));
+            ds.SetIndexName(QStringLiteral("BYCODE"));
+        };
+        QTest::newRow("insert in the middle")
+            << SetStep([](TClientDataSet& ds) { ds.SetRecNo(2); })
+            << SetStep([](TClientDataSet& ds) { ds.Insert(); }) << QStringList{"inserted 1"}
+            << QStringList{"001", "", "002", "003"};
+        QTest::newRow("append") << none << SetStep([](TClientDataSet& ds) { ds.Append(); })
+                                << QStringList{"inserted 3"} << QStringList{"001", "002", "003", ""};
+        QTest::newRow("cancel an insert") << SetStep([](TClientDataSet& ds) {
+            ds.SetRecNo(2);
+            ds.Insert();
+        }) << SetStep([](TClientDataSet& ds) { ds.Cancel(); })
+                                          << QStringList{"removed 1"} << QStringList{"001", "002", "003"};
+        QTest::newRow("delete in the middle") << SetStep([](TClientDataSet& ds) { ds.SetRecNo(2); })
+                                              << SetStep([](TClientDataSet& ds) { ds.Delete(); })
+                                              << QStringList{"removed 1"} << QStringList{"001", "003"};
+        QTest::newRow("field write") << SetStep([](TClientDataSet& ds) {
+            ds.SetRecNo(2);
+            ds.Edit();
+        }) << SetStep(code("X")) << QStringList{"changed 1"}
+                                     << QStringList{"001", "X", "003"};
+        QTest::newRow("cancel an edit") << SetStep([&](TClientDataSet& ds) {
+            ds.Edit();
+            code("X")(ds);
+        }) << SetStep([](TClientDataSet& ds) { ds.Cancel(); })
+                                        << QStringList{"changed 0"} << QStringList{"001", "002", "003"};
+        QTest::newRow("post in place") << SetStep([&](TClientDataSet& ds) {
+            ds.Edit();
+            code("000")(ds);
+        }) << SetStep([](TClientDataSet& ds) { ds.Post(); })
+                                       << QStringList{"changed 0"} << QStringList{"000", "002", "003"};
+        QTest::newRow("post moves down the index") << SetStep([&](TClientDataSet& ds) {
+            byCode(ds);
+            ds.First();
+            ds.Edit();
+            code("009")(ds);
+        }) << SetStep([](TClientDataSet& ds) { ds.Post(); })
+                                                   << QStringList{"moved 0 before 3", "changed 2"}
+                                                   << QStringList{"002", "003", "009"};
+        QTest::newRow("posted insert moves up the index") << SetStep([&](TClientDataSet& ds) {
+            byCode(ds);
+            ds.Append();
+            code("0015")(ds);
+        }) << SetStep([](TClientDataSet& ds) { ds.Post(); })
+                                                          << QStringList{"moved 3 before 1", "changed 1"}
+                                                          << QStringList{"001", "0015", "002", "003"};
+        QTest::newRow("post leaves the filter") << SetStep([&](TClientDataSet& ds) {
+            ds.SetFilter(QStringLiteral("CODE <> '009'"));
+            ds.SetFiltered(true);
+            ds.SetRecNo(2);
+            ds.Edit();
+            code("009")(ds);
+        }) << SetStep([](TClientDataSet& ds) { ds.Post(); })
+                                                << QStringList{"removed 1"} << QStringList{"001", "003"};
+        QTest::newRow("filter switched on")
+            << SetStep([](TClientDataSet& ds) { ds.SetFilter(QStringLiteral("CODE <> '002'")); })
+            << SetStep([](TClientDataSet& ds) { ds.SetFiltered(true); }) << QStringList{"reset"}
+            << QStringList{"001", "003"};
+        QTest::newRow("load") << none << SetStep([](TClientDataSet& ds) {
+            TDataPacket p = ds.Data();
+            p.rows.removeFirst();
+            ds.SetData(p);
+        }) << QStringList{"reset", "reset"}
+                              << QStringList{"002", "003"}; // closed, then opened
+        QTest::newRow("changes with controls disabled") << SetStep([](TClientDataSet& ds) {
+            ds.DisableControls();
+            ds.First();
+            ds.Insert();
+            ds.Post();
+            ds.Last();
+            ds.Delete();
+        }) << SetStep([](TClientDataSet& ds) { ds.EnableControls(); })
+                                                        << QStringList{"reset"}
+                                                        << QStringList{"", "001", "002"};
+    }
+
+    void modelSignalsFollowEachViewChange() {
+        QFETCH(SetStep, setup);
+        QFETCH(SetStep, change);
+        QFETCH(QStringList, expected);
+        QFETCH(QStringList, codes);
+        setup(cds());
+        QAbstractItemModel* m = grid()->model();
+        QStringList seen;
+        const QList<QMetaObject::Connection> watch{
+            connect(m, &QAbstractItemModel::rowsInserted, this,
+                    [&](const QModelIndex&, int first, int) {
+                        seen << QStringLiteral("inserted %1").arg(first);
+                    }),
+            connect(
+                m, &QAbstractItemModel::rowsRemoved, this,
+                [&](const QModelIndex&, int first, int) { seen << QStringLiteral("removed %1").arg(first); }),
+            connect(m, &QAbstractItemModel::rowsMoved, this,
+                    [&](const QModelIndex&, int first, int, const QModelIndex&, int before) {
+                        seen << QStringLiteral("moved %1 before %2").arg(first).arg(before);
+                    }),
+            connect(m, &QAbstractItemModel::dataChanged, this,
+                    [&](const QModelIndex& from, const QModelIndex& to) {
+                        seen << (from.row() == to.row()
+                                     ? QStringLiteral("changed %1").arg(from.row())
+                                     : QStringLiteral("changed %1-%2").arg(from.row()).arg(to.row()));
+                    }),
+            connect(m, &QAbstractItemModel::modelReset, this, [&] { seen << QStringLiteral("reset"); })};
+        change(cds());
+        for (const auto& c : watch)
+            disconnect(c);
+        QCOMPARE(seen.join(", "), expected.join(", "));
+        QStringList shown;
+        for (int r = 0; r < m->rowCount(); ++r)
+            shown << m->index(r, 0).data().toString();
+        QCOMPARE(shown, codes);
+        QCOMPARE(grid()->Row(), cds().RecNo() - 1);
+    }
 
     // ---- typing and opening the editor
 
