@@ -2,9 +2,8 @@
 
 #include "host/Balvora.h"
 
-#include <utility>
-
-// The two day rules and the command switches that every handler of the screen reuses.
+// The two day rules and the command switches that every handler of the screen reuses. A button
+// and its menu twin show one command, so switching the button switches the menu item as well.
 
 bool TfrmMediEfetDiet::DiaFechado() const {
     // A set without rows reads its fields as empty: no block, no day closed.
@@ -23,19 +22,6 @@ namespace {
 bool Selecionada(const TDBGrid* grid, const char* fieldName) {
     const TField* field = grid->SelectedField();
     return field && field->FieldName().compare(QLatin1String(fieldName), Qt::CaseInsensitive) == 0;
-}
-
-// The menu twins follow their buttons' switches, but menus are also switched by hand (CriaComandos
-// starts them all off while some buttons are on), so a change of commands sets them all again.
-void MenusComoBotoes(TfrmMediEfetDiet* f) {
-    const std::pair<TMenuItem*, const QWidget*> twins[] = {
-        {f->mnuIncluir, f->sbtIncluir},           {f->mnuExcluir, f->sbtExcluir},
-        {f->mnuProcurar, f->sbtProcurar},         {f->mnuVerificar, f->sbtVerificar},
-        {f->mnuCancelar, f->sbtCancelar},         {f->mnuConfirmar, f->sbtConfirmar},
-        {f->mnuComandoExtra, f->sbtComandoExtra},
-    };
-    for (const auto& [menu, button] : twins)
-        menu->SetEnabled(button->isEnabled());
 }
 
 } // namespace
@@ -61,21 +47,19 @@ void TfrmMediEfetDiet::EdicaoGrades(bool on) {
 }
 
 void TfrmMediEfetDiet::ChangeBut(bool browse) {
-    sbtIncluir->setEnabled(browse && pgcPadrao->ActivePage() == tshPadrao);
-    sbtProcurar->setEnabled(browse);
-    sbtCancelar->setEnabled(!browse);
-    sbtConfirmar->setEnabled(!browse);
-    sbtVerificar->setEnabled(browse);
-    MenusComoBotoes(this);
+    sbtIncluir->SetEnabled(browse && pgcPadrao->ActivePage() == tshPadrao);
+    sbtProcurar->SetEnabled(browse);
+    sbtCancelar->SetEnabled(!browse);
+    sbtConfirmar->SetEnabled(!browse);
+    sbtVerificar->SetEnabled(browse);
 }
 
 void TfrmMediEfetDiet::Habilita(bool on) {
     // On the Clientes page include belongs to the client grid's own rules.
-    if (pgcPadrao->ActivePage() == tshPadrao) sbtIncluir->setEnabled(on);
-    sbtProcurar->setEnabled(on);
-    sbtVerificar->setEnabled(on);
-    sbtComandoExtra->setEnabled(on);
-    sbtCancelar->setEnabled(on);
-    sbtConfirmar->setEnabled(on);
-    MenusComoBotoes(this);
+    if (pgcPadrao->ActivePage() == tshPadrao) sbtIncluir->SetEnabled(on);
+    sbtProcurar->SetEnabled(on);
+    sbtVerificar->SetEnabled(on);
+    sbtComandoExtra->SetEnabled(on);
+    sbtCancelar->SetEnabled(on);
+    sbtConfirmar->SetEnabled(on);
 }

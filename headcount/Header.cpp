@@ -82,10 +82,8 @@ void TfrmMediEfetDiet::ReiniciaCabecalho() {
     mnuClientes->SetEnabled(false);
     mnuEfetivos->SetChecked(true);
     mnuClientes->SetChecked(false);
-    sbtConfirmar->setEnabled(false);
-    mnuConfirmar->SetEnabled(false);
-    sbtCancelar->setEnabled(false);
-    mnuCancelar->SetEnabled(false);
+    sbtConfirmar->SetEnabled(false);
+    sbtCancelar->SetEnabled(false);
 }
 
 void TfrmMediEfetDiet::medCdFilialEnter(QObject* /*Sender*/) {
@@ -217,8 +215,7 @@ void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/) {
     if (cdsCardServ->IsEmpty()) {
         // The first service of the day can still be added.
         Habilita(false);
-        sbtIncluir->setEnabled(true);
-        mnuIncluir->SetEnabled(true);
+        sbtIncluir->SetEnabled(true);
     } else {
         ChangeBut(true);
     }

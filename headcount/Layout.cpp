@@ -139,10 +139,12 @@ void TfrmMediEfetDiet::CriaComandos() {
     mnuCalcComens = mnuManutencao->Add(new TMenuItem(QStringLiteral("Ca&lcular Comensais")));
     mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
     mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    pair(sbtCalcComens, mnuCalcComens);
 
+    // The maintenance items start disabled, whatever their buttons show until the first switch.
     for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3,
                             mnuCancelar, mnuConfirmar})
-        item->SetEnabled(false);
+        item->SetEnabledAlone(false);
 }
 
 void TfrmMediEfetDiet::CriaPaginas() {

@@ -2,34 +2,13 @@
 
 #include "host/Application.h"
 #include "host/FormParts.h"
+#include "widgets/Commands.h"
 #include "widgets/Dispatch.h"
 #include "widgets/HostUi.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
-
-namespace {
-
-// Keeps a menu twin's enabled state equal to its button's, whoever switches the button.
-class EnabledFollower : public QObject {
-public:
-    EnabledFollower(QWidget* button, TMenuItem* item) : QObject(button), m_item(item) {
-        button->installEventFilter(this);
-        item->SetEnabled(button->isEnabled());
-    }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::EnabledChange && m_item)
-            m_item->SetEnabled(static_cast<QWidget*>(watched)->isEnabled());
-        return false;
-    }
-
-private:
-    QPointer<TMenuItem> m_item;
-};
-
-} // namespace
 
 TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent) {
     resize(1000, 700);
@@ -149,9 +128,8 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent) {
 
 TfrmPadraoGrid::~TfrmPadraoGrid() = default;
 
-void TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item) {
-    new EnabledFollower(button, item);
-    item->OnClick = [button](QObject*) { button->Click(); };
+TCommand* TfrmPadraoGrid::pair(TButtonFlat* button, TMenuItem* item) {
+    return new TCommand(button, item);
 }
 
 void TfrmPadraoGrid::SetScreenCode(const QString& code) {

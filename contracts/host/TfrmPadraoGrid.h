@@ -12,11 +12,13 @@
 #include "widgets/TPageControl.h"
 
 #include <QLabel>
+
+class TCommand;
 #include <functional>
 
 // The suite's maintenance screen: a screen-code label, a tool panel with print, sort, help and
-// close and the eight commands (each paired with a maintenance-menu item that runs the same
-// handler and follows the button's enabled state), a page control whose first page holds the
+// close and the eight commands (each a TCommand shown by its button and by a maintenance-menu
+// item, which run the same handler and show one enabled state), a page control whose first page holds the
 // main grid over dtsPadrao, and a navigator panel. The base handlers run the standard
 // maintenance behaviour; derived screens call them from their own handlers of the same name.
 class KVO_FRAMEWORK_EXPORT TfrmPadraoGrid : public TForm {
@@ -73,6 +75,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // A menu twin runs the button's click and follows its enabled state.
-    void pair(TButtonFlat* button, TMenuItem* item);
+    // Makes the button and its menu twin views of one command.
+    TCommand* pair(TButtonFlat* button, TMenuItem* item);
 };

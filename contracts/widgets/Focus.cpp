@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QHash>
+#include <QMdiSubWindow>
 #include <QTimer>
 
 namespace {
@@ -60,6 +61,8 @@ protected:
     // moves the focus itself only in the active window, so catch up once the change is complete.
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type t = event->type();
+        if (t == QEvent::WindowStateChange || t == QEvent::Hide || t == QEvent::Show)
+            if (TForm* form = framedForm(watched)) form->windowChanging(t == QEvent::WindowStateChange);
         if ((t == QEvent::EnabledChange || t == QEvent::Hide) && watched->isWidgetType()) {
             auto* w = static_cast<QWidget*>(watched);
             if (TForm* form = TForm::FormOf(w); form && form->FocusedControl() == w) {
@@ -84,6 +87,13 @@ protected:
 
 private:
     using QObject::QObject;
+
+    // The form whose window `watched` is: the form itself or the MDI frame holding it.
+    static TForm* framedForm(QObject* watched) {
+        if (auto* form = qobject_cast<TForm*>(watched)) return form;
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(watched)) return qobject_cast<TForm*>(sub->widget());
+        return nullptr;
+    }
 };
 
 // ---------------------------------------------------------------- TFocusControl
@@ -233,12 +243,12 @@ void TForm::SyncWithQtFocus() {
     if (w && FormOf(w) == this) qtFocusArrived(w);
 }
 
-void TForm::placeQtFocus(QWidget* control) {
+void TForm::placeQtFocus(QWidget* control, Qt::FocusReason reason) {
     if (!control) return;
     const bool was = m_busy;
     m_busy = true;
     if (!control->hasFocus() && !control->isAncestorOf(QApplication::focusWidget()))
-        control->setFocus(Qt::OtherFocusReason);
+        control->setFocus(reason);
     m_busy = was;
 }
 
@@ -321,8 +331,59 @@ std::exception_ptr TForm::MoveFocus(QWidget* to) {
     return failure;
 }
 
+QWidget* TForm::frame() const {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) return sub;
+    return window();
+}
+
+bool TForm::frameShown() const {
+    const QWidget* f = frame();
+    return isVisible() && f->isVisible() && !f->isMinimized();
+}
+
+void TForm::windowChanging(bool stateChange) {
+    // A first show is where the focus starts, not a change of the window.
+    if (m_windowChanging || (!stateChange && !m_current)) return;
+    m_windowChanging = true;
+    // Two hops, so that what the change itself posts (frame layouts, activation) is done first.
+    QPointer<TForm> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            QMetaObject::invokeMethod(
+                self,
+                [self] {
+                    if (self) self->windowSettled();
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm::windowSettled() {
+    m_windowChanging = false;
+    if (!frameShown()) return; // still minimised or hidden: settles when it comes back
+    QWidget* focus = QApplication::focusWidget();
+    const bool ours = focus ? focus == frame() || isAncestorOf(focus) : isActiveWindow();
+    if (!ours) return;
+    if (m_current && TFocusControl::find(m_current) && !TFocusControl::find(m_current)->CanFocus()) {
+        // The control that had the focus went away meanwhile: where Qt put it is a real move.
+        if (focus && isAncestorOf(focus)) qtFocusArrived(focus);
+        return;
+    }
+    if (!m_current) {
+        if (focus && isAncestorOf(focus)) qtFocusArrived(focus);
+        return;
+    }
+    // Back to the control that had the focus, without a move between controls.
+    placeQtFocus(m_current, Qt::ActiveWindowFocusReason);
+}
+
 void TForm::qtFocusArrived(QWidget* widget) {
     if (m_busy) return;
+    // Minimising, maximising, restoring or hiding the window moves Qt's focus around; that is no
+    // move between the form's controls (windowSettled puts it back).
+    if (m_windowChanging || !frameShown()) return;
     // Widgets that only take the focus for a moment on their own (the menu bar while it is
     // navigated by keyboard) are not a move of the focus between controls.
     if (widget->focusPolicy() == Qt::NoFocus && !TFocusControl::find(ControlOf(widget))) return;

@@ -17,7 +17,8 @@ class TForm;
 // A throw from an exit handler skips the remaining exits and all enters, and the focus stays on
 // (returns to) A unless the handler itself put the focus elsewhere. A move started by a person
 // (click, Tab) reports the failure through kvo::ShowException (EAbort silent); SetFocus() from
-// code runs the same sequence and rethrows to its caller.
+// code runs the same sequence and rethrows to its caller. Minimising, maximising, restoring or
+// hiding the form's window is no move: the focus stays with its control, no handler fires.
 //
 // Joining the model: derive the widget from TFocusControl as well and pass `this`:
 //   class TMyEdit : public QLineEdit, public TFocusControl {
@@ -126,11 +127,20 @@ private:
     friend class TFocusControl;
     friend class FocusWatcher;
     void qtFocusArrived(QWidget* widget);
-    void placeQtFocus(QWidget* control);
+    void placeQtFocus(QWidget* control, Qt::FocusReason reason = Qt::OtherFocusReason);
     void controlDisabled(QWidget* control);
+    // The window whose states count (the MDI frame holding the form, or its own window), shown
+    // and not minimised.
+    QWidget* frame() const;
+    bool frameShown() const;
+    // Window-state changes: Qt's focus moves meanwhile are ignored; once settled the focus goes
+    // back to the control that had it, no handler fired.
+    void windowChanging(bool stateChange);
+    void windowSettled();
 
     QPointer<QWidget> m_active, m_current, m_redirect;
     bool m_busy = false;
+    bool m_windowChanging = false;
     bool m_inModal = false;
     class QEventLoop* m_loop = nullptr;
     int m_modalResult = 0;

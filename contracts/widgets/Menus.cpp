@@ -1,5 +1,6 @@
 #include "Menus.h"
 
+#include "Commands.h"
 #include "Dispatch.h"
 
 TMenuItem::TMenuItem(const QString& caption, QObject* parent) : QObject(parent), m_action(new QAction(this)) {
@@ -10,6 +11,24 @@ TMenuItem::TMenuItem(const QString& caption, QObject* parent) : QObject(parent),
         if (m_action->isCheckable()) m_action->setChecked(m_checked);
         kvo::Fire(OnClick, this);
     });
+    // QAction's own setEnabled on a paired item still goes to the command.
+    connect(m_action, &QAction::enabledChanged, this, [this](bool on) {
+        if (m_command) m_command->viewWrote(false, on);
+    });
+}
+
+void TMenuItem::SetEnabled(bool on) {
+    if (m_command)
+        m_command->SetEnabled(on);
+    else
+        m_action->setEnabled(on);
+}
+
+void TMenuItem::SetEnabledAlone(bool on) {
+    if (m_command)
+        m_command->SetItemAlone(on);
+    else
+        m_action->setEnabled(on);
 }
 
 TMenuItem::~TMenuItem() {
@@ -17,8 +36,10 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::SetCaption(const QString& caption) {
-    m_action->setSeparator(caption == QLatin1String("-"));
-    m_action->setText(caption);
+    const bool separator = caption == QLatin1String("-");
+    m_action->setSeparator(separator);
+    // A separator with a text is a section heading to Qt's styles, which draw the text.
+    m_action->setText(separator ? QString() : caption);
 }
 
 void TMenuItem::SetChecked(bool on) {
@@ -71,4 +92,8 @@ TMenuItem* TPopupMenu::Add(TMenuItem* item) {
     if (!item->parent()) item->setParent(this);
     addAction(item->Action());
     return item;
+}
+
+TCommand* TMenuItem::Command() const {
+    return m_command;
 }

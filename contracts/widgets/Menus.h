@@ -9,19 +9,25 @@
 #include <QPointer>
 #include <functional>
 
+class TCommand;
+
 // A menu item (prefix mnu): caption with & mnemonic, shortcut, Enabled, Checked, Visible and a
 // click through the dispatcher. A caption "-" makes a separator. Adding items makes it a submenu.
-// Checked is only changed by code: a click does not toggle it.
+// Checked is only changed by code: a click does not toggle it. Paired with a tool button it shows
+// their command (Commands.h): Enabled is then the command's, written for both views.
 class KVO_FRAMEWORK_EXPORT TMenuItem : public QObject {
     Q_OBJECT
 public:
     explicit TMenuItem(const QString& caption = QString(), QObject* parent = nullptr);
     ~TMenuItem() override;
 
-    QString Caption() const { return m_action->text(); }
+    QString Caption() const { return IsSeparator() ? QStringLiteral("-") : m_action->text(); }
     void SetCaption(const QString& caption);
     bool Enabled() const { return m_action->isEnabled(); }
-    void SetEnabled(bool on) { m_action->setEnabled(on); }
+    void SetEnabled(bool on);
+    // This item alone, its button unchanged (see TCommand).
+    void SetEnabledAlone(bool on);
+    TCommand* Command() const;
     bool Checked() const { return m_checked; }
     void SetChecked(bool on);
     bool Visible() const { return m_action->isVisible(); }
@@ -48,7 +54,9 @@ public:
     std::function<void(QObject* Sender)> OnClick;
 
 private:
+    friend class TCommand;
     QAction* m_action;
+    QPointer<TCommand> m_command;
     QMenu* m_menu = nullptr;
     QList<TMenuItem*> m_items;
     bool m_checked = false;

@@ -1,7 +1,9 @@
 #include "StdControls.h"
 
+#include "Commands.h"
 #include "Dispatch.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -26,6 +28,66 @@ void SetBold(QWidget* w, bool bold) {
     QFont f = w->font();
     f.setBold(bold);
     w->setFont(f);
+}
+
+namespace {
+
+// Keeps an edit's whole text selected from the moment it is entered until the user touches it:
+// the code that moved the focus often fills the edit right after (a screen's activation, which
+// may wait for the server meanwhile), and that text is the one the first keystroke replaces.
+class AutoSelector : public QObject {
+public:
+    explicit AutoSelector(QLineEdit* edit) : QObject(edit), m_edit(edit) {
+        setObjectName(QStringLiteral("kvoAutoSelector"));
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, [this] {
+            if (m_armed && m_edit->hasFocus()) m_edit->selectAll();
+        });
+    }
+    void arm() {
+        m_armed = true;
+        m_edit->selectAll();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::InputMethod:
+        case QEvent::FocusOut:
+            m_armed = false;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QLineEdit* m_edit;
+    bool m_armed = false;
+};
+
+} // namespace
+
+void AutoSelect(QLineEdit* edit, const QFocusEvent* event) {
+    switch (event->reason()) {
+    case Qt::MouseFocusReason: // the press places the caret
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+        return;
+    case Qt::ActiveWindowFocusReason:
+        if (edit->isModified()) return;
+        break;
+    default:
+        break;
+    }
+    // Found by name: the helper has no meta-object of its own for qobject_cast.
+    QObject* found = edit->findChild<QObject*>(QStringLiteral("kvoAutoSelector"), Qt::FindDirectChildrenOnly);
+    auto* selector = found ? static_cast<AutoSelector*>(found) : new AutoSelector(edit);
+    selector->arm();
 }
 
 void SetChildrenEnabled(QWidget* container, bool on) {
@@ -87,8 +149,7 @@ void TEdit::keyPressEvent(QKeyEvent* event) {
 
 void TEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    // Entering by keyboard selects the whole text, as edits of the classic desktop do.
-    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) selectAll();
+    kvo::AutoSelect(this, event);
 }
 
 // ---------------------------------------------------------------- TRadioButton
@@ -165,6 +226,31 @@ TButtonFlat::TButtonFlat(QWidget* parent) : QToolButton(parent) {
 void TButtonFlat::SetCaption(const QString& caption) {
     setText(caption);
     setToolButtonStyle(caption.isEmpty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextBesideIcon);
+}
+
+TCommand* TButtonFlat::Command() const {
+    return m_command;
+}
+
+void TButtonFlat::SetEnabled(bool on) {
+    if (m_command)
+        m_command->SetEnabled(on);
+    else
+        setEnabled(on);
+}
+
+void TButtonFlat::SetEnabledAlone(bool on) {
+    if (m_command)
+        m_command->SetButtonAlone(on);
+    else
+        setEnabled(on);
+}
+
+void TButtonFlat::changeEvent(QEvent* event) {
+    QToolButton::changeEvent(event);
+    // Qt's setEnabled on a paired button still goes to the command; a parent's switch does not.
+    if (event->type() == QEvent::EnabledChange && m_command)
+        m_command->viewWrote(true, !testAttribute(Qt::WA_ForceDisabled));
 }
 
 void TButtonFlat::Click() {

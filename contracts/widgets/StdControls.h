@@ -21,6 +21,11 @@ KVO_FRAMEWORK_EXPORT void SetBackground(QWidget* w, const QColor& color,
                                         QPalette::ColorRole role = QPalette::Base);
 KVO_FRAMEWORK_EXPORT void SetTextColor(QWidget* w, const QColor& color); // typed text, focused or not
 KVO_FRAMEWORK_EXPORT void SetBold(QWidget* w, bool bold);
+// The classic edits' auto-select, called from an edit's focusInEvent: entered other than by a
+// mouse click (code, Tab, a label's mnemonic, its window's activation) the edit selects its whole
+// text, and keeps it selected when code fills it before the user touches it. Coming back from a
+// menu or popup, or to text the user has typed, the caret stays where it was.
+KVO_FRAMEWORK_EXPORT void AutoSelect(QLineEdit* edit, const QFocusEvent* event);
 } // namespace kvo
 
 // A caption. Not focusable; Enabled greys it.
@@ -133,14 +138,20 @@ public:
     explicit TSplitter(Qt::Orientation orientation = Qt::Vertical, QWidget* parent = nullptr);
 };
 
+class TCommand;
+
 // A flat tool button with a glyph and a hint; it never takes the focus (like the classic speed
-// buttons, so the focused edit is not left when it is clicked).
+// buttons, so the focused edit is not left when it is clicked). Paired with a menu item it shows
+// their command (Commands.h): Enabled is then the command's, written for both views.
 class KVO_FRAMEWORK_EXPORT TButtonFlat : public QToolButton {
     Q_OBJECT
 public:
     explicit TButtonFlat(QWidget* parent = nullptr);
     bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
-    void SetEnabled(bool on) { setEnabled(on); }
+    void SetEnabled(bool on);
+    // This button alone, its menu item unchanged (see TCommand).
+    void SetEnabledAlone(bool on);
+    TCommand* Command() const;
     QString Hint() const { return toolTip(); }
     void SetHint(const QString& hint) { setToolTip(hint); }
     void SetGlyph(const QIcon& glyph) { setIcon(glyph); }
@@ -155,4 +166,9 @@ public:
 
 protected:
     virtual void DoClick();
+    void changeEvent(QEvent* event) override;
+
+private:
+    friend class TCommand;
+    QPointer<TCommand> m_command;
 };

@@ -156,6 +156,11 @@ void TDBEdit::baseKey(QKeyEvent* e) {
     QLineEdit::keyPressEvent(e);
 }
 
+void TDBEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    kvo::AutoSelect(this, event);
+}
+
 void TDBEdit::DoExit() {
     UpdateRecord(); // a bad value keeps the focus here
     TFocusControl::DoExit();

@@ -46,6 +46,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void DoExit() override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "Dispatch.h"
 #include "HostUi.h"
+#include "StdControls.h"
 
 #include <QCalendarWidget>
 #include <QHBoxLayout>
@@ -27,10 +28,8 @@ protected:
     }
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
-        if (m_owner->Text().isEmpty())
-            setCursorPosition(0); // an empty date is typed from its first position
-        else if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
-            selectAll();
+        // An empty date is selected whole too, so typing starts at its first position.
+        kvo::AutoSelect(this, event);
     }
 
 private:

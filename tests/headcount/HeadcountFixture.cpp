@@ -1,6 +1,7 @@
 #include "HeadcountFixture.h"
 
 #include "headcount/TfrmMediEfetDiet.h"
+#include "host/Application.h"
 #include "host/Balvora.h"
 #include "host/ScreenCreation.h"
 #include "host/dtmDBGeral.h"
@@ -10,6 +11,8 @@
 #include "server/Schema.h"
 
 #include <QApplication>
+#include <QMainWindow>
+#include <QMdiArea>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -107,6 +110,10 @@ HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch) {
 
 HeadcountFixture::~HeadcountFixture() {
     delete m_form;
+    if (m_main) {
+        kvo::Application().SetMdiArea(nullptr);
+        m_main.reset();
+    }
     dtmDBGeral::Close();
     recorder.reset();
     m_server.reset();
@@ -130,6 +137,21 @@ TfrmMediEfetDiet* HeadcountFixture::open() {
     m_form = kvo::CreateForm<TfrmMediEfetDiet>();
     m_form->resize(1024, 768);
     if (!kvo::test::ShowActive(m_form)) throw std::runtime_error("the screen did not become active");
+    kvo::test::Settle();
+    return m_form;
+}
+
+TfrmMediEfetDiet* HeadcountFixture::openInMainWindow() {
+    m_main = std::make_unique<QMainWindow>();
+    auto* mdi = new QMdiArea(m_main.get());
+    m_main->setCentralWidget(mdi);
+    m_main->resize(1200, 900);
+    kvo::Application().SetMdiArea(mdi);
+    if (!kvo::test::ShowActive(m_main.get()))
+        throw std::runtime_error("the main window did not become active");
+    m_form = kvo::CreateForm<TfrmMediEfetDiet>();
+    m_form->resize(1024, 768);
+    kvo::Application().ShowChild(m_form);
     kvo::test::Settle();
     return m_form;
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class QMainWindow;
 class TfrmMediEfetDiet;
 class TFocusControl;
 namespace kvo::server {
@@ -33,6 +34,9 @@ public:
 
     // Creates, shows and activates the screen (first activation included).
     TfrmMediEfetDiet* open();
+    // The same inside a main window's MDI area, as the host shows it.
+    TfrmMediEfetDiet* openInMainWindow();
+    QMainWindow* mainWindow() const { return m_main.get(); }
     TfrmMediEfetDiet* form() const { return m_form; }
 
     // Moves the focus as a person would (a click on the control).
@@ -48,5 +52,6 @@ private:
     QTemporaryDir m_dir;
     QString m_dbPath;
     std::unique_ptr<kvo::server::AppServer> m_server;
+    std::unique_ptr<QMainWindow> m_main;
     TfrmMediEfetDiet* m_form = nullptr;
 };

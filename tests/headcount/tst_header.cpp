@@ -1,5 +1,7 @@
 #include "HeadcountFixture.h"
 
+#include "Fixture.h"
+
 #include "headcount/TfrmMediEfetDiet.h"
 #include "host/TADOIBQuery.h"
 #include "widgets/Dispatch.h"
@@ -49,6 +51,27 @@ private:
     }
 
 private slots:
+    // Where the screen switches a button and its menu item differently, and only there.
+    void commandTwinsDifferOnlyWhereTheScreenSaysSo() {
+        HeadcountFixture fx;
+        TfrmMediEfetDiet* f = fx.open();
+        QCOMPARE(commands(f), QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00"));
+        fx.setPlanning(QStringLiteral("S"), 0, QStringLiteral("S"));
+        fx.loadDay(HeadcountFixture::proc().addDays(-1)); // closed, no services: only include
+        QCOMPARE(commands(f), QStringLiteral("inc=11 pro=00 ver=00 ext=00 can=00 con=00"));
+
+        // The calculation button off, its menu item (Ctrl+M) still running the command.
+        int runs = 0;
+        f->sbtCalcComens->OnClick = [&](QObject*) { ++runs; };
+        f->sbtCalcComens->SetEnabledAlone(false);
+        QVERIFY(!f->sbtCalcComens->isEnabled());
+        QVERIFY(f->mnuCalcComens->Enabled());
+        kvo::test::ClickMenu(f->mnuCalcComens);
+        QCOMPARE(runs, 1);
+        f->sbtCalcComens->SetEnabled(true);
+        QVERIFY(f->mnuCalcComens->Enabled());
+    }
+
     void firstActivationFillsTheHeaderOnce() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();

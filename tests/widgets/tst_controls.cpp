@@ -4,6 +4,7 @@
 #include "Fixture.h"
 #include "data/Exceptions.h"
 #include "data/TDataSource.h"
+#include "widgets/Commands.h"
 #include "widgets/Menus.h"
 #include "widgets/TBtnPesquisa.h"
 #include "widgets/TDateEditPlus.h"
@@ -11,6 +12,7 @@
 #include "widgets/TMessages.h"
 
 #include <QHBoxLayout>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 
 using namespace kvo::test;
@@ -423,6 +425,100 @@ private slots:
         // A question nobody scripted is a visible test failure, not a silent default.
         QVERIFY_THROWS_EXCEPTION(Exception, msg.ShowMsg("Excl", kvo::mtConfirmation, kvo::mbYesNo, 0));
         QCOMPARE(ui.Unanswered().size(), 1);
+    }
+
+    // A separator is drawn as a line: the style gets no text to write beside it.
+    void separatorCaptionIsDrawnAsALine() {
+        struct Menu : QMenu {
+            QStyleOptionMenuItem option(QAction* action) {
+                QStyleOptionMenuItem o;
+                initStyleOption(&o, action);
+                return o;
+            }
+        };
+        TMenuItem top(QStringLiteral("Operação"));
+        TMenuItem* byCaption = top.Add(new TMenuItem(QStringLiteral("-")));
+        TMenuItem* byName = top.AddSeparator(QStringLiteral("N1"));
+        Menu menu;
+        for (TMenuItem* item : {byCaption, byName}) {
+            menu.addAction(item->Action());
+            const QStyleOptionMenuItem o = menu.option(item->Action());
+            QCOMPARE(o.menuItemType, QStyleOptionMenuItem::Separator);
+            QCOMPARE(o.text, QString());
+            QCOMPARE(item->Caption(), QStringLiteral("-"));
+        }
+    }
+
+    // A button and its menu item show one command whoever writes it; a view switched alone
+    // differs until the next write, and the menu item then still runs the handler.
+    void commandStateHasOneOwner_data() {
+        QTest::addColumn<int>("write");
+        QTest::newRow("button SetEnabled") << 0;
+        QTest::newRow("menu SetEnabled") << 1;
+        QTest::newRow("Qt setEnabled on the button") << 2;
+        QTest::newRow("Qt setEnabled on the action") << 3;
+    }
+
+    void commandStateHasOneOwner() {
+        QFETCH(int, write);
+        TestHostUi ui;
+        TForm form;
+        auto* layout = new QHBoxLayout(&form);
+        auto* panel = new TPanel(&form);
+        layout->addWidget(panel);
+        auto* button = new TButtonFlat(panel);
+        TMenuItem item(QStringLiteral("Ca&lcular Comensais"));
+        auto* command = new TCommand(button, &item);
+        int runs = 0;
+        button->OnClick = [&](QObject* sender) {
+            QCOMPARE(sender, button);
+            ++runs;
+        };
+        auto set = [&](bool on) {
+            switch (write) {
+            case 0:
+                button->SetEnabled(on);
+                break;
+            case 1:
+                item.SetEnabled(on);
+                break;
+            case 2:
+                button->setEnabled(on);
+                break;
+            default:
+                item.Action()->setEnabled(on);
+                break;
+            }
+        };
+        auto views = [&] { return QPair<bool, bool>(button->isEnabled(), item.Enabled()); };
+
+        set(false);
+        QCOMPARE(views(), qMakePair(false, false));
+        QVERIFY(!command->Enabled());
+        set(true);
+        QCOMPARE(views(), qMakePair(true, true));
+
+        // The button alone: the item keeps working and runs the handler.
+        button->SetEnabledAlone(false);
+        QCOMPARE(views(), qMakePair(false, true));
+        QVERIFY(command->Apart());
+        ClickMenu(&item);
+        QCOMPARE(runs, 1);
+        // A parent switching its children is no write of the command.
+        panel->setEnabled(false);
+        panel->setEnabled(true);
+        QCOMPARE(views(), qMakePair(false, true));
+        command->SetEnabled(true);
+        QCOMPARE(views(), qMakePair(true, true));
+        QVERIFY(!command->Apart());
+
+        // The item alone, then one write joins both again.
+        item.SetEnabledAlone(false);
+        QCOMPARE(views(), qMakePair(true, false));
+        ClickMenu(&item);
+        QCOMPARE(runs, 1);
+        button->SetEnabled(false);
+        QCOMPARE(views(), qMakePair(false, false));
     }
 };
 
