@@ -1,10 +1,9 @@
 #include "TClientDataSet.h"
 
-#include "DataText.h"
+#include "Conversions.h"
 #include "FilterExpr.h"
 #include "TDataSource.h"
 
-#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,11 +11,12 @@
 #include <unordered_map>
 
 using namespace kvodata;
+using namespace kvo::data;
 
 namespace {
 
 // One stored value, 8 bytes. Texts are ids into their column's pool (0 = null), floats are doubles
-// (NaN = null: no NaN is ever stored as a value), date-times are local julian-day milliseconds.
+// (NaN = null: no NaN is ever stored as a value), dates are julian-day milliseconds.
 union Cell {
     quint64 bits;
     double f;
@@ -48,49 +48,26 @@ bool cellNull(TFieldType type, Cell c) {
     }
 }
 
-qint64 dateKey(const QDateTime& dt) {
-    return dt.date().toJulianDay() * 86400000LL + dt.time().msecsSinceStartOfDay();
+qint64 dateKey(const QDate& d) {
+    return d.toJulianDay() * 86400000LL;
 }
 
-QDateTime keyDate(qint64 k) {
-    qint64 day = k / 86400000LL, ms = k % 86400000LL;
-    if (ms < 0) ms += 86400000LL, --day;
-    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+QDate keyDate(qint64 k) {
+    qint64 day = k / 86400000LL;
+    if (k % 86400000LL < 0) --day;
+    return QDate::fromJulianDay(day);
 }
 
-QDateTime variantDate(const QVariant& v, bool* ok) {
-    *ok = true;
-    switch (v.metaType().id()) {
-    case QMetaType::QDateTime:
-        return v.toDateTime();
-    case QMetaType::QDate:
-        return QDateTime(v.toDate(), QTime(0, 0));
-    case QMetaType::QString: {
-        const QString s = v.toString().trimmed();
-        QDateTime dt = parsePacketDate(s);
-        if (!dt.isValid()) dt = QDateTime::fromString(s, QStringLiteral("d/M/yyyy"));
-        if (!dt.isValid()) *ok = false;
-        return dt;
-    }
-    default:
-        *ok = false;
-        return {};
-    }
+QDate variantDate(const QVariant& v, bool* ok) {
+    const std::optional<QDate> d = toDate(v);
+    *ok = d.has_value();
+    return d.value_or(QDate());
 }
 
 bool variantNumber(const QVariant& v, double* out) {
-    if (v.metaType().id() == QMetaType::QString) {
-        QString s = v.toString().trimmed();
-        if (s.contains(QLatin1Char(',')) && s.contains(QLatin1Char('.'))) s.remove(QLatin1Char('.'));
-        s.replace(QLatin1Char(','), QLatin1Char('.'));
-        bool ok = false;
-        *out = QLocale::c().toDouble(s, &ok);
-        return ok && std::isfinite(*out);
-    }
-    if (v.metaType().id() == QMetaType::Bool) return false;
-    bool ok = false;
-    *out = v.toDouble(&ok);
-    return ok && std::isfinite(*out);
+    const std::optional<double> d = toNumber(v);
+    *out = d.value_or(0);
+    return d.has_value();
 }
 
 // A field's values; texts are interned so that equal texts share one id (filters and locates then
@@ -311,7 +288,7 @@ struct TClientDataSet::Impl {
         }
         case ftDateTime: {
             bool ok = false;
-            const QDateTime dt = variantDate(v, &ok);
+            const QDate dt = variantDate(v, &ok);
             if (!ok) dbError(QStringLiteral("'%1' não é uma data válida.").arg(v.toString()));
             if (dt.isValid()) cell.t = dateKey(dt);
             return cell;
@@ -570,7 +547,7 @@ struct TClientDataSet::Impl {
             break;
         case ftDateTime: {
             bool ok = false;
-            const QDateTime dt = literalIsText ? variantDate(n->literal, &ok) : QDateTime();
+            const QDate dt = literalIsText ? variantDate(n->literal, &ok) : QDate();
             if (!ok || !dt.isValid())
                 n->never = true;
             else
@@ -907,11 +884,9 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
                 }
                 case ftDateTime: {
                     const int t = v.metaType().id();
-                    QDateTime dt;
-                    if (t == QMetaType::QDateTime)
-                        dt = v.toDateTime();
-                    else if (t == QMetaType::QDate)
-                        dt = QDateTime(v.toDate(), QTime(0, 0));
+                    const QDate dt = t == QMetaType::QDate       ? v.toDate()
+                                     : t == QMetaType::QDateTime ? v.toDateTime().date()
+                                                                 : QDate();
                     if (!dt.isValid())
                         dbError(QStringLiteral("Row %1, field %2: a valid date is expected")
                                     .arg(r + 1)
@@ -1167,7 +1142,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
             if (!variantNumber(key, &m.number)) m.never = true;
         } else {
             bool ok = false;
-            const QDateTime dt = variantDate(key, &ok);
+            const QDate dt = variantDate(key, &ok);
             if (!ok || !dt.isValid())
                 m.never = true;
             else
