@@ -27,5 +27,5 @@ struct THostConfig {
 THostConfig LoadHostConfig(const QStringList& arguments);
 QString HostConfigUsage();
 
-// "sqlite:PATH", "postgres:key=value;..." or a plain SQLite path.
+// "sqlite:PATH" or "postgres:key=value;..." as kvo::data::parseDbUrl reads them.
 dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url);

@@ -16,6 +16,7 @@ struct TDatabaseConfig {
     int port = 0;
     QString user;
     QString password;
+    QString options; // further PostgreSQL connect options, "key=value;..."
 };
 
 enum TDialect { dlDefault, dlOracle, dlMsSql, dlInterBase };
@@ -40,8 +41,7 @@ TDialect Dialect();
 // "SQLite arquivo.db" / "PostgreSQL host:port/base", for status lines.
 QString Description();
 
-// Reads a date column whatever way the driver delivers it (date, date-time, ISO text or
-// dd/mm/yyyy text); a null date for null or unreadable values.
+// Reads a date column as kvo::data::dateFromSql does; a null date for null or unreadable values.
 QDate ToDate(const QVariant& value);
 
 } // namespace dtmDBGeral
