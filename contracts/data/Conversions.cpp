@@ -206,6 +206,8 @@ std::optional<double> toNumber(const QVariant& v) {
         return parseNumber(v.toString());
     case QMetaType::Double:
     case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:

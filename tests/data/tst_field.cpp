@@ -29,7 +29,7 @@ private slots:
         QCOMPARE(text->AsString(), "");
         QCOMPARE(number->AsFloat(), 0.0);
         QCOMPARE(number->DisplayText(), "");
-        QVERIFY(!date->AsDateTime().isValid());
+        QVERIFY(!date->AsDate().isValid() && !date->AsDateTime().isValid());
         QCOMPARE(date->DisplayText(), "");
         number->SetAsFloat(5);
         number->Clear();
