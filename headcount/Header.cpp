@@ -1,5 +1,6 @@
 #include "TfrmMediEfetDiet.h"
 
+#include "data/Conversions.h"
 #include "host/Balvora.h"
 #include "host/Consiste.h"
 #include "host/TADOIBQuery.h"
@@ -19,10 +20,7 @@ void FocoNaFalha(TFocusControl* control) {
 
 // Menu dates travel as text, dd/mm/yyyy; an ISO date is read as well.
 QDate DataDoTexto(const QString& text) {
-    const QString t = text.trimmed();
-    QDate d = QDate::fromString(t, QStringLiteral("dd/MM/yyyy"));
-    if (!d.isValid()) d = QDate::fromString(t.left(10), Qt::ISODate);
-    return d;
+    return kvo::data::toDate(text).value_or(QDate());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "ModuleLoader.h"
 
+#include "data/Conversions.h"
 #include "host/Balvora.h"
 #include "host/Consiste.h"
 #include "host/HostConfig.h"
@@ -59,7 +60,7 @@ void TMainWindow::refreshStatus() {
         }
         try {
             const QDate d = Balvora::DataProc(branch);
-            if (d.isValid()) date = d.toString(QStringLiteral("dd/MM/yyyy"));
+            if (d.isValid()) date = kvo::data::displayDate(d);
         } catch (const Exception&) {
         }
     }

@@ -1,8 +1,7 @@
 #pragma once
 
 // Opening the suite database from a connection string and the small SQL helpers the server uses.
-// Connection strings: "sqlite:/path/to/file.db" or
-// "postgres:host=H;port=P;dbname=D;user=U;password=W" (any subset; libpq defaults apply).
+// Connection strings follow kvo::data::parseDbUrl, the same grammar the host reads.
 
 #include <QDate>
 #include <QHash>
@@ -14,17 +13,14 @@
 #include <memory>
 
 #include "ServerErrors.h"
+#include "data/Conversions.h"
 
 namespace kvo::server {
 
 enum class Dialect { SQLite, PostgreSQL };
 
 struct DbSpec {
-    Dialect dialect = Dialect::SQLite;
-    QString path; // SQLite file
-    QString host, dbname, user, password;
-    int port = 0;
-    QString options; // extra QPSQL connect options ("key=value;...")
+    kvo::data::DbUrl url;
 
     // Throws ServerError with a clear message for an unknown or malformed connection string.
     static DbSpec parse(const QString& text);
@@ -37,8 +33,12 @@ QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName);
 Dialect dialectOf(const QSqlDatabase& db);
 
 // Dates are stored as ISO text on SQLite and as DATE on PostgreSQL; both accept this binding.
-QVariant dateParam(const QDate& d);
-QDate dateFromDb(const QVariant& v);
+inline QVariant dateParam(const QDate& d) {
+    return kvo::data::sqlDate(d);
+}
+inline QDate dateFromDb(const QVariant& v) {
+    return kvo::data::dateFromSql(v);
+}
 
 // Prepared statement helpers; any failure throws DbError with the driver's text.
 QSqlQuery prepare(QSqlDatabase& db, const QString& sql);

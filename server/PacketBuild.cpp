@@ -6,18 +6,7 @@
 
 namespace kvo::server {
 
-QDateTime dayTime(const QDate& d) {
-    return QDateTime(d, QTime(0, 0));
-}
-
-QVariant DayTimes::get(const QDate& d) {
-    if (!d.isValid()) return {};
-    auto it = m_cache.find(d.toJulianDay());
-    if (it == m_cache.end()) it = m_cache.insert(d.toJulianDay(), dayTime(d));
-    return *it;
-}
-
-QVariant packetValue(const TPacketField& f, const QVariant& v, DayTimes* days) {
+QVariant packetValue(const TPacketField& f, const QVariant& v) {
     if (v.isNull()) return {};
     switch (f.type) {
     case ftString:
@@ -27,8 +16,7 @@ QVariant packetValue(const TPacketField& f, const QVariant& v, DayTimes* days) {
         return v.toDouble();
     case ftDateTime: {
         const QDate d = dateFromDb(v);
-        if (days) return days->get(d);
-        return d.isValid() ? QVariant(dayTime(d)) : QVariant();
+        return d.isValid() ? QVariant(d) : QVariant();
     }
     }
     return {};
@@ -37,12 +25,11 @@ QVariant packetValue(const TPacketField& f, const QVariant& v, DayTimes* days) {
 TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q) {
     TDataPacket p;
     p.fields = fields;
-    DayTimes days;
     while (q.next()) {
         QVector<QVariant> row;
         row.reserve(fields.size());
         for (int i = 0; i < fields.size(); ++i)
-            row << packetValue(fields.at(i), q.value(i), &days);
+            row << packetValue(fields.at(i), q.value(i));
         p.rows << row;
     }
     return p;
@@ -54,16 +41,12 @@ QString logText(const QVariant& v) {
 
 double logNum(const QVariant& v) {
     if (v.isNull()) return 0;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok && std::isfinite(d) ? d : std::nan("");
+    return kvo::data::toNumber(v).value_or(std::nan(""));
 }
 
 QDate logDate(const QVariant& v) {
-    if (v.isNull()) return {};
-    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
-    if (v.typeId() == QMetaType::QDate) return v.toDate();
-    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    if (v.typeId() == QMetaType::QDate) return v.toDate(); // what a decoded log holds
+    return kvo::data::toDate(v).value_or(QDate());
 }
 
 bool sameValue(TFieldType type, const QVariant& a, const QVariant& b) {
@@ -78,9 +61,8 @@ bool sameValue(TFieldType type, const QVariant& a, const QVariant& b) {
         } else if (ta == QMetaType::QString && type != ftFloat && type != ftDateTime) {
             if (*static_cast<const QString*>(a.constData()) == *static_cast<const QString*>(b.constData()))
                 return true;
-        } else if (ta == QMetaType::QDateTime && type == ftDateTime) {
-            return static_cast<const QDateTime*>(a.constData())->date() ==
-                   static_cast<const QDateTime*>(b.constData())->date();
+        } else if (ta == QMetaType::QDate && type == ftDateTime) {
+            return *static_cast<const QDate*>(a.constData()) == *static_cast<const QDate*>(b.constData());
         }
     }
     switch (type) {

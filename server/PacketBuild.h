@@ -3,7 +3,6 @@
 // Building data packets from query results, and reading change-log values.
 
 #include <QDate>
-#include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -27,25 +26,13 @@ inline TPacketField dateField(const char* name) {
 // A packet with these fields and one row per query row, columns taken in field order.
 TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q);
 
-// Building a local QDateTime costs a time-zone lookup; rows of one day repeat the same few
-// dates, so a packet reuses them.
-class DayTimes {
-public:
-    QVariant get(const QDate& d);
-
-private:
-    QHash<qint64, QDateTime> m_cache;
-};
-
-// One value as a packet carries it: texts, doubles, whole-day local date-times, or null.
-QVariant packetValue(const TPacketField& f, const QVariant& dbValue, DayTimes* days = nullptr);
-
-QDateTime dayTime(const QDate& d);
+// One value as a packet carries it: texts, doubles, days (QDate), or null.
+QVariant packetValue(const TPacketField& f, const QVariant& dbValue);
 
 // Reading change-log values whatever type the client used.
 QString logText(const QVariant& v); // null -> ""
 double logNum(const QVariant& v);   // null -> 0
-QDate logDate(const QVariant& v);   // null or malformed -> invalid
+QDate logDate(const QVariant& v);   // null or malformed -> invalid; see kvo::data::toDate
 bool sameValue(TFieldType type, const QVariant& a, const QVariant& b);
 
 } // namespace kvo::server

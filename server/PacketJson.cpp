@@ -1,6 +1,7 @@
 #include "PacketJson.h"
 
-#include <QDateTime>
+#include "data/Conversions.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -11,8 +12,7 @@ namespace {
 // The last date written; a day's rows repeat the same one or two.
 struct LastDate {
     QDate date;
-    QTime time;
-    char text[40] = {};
+    QByteArray text;
 };
 
 void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last) {
@@ -49,24 +49,14 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
         return;
     }
     case ftDateTime: {
-        QDate date;
-        QTime time(0, 0);
-        if (v.typeId() == QMetaType::QDate) {
-            date = v.toDate();
-        } else {
-            const QDateTime dt = v.toDateTime();
-            date = dt.date();
-            time = dt.time();
-        }
+        const QDate date = kvo::data::toDate(v).value_or(QDate());
         if (!date.isValid()) {
             out += "null";
             return;
         }
-        if (date != last.date || time != last.time) {
-            std::snprintf(last.text, sizeof last.text, "\"%04d-%02d-%02dT%02d:%02d:%02d\"", date.year(),
-                          date.month(), date.day(), time.hour(), time.minute(), time.second());
+        if (date != last.date) {
+            last.text = '"' + kvo::data::packetDate(date).toLatin1() + '"';
             last.date = date;
-            last.time = time;
         }
         out += last.text;
         return;

@@ -3,6 +3,7 @@
 
 #include "PacketJson.h"
 #include "ServerErrors.h"
+#include "data/Conversions.h"
 
 #include <QHash>
 #include <QJsonDocument>
@@ -32,15 +33,12 @@ public:
         if (!v.isString()) fail(i, QStringLiteral("um texto"));
         return v.toString();
     }
-    // "YYYY-MM-DD" (a time part is ignored); null is no date.
+    // "YYYY-MM-DD", or the packet form at midnight; null is no date.
     QDate date(int i) const {
         const QJsonValue v = m_params.at(i);
         if (v.isNull()) return {};
-        if (!v.isString()) fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
-        const QString s = v.toString();
-        const QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (!d.isValid() || (s.size() > 10 && s.at(10) != QLatin1Char('T') && s.at(10) != QLatin1Char(' ')))
-            fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
+        const QDate d = v.isString() ? kvo::data::parseIsoDate(v.toString()) : QDate();
+        if (!d.isValid()) fail(i, QStringLiteral("uma data (AAAA-MM-DD)"));
         return d;
     }
     TChangeLog log(int i) const {

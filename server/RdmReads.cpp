@@ -147,7 +147,7 @@ TPacketPair RdmMedEfetDiet::GETCliente(const QString& branch, const QString& ser
         {dateParam(date), diet, branch, service});
     TPacketPair pair;
     pair.first.fields = fields;
-    const QVariant day = date.isValid() ? QVariant(dayTime(date)) : QVariant();
+    const QVariant day = date.isValid() ? QVariant(date) : QVariant();
     while (q.next()) {
         pair.first.rows.append(
             {q.value(0).toString(), q.value(1).toString(), q.value(2).isNull() ? 0.0 : q.value(2).toDouble(),
@@ -193,8 +193,7 @@ TDataPacket RdmMedEfetDiet::GetAtuaQtEfet(const QString& branch, const QString& 
     if (q.next())
         for (int i = 0; i < 3; ++i)
             s[i] = q.value(i).isNull() ? 0.0 : q.value(i).toDouble();
-    p.rows.append(
-        {branch, service, date.isValid() ? QVariant(dayTime(date)) : QVariant(), diet, s[0], s[1], s[2]});
+    p.rows.append({branch, service, date.isValid() ? QVariant(date) : QVariant(), diet, s[0], s[1], s[2]});
     return p;
 }
 

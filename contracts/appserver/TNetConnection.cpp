@@ -1,5 +1,6 @@
 #include "TNetConnection.h"
 
+#include "data/Conversions.h"
 #include "widgets/Dispatch.h"
 
 #include <QDate>
@@ -35,13 +36,10 @@ QJsonValue argToJson(const QVariant& v, const QString& method, int index) {
     case QMetaType::Double:
     case QMetaType::Float:
         return v.toDouble();
-    case QMetaType::QDate: {
-        const QDate d = v.toDate();
-        return d.isValid() ? QJsonValue(d.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
-    }
+    case QMetaType::QDate:
     case QMetaType::QDateTime: {
-        const QDateTime d = v.toDateTime();
-        return d.isValid() ? QJsonValue(d.date().toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+        const QDate d = kvo::data::toDate(v).value_or(QDate());
+        return d.isValid() ? QJsonValue(kvo::data::isoDate(d)) : QJsonValue(QJsonValue::Null);
     }
     default:
         throw Exception(

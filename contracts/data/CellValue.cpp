@@ -1,77 +1,31 @@
 #include "CellValue.h"
 
-#include "DataText.h"
+#include "Conversions.h"
 #include "Exceptions.h"
 #include "TField.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QLocale>
 
 namespace kvo::data {
 
+// Values a caller writes go through the conversions unit, so the record set reads numbers and
+// dates exactly as the rest of the system does.
 bool numberOf(const QVariant& v, double* out) {
-    if (v.metaType().id() == QMetaType::QString) {
-        QString s = v.toString().trimmed();
-        if (s.contains(QLatin1Char(',')) && s.contains(QLatin1Char('.'))) s.remove(QLatin1Char('.'));
-        s.replace(QLatin1Char(','), QLatin1Char('.'));
-        bool ok = false;
-        *out = QLocale::c().toDouble(s, &ok);
-        return ok && std::isfinite(*out);
-    }
-    if (v.metaType().id() == QMetaType::Bool) return false;
-    bool ok = false;
-    *out = v.toDouble(&ok);
-    return ok && std::isfinite(*out);
+    const std::optional<double> n = toNumber(v);
+    if (n) *out = *n;
+    return n.has_value();
 }
-
-namespace {
-
-// "yyyy-MM-dd" with an optional "THH:MM:SS", or "d/M/yyyy" with an optional " H:mm[:ss]"; the time
-// is checked and dropped. Read straight into a QDate, never through local time.
-QDate dateOfText(const QString& s) {
-    const qsizetype t = s.indexOf(QLatin1Char('T')), blank = s.indexOf(QLatin1Char(' '));
-    if (s.size() >= 10 && s.at(4) == QLatin1Char('-')) {
-        if (s.size() > 10 && (t != 10 || !QTime::fromString(s.mid(11), QStringLiteral("HH:mm:ss")).isValid()))
-            return {};
-        return QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
-    }
-    if (blank > 0) {
-        const QString time = s.mid(blank + 1);
-        if (!QTime::fromString(time, QStringLiteral("H:mm:ss")).isValid() &&
-            !QTime::fromString(time, QStringLiteral("H:mm")).isValid())
-            return {};
-        return QDate::fromString(s.left(blank), QStringLiteral("d/M/yyyy"));
-    }
-    return QDate::fromString(s, QStringLiteral("d/M/yyyy"));
-}
-
-} // namespace
 
 bool dayOf(const QVariant& v, qint64* day) {
-    QDate date;
-    switch (v.metaType().id()) {
-    case QMetaType::QDate:
-        date = v.toDate();
-        break;
-    case QMetaType::QDateTime:
-        date = v.toDateTime().date();
-        break;
-    case QMetaType::QString:
-        date = dateOfText(v.toString().trimmed());
-        if (!date.isValid()) return false;
-        break;
-    default:
-        return false;
-    }
-    *day = date.isValid() ? date.toJulianDay() : NullDay;
+    const std::optional<QDate> date = toDate(v);
+    if (!date) return false;
+    *day = date->isValid() ? date->toJulianDay() : NullDay;
     return true;
 }
 
 QString fitText(const QString& s, TFieldType type, int size) {
-    QString t = kvo::data::cutToChars(s, size);
-    if (type == ftFixedChar && !t.isEmpty()) t = kvo::data::padToChars(t, size);
-    return t;
+    return fitText(s, size, type == ftFixedChar);
 }
 
 Cell writtenCell(Column& col, const QVariant& v) {

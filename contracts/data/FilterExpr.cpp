@@ -1,8 +1,7 @@
 #include "FilterExpr.h"
 
+#include "Conversions.h"
 #include "Exceptions.h"
-
-#include <QLocale>
 
 namespace kvo::data {
 
@@ -154,13 +153,13 @@ private:
         if (c == QLatin1Char('-') || c == QLatin1Char('+')) ++m_pos;
         while (m_pos < m_text.size() && (m_text.at(m_pos).isDigit() || m_text.at(m_pos) == QLatin1Char('.')))
             ++m_pos;
-        bool ok = false;
-        const double d = QLocale::c().toDouble(QStringView(m_text).mid(start, m_pos - start), &ok);
-        if (!ok || (m_pos < m_text.size() && identChar(m_text.at(m_pos)))) {
+        const std::optional<double> d =
+            kvo::data::parsePlainNumber(QStringView(m_text).mid(start, m_pos - start));
+        if (!d || (m_pos < m_text.size() && identChar(m_text.at(m_pos)))) {
             m_pos = start;
             fail(QStringLiteral("a text in quotes or a number is expected"));
         }
-        return d;
+        return *d;
     }
 
     static constexpr int MaxDepth = 200; // keeps a runaway text from exhausting the stack

@@ -2,7 +2,7 @@
 
 #include "CalcCache.h"
 #include "ChangeLog.h"
-#include "DataText.h"
+#include "Conversions.h"
 #include "FilterExpr.h"
 #include "RowStore.h"
 #include "TDataSource.h"

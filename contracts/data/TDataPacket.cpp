@@ -1,6 +1,6 @@
 #include "TDataPacket.h"
 
-#include "DataText.h"
+#include "Conversions.h"
 #include "Exceptions.h"
 
 #include <QHash>
@@ -10,45 +10,6 @@
 #include <QJsonParseError>
 #include <QSet>
 #include <cmath>
-
-namespace kvo::data {
-
-namespace {
-
-bool readDigits(const QString& t, int from, int count, int& out) {
-    out = 0;
-    for (int i = from; i < from + count; ++i) {
-        const QChar c = t.at(i);
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
-        out = out * 10 + (c.unicode() - '0');
-    }
-    return true;
-}
-
-} // namespace
-
-QDateTime parsePacketDate(const QString& t) {
-    if (t.size() != 10 && t.size() != 19) return {};
-    int y, mo, d, h = 0, mi = 0, s = 0;
-    if (!readDigits(t, 0, 4, y) || t.at(4) != QLatin1Char('-') || !readDigits(t, 5, 2, mo) ||
-        t.at(7) != QLatin1Char('-') || !readDigits(t, 8, 2, d))
-        return {};
-    if (t.size() == 19) {
-        if (t.at(10) != QLatin1Char('T') || !readDigits(t, 11, 2, h) || t.at(13) != QLatin1Char(':') ||
-            !readDigits(t, 14, 2, mi) || t.at(16) != QLatin1Char(':') || !readDigits(t, 17, 2, s))
-            return {};
-    }
-    const QDate date(y, mo, d);
-    const QTime time(h, mi, s);
-    if (!date.isValid() || !time.isValid()) return {};
-    return QDateTime(date, time);
-}
-
-QString formatPacketDate(const QDateTime& v) {
-    return v.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-} // namespace kvo::data
 
 using namespace kvo::data;
 
@@ -151,27 +112,7 @@ struct RowContext {
     }
 };
 
-// Rows of one packet or log repeat the same few dates; building a local QDateTime costs a
-// time-zone lookup, so each distinct text is parsed once per decode.
-class DateCache {
-public:
-    QDateTime get(const QString& text) {
-        if (!m_last.isNull() && text == m_last) return m_lastValue;
-        auto it = m_seen.constFind(text);
-        QDateTime dt = it != m_seen.constEnd() ? *it : parsePacketDate(text);
-        if (it == m_seen.constEnd() && m_seen.size() < 256) m_seen.insert(text, dt);
-        m_last = text;
-        m_lastValue = dt;
-        return dt;
-    }
-
-private:
-    QHash<QString, QDateTime> m_seen;
-    QString m_last;
-    QDateTime m_lastValue;
-};
-
-QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContext& rc, DateCache& dates) {
+QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContext& rc) {
     if (v.isNull()) return {};
     switch (f.type) {
     case ftString:
@@ -198,17 +139,16 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContex
         if (!v.isString())
             fail(rc.text(), QStringLiteral("field %1 expects a date, got %2").arg(f.name, jsonKind(v)));
         const QString text = v.toString();
-        QDateTime dt = dates.get(text);
-        if (!dt.isValid())
+        const QDate d = parseIsoDate(text);
+        if (!d.isValid())
             fail(rc.text(), QStringLiteral("field %1 has the invalid date \"%2\"").arg(f.name, text));
-        return dt;
+        return d;
     }
     }
     return {};
 }
 
-QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const RowContext& rc,
-                            DateCache& dates) {
+QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const RowContext& rc) {
     if (!rv.isArray()) throw EPacketError(rc.text() + QStringLiteral(" is not an array"));
     const QJsonArray row = rv.toArray();
     if (row.size() != fields.size())
@@ -218,7 +158,7 @@ QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& f
     out.reserve(row.size());
     qsizetype c = 0;
     for (const QJsonValue& v : row) {
-        out.push_back(decodeValue(v, fields.at(c), rc, dates));
+        out.push_back(decodeValue(v, fields.at(c), rc));
         ++c;
     }
     return out;
@@ -251,10 +191,10 @@ QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
         return d;
     }
     case ftDateTime: {
-        const QDateTime dt =
-            v.metaType().id() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
-        if (!dt.isValid()) return QJsonValue::Null;
-        return formatPacketDate(dt);
+        const std::optional<QDate> d = toDate(v);
+        if (!d) throw EPacketError(QStringLiteral("field %1 holds a value that is not a date").arg(f.name));
+        if (!d->isValid()) return QJsonValue::Null;
+        return packetDate(*d);
     }
     }
     return QJsonValue::Null;
@@ -297,12 +237,11 @@ TDataPacket decodePacket(const QJsonValue& value, const QString& ctx) {
     if (!rv.isArray()) fail(ctx, QStringLiteral("\"rows\" is missing or not an array"));
     const QJsonArray rows = rv.toArray();
     p.rows.reserve(rows.size());
-    DateCache dates;
     RowContext rc;
     rc.prefix = &ctx;
     for (const QJsonValue& row : rows) {
         ++rc.number;
-        p.rows.push_back(decodeRow(row, p.fields, rc, dates));
+        p.rows.push_back(decodeRow(row, p.fields, rc));
     }
     return p;
 }
@@ -365,7 +304,6 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
     if (!cv.isArray()) throw EPacketError(QStringLiteral("\"changes\" is missing or not an array"));
     const QJsonArray changes = cv.toArray();
     log.changes.reserve(changes.size());
-    DateCache dates;
     RowContext rc;
     rc.kind = "change";
     for (const QJsonValue& cv : changes) {
@@ -388,13 +326,13 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
             const QJsonValue old = c.value(QLatin1String("old"));
             if (old.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"old\" values"));
             rc.suffix = " old";
-            ch.oldValues = decodeRow(old, log.fields, rc, dates);
+            ch.oldValues = decodeRow(old, log.fields, rc);
         }
         if (ch.op != TChange::Delete) {
             const QJsonValue nv = c.value(QLatin1String("new"));
             if (nv.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"new\" values"));
             rc.suffix = " new";
-            ch.newValues = decodeRow(nv, log.fields, rc, dates);
+            ch.newValues = decodeRow(nv, log.fields, rc);
         }
         log.changes.push_back(std::move(ch));
     }

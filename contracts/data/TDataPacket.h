@@ -20,7 +20,7 @@ struct TPacketField {
 };
 
 // A whole record set: field definitions and rows. Values are null QVariant, QString (texts),
-// double (floats) or QDateTime (date-times, local time, whole days for dates).
+// double (floats) or QDate (datetime fields: calendar days).
 // JSON: {"fields":[{"name":..,"type":..,"size":..}],"rows":[[..],..]}; dates as "YYYY-MM-DDTHH:MM:SS".
 class TDataPacket {
 public:

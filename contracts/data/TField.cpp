@@ -1,71 +1,39 @@
 #include "TField.h"
 
-#include "DataText.h"
+#include "Conversions.h"
 #include "Exceptions.h"
 #include "TClientDataSet.h"
 
-#include <QLocale>
-#include <cmath>
+using namespace kvo::data;
 
 namespace {
-
-QString formatDate(const QDateTime& dt) {
-    if (!dt.isValid()) return {};
-    if (dt.time() == QTime(0, 0)) return dt.toString(QStringLiteral("dd/MM/yyyy"));
-    return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-}
-
-// Accepts dd/MM/yyyy (one-digit day and month too), with an optional time, and the packet form.
-QDateTime parseDate(const QString& text) {
-    const QString t = text.trimmed();
-    for (const char* f : {"d/M/yyyy", "d/M/yyyy H:mm:ss", "d/M/yyyy H:mm"}) {
-        const QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
-        if (dt.isValid()) return dt;
-    }
-    return kvo::data::parsePacketDate(t);
-}
 
 // True for a text that holds nothing but blanks and the separators of an empty date mask.
 bool blankDateText(const QString& text) {
     for (QChar c : text)
-        if (c != QLatin1Char(' ') && c != QLatin1Char('/') && c != QLatin1Char('_')) return false;
+        if (c != u' ' && c != u'/' && c != u'_') return false;
     return true;
 }
 
-QString formatNumber(double d, QChar decimal) {
-    if (d == 0) d = 0; // no "-0"
-    QString s = QString::number(d, 'f', 10);
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.'))) s.chop(1);
-    }
-    if (s == QLatin1String("-0")) s = QStringLiteral("0");
-    if (decimal != QLatin1Char('.')) s.replace(QLatin1Char('.'), decimal);
-    return s;
+[[noreturn]] void notANumber(const QString& text) {
+    throw EDatabaseError(QStringLiteral("'%1' não é um valor numérico válido.").arg(text));
 }
 
-bool parseNumber(QString t, double& out) {
-    t = t.trimmed();
-    if (t.contains(QLatin1Char(',')) && t.contains(QLatin1Char('.'))) t.remove(QLatin1Char('.'));
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    out = QLocale::c().toDouble(t, &ok);
-    return ok && std::isfinite(out);
+[[noreturn]] void notADate(const QString& text) {
+    throw EDatabaseError(QStringLiteral("'%1' não é uma data válida.").arg(text));
 }
 
 // A value as text; the two texts of a field differ only in the decimal separator.
-QString valueText(TFieldType type, const QVariant& v, QChar decimal) {
+QString valueText(TFieldType type, const QVariant& v, bool display) {
     if (v.isNull()) return {};
     switch (type) {
     case ftString:
     case ftFixedChar:
         return v.toString();
     case ftFloat:
-        return formatNumber(v.toDouble(), decimal);
-    case ftDateTime: // the record set holds days; a QDate never passes through local time
-        return v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy"))
-                                              : formatDate(v.toDateTime());
+        return display ? displayNumber(v.toDouble()) : plainNumber(v.toDouble());
+    case ftDateTime:
+        return displayDate(toDate(v).value_or(QDate()));
     }
     return {};
 }
@@ -100,7 +68,7 @@ void TField::SetValue(const QVariant& value) {
 }
 
 QString TField::AsString() const {
-    return valueText(m_type, Value(), QLatin1Char('.'));
+    return valueText(m_type, Value(), false);
 }
 
 void TField::SetAsString(const QString& text) {
@@ -111,17 +79,16 @@ void TField::SetAsString(const QString& text) {
         return;
     case ftFloat: {
         if (text.trimmed().isEmpty()) return Clear();
-        double d = 0;
-        if (!parseNumber(text, d))
-            throw EDatabaseError(QStringLiteral("'%1' não é um valor numérico válido.").arg(text));
-        SetValue(d);
+        const std::optional<double> d = parseNumber(text);
+        if (!d) notANumber(text);
+        SetValue(*d);
         return;
     }
     case ftDateTime: {
         if (blankDateText(text)) return Clear();
-        const QDateTime dt = parseDate(text);
-        if (!dt.isValid()) throw EDatabaseError(QStringLiteral("'%1' não é uma data válida.").arg(text));
-        SetValue(dt);
+        const std::optional<QDate> d = toDate(text);
+        if (!d || !d->isValid()) notADate(text);
+        SetValue(*d);
         return;
     }
     }
@@ -141,63 +108,63 @@ double TField::AsFloat() const {
     case ftFixedChar: {
         const QString s = v.toString();
         if (s.trimmed().isEmpty()) return 0;
-        double d = 0;
-        if (!parseNumber(s, d))
-            throw EDatabaseError(QStringLiteral("'%1' não é um valor numérico válido.").arg(s));
-        return d;
+        const std::optional<double> d = parseNumber(s);
+        if (!d) notANumber(s);
+        return *d;
     }
     case ftDateTime:
-        throw EDatabaseError(QStringLiteral("Field '%1' cannot be read as a number").arg(m_name));
+        throw EDatabaseError(QStringLiteral("O campo '%1' não pode ser lido como número.").arg(m_name));
     }
     return 0;
 }
 
 void TField::SetAsFloat(double value) {
     if (m_type == ftDateTime)
-        throw EDatabaseError(QStringLiteral("Field '%1' cannot take a number").arg(m_name));
+        throw EDatabaseError(QStringLiteral("O campo '%1' não aceita um número.").arg(m_name));
     if (m_type == ftFloat)
         SetValue(value);
     else
-        SetValue(formatNumber(value, QLatin1Char('.')));
+        SetValue(plainNumber(value));
 }
 
-QDateTime TField::AsDateTime() const {
+QDate TField::AsDate() const {
     const QVariant v = Value();
     if (v.isNull()) return {};
     switch (m_type) {
     case ftDateTime:
-        return v.toDateTime();
+        return toDate(v).value_or(QDate());
     case ftString:
     case ftFixedChar: {
         const QString s = v.toString();
         if (blankDateText(s)) return {};
-        const QDateTime dt = parseDate(s);
-        if (!dt.isValid()) throw EDatabaseError(QStringLiteral("'%1' não é uma data válida.").arg(s));
-        return dt;
+        const std::optional<QDate> d = toDate(s);
+        if (!d || !d->isValid()) notADate(s);
+        return *d;
     }
     case ftFloat:
-        throw EDatabaseError(QStringLiteral("Field '%1' cannot be read as a date").arg(m_name));
+        throw EDatabaseError(QStringLiteral("O campo '%1' não pode ser lido como data.").arg(m_name));
     }
     return {};
 }
 
-void TField::SetAsDateTime(const QDateTime& value) {
-    if (m_type == ftFloat) throw EDatabaseError(QStringLiteral("Field '%1' cannot take a date").arg(m_name));
+void TField::SetAsDate(const QDate& value) {
+    if (m_type == ftFloat)
+        throw EDatabaseError(QStringLiteral("O campo '%1' não aceita uma data.").arg(m_name));
     if (!value.isValid()) return Clear();
     if (m_type == ftDateTime)
         SetValue(value);
     else
-        SetValue(formatDate(value));
+        SetValue(displayDate(value));
 }
 
-QDate TField::AsDate() const {
-    if (m_type == ftDateTime) return Value().toDate();
-    return AsDateTime().date();
+// Midnight UTC: a day never goes through local time, where some midnights do not exist.
+QDateTime TField::AsDateTime() const {
+    const QDate d = AsDate();
+    return d.isValid() ? QDateTime(d, QTime(0, 0), Qt::UTC) : QDateTime();
 }
 
-void TField::SetAsDate(const QDate& value) {
-    if (m_type == ftDateTime) return value.isValid() ? SetValue(value) : Clear();
-    SetAsDateTime(value.isValid() ? QDateTime(value, QTime(0, 0)) : QDateTime());
+void TField::SetAsDateTime(const QDateTime& value) {
+    SetAsDate(value.isValid() ? value.date() : QDate());
 }
 
 bool TField::IsNull() const {
@@ -209,7 +176,7 @@ void TField::Clear() {
 }
 
 QString TField::DisplayText() const {
-    return valueText(m_type, Value(), QLatin1Char(','));
+    return valueText(m_type, Value(), true);
 }
 
 void TField::SetDisplayText(const QString& text) {

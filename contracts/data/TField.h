@@ -47,10 +47,10 @@ public:
     void SetAsString(const QString& text); // throws EDatabaseError for a non-number in a float
     double AsFloat() const;
     void SetAsFloat(double value);
-    QDateTime AsDateTime() const; // invalid for date 0
-    void SetAsDateTime(const QDateTime& value);
-    QDate AsDate() const;
+    QDate AsDate() const; // invalid for date 0
     void SetAsDate(const QDate& value);
+    QDateTime AsDateTime() const;               // the day at midnight UTC; invalid for date 0
+    void SetAsDateTime(const QDateTime& value); // keeps the date as written, drops the time
     bool IsNull() const;
     void Clear();
 

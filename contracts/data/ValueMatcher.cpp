@@ -1,6 +1,6 @@
 #include "ValueMatcher.h"
 
-#include "DataText.h"
+#include "Conversions.h"
 
 namespace kvo::data {
 

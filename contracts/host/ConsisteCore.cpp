@@ -2,6 +2,8 @@
 
 #include "host/dtmDBGeral.h"
 
+#include "data/Conversions.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QWidget>
@@ -28,7 +30,7 @@ QString Ajusta(const QString& text, int width) {
         }
     }
     if (digitsOnly && code.size() < width) return code.rightJustified(width, u'0');
-    return code.left(width);
+    return kvo::data::cutToChars(code, width);
 }
 
 namespace {

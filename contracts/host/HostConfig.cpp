@@ -1,5 +1,6 @@
 #include "host/HostConfig.h"
 
+#include "data/Conversions.h"
 #include "data/Exceptions.h"
 
 #include <QCommandLineParser>
@@ -9,13 +10,7 @@
 
 namespace {
 
-int parsePort(const QString& text, const QString& what) {
-    bool ok = false;
-    const int port = text.trimmed().toInt(&ok);
-    if (!ok || port <= 0 || port > 65535)
-        throw Exception(QStringLiteral("%1 inválida: '%2'.").arg(what, text));
-    return port;
-}
+using kvo::data::parsePort;
 
 bool parseFlag(const QString& text, const QString& what) {
     const QString t = text.trimmed().toLower();
@@ -109,35 +104,19 @@ void applyIni(const QString& path, THostConfig& cfg) {
 } // namespace
 
 dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url) {
+    const kvo::data::DbUrl u = kvo::data::parseDbUrl(url);
     dtmDBGeral::TDatabaseConfig db;
-    const QString s = url.trimmed();
-    if (s.startsWith(QLatin1String("postgres:")) || s.startsWith(QLatin1String("postgresql:"))) {
-        db.driver = QStringLiteral("QPSQL");
-        const QString body = s.mid(s.indexOf(u':') + 1);
-        for (const QString& part : body.split(u';', Qt::SkipEmptyParts)) {
-            const qsizetype eq = part.indexOf(u'=');
-            if (eq <= 0)
-                throw Exception(QStringLiteral("Parte inválida na URL do banco de dados: '%1'.").arg(part));
-            const QString key = part.left(eq).trimmed().toLower();
-            const QString value = part.mid(eq + 1).trimmed();
-            if (key == u"host")
-                db.host = value;
-            else if (key == u"port")
-                db.port = parsePort(value, QStringLiteral("Porta do banco de dados"));
-            else if (key == u"dbname")
-                db.database = value;
-            else if (key == u"user")
-                db.user = value;
-            else if (key == u"password")
-                db.password = value;
-            else
-                throw Exception(
-                    QStringLiteral("Chave desconhecida na URL do banco de dados: '%1'.").arg(key));
-        }
-        if (db.database.isEmpty()) throw Exception(QStringLiteral("URL do PostgreSQL sem dbname."));
+    if (u.kind == kvo::data::DbUrl::Sqlite) {
+        db.database = u.path;
         return db;
     }
-    db.database = s.startsWith(QLatin1String("sqlite:")) ? s.mid(7) : s;
+    db.driver = QStringLiteral("QPSQL");
+    db.host = u.host;
+    db.port = u.port;
+    db.database = u.dbname;
+    db.user = u.user;
+    db.password = u.password;
+    db.options = u.connectOptions();
     return db;
 }
 

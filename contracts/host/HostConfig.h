@@ -29,5 +29,5 @@ struct THostConfig {
 KVO_FRAMEWORK_EXPORT THostConfig LoadHostConfig(const QStringList& arguments);
 KVO_FRAMEWORK_EXPORT QString HostConfigUsage();
 
-// "sqlite:PATH", "postgres:key=value;..." or a plain SQLite path.
+// "sqlite:PATH" or "postgres:key=value;..." as kvo::data::parseDbUrl reads them.
 KVO_FRAMEWORK_EXPORT dtmDBGeral::TDatabaseConfig ParseDatabaseUrl(const QString& url);

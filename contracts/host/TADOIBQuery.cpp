@@ -2,7 +2,8 @@
 
 #include "host/dtmDBGeral.h"
 
-#include <QDateTime>
+#include "data/Conversions.h"
+
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -96,51 +97,27 @@ TFieldType typeOf(const QSqlField& f) {
     }
 }
 
-QDateTime toDateTime(const QVariant& v, bool* ok) {
-    *ok = true;
-    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
-    if (v.typeId() == QMetaType::QDate) return QDateTime(v.toDate(), QTime(0, 0));
-    const QString text = v.toString().trimmed();
-    for (const char* fmt : {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss.zzz",
-                            "yyyy-MM-dd HH:mm:ss.zzz"}) {
-        const QDateTime dt = QDateTime::fromString(text, QString::fromLatin1(fmt));
-        if (dt.isValid()) return dt;
-    }
-    const QDate d = dtmDBGeral::ToDate(text);
-    if (d.isValid() && (text.size() == 10)) return QDateTime(d, QTime(0, 0));
-    *ok = false;
-    return {};
-}
-
 QVariant convert(const QVariant& v, const TPacketField& f) {
     if (v.isNull() || !v.isValid()) return {};
     switch (f.type) {
     case ftFloat: {
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!ok)
+        const std::optional<double> d = kvo::data::toNumber(v);
+        if (!d)
             throw EDatabaseError(
                 QStringLiteral("Valor não numérico no campo %1: '%2'.").arg(f.name, v.toString()));
-        return d;
+        return *d;
     }
     case ftDateTime: {
-        bool ok = false;
-        const QDateTime dt = toDateTime(v, &ok);
-        if (!ok)
+        // A day: the time of a timestamp column is dropped.
+        const QDate d = kvo::data::dateFromSql(v);
+        if (!d.isValid())
             throw EDatabaseError(
                 QStringLiteral("Data inválida no campo %1: '%2'.").arg(f.name, v.toString()));
-        return dt;
+        return d;
     }
-    case ftFixedChar: {
-        QString s = v.toString();
-        if (f.size > 0) s = s.left(f.size).leftJustified(f.size, u' ');
-        return s;
-    }
-    case ftString: {
-        QString s = v.toString();
-        if (f.size > 0) s = s.left(f.size);
-        return s;
-    }
+    case ftFixedChar:
+    case ftString:
+        return kvo::data::fitText(v.toString(), f.size, f.type == ftFixedChar);
     }
     return {};
 }
@@ -264,7 +241,7 @@ void TADOIBQuery::Open() {
             if (f.type != ftString || f.size > 0) continue;
             int longest = 1;
             for (const auto& row : packet.rows)
-                longest = std::max(longest, int(row[i].toString().size()));
+                longest = std::max(longest, kvo::data::charCount(row[i].toString()));
             f.size = longest;
         }
     }

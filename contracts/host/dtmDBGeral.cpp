@@ -1,8 +1,8 @@
 #include "host/dtmDBGeral.h"
 
+#include "data/Conversions.h"
 #include "data/Exceptions.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QSqlError>
 
@@ -51,7 +51,12 @@ void Open(const TDatabaseConfig& config) {
             if (config.port > 0) db.setPort(config.port);
             db.setUserName(config.user);
             db.setPassword(config.password);
-            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            // A site's own connect_timeout wins over ours.
+            QString options = config.options;
+            if (!options.contains(QLatin1String("connect_timeout=")))
+                options = options.isEmpty() ? QStringLiteral("connect_timeout=10")
+                                            : options + QStringLiteral(";connect_timeout=10");
+            db.setConnectOptions(options);
         }
         if (!db.open()) {
             const QString why = db.lastError().text();
@@ -102,23 +107,7 @@ QString Description() {
 }
 
 QDate ToDate(const QVariant& value) {
-    if (!value.isValid() || value.isNull()) return {};
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate();
-    case QMetaType::QDateTime:
-        return value.toDateTime().date();
-    default:
-        break;
-    }
-    const QString text = value.toString().trimmed();
-    if (text.size() >= 10) {
-        QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-        if (d.isValid()) return d;
-        d = QDate::fromString(text.left(10), QStringLiteral("dd/MM/yyyy"));
-        if (d.isValid()) return d;
-    }
-    return {};
+    return kvo::data::dateFromSql(value);
 }
 
 } // namespace dtmDBGeral

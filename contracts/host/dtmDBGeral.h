@@ -18,6 +18,7 @@ struct TDatabaseConfig {
     int port = 0;
     QString user;
     QString password;
+    QString options; // further PostgreSQL connect options, "key=value;..."
 };
 
 enum TDialect { dlDefault, dlOracle, dlMsSql, dlInterBase };
@@ -42,8 +43,7 @@ KVO_FRAMEWORK_EXPORT TDialect Dialect();
 // "SQLite arquivo.db" / "PostgreSQL host:port/base", for status lines.
 KVO_FRAMEWORK_EXPORT QString Description();
 
-// Reads a date column whatever way the driver delivers it (date, date-time, ISO text or
-// dd/mm/yyyy text); a null date for null or unreadable values.
+// Reads a date column as kvo::data::dateFromSql does; a null date for null or unreadable values.
 KVO_FRAMEWORK_EXPORT QDate ToDate(const QVariant& value);
 
 } // namespace dtmDBGeral

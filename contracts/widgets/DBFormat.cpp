@@ -1,29 +1,11 @@
 #include "DBFormat.h"
 
+#include "data/Conversions.h"
 #include "data/TField.h"
 
 #include <QLineEdit>
 
-#include <QDateTime>
-
 namespace kvo::db {
-
-namespace {
-
-QString formatNumber(double d) {
-    if (d == 0) d = 0; // no "-0"
-    QString s = QString::number(d, 'f', 10);
-    if (s.contains(QLatin1Char('.'))) {
-        while (s.endsWith(QLatin1Char('0')))
-            s.chop(1);
-        if (s.endsWith(QLatin1Char('.'))) s.chop(1);
-    }
-    if (s == QLatin1String("-0")) s = QStringLiteral("0");
-    s.replace(QLatin1Char('.'), QLatin1Char(','));
-    return s;
-}
-
-} // namespace
 
 QString DisplayText(const TField* field, const QVariant& value) {
     if (!field || value.isNull()) return {};
@@ -32,14 +14,9 @@ QString DisplayText(const TField* field, const QVariant& value) {
     case ftFixedChar:
         return value.toString();
     case ftFloat:
-        return formatNumber(value.toDouble());
-    case ftDateTime: {
-        if (value.typeId() == QMetaType::QDate) return value.toDate().toString(QStringLiteral("dd/MM/yyyy"));
-        const QDateTime dt = value.toDateTime();
-        if (!dt.isValid()) return {};
-        return dt.toString(dt.time() == QTime(0, 0) ? QStringLiteral("dd/MM/yyyy")
-                                                    : QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    }
+        return kvo::data::displayNumber(value.toDouble());
+    case ftDateTime:
+        return kvo::data::displayDate(kvo::data::toDate(value).value_or(QDate()));
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "Dispatch.h"
 #include "HostUi.h"
 #include "StdControls.h"
+#include "data/Conversions.h"
 
 #include <QCalendarWidget>
 #include <QHBoxLayout>
@@ -91,7 +92,7 @@ bool TDateEditPlus::parse(QDate* date, QString* problem) const {
                        .arg(shown.trimmed());
         return false;
     }
-    const QDate d(digits.mid(4, 4).toInt(), digits.mid(2, 2).toInt(), digits.left(2).toInt());
+    const QDate d = kvo::data::parseDisplayDate(shown);
     if (!d.isValid() || d.year() < 1753) {
         *problem = QStringLiteral("\"%1\" não é uma data válida.").arg(shown);
         return false;
@@ -113,7 +114,7 @@ bool TDateEditPlus::IsValidText() const {
 }
 
 void TDateEditPlus::SetDate(const QDate& date) {
-    m_edit->setText(date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : QString());
+    m_edit->setText(kvo::data::displayDate(date));
 }
 
 QDate TDateEditPlus::GetPrimDia() const {

@@ -42,12 +42,11 @@ private slots:
                     {"TIPO", ftFixedChar, 1},
                     {"OBS", ftString, 500}};
         const QString longText = QString(500, QChar(0x00E7)); // 500 x "ç"
-        p.rows = {{QStringLiteral("Nutrição São José"), 12.0, QDateTime(QDate(2026, 12, 8), QTime(0, 0)),
-                   QStringLiteral("S"), longText},
-                  {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
-                  {QStringLiteral("\"aspas\" \\ barra"), -0.125,
-                   QDateTime(QDate(1999, 2, 28), QTime(23, 59, 58)), QStringLiteral(" "),
-                   QStringLiteral("")}};
+        p.rows = {
+            {QStringLiteral("Nutrição São José"), 12.0, QDate(2026, 12, 8), QStringLiteral("S"), longText},
+            {QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+            {QStringLiteral("\"aspas\" \\ barra"), -0.125, QDate(1999, 2, 28), QStringLiteral(" "),
+             QStringLiteral("")}};
         const QByteArray json = p.toJson();
         QVERIFY(json.contains(R"("2026-12-08T00:00:00")"));
         QVERIFY(json.contains(R"([null,null,null,null,null])"));
@@ -64,9 +63,9 @@ private slots:
 
     void datesAcceptBothForms() {
         const TDataPacket p = TDataPacket::fromJson(
-            packetWithRows(R"([["0001",1,"2026-12-08",null],["0002",2,"2026-12-08T10:20:30","N"]])"));
-        QCOMPARE(p.rows[0][2].toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
-        QCOMPARE(p.rows[1][2].toDateTime(), QDateTime(QDate(2026, 12, 8), QTime(10, 20, 30)));
+            packetWithRows(R"([["0001",1,"2026-12-08",null],["0002",2,"2026-12-08T00:00:00","N"]])"));
+        QCOMPARE(p.rows[0][2], QVariant(QDate(2026, 12, 8)));
+        QCOMPARE(p.rows[1][2], QVariant(QDate(2026, 12, 8)));
     }
 
     void sizeCountsCharactersNotBytes() {
@@ -117,6 +116,8 @@ private slots:
             << packetWithRows(R"([["1",1,"2026-02-30",null]])") << "invalid date \"2026-02-30\"";
         QTest::newRow("date with garbage")
             << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])") << "invalid date";
+        QTest::newRow("date with a time of day")
+            << packetWithRows(R"([["1",1,"2026-12-08T10:20:30",null]])") << "invalid date";
         QTest::newRow("over-long text") << packetWithRows(R"([["00001",1,null,null]])")
                                         << "5 characters in field CDFILIAL exceeds its size 4";
         QTest::newRow("over-long fixed text") << packetWithRows(R"([["0001",1,null,"SN"]])") << "TIPO";

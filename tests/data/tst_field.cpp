@@ -29,7 +29,7 @@ private slots:
         QCOMPARE(text->AsString(), "");
         QCOMPARE(number->AsFloat(), 0.0);
         QCOMPARE(number->DisplayText(), "");
-        QVERIFY(!date->AsDateTime().isValid());
+        QVERIFY(!date->AsDate().isValid() && !date->AsDateTime().isValid());
         QCOMPARE(date->DisplayText(), "");
         number->SetAsFloat(5);
         number->Clear();
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(date->IsNull());
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, date->SetDisplayText("31/02/2026"));
         date->SetAsDateTime(QDateTime(QDate(2026, 12, 8), QTime(14, 30)));
-        QCOMPARE(date->DisplayText(), "08/12/2026"); // a date field holds the day only
+        QCOMPARE(date->DisplayText(), "08/12/2026"); // the field holds days: the time is dropped
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, date->SetAsFloat(1));
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, number->SetAsDate(QDate(2026, 1, 1)));
     }

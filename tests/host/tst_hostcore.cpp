@@ -128,6 +128,8 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--frobnicate"};
         QTest::newRow("postgres without dbname") << QStringList{"--database", "postgres:host=x"};
         QTest::newRow("postgres unknown key") << QStringList{"--database", "postgres:dbname=a;colour=red"};
+        QTest::newRow("postgres database alias") << QStringList{"--database", "postgres:database=a"};
+        QTest::newRow("unknown scheme") << QStringList{"--database", "mysql:a"};
         QTest::newRow("stray argument") << QStringList{"extra"};
     }
     void configRefusesBadInput() {

@@ -3,7 +3,6 @@
 // Building change logs the way a record set would, from packets the server handed out.
 
 #include <QDate>
-#include <QDateTime>
 #include <QHash>
 #include <QVariant>
 
@@ -12,7 +11,7 @@
 namespace kvo::test {
 
 inline QVariant day(int y, int m, int d) {
-    return QDateTime(QDate(y, m, d), QTime(0, 0));
+    return QDate(y, m, d);
 }
 
 class LogBuilder {

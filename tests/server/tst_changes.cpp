@@ -4,8 +4,12 @@
 
 #include "LogBuild.h"
 #include "ServerTestDb.h"
+#include "server/PacketBuild.h"
+#include "server/PacketJson.h"
 #include "server/RdmMedEfetDiet.h"
 #include "server/Texts.h"
+
+#include <ctime>
 
 using namespace kvo::test;
 using kvo::server::RdmMedEfetDiet;
@@ -76,7 +80,7 @@ private slots:
         const TDataPacket c = day(QDate(2026, 3, 19));
         QCOMPARE(c.rows.size(), 1);
         QCOMPARE(at(c, 0, "NRCARDAPIO").toString(), QStringLiteral("M260319"));
-        QCOMPARE(at(c, 0, "DTMESCARD").toDateTime().date(), QDate(2026, 3, 1));
+        QCOMPARE(at(c, 0, "DTMESCARD").toDate(), QDate(2026, 3, 1));
         QCOMPARE(at(c, 0, "QTCOMEFETCAR").toDouble(), 3.0);
         QCOMPARE(at(c, 0, "CDOPERADOR").toString(), QStringLiteral("DEMO"));
         QCOMPARE(at(c, 0, "DSDIETPAD").toString(), QStringLiteral("Geral"));
@@ -412,6 +416,26 @@ private slots:
         QCOMPARE(at(share("00001", "0002", d18, "C2"), 0, "QTCOMEFETDIE").toDouble(), 2.0);
     }
 
+    // A day whose local midnight was skipped (the test runs in America/Sao_Paulo) goes from a
+    // client's log to the database and back into a packet unchanged.
+    void menuDateSurvivesALostMidnight() {
+        QCOMPARE(qgetenv("TZ"), QByteArray("America/Sao_Paulo"));
+        t->exec(QStringLiteral("CREATE TEMP TABLE tz_days (d DATE)"));
+        const TPacketField f = kvo::server::dateField("DTCARDAPIO");
+        for (const QDate& d : {QDate(2018, 11, 4), QDate(1999, 10, 3)}) {
+            TChangeLog log = LogBuilder({f}).insert({{"DTCARDAPIO", d}}).log();
+            log = TChangeLog::fromJson(log.toJson());
+            t->exec(QStringLiteral("DELETE FROM tz_days"));
+            t->exec(QStringLiteral("INSERT INTO tz_days (d) VALUES (?)"),
+                    {kvo::server::dateParam(kvo::server::logDate(log.changes[0].newValues[0]))});
+            TDataPacket p;
+            p.fields = {f};
+            p.rows = {{kvo::server::packetValue(f, t->scalar(QStringLiteral("SELECT d FROM tz_days")))}};
+            const TDataPacket back = TDataPacket::fromJson(kvo::server::packetJson(p));
+            QCOMPARE(back.rows[0][0].toDate(), d);
+        }
+    }
+
     void twoClientsChangeTheSameShare() {
         QSqlDatabase other = t->another();
         RdmMedEfetDiet second(other);
@@ -437,5 +461,11 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestChanges)
+int main(int argc, char** argv) {
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    QCoreApplication app(argc, argv);
+    TestChanges t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_changes.moc"
