@@ -53,17 +53,17 @@ Cell packetCell(Column& col, const QVariant& v, qsizetype row) {
     if (v.isNull() || !v.isValid()) return cell;
     auto fail = [&](const QString& what) {
         throw EDatabaseError(
-            QStringLiteral("Row %1, field %2: %3").arg(row + 1).arg(col.field->FieldName(), what));
+            QStringLiteral("Linha %1, campo %2: %3").arg(row + 1).arg(col.field->FieldName(), what));
     };
     const int t = v.metaType().id();
     switch (col.type) {
     case ftString:
     case ftFixedChar: {
-        if (t != QMetaType::QString) fail(QStringLiteral("a text is expected"));
+        if (t != QMetaType::QString) fail(QStringLiteral("esperava-se um texto"));
         QString s = v.toString();
         const int n = s.size() <= col.size ? col.size : kvo::data::charCount(s); // cheap when short
         if (n > col.size)
-            fail(QStringLiteral("text of %1 characters exceeds the size %2").arg(n).arg(col.size));
+            fail(QStringLiteral("o texto de %1 caracteres excede o tamanho %2").arg(n).arg(col.size));
         if (col.type == ftFixedChar && !s.isEmpty() && s.size() < col.size)
             s = kvo::data::padToChars(s, col.size);
         cell.s = col.pool.intern(s);
@@ -72,15 +72,15 @@ Cell packetCell(Column& col, const QVariant& v, qsizetype row) {
     case ftFloat:
         if (t != QMetaType::Double && t != QMetaType::Int && t != QMetaType::LongLong &&
             t != QMetaType::Float && t != QMetaType::UInt && t != QMetaType::ULongLong)
-            fail(QStringLiteral("a number is expected"));
+            fail(QStringLiteral("esperava-se um número"));
         cell.f = v.toDouble();
-        if (!std::isfinite(cell.f)) fail(QStringLiteral("not a finite number"));
+        if (!std::isfinite(cell.f)) fail(QStringLiteral("o valor não é um número finito"));
         break;
     case ftDateTime: {
         const QDate date = t == QMetaType::QDateTime ? v.toDateTime().date()
                            : t == QMetaType::QDate   ? v.toDate()
                                                      : QDate();
-        if (!date.isValid()) fail(QStringLiteral("a valid date is expected"));
+        if (!date.isValid()) fail(QStringLiteral("esperava-se uma data válida"));
         cell.day = date.toJulianDay();
         break;
     }

@@ -14,14 +14,15 @@ public:
     std::unique_ptr<FilterNode> parse() {
         auto node = parseOr();
         skipBlanks();
-        if (m_pos < m_text.size()) fail(QStringLiteral("unexpected \"%1\"").arg(m_text.mid(m_pos, 10)));
+        if (m_pos < m_text.size())
+            fail(QStringLiteral("trecho inesperado \"%1\"").arg(m_text.mid(m_pos, 10)));
         return node;
     }
 
 private:
     [[noreturn]] void fail(const QString& what) const {
         throw EDatabaseError(
-            QStringLiteral("Invalid filter \"%1\": %2 at position %3").arg(m_text, what).arg(m_pos + 1));
+            QStringLiteral("Filtro inválido \"%1\": %2 na posição %3").arg(m_text, what).arg(m_pos + 1));
     }
 
     void skipBlanks() {
@@ -66,7 +67,7 @@ private:
     }
 
     std::unique_ptr<FilterNode> parseUnary() {
-        if (++m_depth > MaxDepth) fail(QStringLiteral("too deeply nested"));
+        if (++m_depth > MaxDepth) fail(QStringLiteral("aninhamento profundo demais"));
         struct Leave {
             int& depth;
             ~Leave() { --depth; }
@@ -83,7 +84,7 @@ private:
             auto inner = parseOr();
             skipBlanks();
             if (m_pos >= m_text.size() || m_text.at(m_pos) != QLatin1Char(')'))
-                fail(QStringLiteral("missing \")\""));
+                fail(QStringLiteral("falta \")\""));
             ++m_pos;
             return inner;
         }
@@ -96,7 +97,7 @@ private:
         skipBlanks();
         if (m_pos < m_text.size() && m_text.at(m_pos) == QLatin1Char('[')) {
             const qsizetype close = m_text.indexOf(QLatin1Char(']'), m_pos);
-            if (close < 0) fail(QStringLiteral("missing \"]\""));
+            if (close < 0) fail(QStringLiteral("falta \"]\""));
             n->field = m_text.mid(m_pos + 1, close - m_pos - 1).trimmed();
             m_pos = close + 1;
         } else {
@@ -105,7 +106,7 @@ private:
                 ++m_pos;
             n->field = m_text.mid(start, m_pos - start);
         }
-        if (n->field.isEmpty()) fail(QStringLiteral("a field name is expected"));
+        if (n->field.isEmpty()) fail(QStringLiteral("esperava-se um nome de campo"));
         skipBlanks();
         const QStringView rest = QStringView(m_text).mid(m_pos);
         if (rest.startsWith(u"<>"))
@@ -121,20 +122,20 @@ private:
         else if (rest.startsWith(u">"))
             n->op = FilterNode::Gt, m_pos += 1;
         else
-            fail(QStringLiteral("a comparison operator is expected"));
+            fail(QStringLiteral("esperava-se um operador de comparação"));
         n->literal = parseLiteral();
         return n;
     }
 
     QVariant parseLiteral() {
         skipBlanks();
-        if (m_pos >= m_text.size()) fail(QStringLiteral("a value is expected"));
+        if (m_pos >= m_text.size()) fail(QStringLiteral("esperava-se um valor"));
         const QChar c = m_text.at(m_pos);
         if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             QString value;
             ++m_pos;
             for (;;) {
-                if (m_pos >= m_text.size()) fail(QStringLiteral("unterminated text"));
+                if (m_pos >= m_text.size()) fail(QStringLiteral("texto sem aspas de fechamento"));
                 const QChar ch = m_text.at(m_pos++);
                 if (ch == c) {
                     if (m_pos < m_text.size() && m_text.at(m_pos) == c) { // doubled quote
@@ -157,7 +158,7 @@ private:
             kvo::data::parsePlainNumber(QStringView(m_text).mid(start, m_pos - start));
         if (!d || (m_pos < m_text.size() && identChar(m_text.at(m_pos)))) {
             m_pos = start;
-            fail(QStringLiteral("a text in quotes or a number is expected"));
+            fail(QStringLiteral("esperava-se um texto entre aspas ou um número"));
         }
         return *d;
     }

@@ -22,7 +22,7 @@ int RowFilter::bind(const kvo::data::FilterNode& n, const std::vector<Column>& c
     int column = -1;
     for (size_t i = 0; i < columns.size(); ++i)
         if (columns[i].field->FieldName().compare(n.field, Qt::CaseInsensitive) == 0) column = int(i);
-    if (column < 0) throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(n.field));
+    if (column < 0) throw EDatabaseError(QStringLiteral("Campo '%1' não encontrado").arg(n.field));
     m_nodes[at].match = ValueMatcher::comparison(columns[column], column, ValueMatcher::Op(n.op), n.literal);
     return at;
 }

@@ -124,7 +124,9 @@ struct TClientDataSet::Impl {
     }
 
     void checkActive() const {
-        if (state == dsInactive) dbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+        if (state == dsInactive)
+            dbError(
+                QStringLiteral("Não é possível realizar esta operação com o conjunto de registros fechado"));
     }
 
     // ---- values
@@ -262,11 +264,13 @@ TClientDataSet::~TClientDataSet() {
 
 // Checks a declared field and adds it to the list; the caller gives it its storage.
 TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type, int size, TFieldKind kind) {
-    if (state != dsInactive) dbError(QStringLiteral("Cannot add field '%1' to an open dataset").arg(name));
-    if (name.trimmed().isEmpty()) dbError(QStringLiteral("A field needs a name"));
-    if (q->FindField(name)) dbError(QStringLiteral("Duplicate field name '%1'").arg(name));
+    if (state != dsInactive)
+        dbError(QStringLiteral("Não é possível adicionar o campo '%1' a um conjunto de registros aberto")
+                    .arg(name));
+    if (name.trimmed().isEmpty()) dbError(QStringLiteral("O campo precisa de um nome"));
+    if (q->FindField(name)) dbError(QStringLiteral("Nome de campo repetido: '%1'").arg(name));
     if (kind == fkData && isText(type) && (size < 1 || size > kvo::data::MaxTextSize))
-        dbError(QStringLiteral("Text field '%1' needs a size").arg(name));
+        dbError(QStringLiteral("O campo de texto '%1' precisa de um tamanho").arg(name));
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
         colOf.clear();
@@ -303,11 +307,11 @@ TField* TClientDataSet::AddCalcField(const QString& name, TFieldType type, int s
 
 void TClientDataSet::AddIndex(const QString& name, const QString& fields) {
     if (name.trimmed().isEmpty() || splitFieldList(fields).isEmpty())
-        dbError(QStringLiteral("An index needs a name and fields"));
+        dbError(QStringLiteral("O índice precisa de um nome e de campos"));
     for (IndexDef& def : d->indexDefs)
         if (def.name.compare(name, Qt::CaseInsensitive) == 0) {
             if (d->indexName.compare(name, Qt::CaseInsensitive) == 0 && d->state != dsInactive)
-                dbError(QStringLiteral("Index '%1' is active").arg(name));
+                dbError(QStringLiteral("O índice '%1' está ativo").arg(name));
             def.fields = fields;
             return;
         }
@@ -319,7 +323,8 @@ int TClientDataSet::FieldCount() const {
 }
 
 TField* TClientDataSet::Fields(int index) const {
-    if (index < 0 || index >= FieldCount()) dbError(QStringLiteral("Field index %1 out of range").arg(index));
+    if (index < 0 || index >= FieldCount())
+        dbError(QStringLiteral("Posição de campo %1 fora do intervalo").arg(index));
     return d->fields[index].get();
 }
 
@@ -331,7 +336,7 @@ TField* TClientDataSet::FindField(const QString& name) const {
 
 TField* TClientDataSet::FieldByName(const QString& name) const {
     TField* f = FindField(name);
-    if (!f) dbError(QStringLiteral("Field '%1' not found").arg(name));
+    if (!f) dbError(QStringLiteral("Campo '%1' não encontrado").arg(name));
     return f;
 }
 
@@ -355,10 +360,11 @@ std::vector<int> TClientDataSet::Impl::resolveIndex(const QString& name,
     const IndexDef* def = nullptr;
     for (const IndexDef& d : indexDefs)
         if (d.name.compare(name, Qt::CaseInsensitive) == 0) def = &d;
-    if (!def) dbError(QStringLiteral("Index '%1' not found").arg(name));
+    if (!def) dbError(QStringLiteral("Índice '%1' não encontrado").arg(name));
     for (const QString& field : splitFieldList(def->fields)) {
         const int found = findColumn(columns, field);
-        if (found < 0) dbError(QStringLiteral("Field '%1' of index '%2' not found").arg(field, def->name));
+        if (found < 0)
+            dbError(QStringLiteral("Campo '%1' do índice '%2' não encontrado").arg(field, def->name));
         out.push_back(found);
     }
     return out;
@@ -379,11 +385,11 @@ std::vector<Column> TClientDataSet::Impl::packetColumns(const TDataPacket& packe
             cols[c].size = old.size;
             const int src = packet.FieldIndex(old.field->FieldName());
             if (src < 0)
-                dbError(
-                    QStringLiteral("Field '%1' not found in the data packet").arg(old.field->FieldName()));
+                dbError(QStringLiteral("Campo '%1' não encontrado no pacote de dados")
+                            .arg(old.field->FieldName()));
             const TFieldType pt = packet.fields[src].type;
             if (isText(pt) != isText(old.type) || (!isText(pt) && pt != old.type))
-                dbError(QStringLiteral("Field '%1' has another type in the data packet")
+                dbError(QStringLiteral("O campo '%1' tem outro tipo no pacote de dados")
                             .arg(old.field->FieldName()));
             srcOf.push_back(src);
         }
@@ -398,13 +404,13 @@ std::vector<Column> TClientDataSet::Impl::packetColumns(const TDataPacket& packe
     QStringList seen;
     for (int i = 0; i < packet.fields.size(); ++i) {
         const TPacketField& pf = packet.fields[i];
-        if (pf.name.trimmed().isEmpty()) dbError(QStringLiteral("A packet field has no name"));
+        if (pf.name.trimmed().isEmpty()) dbError(QStringLiteral("Um campo do pacote de dados não tem nome"));
         if (seen.contains(pf.name, Qt::CaseInsensitive))
-            dbError(QStringLiteral("Field '%1' appears twice in the data packet").arg(pf.name));
+            dbError(QStringLiteral("O campo '%1' aparece duas vezes no pacote de dados").arg(pf.name));
         seen << pf.name;
         const bool text = isText(pf.type);
         if (text && (pf.size < 1 || pf.size > kvo::data::MaxTextSize))
-            dbError(QStringLiteral("Text field '%1' has no valid size").arg(pf.name));
+            dbError(QStringLiteral("O campo de texto '%1' não tem um tamanho válido").arg(pf.name));
         TField* f;
         if (same) {
             f = fields[i].get();
@@ -433,7 +439,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     for (qsizetype r = 0; r < packet.rows.size(); ++r) {
         const QVector<QVariant>& row = packet.rows[r];
         if (row.size() != packet.fields.size())
-            dbError(QStringLiteral("Row %1 of the data packet has %2 values for %3 fields")
+            dbError(QStringLiteral("A linha %1 do pacote de dados tem %2 valores para %3 campos")
                         .arg(r + 1)
                         .arg(row.size())
                         .arg(packet.fields.size()));
@@ -575,14 +581,14 @@ bool TClientDataSet::IsEmpty() const {
 bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLocateOptions options) {
     d->checkActive();
     const QStringList names = splitFieldList(fields);
-    if (names.isEmpty()) dbError(QStringLiteral("Locate needs at least one field"));
+    if (names.isEmpty()) dbError(QStringLiteral("A busca precisa de pelo menos um campo"));
     QVariantList keys;
     if (names.size() == 1) {
         keys << values;
     } else {
         keys = values.toList();
         if (keys.size() != names.size())
-            dbError(QStringLiteral("Locate on %1 fields needs %1 values").arg(names.size()));
+            dbError(QStringLiteral("A busca em %1 campos precisa de %1 valores").arg(names.size()));
     }
     for (const QString& n : names)
         FieldByName(n);
@@ -591,7 +597,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
     for (int i = 0; i < names.size(); ++i) {
         TField* f = FieldByName(names[i]);
         if (f->FieldKind() != fkData)
-            dbError(QStringLiteral("Locate cannot search the calculated field '%1'").arg(f->FieldName()));
+            dbError(QStringLiteral("A busca não pode usar o campo calculado '%1'").arg(f->FieldName()));
         const int c = d->colOf[f->Index()];
         matchers.push_back(ValueMatcher::key(d->store.cols[c], c, keys[i],
                                              options.testFlag(loCaseInsensitive),
@@ -670,7 +676,8 @@ void TClientDataSet::Edit() {
 // passes leaves the view.
 void TClientDataSet::Post() {
     d->checkActive();
-    if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
+    if (!d->editing())
+        dbError(QStringLiteral("O conjunto de registros não está em modo de edição ou inclusão"));
     d->updateData();
     d->fire(BeforePost);
     if (!d->editing()) return; // a handler ended the edit itself
@@ -726,7 +733,8 @@ void TClientDataSet::Cancel() {
 void TClientDataSet::Delete() {
     d->checkActive();
     if (d->state == dsInsert) return Cancel();
-    if (d->view.empty()) dbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    if (d->view.empty())
+        dbError(QStringLiteral("Não é possível realizar esta operação com o conjunto de registros vazio"));
     d->fire(BeforeDelete);
     d->fire(BeforeScroll);
     const int pos = d->cur;
@@ -812,7 +820,7 @@ void TClientDataSet::SetIndexName(const QString& name) {
             bool known = false;
             for (const IndexDef& def : d->indexDefs)
                 known |= def.name.compare(name, Qt::CaseInsensitive) == 0;
-            if (!known) dbError(QStringLiteral("Index '%1' not found").arg(name));
+            if (!known) dbError(QStringLiteral("Índice '%1' não encontrado").arg(name));
         }
         d->indexName = name;
         return;
@@ -903,9 +911,11 @@ void TClientDataSet::detachSource(TDataSource* source) {
 
 QVariant TClientDataSet::fieldValue(const TField* field) const {
     if (field->DataSet() != this)
-        dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
+        dbError(
+            QStringLiteral("O campo '%1' pertence a outro conjunto de registros").arg(field->FieldName()));
     if (d->state == dsInactive)
-        dbError(QStringLiteral("Cannot read field '%1' of a closed dataset").arg(field->FieldName()));
+        dbError(QStringLiteral("Não é possível ler o campo '%1' com o conjunto de registros fechado")
+                    .arg(field->FieldName()));
     const qint64 computing = d->calc.computingRow(); // OnCalcFields reads the row it computes
     if (computing >= 0) return d->valueOf(computing, field);
     if (!d->hasRow()) return {};
@@ -937,7 +947,8 @@ QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {
 
 void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
     if (field->DataSet() != this)
-        dbError(QStringLiteral("Field '%1' belongs to another dataset").arg(field->FieldName()));
+        dbError(
+            QStringLiteral("O campo '%1' pertence a outro conjunto de registros").arg(field->FieldName()));
     d->checkActive();
     const int fi = field->Index();
     if (d->colOf[fi] < 0) {
@@ -947,16 +958,20 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
             d->calc.setComputed(slot, v);
             return;
         }
-        if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
+        if (!d->editing())
+            dbError(QStringLiteral("O conjunto de registros não está em modo de edição ou inclusão"));
         d->calc.setCurrent(d->view.rows[d->cur], slot, v, d->calcHandler());
         d->viewChanged(TViewChange::Changed, d->cur);
         d->dataChanged(field);
         return;
     }
     if (d->calc.computing())
-        dbError(QStringLiteral("Field '%1' cannot be modified while calculating").arg(field->FieldName()));
-    if (!d->editing()) dbError(QStringLiteral("Dataset not in edit or insert mode"));
-    if (field->ReadOnly()) dbError(QStringLiteral("Field '%1' cannot be modified").arg(field->FieldName()));
+        dbError(
+            QStringLiteral("O campo '%1' não pode ser alterado durante o cálculo").arg(field->FieldName()));
+    if (!d->editing())
+        dbError(QStringLiteral("O conjunto de registros não está em modo de edição ou inclusão"));
+    if (field->ReadOnly())
+        dbError(QStringLiteral("O campo '%1' não pode ser alterado").arg(field->FieldName()));
     const int c = d->colOf[fi];
     d->buf[c] = writtenCell(d->store.cols[c], value);
     d->modified = true;

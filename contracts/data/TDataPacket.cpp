@@ -36,40 +36,40 @@ namespace {
 QString jsonKind(const QJsonValue& v) {
     switch (v.type()) {
     case QJsonValue::Null:
-        return QStringLiteral("null");
+        return QStringLiteral("nulo");
     case QJsonValue::Bool:
-        return QStringLiteral("a Boolean");
+        return QStringLiteral("um valor lógico");
     case QJsonValue::Double:
-        return QStringLiteral("a number");
+        return QStringLiteral("um número");
     case QJsonValue::String:
-        return QStringLiteral("a text");
+        return QStringLiteral("um texto");
     case QJsonValue::Array:
-        return QStringLiteral("an array");
+        return QStringLiteral("uma lista");
     case QJsonValue::Object:
-        return QStringLiteral("an object");
+        return QStringLiteral("um objeto");
     default:
-        return QStringLiteral("no value");
+        return QStringLiteral("nenhum valor");
     }
 }
 
 QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
     const QJsonValue fv = obj.value(QLatin1String("fields"));
-    if (!fv.isArray()) fail(ctx, QStringLiteral("\"fields\" is missing or not an array"));
+    if (!fv.isArray()) fail(ctx, QStringLiteral("a chave \"fields\" está ausente ou não é uma lista"));
     const QJsonArray arr = fv.toArray();
     QVector<TPacketField> fields;
     fields.reserve(arr.size());
     QSet<QString> seen;
     for (qsizetype i = 0; i < arr.size(); ++i) {
-        const QString fctx = QStringLiteral("field %1").arg(i + 1);
-        if (!arr.at(i).isObject()) fail(ctx, fctx + QStringLiteral(" is not an object"));
+        const QString fctx = QStringLiteral("campo %1").arg(i + 1);
+        if (!arr.at(i).isObject()) fail(ctx, fctx + QStringLiteral(" não é um objeto"));
         const QJsonObject f = arr.at(i).toObject();
         TPacketField pf;
         const QJsonValue name = f.value(QLatin1String("name"));
         if (!name.isString() || name.toString().trimmed().isEmpty())
-            fail(ctx, fctx + QStringLiteral(" has no name"));
+            fail(ctx, fctx + QStringLiteral(" não tem nome"));
         pf.name = name.toString();
         const QString lname = pf.name.toUpper();
-        if (seen.contains(lname)) fail(ctx, QStringLiteral("field %1 appears twice").arg(pf.name));
+        if (seen.contains(lname)) fail(ctx, QStringLiteral("o campo %1 aparece duas vezes").arg(pf.name));
         seen.insert(lname);
         const QJsonValue type = f.value(QLatin1String("type"));
         const QString tn = type.toString();
@@ -81,15 +81,15 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
                 break;
             }
         }
-        if (!known && !type.isString()) fail(ctx, QStringLiteral("field %1 has no type").arg(pf.name));
-        if (!known) fail(ctx, QStringLiteral("field %1 has the unknown type \"%2\"").arg(pf.name, tn));
+        if (!known && !type.isString()) fail(ctx, QStringLiteral("o campo %1 não tem tipo").arg(pf.name));
+        if (!known) fail(ctx, QStringLiteral("o campo %1 tem o tipo desconhecido \"%2\"").arg(pf.name, tn));
         if (pf.type == ftString || pf.type == ftFixedChar) {
             const QJsonValue size = f.value(QLatin1String("size"));
             if (size.isUndefined() || size.isNull())
-                fail(ctx, QStringLiteral("text field %1 has no size").arg(pf.name));
+                fail(ctx, QStringLiteral("o campo de texto %1 não tem tamanho").arg(pf.name));
             const double sz = size.toDouble(-1);
             if (!size.isDouble() || sz != std::floor(sz) || sz < 1 || sz > MaxTextSize)
-                fail(ctx, QStringLiteral("text field %1 has an invalid size").arg(pf.name));
+                fail(ctx, QStringLiteral("o campo de texto %1 tem um tamanho inválido").arg(pf.name));
             pf.size = int(sz);
         }
         fields.push_back(pf);
@@ -101,13 +101,13 @@ QVector<TPacketField> decodeFields(const QJsonObject& obj, const QString& ctx) {
 // a large change log decodes tens of thousands of values.
 struct RowContext {
     const QString* prefix = nullptr; // packet context, may be empty
-    const char* kind = "row";        // "row" or "change"
+    const char* kind = "linha";      // "linha" or "alteração", UTF-8
     qsizetype number = 0;            // 1-based
-    const char* suffix = nullptr;    // " old" / " new" for changes
+    const char* suffix = nullptr;    // old / new values of a change, UTF-8
     QString text() const {
         QString t = prefix && !prefix->isEmpty() ? *prefix + QStringLiteral(", ") : QString();
-        t += QLatin1String(kind) + QLatin1Char(' ') + QString::number(number);
-        if (suffix) t += QLatin1String(suffix);
+        t += QString::fromUtf8(kind) + QLatin1Char(' ') + QString::number(number);
+        if (suffix) t += QString::fromUtf8(suffix);
         return t;
     }
 };
@@ -118,13 +118,14 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContex
     case ftString:
     case ftFixedChar: {
         if (!v.isString())
-            fail(rc.text(), QStringLiteral("field %1 expects a text, got %2").arg(f.name, jsonKind(v)));
+            fail(rc.text(),
+                 QStringLiteral("o campo %1 espera um texto, mas recebeu %2").arg(f.name, jsonKind(v)));
         QString s = v.toString();
         // Cheap bound first: UTF-16 units never undercount characters.
         if (s.size() > f.size) {
             const int n = charCount(s);
             if (n > f.size)
-                fail(rc.text(), QStringLiteral("text of %1 characters in field %2 exceeds its size %3")
+                fail(rc.text(), QStringLiteral("o texto de %1 caracteres no campo %2 excede o tamanho %3")
                                     .arg(n)
                                     .arg(f.name)
                                     .arg(f.size));
@@ -133,15 +134,17 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContex
     }
     case ftFloat:
         if (!v.isDouble())
-            fail(rc.text(), QStringLiteral("field %1 expects a number, got %2").arg(f.name, jsonKind(v)));
+            fail(rc.text(),
+                 QStringLiteral("o campo %1 espera um número, mas recebeu %2").arg(f.name, jsonKind(v)));
         return v.toDouble();
     case ftDateTime: {
         if (!v.isString())
-            fail(rc.text(), QStringLiteral("field %1 expects a date, got %2").arg(f.name, jsonKind(v)));
+            fail(rc.text(),
+                 QStringLiteral("o campo %1 espera uma data, mas recebeu %2").arg(f.name, jsonKind(v)));
         const QString text = v.toString();
         const QDate d = parseIsoDate(text);
         if (!d.isValid())
-            fail(rc.text(), QStringLiteral("field %1 has the invalid date \"%2\"").arg(f.name, text));
+            fail(rc.text(), QStringLiteral("o campo %1 tem a data inválida \"%2\"").arg(f.name, text));
         return d;
     }
     }
@@ -149,11 +152,11 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContex
 }
 
 QVector<QVariant> decodeRow(const QJsonValue& rv, const QVector<TPacketField>& fields, const RowContext& rc) {
-    if (!rv.isArray()) throw EPacketError(rc.text() + QStringLiteral(" is not an array"));
+    if (!rv.isArray()) throw EPacketError(rc.text() + QStringLiteral(" não é uma lista"));
     const QJsonArray row = rv.toArray();
     if (row.size() != fields.size())
-        throw EPacketError(rc.text() +
-                           QStringLiteral(" has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+        throw EPacketError(
+            rc.text() + QStringLiteral(" tem %1 valores para %2 campos").arg(row.size()).arg(fields.size()));
     QVector<QVariant> out;
     out.reserve(row.size());
     qsizetype c = 0;
@@ -187,12 +190,13 @@ QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
         const double d = v.toDouble(&ok);
         if (!ok || !std::isfinite(d))
             throw EPacketError(
-                QStringLiteral("field %1 holds a value that is not a finite number").arg(f.name));
+                QStringLiteral("o campo %1 contém um valor que não é um número finito").arg(f.name));
         return d;
     }
     case ftDateTime: {
         const std::optional<QDate> d = toDate(v);
-        if (!d) throw EPacketError(QStringLiteral("field %1 holds a value that is not a date").arg(f.name));
+        if (!d)
+            throw EPacketError(QStringLiteral("o campo %1 contém um valor que não é uma data").arg(f.name));
         if (!d->isValid()) return QJsonValue::Null;
         return packetDate(*d);
     }
@@ -203,21 +207,57 @@ QJsonValue encodeValue(const QVariant& v, const TPacketField& f) {
 QJsonArray encodeRow(const QVector<QVariant>& row, const QVector<TPacketField>& fields) {
     if (row.size() != fields.size())
         throw EPacketError(
-            QStringLiteral("a row has %1 values for %2 fields").arg(row.size()).arg(fields.size()));
+            QStringLiteral("uma linha tem %1 valores para %2 campos").arg(row.size()).arg(fields.size()));
     QJsonArray arr;
     for (qsizetype c = 0; c < row.size(); ++c)
         arr.append(encodeValue(row.at(c), fields.at(c)));
     return arr;
 }
 
+// Qt's own parser texts are English and carry no translation here.
+QString jsonErrorText(QJsonParseError::ParseError e) {
+    switch (e) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("objeto sem fechamento");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("falta \":\" após um nome");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("lista sem fechamento");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("falta \",\" entre valores");
+    case QJsonParseError::IllegalValue:
+        return QStringLiteral("valor inválido");
+    case QJsonParseError::TerminationByNumber:
+        return QStringLiteral("fim inesperado após um número");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("número inválido");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("sequência de escape inválida");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("texto com UTF-8 inválido");
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("texto sem aspas de fechamento");
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("esperava-se um objeto");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("aninhamento profundo demais");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("documento grande demais");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("conteúdo excedente no fim");
+    default:
+        return QStringLiteral("erro de sintaxe");
+    }
+}
+
 QJsonValue parseDocument(const QByteArray& json, const char* what) {
     QJsonParseError err;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
     if (err.error != QJsonParseError::NoError)
-        throw EPacketError(QStringLiteral("Malformed %1 JSON at offset %2: %3")
-                               .arg(QLatin1String(what))
+        throw EPacketError(QStringLiteral("JSON inválido no %1 na posição %2: %3")
+                               .arg(QString::fromUtf8(what))
                                .arg(err.offset)
-                               .arg(err.errorString()));
+                               .arg(jsonErrorText(err.error)));
     if (doc.isObject()) return doc.object();
     return doc.array();
 }
@@ -229,12 +269,12 @@ int fieldIndexIn(const QVector<TPacketField>& fields, const QString& name) {
 }
 
 TDataPacket decodePacket(const QJsonValue& value, const QString& ctx) {
-    if (!value.isObject()) fail(ctx, QStringLiteral("a data packet must be a JSON object"));
+    if (!value.isObject()) fail(ctx, QStringLiteral("um pacote de dados deve ser um objeto JSON"));
     const QJsonObject obj = value.toObject();
     TDataPacket p;
     p.fields = decodeFields(obj, ctx);
     const QJsonValue rv = obj.value(QLatin1String("rows"));
-    if (!rv.isArray()) fail(ctx, QStringLiteral("\"rows\" is missing or not an array"));
+    if (!rv.isArray()) fail(ctx, QStringLiteral("a chave \"rows\" está ausente ou não é uma lista"));
     const QJsonArray rows = rv.toArray();
     p.rows.reserve(rows.size());
     RowContext rc;
@@ -257,7 +297,7 @@ TDataPacket TDataPacket::fromJson(const QJsonValue& value) {
 }
 
 TDataPacket TDataPacket::fromJson(const QByteArray& json) {
-    return decodePacket(parseDocument(json, "packet"), QString());
+    return decodePacket(parseDocument(json, "pacote de dados"), QString());
 }
 
 QJsonValue TDataPacket::toJsonValue() const {
@@ -276,11 +316,12 @@ QByteArray TDataPacket::toJson() const {
 
 TPacketPair TPacketPair::fromJson(const QJsonValue& value) {
     if (!value.isArray() || value.toArray().size() != 2)
-        throw EPacketError(QStringLiteral("a packet pair must be a JSON array of two packets"));
+        throw EPacketError(
+            QStringLiteral("um par de pacotes de dados deve ser uma lista JSON com dois pacotes"));
     const QJsonArray arr = value.toArray();
     TPacketPair pair;
-    pair.first = decodePacket(arr.at(0), QStringLiteral("packet 1 of the pair"));
-    pair.second = decodePacket(arr.at(1), QStringLiteral("packet 2 of the pair"));
+    pair.first = decodePacket(arr.at(0), QStringLiteral("pacote 1 do par"));
+    pair.second = decodePacket(arr.at(1), QStringLiteral("pacote 2 do par"));
     return pair;
 }
 
@@ -296,20 +337,22 @@ int TChangeLog::FieldIndex(const QString& name) const {
 }
 
 TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
-    if (!value.isObject()) throw EPacketError(QStringLiteral("a change log must be a JSON object"));
+    if (!value.isObject())
+        throw EPacketError(QStringLiteral("um registro de alterações deve ser um objeto JSON"));
     const QJsonObject obj = value.toObject();
     TChangeLog log;
     log.fields = decodeFields(obj, QString());
     const QJsonValue cv = obj.value(QLatin1String("changes"));
-    if (!cv.isArray()) throw EPacketError(QStringLiteral("\"changes\" is missing or not an array"));
+    if (!cv.isArray())
+        throw EPacketError(QStringLiteral("a chave \"changes\" está ausente ou não é uma lista"));
     const QJsonArray changes = cv.toArray();
     log.changes.reserve(changes.size());
     RowContext rc;
-    rc.kind = "change";
+    rc.kind = "alteração";
     for (const QJsonValue& cv : changes) {
         ++rc.number;
         rc.suffix = nullptr;
-        if (!cv.isObject()) throw EPacketError(rc.text() + QStringLiteral(" is not an object"));
+        if (!cv.isObject()) throw EPacketError(rc.text() + QStringLiteral(" não é um objeto"));
         const QJsonObject c = cv.toObject();
         const QJsonValue opv = c.value(QLatin1String("op"));
         const QString op = opv.toString();
@@ -321,17 +364,19 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
         else if (op == QLatin1String("delete"))
             ch.op = TChange::Delete;
         else
-            throw EPacketError(rc.text() + QStringLiteral(" has the unknown op \"%1\"").arg(op));
+            throw EPacketError(rc.text() + QStringLiteral(" tem a operação desconhecida \"%1\"").arg(op));
         if (ch.op != TChange::Insert) {
             const QJsonValue old = c.value(QLatin1String("old"));
-            if (old.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"old\" values"));
-            rc.suffix = " old";
+            if (old.isUndefined())
+                throw EPacketError(rc.text() + QStringLiteral(" não tem os valores antigos (\"old\")"));
+            rc.suffix = " (valores antigos)";
             ch.oldValues = decodeRow(old, log.fields, rc);
         }
         if (ch.op != TChange::Delete) {
             const QJsonValue nv = c.value(QLatin1String("new"));
-            if (nv.isUndefined()) throw EPacketError(rc.text() + QStringLiteral(" has no \"new\" values"));
-            rc.suffix = " new";
+            if (nv.isUndefined())
+                throw EPacketError(rc.text() + QStringLiteral(" não tem os valores novos (\"new\")"));
+            rc.suffix = " (valores novos)";
             ch.newValues = decodeRow(nv, log.fields, rc);
         }
         log.changes.push_back(std::move(ch));
@@ -340,7 +385,7 @@ TChangeLog TChangeLog::fromJson(const QJsonValue& value) {
 }
 
 TChangeLog TChangeLog::fromJson(const QByteArray& json) {
-    return fromJson(parseDocument(json, "change log"));
+    return fromJson(parseDocument(json, "registro de alterações"));
 }
 
 QJsonValue TChangeLog::toJsonValue() const {

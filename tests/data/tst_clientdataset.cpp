@@ -894,7 +894,7 @@ private slots:
             cds.FieldByName("NAME")->SetAsString("x");
             QFAIL("wrote in browse state");
         } catch (const EDatabaseError& e) {
-            QVERIFY(e.Message().contains("not in edit or insert mode"));
+            QVERIFY(e.Message().contains("não está em modo de edição ou inclusão"));
         }
         cds.Edit();
         cds.FieldByName("NAME")->SetAsString("Maximiliano de Souza Neto"); // 25 characters into 20

@@ -6,6 +6,12 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <functional>
+#include <memory>
+
+using Step = std::function<void()>;
+Q_DECLARE_METATYPE(Step)
+
 namespace {
 
 const QByteArray Header =
@@ -75,51 +81,52 @@ private slots:
         QCOMPARE(p.rows[0][0].toString(), QStringLiteral("ÇÃÕÉ"));
         TDataPacket::fromJson(packetWithRows("[[\"ab\xF0\x9F\x8D\xB2"
                                              "c\",null,null,null]]"));
-        expectRejected(packetWithRows(R"([["ÇÃÕÉÚ",null,null,null]])"), "exceeds");
+        expectRejected(packetWithRows(R"([["ÇÃÕÉÚ",null,null,null]])"), "excede");
     }
 
     void malformedPacketsNameTheFault_data() {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("needle");
-        QTest::newRow("not json") << QByteArray(R"({"fields":[)") << "Malformed";
-        QTest::newRow("empty") << QByteArray() << "Malformed";
-        QTest::newRow("array") << QByteArray("[1,2]") << "object";
+        QTest::newRow("not json") << QByteArray(R"({"fields":[)") << "JSON inválido";
+        QTest::newRow("empty") << QByteArray() << "JSON inválido";
+        QTest::newRow("array") << QByteArray("[1,2]") << "objeto";
         QTest::newRow("no fields") << QByteArray(R"({"rows":[]})") << "fields";
         QTest::newRow("no rows") << QByteArray(R"({"fields":[]})") << "rows";
         QTest::newRow("field without name")
-            << QByteArray(R"({"fields":[{"type":"float"}],"rows":[]})") << "no name";
-        QTest::newRow("unknown type")
-            << QByteArray(R"({"fields":[{"name":"A","type":"blob"}],"rows":[]})") << "unknown type \"blob\"";
-        QTest::newRow("missing type") << QByteArray(R"({"fields":[{"name":"A"}],"rows":[]})") << "no type";
+            << QByteArray(R"({"fields":[{"type":"float"}],"rows":[]})") << "não tem nome";
+        QTest::newRow("unknown type") << QByteArray(R"({"fields":[{"name":"A","type":"blob"}],"rows":[]})")
+                                      << "tipo desconhecido \"blob\"";
+        QTest::newRow("missing type")
+            << QByteArray(R"({"fields":[{"name":"A"}],"rows":[]})") << "não tem tipo";
         QTest::newRow("missing size")
-            << QByteArray(R"({"fields":[{"name":"A","type":"string"}],"rows":[]})") << "no size";
+            << QByteArray(R"({"fields":[{"name":"A","type":"string"}],"rows":[]})") << "não tem tamanho";
         QTest::newRow("zero size")
             << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":0}],"rows":[]})")
-            << "invalid size";
+            << "tamanho inválido";
         QTest::newRow("huge size")
             << QByteArray(R"({"fields":[{"name":"A","type":"fixedchar","size":4000000000}],"rows":[]})")
-            << "invalid size";
+            << "tamanho inválido";
         QTest::newRow("duplicate field")
             << QByteArray(R"({"fields":[{"name":"A","type":"float"},{"name":"a","type":"float"}],"rows":[]})")
-            << "twice";
-        QTest::newRow("short row") << packetWithRows(R"([["0001",1,null]])") << "row 1";
+            << "duas vezes";
+        QTest::newRow("short row") << packetWithRows(R"([["0001",1,null]])") << "linha 1";
         QTest::newRow("long row") << packetWithRows(R"([["0001",1,null,null],["0001",1,null,null,5]])")
-                                  << "row 2 has 5 values for 4 fields";
-        QTest::newRow("row not array") << packetWithRows(R"([{"a":1}])") << "not an array";
+                                  << "linha 2 tem 5 valores para 4 campos";
+        QTest::newRow("row not array") << packetWithRows(R"([{"a":1}])") << "não é uma lista";
         QTest::newRow("number in text")
-            << packetWithRows(R"([[1,1,null,null]])") << "CDFILIAL expects a text";
+            << packetWithRows(R"([[1,1,null,null]])") << "CDFILIAL espera um texto";
         QTest::newRow("text in number")
-            << packetWithRows(R"([["1","1",null,null]])") << "QTCOMEFETCAR expects a number";
-        QTest::newRow("bool in number") << packetWithRows(R"([["1",true,null,null]])") << "Boolean";
-        QTest::newRow("number as date") << packetWithRows(R"([["1",1,20261208,null]])") << "expects a date";
+            << packetWithRows(R"([["1","1",null,null]])") << "QTCOMEFETCAR espera um número";
+        QTest::newRow("bool in number") << packetWithRows(R"([["1",true,null,null]])") << "valor lógico";
+        QTest::newRow("number as date") << packetWithRows(R"([["1",1,20261208,null]])") << "espera uma data";
         QTest::newRow("impossible date")
-            << packetWithRows(R"([["1",1,"2026-02-30",null]])") << "invalid date \"2026-02-30\"";
+            << packetWithRows(R"([["1",1,"2026-02-30",null]])") << "data inválida \"2026-02-30\"";
         QTest::newRow("date with garbage")
-            << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])") << "invalid date";
+            << packetWithRows(R"([["1",1,"2026-12-08T00:00:00Z",null]])") << "data inválida";
         QTest::newRow("date with a time of day")
-            << packetWithRows(R"([["1",1,"2026-12-08T10:20:30",null]])") << "invalid date";
+            << packetWithRows(R"([["1",1,"2026-12-08T10:20:30",null]])") << "data inválida";
         QTest::newRow("over-long text") << packetWithRows(R"([["00001",1,null,null]])")
-                                        << "5 characters in field CDFILIAL exceeds its size 4";
+                                        << "5 caracteres no campo CDFILIAL excede o tamanho 4";
         QTest::newRow("over-long fixed text") << packetWithRows(R"([["0001",1,null,"SN"]])") << "TIPO";
     }
     void malformedPacketsNameTheFault() {
@@ -138,7 +145,7 @@ private slots:
             TPacketPair::fromJson(QJsonArray{one, QJsonObject{{"fields", 3}}});
             QFAIL("accepted a broken second packet");
         } catch (const EPacketError& e) {
-            QVERIFY(e.Message().contains("packet 2"));
+            QVERIFY(e.Message().contains("pacote 2"));
         }
         const TPacketPair back = TPacketPair::fromJson(pair.toJsonValue());
         QCOMPARE(back.second.fields, pair.second.fields);
@@ -169,6 +176,76 @@ private slots:
                                  TChangeLog::fromJson(f + R"([{"op":"delete","old":["12345"]}]})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(f + R"(5})"));
         QVERIFY_THROWS_EXCEPTION(EPacketError, TChangeLog::fromJson(QByteArray("{oops")));
+    }
+
+    // Every failure a person may read is in Portuguese: a guard against English texts coming back.
+    void failureMessagesAreNotEnglish_data() {
+        QTest::addColumn<Step>("step");
+        const auto loaded = [] {
+            auto cds = std::make_shared<TClientDataSet>();
+            cds->SetData(TDataPacket::fromJson(packetWithRows(R"([["0001",1,null,"S"]])")));
+            return cds;
+        };
+        QTest::newRow("closed set") << Step([] { TClientDataSet().Edit(); });
+        QTest::newRow("read in a closed set") << Step([loaded] {
+            auto cds = loaded();
+            TField* f = cds->FieldByName("CDFILIAL");
+            cds->Close();
+            f->AsString();
+        });
+        QTest::newRow("write in browse")
+            << Step([loaded] { loaded()->FieldByName("CDFILIAL")->SetAsString("2"); });
+        QTest::newRow("unknown field") << Step([loaded] { loaded()->FieldByName("NOPE"); });
+        QTest::newRow("unknown index") << Step([loaded] { loaded()->SetIndexName("IXNOPE"); });
+        QTest::newRow("bad filter") << Step([loaded] { loaded()->SetFilter("CDFILIAL = "); });
+        QTest::newRow("unclosed filter") << Step([loaded] { loaded()->SetFilter("(CDFILIAL = '1'"); });
+        QTest::newRow("filter on unknown field") << Step([loaded] {
+            auto cds = loaded();
+            cds->SetFilter("NOPE = 1");
+            cds->SetFiltered(true);
+        });
+        QTest::newRow("bad number") << Step([loaded] {
+            auto cds = loaded();
+            cds->Edit();
+            cds->FieldByName("QTCOMEFETCAR")->SetAsString("abc");
+        });
+        QTest::newRow("not json") << Step([] { TDataPacket::fromJson(QByteArray(R"({"fields":[)")); });
+        QTest::newRow("short row") << Step([] { TDataPacket::fromJson(packetWithRows(R"([["0001",1]])")); });
+        QTest::newRow("text in a number")
+            << Step([] { TDataPacket::fromJson(packetWithRows(R"([["0001","1",null,null]])")); });
+        QTest::newRow("over-long text")
+            << Step([] { TDataPacket::fromJson(packetWithRows(R"([["000001",1,null,null]])")); });
+        QTest::newRow("unnamed packet field") << Step([] {
+            TDataPacket p;
+            p.fields = {{" ", ftFloat, 0}};
+            TClientDataSet().SetData(p);
+        });
+        QTest::newRow("wide row in a set") << Step([] {
+            TDataPacket p = TDataPacket::fromJson(packetWithRows("[]"));
+            p.rows.push_back({1.0});
+            TClientDataSet().SetData(p);
+        });
+        QTest::newRow("change with unknown op") << Step([] {
+            TChangeLog::fromJson(QByteArray(R"({"fields":[],"changes":[{"op":"upsert","new":[]}]})"));
+        });
+    }
+
+    void failureMessagesAreNotEnglish() {
+        QFETCH(Step, step);
+        QString message;
+        bool thrown = false;
+        try {
+            step();
+        } catch (const Exception& e) {
+            thrown = true;
+            message = e.Message();
+        }
+        QVERIFY(thrown);
+        QVERIFY(!message.trimmed().isEmpty());
+        const QString padded = QLatin1Char(' ') + message.toLower() + QLatin1Char(' ');
+        for (const char* word : {" the ", "cannot", "not ", "field", "dataset", "packet", "row ", " is ",
+                                 " has ", "invalid", "expected", "missing", "found"})
+            QVERIFY2(!padded.contains(QLatin1String(word)), qPrintable(message));
     }
 
     void encodingRefusesNonFiniteNumbers() {
