@@ -44,7 +44,10 @@ QSqlQuery run(const QString& sql, const QStringList& values) {
             q.addBindValue(v);
         ok = q.exec();
     }
-    if (!ok) throw Exception(QStringLiteral("Erro ao consultar a filial: %1").arg(q.lastError().text()));
+    if (!ok)
+        throw Exception(
+            QStringLiteral("Não foi possível consultar a filial no banco de dados. Mensagem do banco: %1")
+                .arg(q.lastError().text()));
     return q;
 }
 

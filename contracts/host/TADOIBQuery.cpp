@@ -11,6 +11,12 @@
 
 namespace {
 
+// The driver's own text is the only diagnosis there is, so it follows a Portuguese sentence.
+QString queryFailure(const QSqlQuery& q) {
+    return QStringLiteral("Não foi possível consultar o banco de dados. Mensagem do banco: %1")
+        .arg(q.lastError().text());
+}
+
 struct ParsedSql {
     QString positional; // the text with every ":NAME" replaced by "?"
     QStringList names;  // upper-case, in order of use (a name may repeat)
@@ -189,8 +195,7 @@ void TADOIBQuery::Open() {
 
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(parsed.positional))
-        throw EDatabaseError(QStringLiteral("Erro na consulta: %1").arg(q.lastError().text()));
+    if (!q.prepare(parsed.positional)) throw EDatabaseError(queryFailure(q));
     for (const QString& name : parsed.names) {
         auto it = m_params.find(name);
         // An unassigned parameter is a null text; it matches nothing.
@@ -198,7 +203,7 @@ void TADOIBQuery::Open() {
                            ? QVariant(QMetaType::fromType<QString>())
                            : it->second.Value());
     }
-    if (!q.exec()) throw EDatabaseError(QStringLiteral("Erro na consulta: %1").arg(q.lastError().text()));
+    if (!q.exec()) throw EDatabaseError(queryFailure(q));
 
     const QSqlRecord rec = q.record();
     TDataPacket packet;
@@ -231,8 +236,7 @@ void TADOIBQuery::Open() {
             row.push_back(convert(q.value(columns[i]), packet.fields[i]));
         packet.rows.push_back(std::move(row));
     }
-    if (q.lastError().isValid())
-        throw EDatabaseError(QStringLiteral("Erro na consulta: %1").arg(q.lastError().text()));
+    if (q.lastError().isValid()) throw EDatabaseError(queryFailure(q));
 
     if (sizeUnknown) {
         // Text columns of undeclared length get the longest value as their size.
