@@ -3,7 +3,6 @@
 #include "module/Units.h"
 
 #include "calc/TfrmCalcComensais.h"
-#include "data/Exceptions.h"
 #include "module/ModalScreen.h"
 
 TfrmCalcComensais* frmCalcComensais = nullptr;
@@ -26,8 +25,6 @@ void Finalization() {
 } // namespace Cli_kvo01002
 
 void CriaCalcComensais() {
-    // The dialog works on the headcount screen's branch, date and connection.
-    if (!frmMediEfetDiet)
-        throw Exception(QStringLiteral("A tela Efetivos deve estar aberta para calcular comensais."));
+    // The dialog refuses to be created without the headcount screen it works with.
     kvo::module::ShowModalInstance(frmCalcComensais);
 }

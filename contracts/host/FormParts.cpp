@@ -1,5 +1,8 @@
 #include "host/FormParts.h"
 
+#include "data/TDataSource.h"
+#include "widgets/TBtnPesquisa.h"
+
 #include <QHBoxLayout>
 
 namespace kvo {
@@ -31,6 +34,37 @@ QLabel* AddScreenCodeLabel(TPanel* panel) {
     SetBold(label, true);
     row->addWidget(label);
     return label;
+}
+
+TLabel* NewCaption(QWidget* parent, const char* name, const QString& caption, QWidget* focusControl) {
+    auto* label = new TLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->SetBold(true);
+    if (focusControl) label->setBuddy(focusControl);
+    return label;
+}
+
+TEdit* NewDisplayEdit(QWidget* parent, const char* name, int width, const QColor& color) {
+    auto* edit = new TEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->SetReadOnly(true);
+    edit->SetColor(color);
+    edit->SetTabStop(false);
+    edit->SetEnabled(false);
+    edit->setMinimumWidth(width);
+    return edit;
+}
+
+TBtnPesquisa* NewLookupButton(QWidget* parent, const char* name, const QString& title, TDataSource* source,
+                              const QString& emptyError, QWidget* associate) {
+    auto* button = new TBtnPesquisa(parent);
+    button->setObjectName(QLatin1String(name));
+    button->SetTitle(title);
+    button->SetHint(QStringLiteral("Pesquisar"));
+    button->SetDataSource(source);
+    button->SetEmptyError(emptyError);
+    button->SetAssociate(associate);
+    return button;
 }
 
 } // namespace kvo

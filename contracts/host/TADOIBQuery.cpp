@@ -277,3 +277,25 @@ int TADOIBQuery::RecordCount() const {
 TField* TADOIBQuery::FieldByName(const QString& name) const {
     return m_set->FieldByName(name);
 }
+
+namespace kvo {
+
+TADOIBQuery* NewLookupQuery(QObject* owner, const char* name, const QStringList& text,
+                            std::initializer_list<LookupColumn> columns) {
+    auto* query = new TADOIBQuery(owner);
+    query->setObjectName(QString::fromLatin1(name));
+    query->SQL = text;
+    query->SQL_ORACLE = text;
+    query->SQL_MSSQL = text;
+    query->SQL_IB = text;
+    for (const LookupColumn& column : columns) {
+        TField* field = query->Query()->AddField(QString::fromLatin1(column.name), ftString, column.size);
+        if (column.label)
+            field->SetDisplayLabel(QString::fromUtf8(column.label));
+        else
+            field->SetVisible(false);
+    }
+    return query;
+}
+
+} // namespace kvo

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <initializer_list>
 #include <map>
 
 // One named parameter of a query. Values are always bound, never spliced into the text.
@@ -67,3 +68,16 @@ private:
     std::map<QString, TParam> m_params; // by upper-case name
     QString m_connectionName;
 };
+
+namespace kvo {
+// A column of a lookup query: a text field of that size, listed under its label (nullptr: carried
+// but not listed).
+struct LookupColumn {
+    const char* name;
+    int size;
+    const char* label;
+};
+// A lookup query with the same text in every dialect slot and its columns in list order.
+KVO_FRAMEWORK_EXPORT TADOIBQuery* NewLookupQuery(QObject* owner, const char* name, const QStringList& text,
+                                                 std::initializer_list<LookupColumn> columns);
+} // namespace kvo

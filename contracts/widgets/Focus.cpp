@@ -151,6 +151,13 @@ void TFocusControl::SetFocus() {
     if (std::exception_ptr err = form->MoveFocus(m_self)) std::rethrow_exception(err);
 }
 
+void TFocusControl::TrySetFocus() noexcept {
+    try {
+        if (CanFocus()) SetFocus();
+    } catch (...) {
+    }
+}
+
 bool TFocusControl::Focused() const {
     TForm* form = Form();
     QWidget* current = form ? form->FocusedControl() : nullptr;

@@ -56,6 +56,9 @@ public:
     // Runs the focus sequence towards this control; throws when it cannot take the focus or when
     // an exit handler vetoes the move.
     void SetFocus();
+    // SetFocus on a failure path, where the original error is what the user must see: nothing when
+    // the control cannot take the focus, and a vetoed move is not reported again.
+    void TrySetFocus() noexcept;
     // For a control: it holds the focus. For a container: the focused control is inside it.
     bool Focused() const;
 

@@ -87,6 +87,17 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
         m_table->resizeColumnsToContents();
         m_table->setCurrentCell(qMin(m_rows.current, int(m_rows.cells.size()) - 1), 0);
         layout->addWidget(m_table);
+        if (ticks) {
+            // Left of OK and Cancel, out of the way of Enter, which confirms the list.
+            m_tickAll = buttons->addButton(QStringLiteral("Marcar todos"), QDialogButtonBox::ActionRole);
+            m_tickNone = buttons->addButton(QStringLiteral("Desmarcar todos"), QDialogButtonBox::ActionRole);
+            m_tickAll->setToolTip(QStringLiteral("Alt+M"));
+            m_tickNone->setToolTip(QStringLiteral("Alt+D"));
+            for (QPushButton* b : {m_tickAll, m_tickNone})
+                b->setAutoDefault(false);
+            connect(m_tickAll, &QPushButton::clicked, this, [this] { tickAll(true); });
+            connect(m_tickNone, &QPushButton::clicked, this, [this] { tickAll(false); });
+        }
         buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
         buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
         connect(m_search, &QLineEdit::textEdited, this, &LookupDialog::search);
@@ -136,6 +147,12 @@ void LookupDialog::toggle(int row) {
     item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
+void LookupDialog::tickAll(bool on) {
+    if (!m_table || m_keyField.isEmpty()) return;
+    for (int r = 0; r < m_table->rowCount(); ++r)
+        m_table->item(r, 0)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+}
+
 bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !m_table) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
@@ -147,6 +164,15 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Escape:
         reject();
         return true;
+    case Qt::Key_M:
+    case Qt::Key_D:
+        // The buttons' keys, from the list and the search box; taken at once (a mnemonic would
+        // click later, after keys typed meanwhile).
+        if (m_tickAll && key->modifiers() == Qt::AltModifier) {
+            tickAll(key->key() == Qt::Key_M);
+            return true;
+        }
+        break;
     case Qt::Key_Space:
         if (!m_keyField.isEmpty()) {
             toggle(m_table->currentRow());

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
 class TDataSource;
 
@@ -21,7 +22,8 @@ struct KVO_FRAMEWORK_EXPORT LookupRows {
 };
 
 // The modal pick list behind Pesquisar (pick one row) and PesquisaLista (tick rows by key).
-// Typing searches the sorted column incrementally; Enter picks, Esc cancels, Space ticks.
+// Typing searches the sorted column incrementally; Enter picks, Esc cancels. In the tick list,
+// Space (or a double click) ticks the current row, and Alt+M / Alt+D tick all or none.
 class KVO_FRAMEWORK_EXPORT LookupDialog : public QDialog {
     Q_OBJECT
 public:
@@ -33,9 +35,13 @@ public:
     void setSelection(const QString& selection);
     QString selection() const;
     int pickedRow() const;
+    // Tick list: ticks every row (on) or none.
+    void tickAll(bool on);
 
     QLineEdit* searchEdit() const { return m_search; }
     QTableWidget* table() const { return m_table; }
+    QPushButton* tickAllButton() const { return m_tickAll; }
+    QPushButton* tickNoneButton() const { return m_tickNone; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,5 +56,7 @@ private:
     QLineEdit* m_search = nullptr;
     QTableWidget* m_table = nullptr;
     QLabel* m_empty = nullptr;
+    QPushButton* m_tickAll = nullptr;
+    QPushButton* m_tickNone = nullptr;
     int m_searchColumn = 0;
 };

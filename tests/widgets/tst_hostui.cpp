@@ -195,6 +195,27 @@ private slots:
         dialog.setSelection(QStringLiteral("_00001_00004"));
         QVERIFY(dialog.run());
         QCOMPARE(dialog.selection(), QStringLiteral("_00003_00004"));
+
+        // None, then a row found by typing its name: Space ticks the found row, not the first.
+        whenDialogUp([](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            QTest::keyClick(d->table(), Qt::Key_D, Qt::AltModifier);
+            QTest::keyClicks(d->table(), QStringLiteral("ce"));
+            QTest::keyClick(d->searchEdit(), Qt::Key_Space);
+            QTest::keyClick(d->searchEdit(), Qt::Key_Return);
+        });
+        QVERIFY(dialog.run());
+        QCOMPARE(dialog.selection(), QStringLiteral("_00003"));
+
+        // All, from the search box; Esc afterwards gives up the change.
+        whenDialogUp([](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            QTest::keyClick(d->searchEdit(), Qt::Key_M, Qt::AltModifier);
+            QCOMPARE(d->selection(), QStringLiteral("_00001_00002_00003_00004"));
+            QTest::keyClick(d->searchEdit(), Qt::Key_Escape);
+        });
+        QVERIFY(!dialog.run());
+        QVERIFY(dialog.tickAllButton() && dialog.tickNoneButton());
     }
 
     void emptyListShowsItsText() {
