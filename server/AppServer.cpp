@@ -5,19 +5,35 @@
 #include "Schema.h"
 #include "ServerErrors.h"
 
-#include <httplib.h>
+#include <microhttpd.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUuid>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+// Why a polling thread plus our own workers rather than the HTTP library's thread pool: a pool
+// thread runs the handler on the thread that also reads and writes its share of the sockets, so
+// one slow save would stall every connection that thread polls. Here the polling thread never
+// blocks: it reads headers and bodies of all connections, suspends a connection once its request
+// is complete, and hands the request to a fixed set of workers (one database connection each).
+// A worker's answer resumes the connection. Slow or idle clients hold a socket, never a worker.
 
 namespace kvo::server {
 
@@ -26,36 +42,35 @@ namespace {
 // The worker a request runs on, with its own database connection (opened on first use).
 struct Worker {
     QString connectionName;
-    bool open = false;
 };
 thread_local Worker* tlsWorker = nullptr;
 
-// A fixed set of threads; enqueue blocks while too many connections wait, so a flood of
-// clients queues up in the kernel's backlog rather than in our memory.
-class WorkerPool : public httplib::TaskQueue {
+class WorkerPool {
 public:
-    WorkerPool(int threads, int maxPending, QString prefix) : m_maxPending(std::max(1, maxPending)) {
+    WorkerPool(int threads, const QString& prefix) {
         for (int i = 0; i < std::max(1, threads); ++i)
             m_threads.emplace_back([this, name = QStringLiteral("%1-%2").arg(prefix).arg(i)] { run(name); });
     }
-    ~WorkerPool() override { shutdown(); }
+    ~WorkerPool() { shutdown(); }
 
-    void enqueue(std::function<void()> fn) override {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_space.wait(lock, [&] { return m_stopping || int(m_jobs.size()) < m_maxPending; });
-        if (m_stopping) return;
+    void enqueue(std::function<void()> fn) {
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_jobs.push_back(std::move(fn));
         m_ready.notify_one();
     }
 
-    void shutdown() override {
+    // Returns once no job is waiting or running.
+    void waitIdle() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idle.wait(lock, [&] { return m_jobs.empty() && m_busy == 0; });
+    }
+
+    void shutdown() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_stopping && m_threads.empty()) return;
             m_stopping = true;
         }
         m_ready.notify_all();
-        m_space.notify_all();
         for (std::thread& t : m_threads)
             if (t.joinable()) t.join();
         m_threads.clear();
@@ -63,19 +78,22 @@ public:
 
 private:
     void run(const QString& name) {
-        Worker w{name, false};
+        Worker w{name};
         tlsWorker = &w;
         for (;;) {
             std::function<void()> job;
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 m_ready.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
-                if (m_jobs.empty()) break; // stopping, and every accepted connection has been served
+                if (m_jobs.empty()) break; // stopping, and every queued request has been served
                 job = std::move(m_jobs.front());
                 m_jobs.pop_front();
-                m_space.notify_one();
+                ++m_busy;
             }
             job();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_busy;
+            if (m_busy == 0 && m_jobs.empty()) m_idle.notify_all();
         }
         tlsWorker = nullptr;
         if (QSqlDatabase::contains(w.connectionName)) {
@@ -85,30 +103,76 @@ private:
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_ready, m_space;
+    std::condition_variable m_ready, m_idle;
     std::deque<std::function<void()>> m_jobs;
     std::vector<std::thread> m_threads;
-    int m_maxPending;
+    int m_busy = 0;
     bool m_stopping = false;
 };
 
-bool constantTimeEquals(const std::string& a, const QByteArray& b) {
-    if (a.size() != size_t(b.size())) return false;
+bool constantTimeEquals(const char* a, const QByteArray& b) {
+    const size_t n = std::strlen(a);
+    if (n != size_t(b.size())) return false;
     unsigned char diff = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        diff |= static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(b[int(i)]);
+    for (size_t i = 0; i < n; ++i)
+        diff |= static_cast<unsigned char>(a[i]) ^ static_cast<unsigned char>(b[qsizetype(i)]);
     return diff == 0;
 }
 
-const std::string kJson = "application/json; charset=utf-8";
+QString clientAddress(MHD_Connection* c) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return QStringLiteral("?");
+    char text[INET6_ADDRSTRLEN] = {};
+    const sockaddr* sa = info->client_addr;
+    if (sa->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+    else if (sa->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+// A chunked body over the limit cannot be answered mid-stream, so the rest is read and dropped
+// (never kept) up to this much before the connection is simply closed.
+constexpr qint64 kDrainBytes = 8 * 1024 * 1024;
+
+QString escapeForLog(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == '\\')
+            out += QStringLiteral("\\\\");
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\x%1").arg(unsigned(u), u > 0xff ? 4 : 2, 16, QLatin1Char('0'));
+        else
+            out += ch;
+    }
+    return out;
+}
 
 } // namespace
+
+// One request's state, from its headers to the completion of its answer.
+struct Request {
+    enum Stage { Reading, AtWorker, Answered };
+    Stage stage = Reading;
+    QElapsedTimer timer;
+    QByteArray body;
+    qint64 dropped = 0; // bytes read past --max-body and thrown away
+    bool tooLarge = false;
+    // The answer, set by the worker.
+    int status = 0;
+    QByteArray answer;
+    QString method = QStringLiteral("-"), outcome;
+};
 
 struct AppServer::Impl {
     ServerOptions options;
     DbSpec target;
-    std::unique_ptr<httplib::Server> http;
-    std::thread listener;
+    MHD_Daemon* daemon = nullptr;
+    std::unique_ptr<WorkerPool> pool;
+    QByteArray certPem, keyPem; // kept for the daemon's lifetime
+    std::atomic<int> inFlight{0};
     std::atomic<bool> running{false};
     int port = 0;
     QString poolPrefix = QStringLiteral("kvo-worker-") + QUuid::createUuid().toString(QUuid::Id128).left(8);
@@ -126,36 +190,76 @@ struct AppServer::Impl {
         return holder;
     }
 
-    void log(const httplib::Request& req, const QString& method, qint64 ms, const QString& outcome) {
+    // Every field is escaped: method names and paths come from the client, and a line break in
+    // one of them must not forge a line of its own.
+    void log(MHD_Connection* c, const Request& r) {
         if (!options.logRequests) return;
         const QByteArray line = QStringLiteral("kvo-appserver %1 %2 %3 ms %4\n")
-                                    .arg(QString::fromStdString(req.remote_addr), method)
-                                    .arg(ms)
-                                    .arg(outcome.left(160))
+                                    .arg(escapeForLog(clientAddress(c)), escapeForLog(r.method))
+                                    .arg(r.timer.elapsed())
+                                    .arg(escapeForLog(r.outcome.left(160)))
                                     .toUtf8();
-        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+        if (options.logSink)
+            options.logSink(line);
+        else
+            std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     }
 
-    void handle(const httplib::Request& req, httplib::Response& res) {
-        QElapsedTimer timer;
-        timer.start();
-        const std::string auth = req.get_header_value("Authorization");
-        const std::string prefix = "Bearer ";
-        if (auth.compare(0, prefix.size(), prefix) != 0 ||
-            !constantTimeEquals(auth.substr(std::min(auth.size(), prefix.size())), options.token)) {
-            res.status = 401;
-            res.set_header("WWW-Authenticate", "Bearer");
-            res.set_content(
-                rpcError(-32003, QStringLiteral("Não autorizado: token ausente ou inválido.")).toStdString(),
-                kJson);
-            log(req, QStringLiteral("-"), timer.elapsed(), QStringLiteral("401 unauthorized"));
-            return;
+    static MHD_Result send(MHD_Connection* c, Request& r) {
+        MHD_Response* res =
+            MHD_create_response_from_buffer(size_t(r.answer.size()), r.answer.data(), MHD_RESPMEM_MUST_COPY);
+        if (!res) return MHD_NO;
+        if (!r.answer.isEmpty())
+            MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json; charset=utf-8");
+        if (r.status == MHD_HTTP_UNAUTHORIZED) MHD_add_response_header(res, "WWW-Authenticate", "Bearer");
+        const MHD_Result ok = MHD_queue_response(c, unsigned(r.status), res);
+        MHD_destroy_response(res);
+        return ok;
+    }
+
+    // Answers a request that never reaches a method, and logs it.
+    MHD_Result refuse(MHD_Connection* c, Request& r, int status, const QString& message) {
+        r.status = status;
+        r.answer = rpcError(status == MHD_HTTP_UNAUTHORIZED ? -32003 : -32600, message);
+        r.outcome = QStringLiteral("%1 %2").arg(status).arg(message);
+        r.stage = Request::Answered;
+        log(c, r);
+        return send(c, r);
+    }
+
+    // Checks made as soon as the headers are in, before any of the body is read.
+    MHD_Result onHeaders(MHD_Connection* c, Request& r, const char* url, const char* method) {
+        if (path() != QLatin1String(url))
+            return refuse(c, r, MHD_HTTP_NOT_FOUND,
+                          QStringLiteral("Objeto inexistente: use POST %1 (pedido: %2).")
+                              .arg(path(), QString::fromUtf8(url).left(80)));
+        if (std::strcmp(method, MHD_HTTP_METHOD_POST) != 0)
+            return refuse(c, r, MHD_HTTP_METHOD_NOT_ALLOWED,
+                          QStringLiteral("Método HTTP não permitido: use POST."));
+        const char* auth = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+        if (!auth || std::strncmp(auth, "Bearer ", 7) != 0 || !constantTimeEquals(auth + 7, options.token))
+            return refuse(c, r, MHD_HTTP_UNAUTHORIZED,
+                          QStringLiteral("Não autorizado: token ausente ou inválido."));
+        const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        const char* coding =
+            MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+        if (length) {
+            // The library has already refused a length that is not a number.
+            if (std::strtoull(length, nullptr, 10) > quint64(options.maxBodyBytes))
+                return refuse(c, r, MHD_HTTP_CONTENT_TOO_LARGE, QStringLiteral("Requisição grande demais."));
+        } else if (!coding) {
+            return refuse(c, r, MHD_HTTP_LENGTH_REQUIRED,
+                          QStringLiteral("Requisição sem tamanho (Content-Length)."));
         }
+        return MHD_YES;
+    }
+
+    void work(MHD_Connection* c, Request* r) {
         RpcOutcome out;
         try {
             QSqlDatabase holder;
             QSqlDatabase& db = workerDb(holder);
-            out = handleRpc(QByteArray::fromStdString(req.body), db);
+            out = handleRpc(r->body, db);
             if (out.databaseFailure) {
                 // A dropped connection is reopened on the next request rather than failing forever.
                 QSqlQuery probe(db);
@@ -172,11 +276,96 @@ struct AppServer::Impl {
             out.errorMessage = QString::fromUtf8(e.what());
             out.body = rpcError(-32603, QStringLiteral("Erro interno do servidor: %1").arg(out.errorMessage));
         }
-        res.status = out.body.isEmpty() ? 204 : 200;
-        if (!out.body.isEmpty()) res.set_content(out.body.toStdString(), kJson);
-        log(req, out.method, timer.elapsed(),
-            out.ok ? QStringLiteral("ok")
-                   : QStringLiteral("error %1: %2").arg(out.errorCode).arg(out.errorMessage));
+        r->status = out.body.isEmpty() ? MHD_HTTP_NO_CONTENT : MHD_HTTP_OK;
+        r->answer = std::move(out.body);
+        r->method = out.method;
+        r->outcome = out.ok ? QStringLiteral("ok")
+                            : QStringLiteral("error %1: %2").arg(out.errorCode).arg(out.errorMessage);
+        r->body.clear();
+        r->stage = Request::Answered;
+        MHD_resume_connection(c); // the polling thread calls onRequest again and sends the answer
+    }
+
+    MHD_Result onRequest(MHD_Connection* c, const char* url, const char* method, const char* data,
+                         size_t* size, void** state) {
+        auto* r = static_cast<Request*>(*state);
+        if (!r) {
+            r = new Request;
+            r->timer.start();
+            *state = r;
+            ++inFlight;
+            return onHeaders(c, *r, url, method);
+        }
+        if (r->stage == Request::Answered) {
+            log(c, *r);
+            return send(c, *r);
+        }
+        if (*size > 0) {
+            if (r->tooLarge) {
+                r->dropped += qint64(*size);
+                if (r->dropped > kDrainBytes) return MHD_NO; // closes the connection
+            } else if (r->body.size() + qint64(*size) > options.maxBodyBytes) {
+                r->tooLarge = true;
+                r->body = QByteArray();
+            } else {
+                r->body.append(data, qsizetype(*size));
+            }
+            *size = 0;
+            return MHD_YES;
+        }
+        if (r->tooLarge)
+            return refuse(c, *r, MHD_HTTP_CONTENT_TOO_LARGE, QStringLiteral("Requisição grande demais."));
+        r->stage = Request::AtWorker;
+        MHD_suspend_connection(c);
+        pool->enqueue([this, c, r] { work(c, r); });
+        return MHD_YES;
+    }
+
+    void onCompleted(void** state) {
+        if (!*state) return;
+        delete static_cast<Request*>(*state);
+        *state = nullptr;
+        --inFlight;
+    }
+
+    static MHD_Result accessHandler(void* cls, MHD_Connection* c, const char* url, const char* method,
+                                    const char*, const char* data, size_t* size, void** state) {
+        return static_cast<Impl*>(cls)->onRequest(c, url, method, data, size, state);
+    }
+    static void completedHandler(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
+        static_cast<Impl*>(cls)->onCompleted(state);
+    }
+
+    // A listening socket of our own: a port in use is told apart from a TLS failure, and no
+    // SO_REUSEPORT lets a second server (perhaps on another database) silently share the port.
+    int listenSocket() {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const QByteArray host = options.host.toUtf8();
+        const QByteArray service = QByteArray::number(options.port);
+        if (getaddrinfo(host.constData(), service.constData(), &hints, &found) != 0 || !found)
+            throw ServerError(QStringLiteral("Não foi possível escutar em %1.").arg(options.host));
+        int fd =
+            socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, found->ai_protocol);
+        int yes = 1;
+        const bool ok = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
+                        bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, 511) == 0;
+        freeaddrinfo(found);
+        if (!ok) {
+            if (fd >= 0) ::close(fd);
+            throw ServerError(QStringLiteral("Não foi possível escutar em %1:%2 (porta em uso?).")
+                                  .arg(options.host)
+                                  .arg(options.port));
+        }
+        sockaddr_storage bound{};
+        socklen_t len = sizeof bound;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len);
+        port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+        return fd;
     }
 };
 
@@ -227,88 +416,62 @@ int AppServer::start() {
     if (tls) {
         if (o.certFile.isEmpty() || o.keyFile.isEmpty())
             throw ServerError(QStringLiteral("TLS requer o certificado e a chave (--tls-cert e --tls-key)."));
-        auto s = std::make_unique<httplib::SSLServer>(o.certFile.toLocal8Bit().constData(),
-                                                      o.keyFile.toLocal8Bit().constData());
-        if (!s->is_valid())
-            throw ServerError(
-                QStringLiteral("Certificado ou chave TLS inválidos: %1, %2").arg(o.certFile, o.keyFile));
-        d->http = std::move(s);
-    } else {
-        d->http = std::make_unique<httplib::Server>();
+        if (!MHD_is_feature_supported(MHD_FEATURE_TLS))
+            throw ServerError(QStringLiteral("Esta instalação não oferece TLS."));
+        QFile cert(o.certFile), key(o.keyFile);
+        if (cert.open(QIODevice::ReadOnly)) d->certPem = cert.readAll();
+        if (key.open(QIODevice::ReadOnly)) d->keyPem = key.readAll();
     }
-    httplib::Server& http = *d->http;
-    const int workers = o.workers, pending = o.maxPending;
-    const QString prefix = d->poolPrefix;
-    http.new_task_queue = [workers, pending, prefix] { return new WorkerPool(workers, pending, prefix); };
-    http.set_payload_max_length(size_t(std::max<qint64>(1024, o.maxBodyBytes)));
-    http.set_read_timeout(o.readTimeoutSec, 0);
-    http.set_write_timeout(o.writeTimeoutSec, 0);
-    http.set_keep_alive_timeout(o.keepAliveSec);
-    http.set_keep_alive_max_count(1000);
-    http.set_tcp_nodelay(true);
-    // The library's default sets SO_REUSEPORT, which would let a second server (perhaps on
-    // another database) silently share the port; plain SO_REUSEADDR refuses it.
-    http.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
+    const auto invalidTls = [&] {
+        return ServerError(
+            QStringLiteral("Certificado ou chave TLS inválidos: %1, %2").arg(o.certFile, o.keyFile));
+    };
+    if (tls && (d->certPem.isEmpty() || d->keyPem.isEmpty())) throw invalidTls();
 
-    Impl* impl = d.get();
-    http.Post(path().toStdString(),
-              [impl](const httplib::Request& req, httplib::Response& res) { impl->handle(req, res); });
-    http.set_error_handler([impl](const httplib::Request& req, httplib::Response& res) {
-        // Answers for requests that never reach the method: wrong path or verb, body too large.
-        if (!res.body.empty()) return; // already answered (e.g. 401)
-        QString message;
-        switch (res.status) {
-        case 404:
-            message = QStringLiteral("Objeto inexistente: use POST %1.").arg(AppServer::path());
-            break;
-        case 405:
-            message = QStringLiteral("Método HTTP não permitido: use POST.");
-            break;
-        case 413:
-            message = QStringLiteral("Requisição grande demais.");
-            break;
-        case 400:
-            message = QStringLiteral("Requisição HTTP malformada.");
-            break;
-        default:
-            message = QStringLiteral("Erro HTTP %1.").arg(res.status);
-            break;
-        }
-        res.set_content(rpcError(-32600, message).toStdString(), kJson);
-        impl->log(req, QStringLiteral("-"), 0, QStringLiteral("%1 %2").arg(res.status).arg(message));
-    });
-    http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        res.status = 500;
-        res.set_content(rpcError(-32603, QStringLiteral("Erro interno do servidor.")).toStdString(), kJson);
-    });
-
-    const std::string host = o.host.toStdString();
-    int bound = o.port;
-    if (o.port == 0) {
-        bound = http.bind_to_any_port(host);
-        if (bound <= 0) throw ServerError(QStringLiteral("Não foi possível escutar em %1.").arg(o.host));
-    } else if (!http.bind_to_port(host, o.port)) {
-        throw ServerError(
-            QStringLiteral("Não foi possível escutar em %1:%2 (porta em uso?).").arg(o.host).arg(o.port));
+    const int fd = d->listenSocket();
+    d->pool = std::make_unique<WorkerPool>(o.workers, d->poolPrefix);
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME;
+    if (tls) flags |= MHD_USE_TLS;
+    // The daemon reads an option list; TLS adds two entries and the list ends with MHD_OPTION_END.
+    std::vector<MHD_OptionItem> opts = {
+        {MHD_OPTION_LISTEN_SOCKET, fd, nullptr},
+        {MHD_OPTION_NOTIFY_COMPLETED, intptr_t(&Impl::completedHandler), d.get()},
+        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, std::max(4096, o.headerBytes), nullptr},
+        {MHD_OPTION_CONNECTION_TIMEOUT, std::max(1, o.idleTimeoutSec), nullptr},
+        {MHD_OPTION_CONNECTION_LIMIT, std::max(1, o.maxConnections), nullptr},
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::max(0, o.maxPerAddress), nullptr},
+        {MHD_OPTION_LISTENING_ADDRESS_REUSE, 0, nullptr},
+    };
+    if (tls) {
+        opts.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, d->certPem.data()});
+        opts.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, d->keyPem.data()});
     }
-    d->port = bound;
+    opts.push_back({MHD_OPTION_END, 0, nullptr});
+    d->daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Impl::accessHandler, d.get(), MHD_OPTION_ARRAY,
+                                 opts.data(), MHD_OPTION_END);
+    if (!d->daemon) {
+        ::close(fd);
+        d->pool.reset();
+        if (tls) throw invalidTls();
+        throw ServerError(QStringLiteral("Não foi possível servir em %1:%2.").arg(o.host).arg(d->port));
+    }
     d->running = true;
-    d->listener = std::thread([impl] { impl->http->listen_after_bind(); });
-    // stop() only takes effect once the loop runs, so do not hand back a half-started server.
-    for (int i = 0; i < 5000 && !http.is_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return bound;
+    return d->port;
 }
 
 void AppServer::stop() {
-    if (!d->http) return;
-    d->http->stop();
-    if (d->listener.joinable())
-        d->listener.join(); // returns after the pool has finished every accepted connection
-    d->http.reset();
+    if (!d->daemon) return;
+    // No new connections; requests already read are answered, then the daemon closes the rest.
+    const MHD_socket listener = MHD_quiesce_daemon(d->daemon);
+    if (listener != MHD_INVALID_SOCKET) ::close(listener);
+    d->pool->waitIdle();
+    for (int i = 0; i < 5000 && d->inFlight > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        d->pool->waitIdle(); // a kept-alive connection may still have sent one more request
+    }
+    MHD_stop_daemon(d->daemon);
+    d->daemon = nullptr;
+    d->pool.reset();
     d->running = false;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 // The HTTP side of kvo-appserver: JSON-RPC 2.0 at POST /Kvo01000.rdmMedEfetDiet, bearer token,
-// optional TLS, a bounded worker pool with one database connection per worker.
+// optional TLS. One event-driven polling thread holds every connection; only complete requests
+// reach the workers, each with its own database connection.
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace kvo::server {
@@ -13,15 +15,16 @@ struct ServerOptions {
     QString database; // see DbSpec
     QByteArray token; // required; compared in constant time
     QString host = QStringLiteral("127.0.0.1");
-    int port = 0; // 0: an ephemeral port
-    int workers = 8;
-    int maxPending = 64;       // accepted connections waiting for a worker
+    int port = 0;              // 0: an ephemeral port
+    int workers = 8;           // requests served at once
     QString certFile, keyFile; // both set: serve HTTPS
     qint64 maxBodyBytes = 32 * 1024 * 1024;
-    int readTimeoutSec = 10;
-    int writeTimeoutSec = 10;
-    int keepAliveSec = 2;
-    bool logRequests = true; // one line per request on stderr
+    int idleTimeoutSec = 10;                        // a connection silent this long is closed
+    int maxConnections = 1000;                      // open connections in all
+    int maxPerAddress = 32;                         // open connections from one client address; 0: no limit
+    int headerBytes = 64 * 1024;                    // request line and headers of one request
+    bool logRequests = true;                        // one line per request
+    std::function<void(const QByteArray&)> logSink; // where the lines go; default stderr
 };
 
 class AppServer {

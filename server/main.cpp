@@ -74,14 +74,24 @@ int main(int argc, char** argv) {
         QStringLiteral("tls-key"), QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("file"));
     const QCommandLineOption workersOpt(
         QStringLiteral("workers"),
-        QStringLiteral("Worker threads, one database connection each (default 8)."), QStringLiteral("n"),
-        QStringLiteral("8"));
+        QStringLiteral("Requests served at once, one database connection each (default 8)."),
+        QStringLiteral("n"), QStringLiteral("8"));
     const QCommandLineOption maxBodyOpt(QStringLiteral("max-body"),
                                         QStringLiteral("Largest request body in bytes (default 33554432)."),
                                         QStringLiteral("bytes"), QStringLiteral("33554432"));
+    const QCommandLineOption idleOpt(QStringLiteral("idle-timeout"),
+                                     QStringLiteral("Close a connection silent for this long (default 10)."),
+                                     QStringLiteral("seconds"), QStringLiteral("10"));
+    const QCommandLineOption connOpt(QStringLiteral("max-connections"),
+                                     QStringLiteral("Open connections in all (default 1000)."),
+                                     QStringLiteral("n"), QStringLiteral("1000"));
+    const QCommandLineOption perIpOpt(
+        QStringLiteral("max-per-address"),
+        QStringLiteral("Open connections from one client address, 0 for no limit (default 32)."),
+        QStringLiteral("n"), QStringLiteral("32"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("No request log lines."));
     p.addOptions({dbOpt, initOpt, demoOpt, serveOpt, listenOpt, portOpt, tokenOpt, certOpt, keyOpt,
-                  workersOpt, maxBodyOpt, quietOpt});
+                  workersOpt, maxBodyOpt, idleOpt, connOpt, perIpOpt, quietOpt});
     p.process(app);
 
     QString dbText = p.value(dbOpt);
@@ -124,6 +134,9 @@ int main(int argc, char** argv) {
             throw ServerError(QStringLiteral("Porta inválida: %1").arg(p.value(portOpt)));
         o.workers = std::max(1, p.value(workersOpt).toInt());
         o.maxBodyBytes = std::max<qint64>(1024, p.value(maxBodyOpt).toLongLong());
+        o.idleTimeoutSec = std::max(1, p.value(idleOpt).toInt());
+        o.maxConnections = std::max(1, p.value(connOpt).toInt());
+        o.maxPerAddress = std::max(0, p.value(perIpOpt).toInt());
         o.certFile = p.value(certOpt);
         o.keyFile = p.value(keyOpt);
         o.logRequests = !p.isSet(quietOpt);

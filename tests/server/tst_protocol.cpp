@@ -8,7 +8,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <atomic>
+#include <mutex>
 #include <thread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ServerTestDb.h"
 #include "server/AppServer.h"
@@ -27,6 +34,85 @@ struct Answer {
     QJsonObject body;
     QByteArray raw;
 };
+
+int connectTo(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(quint16(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Writes exactly the bytes given, as a hostile client would, while reading what comes back;
+// returns the complete answers that arrived within 10 s (fewer if the server closed first).
+QVector<Answer> rawExchange(int port, const QByteArray& head, const QByteArray& rest = {}, int answers = 1) {
+    QVector<Answer> got;
+    const int fd = connectTo(port);
+    if (fd < 0) return got;
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    QByteArray out = head + rest, in;
+    qsizetype sent = 0;
+    QElapsedTimer timer;
+    timer.start();
+    bool open = true;
+    while (open && got.size() < answers && timer.elapsed() < 10000) {
+        pollfd p{fd, short(POLLIN | (sent < out.size() ? POLLOUT : 0)), 0};
+        poll(&p, 1, 100);
+        if ((p.revents & POLLOUT) && sent < out.size()) {
+            const ssize_t n = ::send(fd, out.constData() + sent, size_t(out.size() - sent), MSG_NOSIGNAL);
+            if (n > 0)
+                sent += n;
+            else
+                sent = out.size(); // the server stopped reading: fine, see what it said
+        }
+        if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buf[65536];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0) open = false;
+            if (n > 0) in.append(buf, qsizetype(n));
+        }
+        // Take every complete answer off the front of what has arrived.
+        for (;;) {
+            const qsizetype end = in.indexOf("\r\n\r\n");
+            if (end < 0) break;
+            const QByteArray header = in.left(end);
+            qsizetype length = 0;
+            for (const QByteArray& line : header.split('\n'))
+                if (line.toLower().startsWith("content-length:"))
+                    length = line.mid(15).trimmed().toLongLong();
+            if (in.size() < end + 4 + length) break;
+            Answer a;
+            a.status = header.mid(9, 3).toInt();
+            a.raw = in.mid(end + 4, length);
+            a.body = QJsonDocument::fromJson(a.raw).object();
+            got << a;
+            in.remove(0, end + 4 + length);
+        }
+    }
+    ::close(fd);
+    return got;
+}
+
+QByteArray requestHead(const QByteArray& headers, const QByteArray& token = kToken) {
+    QByteArray h = "POST " + QByteArray::fromStdString(kPath) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    if (!token.isEmpty()) h += "Authorization: Bearer " + token + "\r\n";
+    return h + headers + "\r\n";
+}
+
+QByteArray chunked(qsizetype total) {
+    QByteArray body;
+    const QByteArray piece(4000, 'a');
+    for (qsizetype n = 0; n < total; n += piece.size())
+        body += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+    return body + "0\r\n\r\n";
+}
+
+const QByteArray kPing = R"({"jsonrpc":"2.0","method":"Ping","params":[],"id":1})";
 } // namespace
 
 class TestProtocol : public QObject {
@@ -34,6 +120,8 @@ class TestProtocol : public QObject {
     std::unique_ptr<ServerTestDb> t;
     std::unique_ptr<AppServer> server;
     int port = 0;
+    std::mutex logMutex;
+    QByteArrayList logLines;
 
     Answer post(const QByteArray& body, const std::string& token = kToken, const std::string& path = kPath) {
         httplib::Client cli("127.0.0.1", port);
@@ -74,8 +162,12 @@ private slots:
         o.token = kToken;
         o.workers = 4;
         o.maxBodyBytes = 256 * 1024;
-        o.readTimeoutSec = 2;
-        o.logRequests = false;
+        o.idleTimeoutSec = 30; // longer than any wait here: an answer that comes must come at once
+        o.maxPerAddress = 0;   // every test client comes from 127.0.0.1
+        o.logSink = [this](const QByteArray& line) {
+            std::lock_guard<std::mutex> lock(logMutex);
+            logLines << line;
+        };
         server = std::make_unique<AppServer>(o);
         port = server->start();
         QVERIFY(port > 0);
@@ -171,6 +263,116 @@ private slots:
         const Answer a = post(huge);
         QCOMPARE(a.status, 413);
         stillServing();
+    }
+
+    // Refused as soon as the headers are in: the body (if any) is still unsent when the answer
+    // arrives, so nothing waits for a timeout and nothing unauthorised is read.
+    void refusedAtTheHeaders_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("rest");
+        QTest::addColumn<int>("status");
+        const QByteArray te = "Transfer-Encoding: chunked\r\n";
+        QTest::newRow("chunked without token") << requestHead(te, "") << chunked(4 << 20) << 401;
+        QTest::newRow("chunked with a wrong token") << requestHead(te, "errado") << chunked(4 << 20) << 401;
+        QTest::newRow("length without token")
+            << requestHead("Content-Length: 300000000\r\n", "") << QByteArray(1 << 20, 'a') << 401;
+        QTest::newRow("length 10^12")
+            << requestHead("Content-Length: 1000000000000\r\n") << QByteArray() << 413;
+        QTest::newRow("length -1") << requestHead("Content-Length: -1\r\n") << QByteArray() << 400;
+        QTest::newRow("length not a number")
+            << requestHead("Content-Length: 12abc\r\n") << QByteArray() << 400;
+        QTest::newRow("no length, not chunked") << requestHead("") << QByteArray() << 411;
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "X-Muitos-" + QByteArray::number(i) + ": valor\r\n";
+        QTest::newRow("headers without end, no token") << requestHead(many, "") << QByteArray() << 431;
+        // Over the limit while streaming: the rest is dropped unread into memory, then 413.
+        QTest::newRow("chunked over the limit") << requestHead(te) << chunked(1 << 20) << 413;
+    }
+    void refusedAtTheHeaders() {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, rest);
+        QFETCH(int, status);
+        const QVector<Answer> a = rawExchange(port, head, rest);
+        QCOMPARE(a.size(), 1);
+        QCOMPARE(a[0].status, status);
+        stillServing();
+    }
+
+    void pipelinedRequestsAreAnsweredInOrder() {
+        QByteArray out;
+        for (int id = 1; id <= 3; ++id) {
+            const QByteArray body = R"({"jsonrpc":"2.0","method":"GETParamGeral","params":[],"id":)" +
+                                    QByteArray::number(id) + "}";
+            out += requestHead("Content-Length: " + QByteArray::number(body.size()) + "\r\n") + body;
+        }
+        const QVector<Answer> a = rawExchange(port, out, {}, 3);
+        QCOMPARE(a.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(a[i].status, 200);
+            QCOMPARE(a[i].body.value("id").toInt(), i + 1);
+            QVERIFY(a[i].body.contains("result"));
+        }
+    }
+
+    void slowAndIdleClientsHoldNoWorker() {
+        // Twice as many slow clients as workers, each sending a header line now and then, and 200
+        // connections that say nothing, while a normal client goes on working.
+        std::vector<int> idle, slow;
+        for (int i = 0; i < 200; ++i)
+            idle.push_back(connectTo(port));
+        for (int i = 0; i < 8; ++i) {
+            slow.push_back(connectTo(port));
+            const QByteArray h = "POST " + QByteArray::fromStdString(kPath) + " HTTP/1.1\r\n";
+            ::send(slow.back(), h.constData(), size_t(h.size()), MSG_NOSIGNAL);
+        }
+        std::atomic<bool> done{false};
+        std::thread dripper([&] {
+            for (int n = 0; !done; ++n) {
+                const QByteArray line = "X-Lento-" + QByteArray::number(n) + ": 1\r\n";
+                for (int fd : slow)
+                    ::send(fd, line.constData(), size_t(line.size()), MSG_NOSIGNAL);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            }
+        });
+        qint64 worst = 0;
+        httplib::Client cli("127.0.0.1", port);
+        cli.set_read_timeout(5, 0); // a worker held by the slow clients would leave us waiting
+        for (int k = 0; k < 20; ++k) {
+            QElapsedTimer timer;
+            timer.start();
+            auto res =
+                cli.Post(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+                         kPing.constData(), size_t(kPing.size()), "application/json");
+            worst = std::max(worst, timer.elapsed());
+            QVERIFY(res);
+            QCOMPARE(res->status, 200);
+        }
+        done = true;
+        dripper.join();
+        for (int fd : idle)
+            QVERIFY(fd >= 0);
+        for (int fd : idle)
+            ::close(fd);
+        for (int fd : slow)
+            ::close(fd);
+        qInfo("slowest answer among slow and idle clients: %lld ms", worst);
+    }
+
+    void loggedFieldsCannotForgeLines() {
+        {
+            std::lock_guard<std::mutex> lock(logMutex);
+            logLines.clear();
+        }
+        call("Ping\nkvo-appserver 10.0.0.9 SetCardadia 1 ms ok", {});
+        post("{}", kToken, "/x%0Akvo-appserver%2010.0.0.9%20SetCardadia%201%20ms%20ok");
+        std::lock_guard<std::mutex> lock(logMutex);
+        QCOMPARE(logLines.size(), 2);
+        for (const QByteArray& line : logLines) {
+            QCOMPARE(line.count('\n'), 1);
+            QVERIFY(line.endsWith('\n'));
+            QVERIFY2(line.contains("\\x0a"), line.constData());
+        }
     }
 
     void sqlMetacharactersAreJustText() {
