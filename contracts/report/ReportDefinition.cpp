@@ -16,7 +16,8 @@ const QString kExtension = QStringLiteral(".kvr");
 
 [[noreturn]] void fail(const QString& name, int line, const QString& problem) {
     if (line > 0)
-        throw EReportError(QStringLiteral("Definição de relatório '%1', linha %2: %3").arg(name).arg(line).arg(problem));
+        throw EReportError(
+            QStringLiteral("Definição de relatório '%1', linha %2: %3").arg(name).arg(line).arg(problem));
     throw EReportError(QStringLiteral("Definição de relatório '%1': %2").arg(name, problem));
 }
 
@@ -136,7 +137,8 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
                 else if (value == QLatin1String("retrato"))
                     def.landscape = false;
                 else
-                    fail(name, i + 1, QStringLiteral("orientação '%1' inválida (retrato ou paisagem).").arg(value));
+                    fail(name, i + 1,
+                         QStringLiteral("orientação '%1' inválida (retrato ou paisagem).").arg(value));
             } else if (key == QLatin1String("margens")) {
                 const QStringList m = words(value);
                 double v[4];
@@ -147,7 +149,8 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
             } else if (key == QLatin1String("parametro")) {
                 const QStringList p = words(value);
                 const QString type = p.size() == 2 ? p[1].toLower() : QString();
-                if (type != QLatin1String("texto") && type != QLatin1String("data") && type != QLatin1String("numero"))
+                if (type != QLatin1String("texto") && type != QLatin1String("data") &&
+                    type != QLatin1String("numero"))
                     fail(name, i + 1, QStringLiteral("parâmetro deve ser 'NOME texto|data|numero'."));
                 QString pname = p[0].toUpper();
                 if (pname.startsWith(u':')) pname.remove(0, 1);
@@ -174,7 +177,8 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
                 else
                     fail(name, i + 1, QStringLiteral("alinhamento '%1' inválido.").arg(value));
             } else if (key == QLatin1String("formato")) {
-                if (!ParseColumnFormat(value, c)) fail(name, i + 1, QStringLiteral("formato '%1' inválido.").arg(value));
+                if (!ParseColumnFormat(value, c))
+                    fail(name, i + 1, QStringLiteral("formato '%1' inválido.").arg(value));
             } else
                 unknown();
             break;
@@ -214,10 +218,12 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
     if (def.query.isEmpty()) fail(name, 0, QStringLiteral("falta a consulta ([consulta])."));
     if (def.columns.isEmpty()) fail(name, 0, QStringLiteral("nenhuma coluna ([coluna])."));
     for (int c = 0; c < def.columns.size(); ++c)
-        if (def.columns[c].field.isEmpty()) fail(name, 0, QStringLiteral("a coluna %1 não tem campo.").arg(c + 1));
+        if (def.columns[c].field.isEmpty())
+            fail(name, 0, QStringLiteral("a coluna %1 não tem campo.").arg(c + 1));
     auto shown = [&](const QStringList& sums, const QString& where) {
         for (const QString& f : sums)
-            if (def.ColumnOf(f) < 0) fail(name, 0, QStringLiteral("a soma %1 (%2) não tem coluna.").arg(f, where));
+            if (def.ColumnOf(f) < 0)
+                fail(name, 0, QStringLiteral("a soma %1 (%2) não tem coluna.").arg(f, where));
     };
     for (const TReportGroup& g : def.groups) {
         if (g.field.isEmpty()) fail(name, 0, QStringLiteral("um grupo não tem campo."));
@@ -232,7 +238,8 @@ QString FormatDefinition(const TReportDefinition& def) {
     QStringList out;
     out << QStringLiteral("[relatorio]") << QStringLiteral("titulo = ") + def.title;
     if (!def.subtitle.isEmpty()) out << QStringLiteral("subtitulo = ") + def.subtitle;
-    out        << QStringLiteral("orientacao = ") + (def.landscape ? QStringLiteral("paisagem") : QStringLiteral("retrato"))
+    out << QStringLiteral("orientacao = ") +
+               (def.landscape ? QStringLiteral("paisagem") : QStringLiteral("retrato"))
         << QStringLiteral("margens = %1 %2 %3 %4")
                .arg(number(def.margins.left()), number(def.margins.top()), number(def.margins.right()),
                     number(def.margins.bottom()));
@@ -275,12 +282,12 @@ TReportDefinition LoadDefinition(const QString& path) {
 void SaveDefinition(const TReportDefinition& def, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw EReportError(
-            QStringLiteral("Não foi possível gravar o relatório '%1': %2").arg(def.title, file.errorString()));
+        throw EReportError(QStringLiteral("Não foi possível gravar o relatório '%1': %2")
+                               .arg(def.title, file.errorString()));
     file.write(FormatDefinition(def).toUtf8());
     if (!file.commit())
-        throw EReportError(
-            QStringLiteral("Não foi possível gravar o relatório '%1': %2").arg(def.title, file.errorString()));
+        throw EReportError(QStringLiteral("Não foi possível gravar o relatório '%1': %2")
+                               .arg(def.title, file.errorString()));
 }
 
 QList<TReportEntry> FindDefinitions(const QString& directory, const QString& code) {

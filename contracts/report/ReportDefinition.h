@@ -21,8 +21,8 @@ public:
 enum class TColumnFormat { Text, Date, Number };
 
 struct TReportColumn {
-    QString field;   // column of the query's result (upper case)
-    QString caption; // column heading
+    QString field;     // column of the query's result (upper case)
+    QString caption;   // column heading
     double width = 25; // millimetres
     Qt::Alignment alignment = Qt::AlignLeft;
     TColumnFormat format = TColumnFormat::Text;
@@ -103,6 +103,7 @@ struct TReportEntry {
 // be read is listed under its file name so that opening it reports the problem.
 KVO_FRAMEWORK_EXPORT QList<TReportEntry> FindDefinitions(const QString& directory, const QString& code);
 // A free file name for a new definition of that code in the directory.
-KVO_FRAMEWORK_EXPORT QString NewDefinitionPath(const QString& directory, const QString& code, const QString& title);
+KVO_FRAMEWORK_EXPORT QString NewDefinitionPath(const QString& directory, const QString& code,
+                                               const QString& title);
 
 } // namespace kvo::report

@@ -10,6 +10,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace kvo::report {
@@ -34,7 +35,8 @@ QString expand(const QString& text, const TReportData& data, const TReportDefini
         const QString tag = u'{' + data.fields[f] + u'}';
         if (!out.contains(tag, Qt::CaseInsensitive)) continue;
         const int col = def.ColumnOf(data.fields[f]);
-        out.replace(tag, col >= 0 ? FormatValue(def.columns[col], row[f]) : row[f].toString(), Qt::CaseInsensitive);
+        out.replace(tag, col >= 0 ? FormatValue(def.columns[col], row[f]) : row[f].toString(),
+                    Qt::CaseInsensitive);
     }
     return out;
 }
@@ -47,7 +49,8 @@ double numberOf(const QVariant& v) {
 
 void CheckFields(const TReportDefinition& def, const TReportData& data) {
     auto need = [&](const QString& field, const QString& where) {
-        if (data.IndexOf(field) < 0) fail(def, QStringLiteral("campo %1 (%2) não existe na consulta.").arg(field, where));
+        if (data.IndexOf(field) < 0)
+            fail(def, QStringLiteral("campo %1 (%2) não existe na consulta.").arg(field, where));
     };
     for (const TReportColumn& c : def.columns)
         need(c.field, QStringLiteral("coluna"));
@@ -56,7 +59,13 @@ void CheckFields(const TReportDefinition& def, const TReportData& data) {
 }
 
 TReportParams QueryParams(const TReportDefinition& def) {
-    return TReportParams(TADOIBQuery::ParamNames(def.query.join(u'\n')));
+    QStringList names = TADOIBQuery::ParamNames(def.query.join(u'\n'));
+    // The subtitle shows parameters the query may not use; they are asked for all the same.
+    static const QRegularExpression tag(QStringLiteral("\\{(P_\\w+)\\}"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = tag.globalMatch(def.subtitle); it.hasNext();)
+        names << it.next().captured(1).toUpper();
+    return TReportParams(names);
 }
 
 QString FormatNumber(const TReportColumn& column, double value) {
@@ -86,7 +95,8 @@ QString FormatValue(const TReportColumn& column, const QVariant& value) {
     return value.toString();
 }
 
-TReportData RunQuery(const TReportDefinition& def, const TReportParams& params, const QString& connectionName) {
+TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
+                     const QString& connectionName) {
     // Declared types first: a wrong value is the definition's or the screen's fault, not the database's.
     for (const auto& [name, type] : def.paramTypes) {
         const TParam* p = params.Find(name);
@@ -96,13 +106,16 @@ TReportData RunQuery(const TReportDefinition& def, const TReportParams& params, 
                         : type == QLatin1String("numero") ? kvo::data::toNumber(v).has_value()
                                                           : v.canConvert<QString>();
         if (!ok)
-            fail(def, QStringLiteral("o parâmetro %1 deve ser do tipo %2 (recebeu '%3').").arg(name, type, v.toString()));
+            fail(def, QStringLiteral("o parâmetro %1 deve ser do tipo %2 (recebeu '%3').")
+                          .arg(name, type, v.toString()));
     }
 
     TADOIBQuery query;
     if (!connectionName.isEmpty()) query.SetConnectionName(connectionName);
     query.SQL = def.query;
+    const QStringList used = TADOIBQuery::ParamNames(def.query.join(u'\n'));
     for (const QString& name : params.Names()) {
+        if (!used.contains(name)) continue;
         QVariant v = params.Find(name)->Value();
         if (v.typeId() == QMetaType::QDate) v = kvo::data::sqlDate(v.toDate());
         query.ParamByName(name).SetValue(v);
@@ -185,7 +198,8 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
             for (int g = nGroups - 1; g >= changed; --g) {
                 const TReportGroup& grp = def.groups[g];
                 if (!grp.footer.isEmpty() || !grp.sums.isEmpty())
-                    sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows[r - 1]), grp.sums, groupSums[g]);
+                    sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows[r - 1]), grp.sums,
+                            groupSums[g]);
                 groupSums[g].fill(0.0);
             }
         for (int g = changed; g < nGroups; ++g)
@@ -212,7 +226,8 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
         for (int g = nGroups - 1; g >= 0; --g) {
             const TReportGroup& grp = def.groups[g];
             if (!grp.footer.isEmpty() || !grp.sums.isEmpty())
-                sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows.last()), grp.sums, groupSums[g]);
+                sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows.last()), grp.sums,
+                        groupSums[g]);
         }
     if (!def.totals.isEmpty()) {
         sumLine(TReportLine::Total, 0, def.totalCaption, def.totals, totals);
@@ -222,8 +237,8 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
 
 void ApplyPageLayout(const TReportDefinition& def, QPagedPaintDevice* device) {
     device->setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
-                                      def.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, def.margins,
-                                      QPageLayout::Millimeter));
+                                      def.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                      def.margins, QPageLayout::Millimeter));
 }
 
 int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaintDevice* device,
@@ -257,10 +272,12 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     const double pad = 1.0 * dpmm;
 
     // Pages: lines fit between the heading and the footer line of each page.
-    const int perPage = std::max(1, int((height - titleH - lineH * (layout.subtitle.isEmpty() ? 2.5 : 3.5)) / lineH));
+    const int perPage =
+        std::max(1, int((height - titleH - lineH * (layout.subtitle.isEmpty() ? 2.5 : 3.5)) / lineH));
     const int lines = int(layout.lines.size());
     const int pages = std::max(1, (lines + perPage - 1) / perPage);
-    const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil).toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
+    const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
+                                .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
     auto cell = [&](int c, double y, const QString& text) {
         const QRectF r(x[c] + pad, y, w[c] - 2 * pad, lineH);
@@ -269,7 +286,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     };
 
     for (int pg = 0; pg < pages; ++pg) {
-        if (pg > 0 && !device->newPage()) fail(def, QStringLiteral("não foi possível abrir uma nova página."));
+        if (pg > 0 && !device->newPage())
+            fail(def, QStringLiteral("não foi possível abrir uma nova página."));
         double y = 0;
         p.setFont(titleFont);
         p.drawText(QRectF(0, 0, width, titleH), Qt::AlignLeft | Qt::AlignVCenter, layout.title);
@@ -289,7 +307,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
             switch (line.kind) {
             case TReportLine::Header:
                 p.setFont(bold);
-                p.drawText(QRectF(line.level * 3 * dpmm, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter, line.text);
+                p.drawText(QRectF(line.level * 3 * dpmm, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter,
+                           line.text);
                 break;
             case TReportLine::Detail:
                 p.setFont(body);
@@ -310,7 +329,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
         p.setFont(body);
         const QRectF foot(0, height - lineH, width, lineH);
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, emitted);
-        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Página %1 de %2").arg(pg + 1).arg(pages));
+        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("Página %1 de %2").arg(pg + 1).arg(pages));
     }
     p.end();
     return pages;
@@ -326,7 +346,8 @@ void openOutput(QSaveFile& file, const TReportDefinition& def) {
 
 void commitOutput(QSaveFile& file, const TReportDefinition& def) {
     if (!file.commit())
-        fail(def, QStringLiteral("não foi possível gravar '%1': %2").arg(file.fileName(), file.errorString()));
+        fail(def,
+             QStringLiteral("não foi possível gravar '%1': %2").arg(file.fileName(), file.errorString()));
 }
 
 QString csvCell(const QString& text) {

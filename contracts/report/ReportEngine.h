@@ -21,7 +21,7 @@ struct KVO_FRAMEWORK_EXPORT TReportData {
     int IndexOf(const QString& field) const { return int(fields.indexOf(field.toUpper())); }
 };
 
-// The parameters the definition's query declares, each still without a value.
+// The parameters the definition's query declares (and those its subtitle shows), without values.
 KVO_FRAMEWORK_EXPORT TReportParams QueryParams(const TReportDefinition& definition);
 
 // Runs the definition's query on the host's shared connection (or the named connection) with the

@@ -145,7 +145,8 @@ TReportPreview::TReportPreview(TReportDefinition definition, TReportLayout layou
     auto* fitPage = toolButton(this, bar, QStringLiteral("Página"), QStringLiteral("Página inteira"));
     bar->addStretch(1);
     auto* print = toolButton(this, bar, QStringLiteral("Imprimir"), QStringLiteral("Imprimir"));
-    auto* save = toolButton(this, bar, QStringLiteral("Salvar arquivo"), QStringLiteral("Salvar em PDF ou CSV"));
+    auto* save =
+        toolButton(this, bar, QStringLiteral("Salvar arquivo"), QStringLiteral("Salvar em PDF ou CSV"));
 
     auto go = [this](int page) {
         m_pages->setCurrentPage(std::clamp(page, 1, std::max(1, PageCount())));
@@ -195,7 +196,8 @@ void TReportPreview::SaveAs(const QString& path) {
 
 TReportDesignerDialog::TReportDesignerDialog(QObject* parent) : QObject(parent) {}
 
-kvo::report::TReportParams TReportDesignerDialog::AskParams(const kvo::report::TReportDefinition& definition) {
+kvo::report::TReportParams
+TReportDesignerDialog::AskParams(const kvo::report::TReportDefinition& definition) {
     kvo::report::TReportParams params = kvo::report::QueryParams(definition);
     bool flag = false;
     if (BeforeGetQueryParams) BeforeGetQueryParams(this, params, flag);
@@ -210,10 +212,10 @@ kvo::report::TReportLayout TReportDesignerDialog::Run(const kvo::report::TReport
     layout.subtitle = definition.subtitle;
     for (const QString& name : params.Names()) {
         const QVariant v = params.Find(name)->Value();
-        layout.subtitle.replace(u'{' + name + u'}',
-                                v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy"))
-                                                               : v.toString(),
-                                Qt::CaseInsensitive);
+        layout.subtitle.replace(
+            u'{' + name + u'}',
+            v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy")) : v.toString(),
+            Qt::CaseInsensitive);
     }
     return layout;
 }
