@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTcpSocket>
 #include <QTimer>
@@ -70,6 +71,9 @@ int main(int argc, char* argv[]) {
 
     TModuleLoader loader;
     const QString modulePath = config.modulePath.isEmpty() ? TModuleLoader::DefaultPath() : config.modulePath;
+    kvo::Application().SetReportDir(
+        config.reportDir.isEmpty() ? QFileInfo(modulePath).absoluteDir().filePath(QStringLiteral("reports"))
+                                   : config.reportDir);
     QString moduleError;
     try {
         loader.Load(modulePath);

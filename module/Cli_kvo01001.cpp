@@ -5,8 +5,8 @@
 #include "listing/TfrmListEfetDiet.h"
 #include "module/ModalScreen.h"
 
+// stListaServ is defined beside the screen that fills it.
 TfrmListEfetDiet* frmListEfetDiet = nullptr;
-QString stListaServ;
 
 namespace kvo::module {
 TUnitCounter unit01001;

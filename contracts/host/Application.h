@@ -38,10 +38,15 @@ public:
     QString HelpPath(const QString& helpFile) const; // empty when not installed
     std::function<void(const QString& path, int context)> HelpOpener;
 
+    // Where the report definitions are (one file per report, named by report code).
+    QString ReportDir() const { return m_reportDir; }
+    void SetReportDir(const QString& dir) { m_reportDir = dir; }
+
 private:
     QPointer<QWidget> m_mainForm;
     QPointer<QMdiArea> m_mdi;
     QList<QPointer<QWidget>> m_screens;
+    QString m_reportDir;
 };
 
 inline TApplication& Application() {

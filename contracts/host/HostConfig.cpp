@@ -97,6 +97,7 @@ void applyIni(const QString& path, THostConfig& cfg) {
         cfg.login.token = readTokenFile(relative(text(ini, "server/tokenfile").trimmed()));
 
     if (ini.contains("host/module")) cfg.modulePath = relative(text(ini, "host/module").trimmed());
+    if (ini.contains("host/reports")) cfg.reportDir = relative(text(ini, "host/reports").trimmed());
     if (ini.contains("host/open"))
         cfg.openOnStart = parseFlag(text(ini, "host/open"), QStringLiteral("Valor de host/open"));
 }
@@ -132,6 +133,7 @@ QString HostConfigUsage() {
         "  --server-port PORTA\n"
         "  --token-file ARQ    arquivo com o token do servidor (ou variável KVO_TOKEN)\n"
         "  --module ARQ        biblioteca do módulo (padrão: ao lado do executável ou na instalação)\n"
+        "  --reports DIR       diretório das definições de relatório (padrão: reports/ ao lado do módulo)\n"
         "  --open              abre a tela Efetivos ao iniciar\n");
 }
 
@@ -149,9 +151,10 @@ THostConfig LoadHostConfig(const QStringList& arguments) {
     const QCommandLineOption tokenFile(QStringLiteral("token-file"), {}, QStringLiteral("file"));
     const QCommandLineOption module(QStringLiteral("module"), {}, QStringLiteral("file"));
     const QCommandLineOption open(QStringLiteral("open"), {});
+    const QCommandLineOption reports(QStringLiteral("reports"), {}, QStringLiteral("dir"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")}, {});
-    p.addOptions(
-        {config, branch, op, bound, database, serverHost, serverPort, token, tokenFile, module, open, help});
+    p.addOptions({config, branch, op, bound, database, serverHost, serverPort, token, tokenFile, module, open,
+                  reports, help});
     if (!p.parse(arguments)) throw Exception(p.errorText() + u'\n' + HostConfigUsage());
     if (!p.positionalArguments().isEmpty())
         throw Exception(QStringLiteral("Argumento inesperado: %1\n").arg(p.positionalArguments().first()) +
@@ -173,5 +176,6 @@ THostConfig LoadHostConfig(const QStringList& arguments) {
     if (p.isSet(tokenFile)) cfg.login.token = readTokenFile(p.value(tokenFile));
     if (p.isSet(module)) cfg.modulePath = p.value(module);
     if (p.isSet(open)) cfg.openOnStart = true;
+    if (p.isSet(reports)) cfg.reportDir = p.value(reports);
     return cfg;
 }

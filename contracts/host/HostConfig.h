@@ -15,13 +15,14 @@
 //   [database] url=sqlite:/path/kvo.db | postgres:host=..;port=..;dbname=..;user=..;password=..
 //              (or driver=sqlite|postgres with path=, host=, port=, name=, user=, password=)
 //   [server]   host=127.0.0.1  port=8021  token=...  tokenfile=/path/token
-//   [host]     module=/path/libPKG_KVO01000.so  open=true
+//   [host]     module=/path/libPKG_KVO01000.so  open=true  reports=/path/reports
 // A value holding ";" must be quoted ("...") in the INI file.
 struct THostConfig {
     Balvora::TLogin login;
     dtmDBGeral::TDatabaseConfig database;
     QString modulePath;       // empty: next to the host executable
     bool openOnStart = false; // call IniProc once the host is up
+    QString reportDir;        // empty: "reports" beside the module
     bool helpRequested = false;
 };
 

@@ -1,7 +1,27 @@
 #include "host/TfrmDadosGerRel.h"
 
+#include "host/Application.h"
+#include "host/Consiste.h"
+#include "widgets/HostUi.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+namespace {
+
+// The catalog's "%s" placeholders, filled in order.
+QString Formata(QString text, const QStringList& args) {
+    for (const QString& a : args) {
+        const qsizetype at = text.indexOf(QLatin1String("%s"));
+        if (at < 0) break;
+        text.replace(at, 2, a);
+    }
+    return text;
+}
+
+} // namespace
 
 TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QSize(560, 380)) {
     sbtPrint = addToolButton("sbtPrint", QStringLiteral("Imprimir"));
@@ -22,6 +42,9 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QS
     rel->addWidget(lblCodRel);
     rootLayout()->addWidget(panRelat);
 
+    rpddPadrao = new TReportDesignerDialog(this);
+    rpddPadrao->setObjectName("rpddPadrao");
+
     sbtPrint->OnClick = [this](QObject* sender) { sbtPrintClick(sender); };
     sbtPreview->OnClick = [this](QObject* sender) { sbtPreviewClick(sender); };
     sbtSalvarComo->OnClick = [this](QObject* sender) { sbtSalvarComoClick(sender); };
@@ -30,9 +53,78 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QS
     OnActivate = [this](QObject* sender) { FormActivate(sender); };
 }
 
+QString TfrmDadosGerRel::ReportDir() {
+    const QString dir = kvo::Application().ReportDir();
+    return dir.isEmpty() ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("reports"))
+                         : dir;
+}
+
+void TfrmDadosGerRel::FormCreate(QObject* Sender) {
+    TfrmDialogoPadrao::FormCreate(Sender);
+    // Without definitions the screen still opens; each command says what is missing.
+    if (!LoadReportNames())
+        Consiste::MensErro(Formata(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                                   {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
+                           false);
+}
+
 void TfrmDadosGerRel::FormActivate(QObject*) {}
-// The report machinery fills these in; without it the commands do nothing.
-void TfrmDadosGerRel::sbtPrintClick(QObject*) {}
-void TfrmDadosGerRel::sbtPreviewClick(QObject*) {}
-void TfrmDadosGerRel::sbtSalvarComoClick(QObject*) {}
-void TfrmDadosGerRel::sbtReportEditClick(QObject*) {}
+
+bool TfrmDadosGerRel::LoadReportNames(const QString& select) {
+    const QString keep = select.isEmpty() ? cbbReportNames->currentData().toString() : select;
+    cbbReportNames->clear();
+    for (const kvo::report::TReportEntry& e : kvo::report::FindDefinitions(ReportDir(), ReportCode()))
+        cbbReportNames->addItem(e.title, e.path);
+    const int at = cbbReportNames->findData(keep);
+    if (at >= 0) cbbReportNames->setCurrentIndex(at);
+    return cbbReportNames->count() > 0;
+}
+
+void TfrmDadosGerRel::semDefinicao() {
+    Consiste::MensErro(Formata(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                               {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
+                       true);
+    throw EAbort();
+}
+
+kvo::report::TReportDefinition TfrmDadosGerRel::CurrentDefinition() {
+    if (cbbReportNames->count() == 0 && !LoadReportNames()) semDefinicao();
+    return kvo::report::LoadDefinition(cbbReportNames->currentData().toString());
+}
+
+kvo::report::TReportLayout TfrmDadosGerRel::RunReport(const kvo::report::TReportDefinition& definition) {
+    kvo::ShowAviScope avi(this, kvo::aviLoading, definition.title);
+    return rpddPadrao->Run(definition);
+}
+
+void TfrmDadosGerRel::sbtPrintClick(QObject*) {
+    const kvo::report::TReportDefinition def = CurrentDefinition();
+    kvo::report::PrintReport(def, RunReport(def), this);
+}
+
+void TfrmDadosGerRel::sbtPreviewClick(QObject*) {
+    const kvo::report::TReportDefinition def = CurrentDefinition();
+    kvo::report::TReportPreview preview(def, RunReport(def));
+    kvo::Ui().ShowPreview(&preview, def.title);
+}
+
+void TfrmDadosGerRel::sbtSalvarComoClick(QObject*) {
+    kvo::report::TReportDefinition def = CurrentDefinition();
+    QString title = def.title;
+    if (!kvo::report::ReportUi().AskText(msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                                         msgPadrao->Msg(QStringLiteral("NovoPrompt")), title))
+        return;
+    title = title.trimmed();
+    if (title.isEmpty()) return;
+    def.title = title;
+    const QString path = kvo::report::NewDefinitionPath(ReportDir(), ReportCode(), title);
+    kvo::report::SaveDefinition(def, path);
+    LoadReportNames(path);
+}
+
+void TfrmDadosGerRel::sbtReportEditClick(QObject*) {
+    kvo::report::TReportDefinition def = CurrentDefinition();
+    if (!rpddPadrao->Execute(def)) return;
+    kvo::report::SaveDefinition(def, def.path);
+    LoadReportNames(def.path);
+}

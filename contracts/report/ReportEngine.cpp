@@ -1,0 +1,395 @@
+#include "report/ReportEngine.h"
+
+#include "data/Conversions.h"
+#include "host/TADOIBQuery.h"
+
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace kvo::report {
+
+namespace {
+
+[[noreturn]] void fail(const TReportDefinition& def, const QString& problem) {
+    throw EReportError(QStringLiteral("Relatório '%1': %2").arg(def.Name(), problem));
+}
+
+// How often long loops report progress.
+constexpr qint64 kProgressStep = 256;
+
+void step(const TProgress& progress, qint64 done, qint64 total) {
+    if (progress && (done % kProgressStep == 0 || done == total) && !progress(done, total)) throw EAbort();
+}
+
+QString expand(const QString& text, const TReportData& data, const TReportDefinition& def,
+               const QVector<QVariant>& row) {
+    QString out = text;
+    for (int f = 0; f < data.fields.size(); ++f) {
+        const QString tag = u'{' + data.fields[f] + u'}';
+        if (!out.contains(tag, Qt::CaseInsensitive)) continue;
+        const int col = def.ColumnOf(data.fields[f]);
+        out.replace(tag, col >= 0 ? FormatValue(def.columns[col], row[f]) : row[f].toString(),
+                    Qt::CaseInsensitive);
+    }
+    return out;
+}
+
+double numberOf(const QVariant& v) {
+    return kvo::data::toNumber(v).value_or(0.0);
+}
+
+} // namespace
+
+void CheckFields(const TReportDefinition& def, const TReportData& data) {
+    auto need = [&](const QString& field, const QString& where) {
+        if (data.IndexOf(field) < 0)
+            fail(def, QStringLiteral("campo %1 (%2) não existe na consulta.").arg(field, where));
+    };
+    for (const TReportColumn& c : def.columns)
+        need(c.field, QStringLiteral("coluna"));
+    for (const TReportGroup& g : def.groups)
+        need(g.field, QStringLiteral("grupo"));
+}
+
+TReportParams QueryParams(const TReportDefinition& def) {
+    QStringList names = TADOIBQuery::ParamNames(def.query.join(u'\n'));
+    // The subtitle shows parameters the query may not use; they are asked for all the same.
+    static const QRegularExpression tag(QStringLiteral("\\{(P_\\w+)\\}"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = tag.globalMatch(def.subtitle); it.hasNext();)
+        names << it.next().captured(1).toUpper();
+    return TReportParams(names);
+}
+
+QString FormatNumber(const TReportColumn& column, double value) {
+    static const QLocale br(QLocale::Portuguese, QLocale::Brazil);
+    QString s = br.toString(value, 'f', column.decimals);
+    if (!column.thousands) s.remove(br.groupSeparator());
+    if (s.startsWith(u'-') && numberOf(QString(s).replace(u',', u'.')) == 0) s.remove(0, 1);
+    return s;
+}
+
+QString FormatValue(const TReportColumn& column, const QVariant& value) {
+    if (value.isNull() || !value.isValid()) return QString();
+    switch (column.format) {
+    case TColumnFormat::Date: {
+        const QDate d = kvo::data::dateFromSql(value);
+        return d.isValid() ? kvo::data::displayDate(d) : value.toString();
+    }
+    case TColumnFormat::Number: {
+        const std::optional<double> n = kvo::data::toNumber(value);
+        return n ? FormatNumber(column, *n) : value.toString();
+    }
+    case TColumnFormat::Text:
+        break;
+    }
+    if (value.typeId() == QMetaType::QDate) return kvo::data::displayDate(value.toDate());
+    if (value.typeId() == QMetaType::Double) return kvo::data::displayNumber(value.toDouble());
+    return value.toString();
+}
+
+TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
+                     const QString& connectionName) {
+    // Declared types first: a wrong value is the definition's or the screen's fault, not the database's.
+    for (const auto& [name, type] : def.paramTypes) {
+        const TParam* p = params.Find(name);
+        if (!p || p->Value().isNull() || !p->Value().isValid()) continue;
+        const QVariant v = p->Value();
+        const bool ok = type == QLatin1String("data")     ? kvo::data::toDate(v).has_value()
+                        : type == QLatin1String("numero") ? kvo::data::toNumber(v).has_value()
+                                                          : v.canConvert<QString>();
+        if (!ok)
+            fail(def, QStringLiteral("o parâmetro %1 deve ser do tipo %2 (recebeu '%3').")
+                          .arg(name, type, v.toString()));
+    }
+
+    TADOIBQuery query;
+    if (!connectionName.isEmpty()) query.SetConnectionName(connectionName);
+    query.SQL = def.query;
+    const QStringList used = TADOIBQuery::ParamNames(def.query.join(u'\n'));
+    for (const QString& name : params.Names()) {
+        if (!used.contains(name)) continue;
+        QVariant v = params.Find(name)->Value();
+        if (v.typeId() == QMetaType::QDate) v = kvo::data::sqlDate(v.toDate());
+        query.ParamByName(name).SetValue(v);
+    }
+    try {
+        query.Open();
+    } catch (const EDatabaseError& e) {
+        fail(def, QStringLiteral("a consulta falhou. %1").arg(e.Message()));
+    }
+    TDataPacket packet = query.Query()->Data();
+    TReportData data;
+    for (const TPacketField& f : packet.fields)
+        data.fields << f.name.toUpper();
+    data.rows = std::move(packet.rows);
+
+    CheckFields(def, data);
+    return data;
+}
+
+TReportLayout Layout(const TReportDefinition& def, const TReportData& data, const TProgress& progress) {
+    CheckFields(def, data);
+    TReportLayout out;
+    out.title = def.title;
+    for (const TReportColumn& c : def.columns)
+        out.captions << c.caption;
+
+    const int nCols = int(def.columns.size());
+    QVector<int> colField(nCols);
+    for (int c = 0; c < nCols; ++c)
+        colField[c] = data.IndexOf(def.columns[c].field);
+    const int nGroups = int(def.groups.size());
+    QVector<int> groupField(nGroups);
+    for (int g = 0; g < nGroups; ++g)
+        groupField[g] = data.IndexOf(def.groups[g].field);
+
+    // Sums per group level and for the report, per column.
+    QVector<QVector<double>> groupSums(nGroups, QVector<double>(nCols, 0.0));
+    QVector<double> totals(nCols, 0.0);
+    QVector<bool> summed(nCols, false);
+    for (const TReportGroup& g : def.groups)
+        for (const QString& f : g.sums)
+            summed[def.ColumnOf(f)] = true;
+    for (const QString& f : def.totals)
+        summed[def.ColumnOf(f)] = true;
+
+    auto sumLine = [&](TReportLine::Kind kind, int level, const QString& caption, const QStringList& fields,
+                       const QVector<double>& sums) {
+        TReportLine line;
+        line.kind = kind;
+        line.level = level;
+        line.text = caption;
+        line.cells = QStringList(nCols, QString());
+        bool captionPlaced = false;
+        for (const QString& f : fields) {
+            const int c = def.ColumnOf(f);
+            line.cells[c] = FormatNumber(def.columns[c], sums[c]);
+        }
+        if (nCols > 0 && line.cells[0].isEmpty()) {
+            line.cells[0] = caption;
+            captionPlaced = true;
+        }
+        if (!captionPlaced && !caption.isEmpty()) line.text = caption;
+        out.lines.append(line);
+    };
+
+    const qint64 total = data.rows.size();
+    for (qint64 r = 0; r < total; ++r) {
+        const QVector<QVariant>& row = data.rows[r];
+        // The outermost group whose value changed opens again, with every group inside it.
+        int changed = nGroups;
+        if (r == 0)
+            changed = 0;
+        else
+            for (int g = 0; g < nGroups; ++g)
+                if (row[groupField[g]] != data.rows[r - 1][groupField[g]]) {
+                    changed = g;
+                    break;
+                }
+        if (r > 0)
+            for (int g = nGroups - 1; g >= changed; --g) {
+                const TReportGroup& grp = def.groups[g];
+                if (!grp.footer.isEmpty() || !grp.sums.isEmpty())
+                    sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows[r - 1]), grp.sums,
+                            groupSums[g]);
+                groupSums[g].fill(0.0);
+            }
+        for (int g = changed; g < nGroups; ++g)
+            if (!def.groups[g].header.isEmpty())
+                out.lines.append(
+                    TReportLine{TReportLine::Header, g, expand(def.groups[g].header, data, def, row), {}});
+
+        TReportLine detail;
+        detail.cells.reserve(nCols);
+        for (int c = 0; c < nCols; ++c) {
+            const QVariant& v = row[colField[c]];
+            detail.cells << FormatValue(def.columns[c], v);
+            if (summed[c]) {
+                const double n = numberOf(v);
+                for (int g = 0; g < nGroups; ++g)
+                    groupSums[g][c] += n;
+                totals[c] += n;
+            }
+        }
+        out.lines.append(std::move(detail));
+        step(progress, r + 1, total);
+    }
+    if (total > 0)
+        for (int g = nGroups - 1; g >= 0; --g) {
+            const TReportGroup& grp = def.groups[g];
+            if (!grp.footer.isEmpty() || !grp.sums.isEmpty())
+                sumLine(TReportLine::Footer, g, expand(grp.footer, data, def, data.rows.last()), grp.sums,
+                        groupSums[g]);
+        }
+    if (!def.totals.isEmpty()) {
+        sumLine(TReportLine::Total, 0, def.totalCaption, def.totals, totals);
+    }
+    return out;
+}
+
+void ApplyPageLayout(const TReportDefinition& def, QPagedPaintDevice* device) {
+    device->setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                      def.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                      def.margins, QPageLayout::Millimeter));
+}
+
+int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaintDevice* device,
+          const TProgress& progress) {
+    QPainter p;
+    if (!p.begin(device)) fail(def, QStringLiteral("não foi possível iniciar a impressão."));
+    const QRectF page = device->pageLayout().paintRectPixels(device->logicalDpiX());
+    const double dpmm = device->logicalDpiX() / 25.4;
+    // Painting coordinates start at the paint rectangle's corner.
+    const double width = page.width(), height = page.height();
+
+    QFont body(QStringLiteral("DejaVu Sans"));
+    body.setPointSizeF(8);
+    QFont bold = body;
+    bold.setBold(true);
+    QFont titleFont = body;
+    titleFont.setPointSizeF(12);
+    titleFont.setBold(true);
+    p.setFont(body);
+    const double lineH = QFontMetricsF(body, device).height() * 1.25;
+    const double titleH = QFontMetricsF(titleFont, device).height() * 1.6;
+
+    QVector<double> x, w;
+    double pos = 0;
+    for (const TReportColumn& c : def.columns) {
+        x << pos;
+        w << c.width * dpmm;
+        pos += c.width * dpmm;
+    }
+    const double usable = std::min(pos, width);
+    const double pad = 1.0 * dpmm;
+
+    // Pages: lines fit between the heading and the footer line of each page.
+    const int perPage =
+        std::max(1, int((height - titleH - lineH * (layout.subtitle.isEmpty() ? 2.5 : 3.5)) / lineH));
+    const int lines = int(layout.lines.size());
+    const int pages = std::max(1, (lines + perPage - 1) / perPage);
+    const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
+                                .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
+
+    auto cell = [&](int c, double y, const QString& text) {
+        const QRectF r(x[c] + pad, y, w[c] - 2 * pad, lineH);
+        p.drawText(r, int(def.columns[c].alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
+                   QFontMetricsF(p.font(), device).elidedText(text, Qt::ElideRight, r.width()));
+    };
+
+    for (int pg = 0; pg < pages; ++pg) {
+        if (pg > 0 && !device->newPage())
+            fail(def, QStringLiteral("não foi possível abrir uma nova página."));
+        double y = 0;
+        p.setFont(titleFont);
+        p.drawText(QRectF(0, 0, width, titleH), Qt::AlignLeft | Qt::AlignVCenter, layout.title);
+        y += titleH;
+        if (!layout.subtitle.isEmpty()) {
+            p.setFont(body);
+            p.drawText(QRectF(0, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter, layout.subtitle);
+            y += lineH;
+        }
+        p.setFont(bold);
+        for (int c = 0; c < def.columns.size(); ++c)
+            cell(c, y, layout.captions.value(c));
+        y += lineH;
+        p.drawLine(QPointF(0, y), QPointF(usable, y));
+        for (int i = pg * perPage; i < std::min(lines, (pg + 1) * perPage); ++i) {
+            const TReportLine& line = layout.lines[i];
+            switch (line.kind) {
+            case TReportLine::Header:
+                p.setFont(bold);
+                p.drawText(QRectF(line.level * 3 * dpmm, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter,
+                           line.text);
+                break;
+            case TReportLine::Detail:
+                p.setFont(body);
+                for (int c = 0; c < line.cells.size(); ++c)
+                    cell(c, y, line.cells[c]);
+                break;
+            case TReportLine::Footer:
+            case TReportLine::Total:
+                p.setFont(bold);
+                p.drawLine(QPointF(0, y), QPointF(usable, y));
+                for (int c = 0; c < line.cells.size(); ++c)
+                    cell(c, y, line.cells[c]);
+                break;
+            }
+            y += lineH;
+            step(progress, i + 1, lines);
+        }
+        p.setFont(body);
+        const QRectF foot(0, height - lineH, width, lineH);
+        p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, emitted);
+        p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("Página %1 de %2").arg(pg + 1).arg(pages));
+    }
+    p.end();
+    return pages;
+}
+
+namespace {
+
+// Opens the temporary file an output is written to; commit() renames it over the target.
+void openOutput(QSaveFile& file, const TReportDefinition& def) {
+    if (!file.open(QIODevice::WriteOnly))
+        fail(def, QStringLiteral("não foi possível criar '%1': %2").arg(file.fileName(), file.errorString()));
+}
+
+void commitOutput(QSaveFile& file, const TReportDefinition& def) {
+    if (!file.commit())
+        fail(def,
+             QStringLiteral("não foi possível gravar '%1': %2").arg(file.fileName(), file.errorString()));
+}
+
+QString csvCell(const QString& text) {
+    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n')) return text;
+    return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+}
+
+} // namespace
+
+void WritePdf(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+              const TProgress& progress) {
+    QSaveFile file(path);
+    openOutput(file, def);
+    {
+        QPdfWriter pdf(&file);
+        pdf.setTitle(layout.title);
+        pdf.setCreator(QStringLiteral("Efetivos"));
+        pdf.setResolution(300);
+        ApplyPageLayout(def, &pdf);
+        Paint(def, layout, &pdf, progress); // a throw drops the temporary file
+    }
+    commitOutput(file, def);
+}
+
+void WriteCsv(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+              const TProgress& progress) {
+    QSaveFile file(path);
+    openOutput(file, def);
+    auto row = [&](const QStringList& cells) {
+        QStringList out;
+        for (const QString& c : cells)
+            out << csvCell(c);
+        file.write((out.join(u';') + QStringLiteral("\r\n")).toUtf8());
+    };
+    row(layout.captions);
+    const qint64 n = layout.lines.size();
+    for (qint64 i = 0; i < n; ++i) {
+        const TReportLine& line = layout.lines[i];
+        row(line.kind == TReportLine::Header ? QStringList{line.text} : line.cells);
+        step(progress, i + 1, n);
+    }
+    commitOutput(file, def);
+}
+
+} // namespace kvo::report
