@@ -34,18 +34,20 @@ double median(std::vector<double> ms) {
 void seedLargeDay(HeadcountFixture& fx) {
     fx.sql(QStringLiteral("BEGIN"));
     for (int k = 0; k < kDiets; ++k)
-        fx.sql(QStringLiteral("INSERT INTO DIETPADR VALUES ('L%1', 'Dieta de carga', 'S')").arg(k, 3, 10, QLatin1Char('0')));
+        fx.sql(QStringLiteral("INSERT INTO DIETPADR VALUES ('L%1', 'Dieta de carga', 'S')")
+                   .arg(k, 3, 10, QLatin1Char('0')));
     for (int s = 0; s < kServices; ++s) {
         const QString svc = QStringLiteral("S%1").arg(s, 4, 10, QLatin1Char('0'));
         fx.sql(QStringLiteral("INSERT INTO SERVICO VALUES ('0001', '%1', 'Serviço de carga', 'D')").arg(svc));
         for (int k = 0; k < kDiets; ++k) {
             const QString diet = QStringLiteral("L%1").arg(k, 3, 10, QLatin1Char('0'));
             fx.sql(QStringLiteral("INSERT INTO DIETSERV VALUES ('0001', '%1', '%2')").arg(svc, diet));
-            fx.sql(QStringLiteral("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO,"
-                                  " DTMESCARD, QTCOMEFETCAR, QTCLIEFETCAR, QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR,"
-                                  " QTCLIESTICAR, QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
-                                  " VALUES ('0001', '2026-12-02', '%1', '%2', '0000000201', '2026-12-01', 6, 3, 2,"
-                                  " 1, 6, 3, 2, 1, 6, 6, 'ADM')")
+            fx.sql(QStringLiteral(
+                       "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO,"
+                       " DTMESCARD, QTCOMEFETCAR, QTCLIEFETCAR, QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR,"
+                       " QTCLIESTICAR, QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
+                       " VALUES ('0001', '2026-12-02', '%1', '%2', '0000000201', '2026-12-01', 6, 3, 2,"
+                       " 1, 6, 3, 2, 1, 6, 6, 'ADM')")
                        .arg(svc, diet));
         }
     }
@@ -76,8 +78,8 @@ TChangeLog oneRow(const TDataPacket& day, int row, double from, double to) {
 
 void report(const char* what, const std::vector<double>& screen, const std::vector<double>& bare) {
     const double s = median(screen), b = median(bare);
-    std::printf("%-44s screen %8.2f ms   bare calls %8.2f ms   ratio %.2f   (%zu rounds)\n", what, s, b, s / b,
-                screen.size());
+    std::printf("%-44s screen %8.2f ms   bare calls %8.2f ms   ratio %.2f   (%zu rounds)\n", what, s, b,
+                s / b, screen.size());
 }
 
 } // namespace
@@ -108,8 +110,8 @@ int main(int argc, char** argv) {
         fx.click(f->dbgCardServ);
         loadScreen.push_back(double(t.nsecsElapsed()) / 1e6);
         if (f->cdsCardServ->RecordCount() != kServices || f->cdsCardadia->RecordCount() != kDiets) {
-            std::fprintf(stderr, "the day did not load: %d services, %d diets shown\n", f->cdsCardServ->RecordCount(),
-                         f->cdsCardadia->RecordCount());
+            std::fprintf(stderr, "the day did not load: %d services, %d diets shown\n",
+                         f->cdsCardServ->RecordCount(), f->cdsCardadia->RecordCount());
             return 1;
         }
         t.restart();
@@ -133,13 +135,16 @@ int main(int argc, char** argv) {
         const QString value = QString::number(10 + i);
         QElapsedTimer t;
         t.start();
-        kvo::test::Type(value);
+        for (QChar ch : value)
+            kvo::test::Type(QString(ch));
         kvo::test::Press(Qt::Key_Tab);
         kvo::test::ClickButton(f->sbtConfirmar);
         kvo::test::Settle();
         saveScreen.push_back(double(t.nsecsElapsed()) / 1e6);
-        if (f->cdsCardadia->ChangeCount() != 0 || f->dbgPadrao->CellText(0, 2) != value || !fx.ui.Errors().isEmpty()) {
-            std::fprintf(stderr, "the row was not saved (%s)\n", qPrintable(fx.ui.Errors().join(QLatin1String("; "))));
+        if (f->cdsCardadia->ChangeCount() != 0 || f->dbgPadrao->CellText(0, 2) != value ||
+            !fx.ui.Errors().isEmpty()) {
+            std::fprintf(stderr, "the row was not saved (%s)\n",
+                         qPrintable(fx.ui.Errors().join(QLatin1String("; "))));
             return 1;
         }
         f->dbgPadrao->SetSelectedIndex(2);

@@ -25,9 +25,11 @@ void TfrmMediEfetDiet::RecarregaDietas() {
     // Typed counts never vanish under a reload: the pending row is confirmed first (a refusal
     // keeps it, with its message, and nothing is reloaded).
     ConfirmaDietaPendente();
-    const QString dieta =
-        cdsCardadia->Active() && !cdsCardadia->IsEmpty() ? cdsCardadia->FieldByName(kCdDietPad)->AsString() : QString();
-    const TPacketPair dia = ParPacotes(QStringLiteral("GetCardadia"), {medCdFilial->Text(), depCardapio->GetDate()});
+    const QString dieta = cdsCardadia->Active() && !cdsCardadia->IsEmpty()
+                              ? cdsCardadia->FieldByName(kCdDietPad)->AsString()
+                              : QString();
+    const TPacketPair dia =
+        ParPacotes(QStringLiteral("GetCardadia"), {medCdFilial->Text(), depCardapio->GetDate()});
     cdsCardadia->SetData(dia.first);
     cdsParamPlaneja->SetData(dia.second);
     cdsCardadia->Locate(kCdDietPad, dieta, loCaseInsensitive);
@@ -152,8 +154,8 @@ void TfrmMediEfetDiet::Vd_Verif_Diet() {
     if (cdsCardadia->State() != dsInsert || codigo->AsString().isEmpty()) return;
     try {
         const QJsonValue cadastrada = Consiste::CheckResultServ(
-            netEfetivos->Call(QStringLiteral("Verif_Serv"),
-                              {medCdFilial->Text(), depCardapio->GetDate(), ServicoAtual(), codigo->AsString()}),
+            netEfetivos->Call(QStringLiteral("Verif_Serv"), {medCdFilial->Text(), depCardapio->GetDate(),
+                                                             ServicoAtual(), codigo->AsString()}),
             true, 0);
         if (cadastrada.toBool()) Consiste::MensErro(msgPadrao->Msg(QStringLiteral("Diet_JaCad")), true);
     } catch (...) {
@@ -171,15 +173,17 @@ void TfrmMediEfetDiet::cdsCardadiaBeforeEdit(TClientDataSet* /*DataSet*/) {
 }
 
 void TfrmMediEfetDiet::Vd_Retirada() {
-    const bool guarda = cdsParamPlaneja->Active() && !cdsParamPlaneja->IsEmpty() &&
-                        cdsParamPlaneja->FieldByName(QStringLiteral("IDPERLEFESRETPLA"))->AsString() == QLatin1String("N");
+    const bool guarda =
+        cdsParamPlaneja->Active() && !cdsParamPlaneja->IsEmpty() &&
+        cdsParamPlaneja->FieldByName(QStringLiteral("IDPERLEFESRETPLA"))->AsString() == QLatin1String("N");
     if (!guarda || cdsCardadia->IsEmpty()) return;
     auto campo = [this](const char* field) { return cdsCardadia->FieldByName(QLatin1String(field)); };
-    const QString recusa = netEfetivos
-                               ->Call(QStringLiteral("Vd_Retirada"),
-                                      {campo("CDFILIAL")->AsString(), campo("DTCARDAPIO")->AsDate(),
-                                       msgPadrao->Msg(QStringLiteral("SEMIRETI")), campo("CDSERVFILI")->AsString()})
-                               .AsString();
+    const QString recusa =
+        netEfetivos
+            ->Call(QStringLiteral("Vd_Retirada"),
+                   {campo("CDFILIAL")->AsString(), campo("DTCARDAPIO")->AsDate(),
+                    msgPadrao->Msg(QStringLiteral("SEMIRETI")), campo("CDSERVFILI")->AsString()})
+            .AsString();
     if (!recusa.isEmpty()) Consiste::MensErro(recusa, true);
 }
 

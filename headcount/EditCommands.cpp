@@ -100,9 +100,10 @@ void TfrmMediEfetDiet::sbtIncluirClick(QObject* /*Sender*/) {
 void TfrmMediEfetDiet::sbtAlterarClick(QObject* Sender) {
     if (pgcPadrao->ActivePage() == tshPadrao) {
         const TField* coluna = dbgPadrao->SelectedField();
-        const bool semContagem =
-            coluna && (coluna->FieldName() == QLatin1String("CDDIETPAD") || coluna->FieldName() == QLatin1String("DSDIETPAD"));
-        if (dbgCardServ->Focused() || semContagem) cdsCardadia->FieldByName(QStringLiteral("QTCLIEFETCAR"))->FocusControl();
+        const bool semContagem = coluna && (coluna->FieldName() == QLatin1String("CDDIETPAD") ||
+                                            coluna->FieldName() == QLatin1String("DSDIETPAD"));
+        if (dbgCardServ->Focused() || semContagem)
+            cdsCardadia->FieldByName(QStringLiteral("QTCLIEFETCAR"))->FocusControl();
         TfrmPadraoGrid::sbtAlterarClick(Sender);
     } else if (pgcPadrao->ActivePage() == tshClientes) {
         if (cdsClienteTrab->State() == dsBrowse && !cdsClienteTrab->IsEmpty()) cdsClienteTrab->Edit();
@@ -150,9 +151,11 @@ void TfrmMediEfetDiet::sbtVerificarClick(QObject* /*Sender*/) {
         ChangeBut(true);
     } else if (pgcPadrao->ActivePage() == tshClientes) {
         kvo::ShowAviScope avi(this, kvo::aviLoading);
-        const QString dieta =
-            cdsCardadia->IsEmpty() ? QString() : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
-        const TPacketPair clientes = ParPacotes(QStringLiteral("GETCliente"), {filial, ServicoAtual(), data, dieta});
+        const QString dieta = cdsCardadia->IsEmpty()
+                                  ? QString()
+                                  : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
+        const TPacketPair clientes =
+            ParPacotes(QStringLiteral("GETCliente"), {filial, ServicoAtual(), data, dieta});
         cdsClienteTrab->SetData(clientes.first);
         cdsCliApuKvo->SetData(clientes.second);
     }

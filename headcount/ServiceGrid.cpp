@@ -83,7 +83,7 @@ void TfrmMediEfetDiet::Vd_Verif_Serv() {
         codigo->SetAsString(Consiste::Ajusta(codigo->AsString(), codigo->Size()));
         const QJsonValue cadastrado = Consiste::CheckResultServ(
             netEfetivos->Call(QStringLiteral("Verif_Serv"), {medCdFilial->Text(), depCardapio->GetDate(),
-                                                              codigo->AsString(), QStringLiteral("N")}),
+                                                             codigo->AsString(), QStringLiteral("N")}),
             true, 0);
         if (cadastrado.toBool()) Consiste::MensErro(msgPadrao->Msg(QStringLiteral("Serv_Ja_Cad")), true);
     } catch (...) {
