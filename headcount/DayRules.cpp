@@ -26,14 +26,21 @@ bool Selecionada(const TDBGrid* grid, const char* fieldName) {
 
 } // namespace
 
+// Both rules only ever switch editing off on a closed day: what the day's load switched off stays off.
 void TfrmMediEfetDiet::RegraEdicaoServico() {
     const bool codigoExistente = Selecionada(dbgCardServ, "CDSERVFILI") && cdsCardServ->State() != dsInsert;
-    dbgCardServ->SetOption(dgEditing, !codigoExistente);
+    if (codigoExistente)
+        dbgCardServ->SetOption(dgEditing, false);
+    else if (!DiaFechado())
+        dbgCardServ->SetOption(dgEditing, true);
 }
 
 void TfrmMediEfetDiet::RegraEdicaoDieta() {
     const bool codigoExistente = Selecionada(dbgPadrao, "CDDIETPAD") && cdsCardadia->State() != dsInsert;
-    dbgPadrao->SetOption(dgEditing, !codigoExistente && !Selecionada(dbgPadrao, "DSDIETPAD"));
+    if (codigoExistente || Selecionada(dbgPadrao, "DSDIETPAD"))
+        dbgPadrao->SetOption(dgEditing, false);
+    else if (!DiaFechado())
+        dbgPadrao->SetOption(dgEditing, true);
 }
 
 void TfrmMediEfetDiet::AplicaRegraEdicao() {
@@ -44,6 +51,10 @@ void TfrmMediEfetDiet::AplicaRegraEdicao() {
 void TfrmMediEfetDiet::EdicaoGrades(bool on) {
     dbgCardServ->SetOption(dgEditing, on);
     dbgPadrao->SetOption(dgEditing, on);
+}
+
+void TfrmMediEfetDiet::MostraDiaFechado() {
+    lblDiaFechado->setVisible(cdsCardadia->Active() && DiaFechado());
 }
 
 void TfrmMediEfetDiet::ChangeBut(bool browse) {

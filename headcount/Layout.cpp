@@ -23,6 +23,8 @@ TEdit* Exibicao(QWidget* parent, const char* name, int width) {
     edit->setObjectName(QLatin1String(name));
     edit->SetColor(clBtnFace);
     edit->SetTabStop(false);
+    // Read-only as well: enabling the header's controls again must not make a name typeable.
+    edit->SetReadOnly(true);
     edit->SetEnabled(false);
     edit->setMinimumWidth(width);
     return edit;
@@ -106,7 +108,12 @@ void TfrmMediEfetDiet::CriaCabecalho() {
     grid->addWidget(depCardapio, 0, 6);
     grid->addWidget(btpDtCardapio, 0, 7);
     grid->addWidget(edtDiaCardapio, 0, 8);
-    grid->setColumnStretch(9, 1);
+    lblDiaFechado = Rotulo(panDados, "lblDiaFechado", QStringLiteral("Dia fechado para edição"));
+    lblDiaFechado->SetFontColor(clRed);
+    lblDiaFechado->setVisible(false);
+    grid->addItem(new QSpacerItem(12, 1), 0, 9);
+    grid->addWidget(lblDiaFechado, 0, 10);
+    grid->setColumnStretch(11, 1);
 
     // Right under the tool panel.
     auto* root = static_cast<QVBoxLayout*>(layout());
@@ -140,6 +147,10 @@ void TfrmMediEfetDiet::CriaComandos() {
     mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
     mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
     pair(sbtCalcComens, mnuCalcComens);
+
+    // The screen has no delete and no sort of its own: both stay off rather than do nothing.
+    sbtExcluir->SetEnabled(false);
+    sbtOrdenar->SetEnabled(false);
 
     // The maintenance items start disabled, whatever their buttons show until the first switch.
     for (TMenuItem* item : {mnuIncluir, mnuAlterar, mnuExcluir, mnuProcurar, mnuVerificar, mnuLinha3,
@@ -248,4 +259,42 @@ void TfrmMediEfetDiet::LigaEventos() {
     btpDtCardapio->OnBeforePesq = [this](QObject* s, bool& allow) { btpDtCardapioBeforePesq(s, allow); };
     btpDtCardapio->OnAfterPesq = [this](QObject* s) { btpDtCardapioAfterPesq(s); };
     cdsDtCardapio->OnCalcFields = [this](TClientDataSet* d) { cdsDtCardapioCalcFields(d); };
+
+    cdsCardServ->AfterScroll = [this](TClientDataSet* d) { cdsCardServAfterScroll(d); };
+    cdsCardServ->OnNewRecord = [this](TClientDataSet* d) { cdsCardServNewRecord(d); };
+    cdsCardServ->AfterInsert = [this](TClientDataSet* d) { cdsCardServAfterInsert(d); };
+    cdsCardServ->BeforePost = [this](TClientDataSet* d) { cdsCardServBeforePost(d); };
+    cdsCardServ->AfterPost = [this](TClientDataSet* d) { cdsCardServAfterPost(d); };
+    cdsCardServ->AfterCancel = [this](TClientDataSet* d) { cdsCardServAfterCancel(d); };
+    dtsCardServ->OnStateChange = [this](QObject* s) { dtsCardServStateChange(s); };
+    dbgCardServ->OnColEnter = [this](QObject* s) { dbgCardServColEnter(s); };
+    dbgCardServ->OnEnter = [this](QObject* s) { dbgCardServEnter(s); };
+    dbgCardServ->OnExit = [this](QObject* s) { dbgCardServExit(s); };
+    dbgCardServ->OnColExit = [this](QObject* s) { dbgCardServColExit(s); };
+    dbgCardServ->OnEditButtonClick = [this](QObject* s) { dbgCardServEditButtonClick(s); };
+    dbgCardServ->OnKeyPress = [this](QObject* s, QChar& key) { dbgCardServKeyPress(s, key); };
+    dbgCardServ->OnKeyDown = [this](QObject* s, int& key, Qt::KeyboardModifiers shift) {
+        dbgCardServKeyDown(s, key, shift);
+    };
+
+    cdsCardadia->AfterInsert = [this](TClientDataSet* d) { cdsCardadiaAfterInsert(d); };
+    cdsCardadia->BeforeEdit = [this](TClientDataSet* d) { cdsCardadiaBeforeEdit(d); };
+    cdsCardadia->BeforePost = [this](TClientDataSet* d) { cdsCardadiaBeforePost(d); };
+    cdsCardadia->AfterPost = [this](TClientDataSet* d) { cdsCardadiaAfterPost(d); };
+    cdsCardadia->AfterCancel = [this](TClientDataSet* d) { cdsCardadiaAfterCancel(d); };
+    cdsCardadia->AfterScroll = [this](TClientDataSet* d) { cdsCardadiaAfterScroll(d); };
+    dbgPadrao->OnEnter = [this](QObject* s) { dbgPadraoEnter(s); };
+    dbgPadrao->OnExit = [this](QObject* s) { dbgPadraoExit(s); };
+    dbgPadrao->OnColEnter = [this](QObject* s) { dbgPadraoColEnter(s); };
+    dbgPadrao->OnColExit = [this](QObject* s) { dbgPadraoColExit(s); };
+    dbgPadrao->OnEditButtonClick = [this](QObject* s) { dbgPadraoEditButtonClick(s); };
+
+    sbtIncluir->OnClick = [this](QObject* s) { sbtIncluirClick(s); };
+    sbtAlterar->OnClick = [this](QObject* s) { sbtAlterarClick(s); };
+    sbtProcurar->OnClick = [this](QObject* s) { sbtProcurarClick(s); };
+    sbtVerificar->OnClick = [this](QObject* s) { sbtVerificarClick(s); };
+    sbtCancelar->OnClick = [this](QObject* s) { sbtCancelarClick(s); };
+    sbtConfirmar->OnClick = [this](QObject* s) { sbtConfirmarClick(s); };
+    sbtImprimir->OnClick = [this](QObject* s) { sbtImprimirClick(s); };
+    sbtCalcComens->OnClick = [this](QObject* s) { sbtCalcComensClick(s); };
 }

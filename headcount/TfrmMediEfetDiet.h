@@ -23,7 +23,7 @@ class TADOIBQuery;
 // The headcount screen "Efetivos" (KVO01000), an MDI child of the host's main window: one branch
 // and one menu date at a time, the day's services above their diet rows, and the clients'
 // shares on the second page. One file per concern: Lifecycle, DataModel, LookupQueries, Layout,
-// Header, DayRules.
+// Header, DayRules, ServiceGrid, DietGrid, EditCommands.
 class KVO_MODULE_EXPORT TfrmMediEfetDiet : public TfrmPadraoGrid {
     Q_OBJECT
 public:
@@ -54,6 +54,56 @@ public:
     void cdsDtCardapioCalcFields(TClientDataSet* DataSet);
     void Vd_Data();
 
+    // Service grid
+    void cdsCardServAfterScroll(TClientDataSet* DataSet);
+    void dbgCardServColEnter(QObject* Sender);
+    void dbgCardServEnter(QObject* Sender);
+    void dbgCardServExit(QObject* Sender);
+    void dbgCardServColExit(QObject* Sender);
+    void dbgCardServEditButtonClick(QObject* Sender);
+    void dbgCardServKeyPress(QObject* Sender, QChar& Key);
+    void dbgCardServKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void cdsCardServNewRecord(TClientDataSet* DataSet);
+    void cdsCardServAfterInsert(TClientDataSet* DataSet);
+    void cdsCardServBeforePost(TClientDataSet* DataSet);
+    void cdsCardServAfterPost(TClientDataSet* DataSet);
+    void cdsCardServAfterCancel(TClientDataSet* DataSet);
+    void Vd_CdServico(bool required);
+    void Vd_Verif_Serv();
+
+    // Diet grid
+    void dbgPadraoEnter(QObject* Sender);
+    void dbgPadraoExit(QObject* Sender);
+    void dbgPadraoColEnter(QObject* Sender);
+    void dbgPadraoColExit(QObject* Sender);
+    void dbgPadraoEditButtonClick(QObject* Sender);
+    void dbgPadraoKeyPress(QObject* Sender, QChar& Key) override;
+    void dbgPadraoKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) override;
+    void cdsCardadiaAfterInsert(TClientDataSet* DataSet);
+    void cdsCardadiaBeforeEdit(TClientDataSet* DataSet);
+    void cdsCardadiaBeforePost(TClientDataSet* DataSet);
+    void cdsCardadiaAfterPost(TClientDataSet* DataSet);
+    void cdsCardadiaAfterCancel(TClientDataSet* DataSet);
+    void cdsCardadiaAfterScroll(TClientDataSet* DataSet);
+    void Vd_QtCliEfetCar();
+    void Vd_QtFunEfetCar();
+    void Vd_QtDoaEfetCar();
+    void Vd_QtComEfetCar();
+    void Vd_Verif_Diet();
+    void Vd_Retirada();
+
+    // Edit commands
+    void dtsPadraoStateChange(QObject* Sender) override;
+    void dtsCardServStateChange(QObject* Sender);
+    void sbtIncluirClick(QObject* Sender);
+    void sbtAlterarClick(QObject* Sender) override;
+    void sbtCancelarClick(QObject* Sender);
+    void sbtConfirmarClick(QObject* Sender);
+    void sbtVerificarClick(QObject* Sender);
+    void sbtProcurarClick(QObject* Sender);
+    void sbtImprimirClick(QObject* Sender);
+    void sbtCalcComensClick(QObject* Sender);
+
     // Command switches and day rules, shared by every handler of the screen.
     void ChangeBut(bool browse);
     void Habilita(bool on);
@@ -64,6 +114,8 @@ public:
     void RegraEdicaoDieta();
     void AplicaRegraEdicao();
     void EdicaoGrades(bool on);
+    // Shows beside the date whether the loaded day is closed for changes.
+    void MostraDiaFechado();
 
     // Header panel
     TPanel* panDados;
@@ -75,6 +127,7 @@ public:
     TDateEditPlus* depCardapio;
     TBtnPesquisa* btpDtCardapio;
     TEdit* edtDiaCardapio;
+    TLabel* lblDiaFechado; // "Dia fechado para edição", shown while the loaded day is closed
 
     // Tool panel and menus
     TButtonFlat* sbtCalcComens;
@@ -111,6 +164,13 @@ private:
     void ValidaFilialCabecalho(bool strict);
     bool PermiteAposProcessamento() const;
     void HabilitaClientes(bool on);
+    void HabilitaCabecalho();
+    void RecarregaDietas();
+    void ConfirmaDietaPendente();
+    void ApagaEditorDieta();
+    bool EmEdicao(const TClientDataSet* set) const;
+    bool AmbosEmRepouso() const;
+    QString ServicoAtual() const;
 
     TDataPacket Pacote(const QString& metodo, const QVariantList& args);
     TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);

@@ -1,10 +1,12 @@
 #include "HeadcountFixture.h"
 
+#include "appserver/TNetConnection.h"
 #include "headcount/TfrmMediEfetDiet.h"
 #include "host/Application.h"
 #include "host/Balvora.h"
 #include "host/ScreenCreation.h"
 #include "host/dtmDBGeral.h"
+#include "module/Units.h"
 
 #include "Fixture.h"
 #include "server/AppServer.h"
@@ -91,6 +93,7 @@ HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch) {
     m_server = std::make_unique<kvo::server::AppServer>(kvo::server::ServerOptions{});
     const QByteArray token = "test-token";
     const int port = m_server->start(QStringLiteral("sqlite:") + m_dbPath, token, 0);
+    m_serverPort = port;
     recorder = std::make_unique<RecordingServer>(port);
 
     dtmDBGeral::TDatabaseConfig config;
@@ -109,6 +112,7 @@ HeadcountFixture::HeadcountFixture(bool boundToBranch, const QString& branch) {
 }
 
 HeadcountFixture::~HeadcountFixture() {
+    if (frmMediEfetDiet == m_form) frmMediEfetDiet = nullptr;
     delete m_form;
     if (m_main) {
         kvo::Application().SetMdiArea(nullptr);
@@ -135,10 +139,46 @@ void HeadcountFixture::setPlanning(const QString& block, double daysOpen, const 
 
 TfrmMediEfetDiet* HeadcountFixture::open() {
     m_form = kvo::CreateForm<TfrmMediEfetDiet>();
+    frmMediEfetDiet = m_form; // the module's other screens work on this one
     m_form->resize(1024, 768);
     if (!kvo::test::ShowActive(m_form)) throw std::runtime_error("the screen did not become active");
     kvo::test::Settle();
     return m_form;
+}
+
+TfrmMediEfetDiet* HeadcountFixture::reopen() {
+    if (frmMediEfetDiet == m_form) frmMediEfetDiet = nullptr;
+    delete m_form;
+    m_form = nullptr;
+    return open();
+}
+
+TfrmMediEfetDiet* HeadcountFixture::openAnother() {
+    auto* other = kvo::CreateForm<TfrmMediEfetDiet>();
+    other->resize(1024, 768);
+    if (!kvo::test::ShowActive(other)) throw std::runtime_error("the second screen did not become active");
+    kvo::test::Settle();
+    return other;
+}
+
+QStringList HeadcountFixture::held(const QDate& date) {
+    TNetConnection net;
+    net.Port = m_serverPort;
+    net.Token = QStringLiteral("test-token");
+    const TPacketPair day = net.Call(QStringLiteral("GetCardadia"), {QStringLiteral("0001"), date}).AsPair();
+    auto col = [&](const char* name) {
+        for (int i = 0; i < day.first.fields.size(); ++i)
+            if (day.first.fields[i].name == QLatin1String(name)) return i;
+        throw std::runtime_error(name);
+    };
+    const int serv = col("CDSERVFILI"), diet = col("CDDIETPAD"), cli = col("QTCLIEFETCAR"),
+              fun = col("QTFUNEFETCAR"), doa = col("QTDOAEFETCAR"), tot = col("QTCOMEFETCAR");
+    QStringList rows;
+    for (const auto& row : day.first.rows)
+        rows << QStringLiteral("%1/%2 %3+%4+%5=%6")
+                    .arg(row[serv].toString(), row[diet].toString(), row[cli].toString(), row[fun].toString(),
+                         row[doa].toString(), row[tot].toString());
+    return rows;
 }
 
 TfrmMediEfetDiet* HeadcountFixture::openInMainWindow() {
@@ -150,6 +190,7 @@ TfrmMediEfetDiet* HeadcountFixture::openInMainWindow() {
     if (!kvo::test::ShowActive(m_main.get()))
         throw std::runtime_error("the main window did not become active");
     m_form = kvo::CreateForm<TfrmMediEfetDiet>();
+    frmMediEfetDiet = m_form;
     m_form->resize(1024, 768);
     kvo::Application().ShowChild(m_form);
     kvo::test::Settle();

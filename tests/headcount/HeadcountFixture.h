@@ -38,6 +38,15 @@ public:
     TfrmMediEfetDiet* openInMainWindow();
     QMainWindow* mainWindow() const { return m_main.get(); }
     TfrmMediEfetDiet* form() const { return m_form; }
+    // Closes the screen and opens a new one, as a clerk coming back to it.
+    TfrmMediEfetDiet* reopen();
+    // A second workstation's screen on the same server (owned by the caller).
+    TfrmMediEfetDiet* openAnother();
+    // What the server holds for a day of branch 0001, read with GetCardadia straight from the
+    // server (not recorded): "SERV/DIET cli+fun+doa=total" per row.
+    QStringList held(const QDate& date);
+    // The application server itself, behind the recording stand-in.
+    int serverPort() const { return m_serverPort; }
 
     // Moves the focus as a person would (a click on the control).
     void click(QWidget* control);
@@ -52,6 +61,7 @@ private:
     QTemporaryDir m_dir;
     QString m_dbPath;
     std::unique_ptr<kvo::server::AppServer> m_server;
+    int m_serverPort = 0;
     std::unique_ptr<QMainWindow> m_main;
     TfrmMediEfetDiet* m_form = nullptr;
 };

@@ -1,6 +1,8 @@
-// Renders the headcount screen with a loaded day to a PNG (offscreen, no display needed).
+// Renders the headcount screen to a PNG (offscreen, no display needed): a loaded day, the diet
+// grid filtered to the first service, its first row's client count being typed.
 #include "HeadcountFixture.h"
 
+#include "Fixture.h"
 #include "headcount/TfrmMediEfetDiet.h"
 
 #include <QApplication>
@@ -18,6 +20,12 @@ int main(int argc, char** argv) {
         TfrmMediEfetDiet* f = fx.open();
         fx.loadDay(HeadcountFixture::proc());
         fx.click(f->dbgPadrao);
+        f->cdsCardadia->First();
+        f->dbgPadrao->SetSelectedIndex(2);
+        for (QChar ch : QStringLiteral("18")) {
+            kvo::test::Type(QString(ch));
+            kvo::test::Settle();
+        }
         QApplication::processEvents();
         QDir().mkpath(QFileInfo(out).absolutePath());
         if (!f->grab().save(out)) {

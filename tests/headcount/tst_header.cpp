@@ -21,6 +21,8 @@ private:
         return {QStringLiteral("GetParamPlaneja"), QStringLiteral("GetCardadia"),
                 QStringLiteral("GetCardServ")};
     }
+    // The load, then the service grid's reload of the diet rows as the focus lands there.
+    static QStringList loadAndEnterCalls() { return loadCalls() << QStringLiteral("GetCardadia"); }
 
     // Enabled state of the paired commands as "button/menu" per command, for one compare.
     static QString commands(TfrmMediEfetDiet* f) {
@@ -57,12 +59,15 @@ private slots:
         TfrmMediEfetDiet* f = fx.open();
         QCOMPARE(commands(f), QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00"));
         fx.setPlanning(QStringLiteral("S"), 0, QStringLiteral("S"));
-        fx.loadDay(HeadcountFixture::proc().addDays(-1)); // closed, no services: only include
-        QCOMPARE(commands(f), QStringLiteral("inc=11 pro=00 ver=00 ext=00 can=00 con=00"));
+        // Closed, no services: the load leaves include on, the diet rows' reload on entering the
+        // service grid switches it off again.
+        fx.loadDay(HeadcountFixture::proc().addDays(-1));
+        QCOMPARE(commands(f), QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00"));
 
         // The calculation button off, its menu item (Ctrl+M) still running the command.
         int runs = 0;
         f->sbtCalcComens->OnClick = [&](QObject*) { ++runs; };
+        f->sbtCalcComens->SetEnabled(true);
         f->sbtCalcComens->SetEnabledAlone(false);
         QVERIFY(!f->sbtCalcComens->isEnabled());
         QVERIFY(f->mnuCalcComens->Enabled());
@@ -133,8 +138,8 @@ private slots:
         fx.loadDay(HeadcountFixture::proc());
 
         QCOMPARE(fx.ui.Errors(), QStringList());
-        QCOMPARE(fx.recorder->calls(), loadCalls());
-        QCOMPARE(fx.ui.AviKinds(), QList<int>{6});
+        QCOMPARE(fx.recorder->calls(), loadAndEnterCalls());
+        QCOMPARE(fx.ui.AviKinds(), (QList<int>{6, 6}));
         QCOMPARE(fx.ui.AviDepth(), 0);
         QCOMPARE(f->cdsCardServ->RecordCount(), 2);
         QCOMPARE(f->cdsCardadia->Active(), true);
@@ -247,7 +252,7 @@ private slots:
         fx.loadDay(HeadcountFixture::proc().addDays(offset));
         if (accepted) {
             QCOMPARE(fx.ui.Errors(), QStringList());
-            QCOMPARE(fx.recorder->calls(), loadCalls());
+            QCOMPARE(fx.recorder->calls(), loadAndEnterCalls());
         } else {
             QCOMPARE(fx.ui.Errors(),
                      QStringList{QStringLiteral("Data deve ser menor ou igual a data de  processamento.")});
@@ -290,8 +295,10 @@ private slots:
         QCOMPARE(f->DiaFechado(), closed);
         QCOMPARE(f->dbgPadrao->HasOption(dgEditing), !closed);
         QVERIFY(!f->dbgCardServ->HasOption(dgEditing)); // closed, or an existing code selected
-        // A closed day with services still offers include, search and verify.
-        QCOMPARE(commands(f), QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00"));
+        // An open day offers include, search and verify; on a closed one the diet rows' reload on
+        // entering the service grid switches them off.
+        QCOMPARE(commands(f), closed ? QStringLiteral("inc=00 pro=00 ver=00 ext=00 can=00 con=00")
+                                     : QStringLiteral("inc=11 pro=11 ver=11 ext=00 can=00 con=00"));
     }
 
     void dayWithoutServicesOffersOnlyInclude() {

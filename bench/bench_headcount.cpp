@@ -1,0 +1,168 @@
+// The headcount screen on a large day (60 services x 40 diets) over the in-process server on
+// loopback, beside the bare server calls each journey makes, measured in the same run:
+//   (a) one diet row's counts typed and confirmed: post, SetCardadia, the verify reload, until
+//       the grid shows the saved row; bare: SetCardadia of that change, GetCardServ;
+//   (b) the day loaded from leaving the header until both grids are filled; bare: the same
+//       GetParamPlaneja, GetCardadia, GetCardServ and the service grid's GetCardadia.
+// Bare calls go through the same connection class and decode their packets, as any client must.
+// Arguments: --quick (fewer rounds); anything else is ignored.
+#include "HeadcountFixture.h"
+
+#include "Fixture.h"
+
+#include "appserver/TNetConnection.h"
+#include "headcount/TfrmMediEfetDiet.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kServices = 60, kDiets = 40;
+const QDate kDay(2026, 12, 2);
+
+double median(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void seedLargeDay(HeadcountFixture& fx) {
+    fx.sql(QStringLiteral("BEGIN"));
+    for (int k = 0; k < kDiets; ++k)
+        fx.sql(QStringLiteral("INSERT INTO DIETPADR VALUES ('L%1', 'Dieta de carga', 'S')")
+                   .arg(k, 3, 10, QLatin1Char('0')));
+    for (int s = 0; s < kServices; ++s) {
+        const QString svc = QStringLiteral("S%1").arg(s, 4, 10, QLatin1Char('0'));
+        fx.sql(QStringLiteral("INSERT INTO SERVICO VALUES ('0001', '%1', 'Serviço de carga', 'D')").arg(svc));
+        for (int k = 0; k < kDiets; ++k) {
+            const QString diet = QStringLiteral("L%1").arg(k, 3, 10, QLatin1Char('0'));
+            fx.sql(QStringLiteral("INSERT INTO DIETSERV VALUES ('0001', '%1', '%2')").arg(svc, diet));
+            fx.sql(QStringLiteral(
+                       "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, NRCARDAPIO,"
+                       " DTMESCARD, QTCOMEFETCAR, QTCLIEFETCAR, QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR,"
+                       " QTCLIESTICAR, QTFUNESTICAR, QTDOAESTICAR, QTCOMEFETRI, QTCOMEFETSL, CDOPERADOR)"
+                       " VALUES ('0001', '2026-12-02', '%1', '%2', '0000000201', '2026-12-01', 6, 3, 2,"
+                       " 1, 6, 3, 2, 1, 6, 6, 'ADM')")
+                       .arg(svc, diet));
+        }
+    }
+    fx.sql(QStringLiteral("COMMIT"));
+}
+
+// A change log moving one row's client count from `from` to `to`, as the screen would send it.
+TChangeLog oneRow(const TDataPacket& day, int row, double from, double to) {
+    TChangeLog log;
+    log.fields = day.fields;
+    const int cli = day.FieldIndex("QTCLIEFETCAR");
+    const int tot = day.FieldIndex("QTCOMEFETCAR"), ri = day.FieldIndex("QTCOMEFETRI"),
+              sl = day.FieldIndex("QTCOMEFETSL");
+    TChange c;
+    c.op = TChange::Modify;
+    c.oldValues = day.rows[row];
+    for (int i : {cli})
+        c.oldValues[i] = from;
+    for (int i : {tot, ri, sl})
+        c.oldValues[i] = from + 3;
+    c.newValues = c.oldValues;
+    c.newValues[cli] = to;
+    for (int i : {tot, ri, sl})
+        c.newValues[i] = to + 3;
+    log.changes << c;
+    return log;
+}
+
+void report(const char* what, const std::vector<double>& screen, const std::vector<double>& bare) {
+    const double s = median(screen), b = median(bare);
+    std::printf("%-44s screen %8.2f ms   bare calls %8.2f ms   ratio %.2f   (%zu rounds)\n", what, s, b,
+                s / b, screen.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    const int rounds = quick ? 5 : 21;
+
+    HeadcountFixture fx;
+    seedLargeDay(fx);
+    TfrmMediEfetDiet* f = fx.open();
+    f->netEfetivos->Port = fx.serverPort(); // no recording hop in the measurement
+
+    TNetConnection net;
+    net.Port = fx.serverPort();
+    net.Token = QStringLiteral("test-token");
+    const QString branch = QStringLiteral("0001");
+
+    // (b) the day loaded from leaving the header.
+    std::vector<double> loadScreen, loadBare;
+    for (int i = 0; i < rounds; ++i) {
+        fx.click(f->depCardapio);
+        f->depCardapio->SetDate(kDay);
+        QElapsedTimer t;
+        t.start();
+        fx.click(f->dbgCardServ);
+        loadScreen.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (f->cdsCardServ->RecordCount() != kServices || f->cdsCardadia->RecordCount() != kDiets) {
+            std::fprintf(stderr, "the day did not load: %d services, %d diets shown\n",
+                         f->cdsCardServ->RecordCount(), f->cdsCardadia->RecordCount());
+            return 1;
+        }
+        t.restart();
+        net.Call(QStringLiteral("GetParamPlaneja"), {branch}).AsPacket();
+        net.Call(QStringLiteral("GetCardadia"), {branch, kDay}).AsPair();
+        net.Call(QStringLiteral("GetCardServ"), {branch, kDay}).AsPacket();
+        net.Call(QStringLiteral("GetCardadia"), {branch, kDay}).AsPair();
+        loadBare.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+
+    // (a) one row typed and confirmed; the bare save works on the day's last row.
+    fx.click(f->dbgPadrao);
+    f->cdsCardadia->First();
+    f->dbgPadrao->SetSelectedIndex(2);
+    QTest::qWait(0);
+    const TDataPacket day = net.Call(QStringLiteral("GetCardadia"), {branch, kDay}).AsPair().first;
+    const int last = int(day.rows.size()) - 1;
+    double bareValue = 3;
+    std::vector<double> saveScreen, saveBare;
+    for (int i = 0; i < rounds; ++i) {
+        const QString value = QString::number(10 + i);
+        QElapsedTimer t;
+        t.start();
+        for (QChar ch : value)
+            kvo::test::Type(QString(ch));
+        kvo::test::Press(Qt::Key_Tab);
+        kvo::test::ClickButton(f->sbtConfirmar);
+        kvo::test::Settle();
+        saveScreen.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (f->cdsCardadia->ChangeCount() != 0 || f->dbgPadrao->CellText(0, 2) != value ||
+            !fx.ui.Errors().isEmpty()) {
+            std::fprintf(stderr, "the row was not saved (%s)\n",
+                         qPrintable(fx.ui.Errors().join(QLatin1String("; "))));
+            return 1;
+        }
+        f->dbgPadrao->SetSelectedIndex(2);
+
+        const TChangeLog log = oneRow(day, last, bareValue, bareValue + 1);
+        bareValue += 1;
+        t.restart();
+        const QString answer = net.Call(QStringLiteral("SetCardadia"), {QVariant::fromValue(log)}).AsString();
+        net.Call(QStringLiteral("GetCardServ"), {branch, kDay}).AsPacket();
+        saveBare.push_back(double(t.nsecsElapsed()) / 1e6);
+        if (!answer.isEmpty() && answer.size() != 10) {
+            std::fprintf(stderr, "bare save refused: %s\n", qPrintable(answer));
+            return 1;
+        }
+    }
+
+    std::printf("headcount screen, %d services x %d diets, SQLite, loopback\n", kServices, kDiets);
+    report("(a) one diet row typed and confirmed", saveScreen, saveBare);
+    report("(b) day loaded on leaving the header", loadScreen, loadBare);
+    return 0;
+}
