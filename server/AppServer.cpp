@@ -155,7 +155,8 @@ struct AppServer::Impl {
         try {
             QSqlDatabase holder;
             QSqlDatabase& db = workerDb(holder);
-            out = handleRpc(QByteArray::fromStdString(req.body), db);
+            out = handleRpc(QByteArray::fromStdString(req.body), db,
+                            CallContext{QString::fromStdString(req.remote_addr), {}});
             if (out.databaseFailure) {
                 // A dropped connection is reopened on the next request rather than failing forever.
                 QSqlQuery probe(db);
