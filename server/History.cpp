@@ -54,11 +54,14 @@ void History::record(const TableDef& def, const std::optional<Row>& before, cons
         key << any.at(k);
     const QChar op = !before ? u'I' : !after ? u'E' : u'A';
     const QString who = m_context.operatorCode.isEmpty() ? rowOperator : m_context.operatorCode;
-    auto text = [](const QString& s) { return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s); };
-    m_sc.exec(QStringLiteral("INSERT INTO KVOHISTORICO (DTHISTORICO, NMMETODO, NMTABELA, DSCHAVE, IDOPERACAO,"
-                             " CDOPERADOR, DSENDERECO, DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-              {m_stamp, m_method, def.table, historyKey(key), QString(op), text(who.left(12)),
-               text(m_context.peerAddress.left(64)), rowJson(def, before), rowJson(def, after)});
+    auto text = [](const QString& s) {
+        return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
+    };
+    m_sc.exec(
+        QStringLiteral("INSERT INTO KVOHISTORICO (DTHISTORICO, NMMETODO, NMTABELA, DSCHAVE, IDOPERACAO,"
+                       " CDOPERADOR, DSENDERECO, DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {m_stamp, m_method, def.table, historyKey(key), QString(op), text(who.left(12)),
+         text(m_context.peerAddress.left(64)), rowJson(def, before), rowJson(def, after)});
 }
 
 } // namespace kvo::server
