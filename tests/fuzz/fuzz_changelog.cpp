@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const TChangeLog again = TChangeLog::fromJson(log.toJson());
         if (again.changes.size() != log.changes.size()) std::abort();
         for (qsizetype i = 0; i < log.changes.size(); ++i)
-            if (again.changes[i].op != log.changes[i].op || again.changes[i].oldValues != log.changes[i].oldValues ||
+            if (again.changes[i].op != log.changes[i].op ||
+                again.changes[i].oldValues != log.changes[i].oldValues ||
                 again.changes[i].newValues != log.changes[i].newValues)
                 std::abort();
     } catch (const EPacketError&) {

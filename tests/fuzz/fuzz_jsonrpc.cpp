@@ -1,5 +1,5 @@
-// JSON-RPC request bodies run against a real suite database (in memory, with the demo data): whatever arrives, the
-// server answers one JSON-RPC object (or nothing, for a notification) and never crashes.
+// JSON-RPC request bodies run against a real suite database (in memory, with the demo data): whatever
+// arrives, the server answers one JSON-RPC object (or nothing, for a notification) and never crashes.
 #include "server/Database.h"
 #include "server/DemoData.h"
 #include "server/JsonRpc.h"
@@ -16,7 +16,8 @@ QSqlDatabase* db = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
-    static QSqlDatabase conn = kvo::server::openDatabase(kvo::server::DbSpec::parse("sqlite::memory:"), "fuzz");
+    static QSqlDatabase conn =
+        kvo::server::openDatabase(kvo::server::DbSpec::parse("sqlite::memory:"), "fuzz");
     kvo::server::Schema::migrate(conn);
     // A fixed day, so that the seed corpus's dates meet data.
     kvo::server::seedDemo(conn, QDate(2026, 3, 20));

@@ -325,6 +325,12 @@ private slots:
                 {
                     QSqlDatabase db =
                         kvo::server::openDatabase(kvo::server::DbSpec::parse(t->connection()), name);
+                    // A deadlock would be found only after 20 s: it shows as a lock wait that gives up,
+                    // where the loser of an ordered race waits only for the winner's commit.
+                    if (kPostgres) {
+                        kvo::server::execSql(db, "SET deadlock_timeout = '20s'");
+                        kvo::server::execSql(db, "SET lock_timeout = '5s'");
+                    }
                     RdmMedEfetDiet r(db);
                     start.arrive_and_wait();
                     try {
