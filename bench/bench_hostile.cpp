@@ -72,7 +72,9 @@ void chunkedAttack(int port, const QByteArray& token, qint64 total, const char* 
         if ((sent / n) % 64 == 0) peak = std::max(peak, residentKb());
     }
     char answer[64] = {};
-    struct timeval tv{2, 0};
+    struct timeval tv {
+        2, 0
+    };
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     const ssize_t got = ::recv(fd, answer, sizeof answer - 1, 0);
     ::close(fd);
@@ -105,8 +107,8 @@ void latencyUnderSlowClients(int port, int slowCount, int idleCount, int calls) 
     for (int k = 0; k < calls; ++k) {
         QElapsedTimer t;
         t.start();
-        auto res =
-            cli.Post(kPath, httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}}, body, "application/json");
+        auto res = cli.Post(kPath, httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}}, body,
+                            "application/json");
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
         if (!res || res->status != 200) std::printf("  call %d failed\n", k);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -119,8 +121,8 @@ void latencyUnderSlowClients(int port, int slowCount, int idleCount, int calls) 
         ::close(fd);
     std::sort(ms.begin(), ms.end());
     std::printf("normal client, %d slow + %d idle connections: median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                slowCount, idleCount, ms[ms.size() / 2], ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))],
-                ms.back());
+                slowCount, idleCount, ms[ms.size() / 2],
+                ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))], ms.back());
 }
 
 } // namespace

@@ -86,9 +86,9 @@ void TfrmCalcComensais::CriaControles() {
     rbtTodos->setChecked(true);
     rbtLista = new TRadioButton(QStringLiteral("Lista"), grpServico);
     rbtLista->setObjectName(QStringLiteral("rbtLista"));
-    btpServico = kvo::NewLookupButton(grpServico, "btpServico", QString(), nullptr,
-                                      QStringLiteral("Não há serviço hospitalar cadastrado para filial informada."),
-                                      rbtLista);
+    btpServico = kvo::NewLookupButton(
+        grpServico, "btpServico", QString(), nullptr,
+        QStringLiteral("Não há serviço hospitalar cadastrado para filial informada."), rbtLista);
     btpServico->SetEnabled(false);
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(rbtLista);

@@ -164,6 +164,7 @@ struct Request {
     int status = 0;
     QByteArray answer;
     QString method = QStringLiteral("-"), outcome;
+    QString peer; // read on the polling thread, with the headers
 };
 
 struct AppServer::Impl {
@@ -259,7 +260,7 @@ struct AppServer::Impl {
         try {
             QSqlDatabase holder;
             QSqlDatabase& db = workerDb(holder);
-            out = handleRpc(r->body, db);
+            out = handleRpc(r->body, db, CallContext{r->peer, {}});
             if (out.databaseFailure) {
                 // A dropped connection is reopened on the next request rather than failing forever.
                 QSqlQuery probe(db);
@@ -292,6 +293,7 @@ struct AppServer::Impl {
         if (!r) {
             r = new Request;
             r->timer.start();
+            r->peer = clientAddress(c);
             *state = r;
             ++inFlight;
             return onHeaders(c, *r, url, method);

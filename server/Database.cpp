@@ -46,9 +46,10 @@ QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName) {
             QStringLiteral("Não foi possível abrir o banco de dados %1: %2").arg(target.describe(), err));
     }
     if (sqlite) {
-        // WAL lets readers run beside the one writer; NORMAL is still safe against a killed process.
+        // WAL lets readers run beside the one writer. A saved count is a billing fact, so each commit
+        // reaches the disk before the save is acknowledged (NORMAL may lose the last ones on power loss).
         execSql(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-        execSql(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+        execSql(db, QStringLiteral("PRAGMA synchronous=FULL"));
     } else {
         execSql(db, QStringLiteral("SET client_encoding TO 'UTF8'"));
     }
@@ -119,6 +120,12 @@ Transaction::~Transaction() {
 void Transaction::commit() {
     execSql(m_db, QStringLiteral("COMMIT"));
     m_open = false;
+}
+
+bool isConcurrencyFailure(const DbError& e) {
+    const QString& c = e.nativeCode();
+    // PostgreSQL serialization_failure and deadlock_detected.
+    return c == QLatin1String("40001") || c == QLatin1String("40P01");
 }
 
 bool isUniqueViolation(const DbError& e) {

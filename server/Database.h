@@ -78,5 +78,8 @@ private:
 
 // True when the last failure was a unique-key violation.
 bool isUniqueViolation(const DbError& e);
+// True when the database gave up a transaction to resolve a conflict with another one (a
+// deadlock or a serialization failure): the caller's data was read before someone else's change.
+bool isConcurrencyFailure(const DbError& e);
 
 } // namespace kvo::server

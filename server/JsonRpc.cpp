@@ -30,7 +30,7 @@ QByteArray rpcError(int code, const QString& message) {
     return errorBody(QJsonValue::Null, code, message);
 }
 
-RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db) {
+RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db, const CallContext& context) {
     RpcOutcome out;
     out.method = QStringLiteral("-");
     auto fail = [&](const QJsonValue& id, int code, const QString& message) {
@@ -69,7 +69,7 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db) {
             QStringLiteral("Parâmetros inválidos: params deve ser uma lista de argumentos em ordem."));
 
     try {
-        RdmMedEfetDiet rdm(db);
+        RdmMedEfetDiet rdm(db, context);
         const RpcValue result = rdm.callRaw(m.toString(), p.toArray());
         out.ok = true;
         if (notification) {

@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "CallContext.h"
+
 namespace kvo::server {
 
 struct RpcOutcome {
@@ -17,7 +19,7 @@ struct RpcOutcome {
     bool databaseFailure = false; // the connection may need reopening
 };
 
-RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db);
+RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db, const CallContext& context = {});
 
 // An error response without a request (e.g. for HTTP-level refusals).
 QByteArray rpcError(int code, const QString& message);

@@ -31,7 +31,11 @@ public:
         const QJsonValue v = m_params.at(i);
         if (v.isNull()) return {};
         if (!v.isString()) fail(i, QStringLiteral("um texto"));
-        return v.toString();
+        const QString s = v.toString();
+        if (const QString fault = kvo::data::textFault(s); !fault.isEmpty())
+            throw ParamError(
+                QStringLiteral("O %1º argumento de %2 é inválido: %3.").arg(i + 1).arg(m_method, fault));
+        return s;
     }
     // "YYYY-MM-DD", or the packet form at midnight; null is no date.
     QDate date(int i) const {
@@ -109,6 +113,12 @@ const QHash<QString, Handler>& handlers() {
              Args a(m, p, 5);
              return RpcValue{
                  {}, packetJson(r.GETEfetClie(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)))};
+         }},
+        {QStringLiteral("GetHistorico"),
+         [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
+             Args a(m, p, 5);
+             return RpcValue{
+                 {}, packetJson(r.GetHistorico(a.code(0), a.code(1), a.code(2), a.date(3), a.code(4)))};
          }},
         {QStringLiteral("UpdEfetDiet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {

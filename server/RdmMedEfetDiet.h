@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "CallContext.h"
 #include "data/TDataPacket.h"
 
 namespace kvo::server {
@@ -22,7 +23,8 @@ struct RpcValue {
 
 class RdmMedEfetDiet {
 public:
-    explicit RdmMedEfetDiet(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit RdmMedEfetDiet(QSqlDatabase db, CallContext context = {})
+        : m_db(std::move(db)), m_context(std::move(context)) {}
 
     static const QStringList& methodNames();
 
@@ -50,6 +52,9 @@ public:
                         const QString& service);
     QString CalcularComensais(const QString& branch, const QString& selection, const QDate& firstDay,
                               const QDate& date);
+    // The recorded changes of one diet row (no client) or of one client share, oldest first.
+    TDataPacket GetHistorico(const QString& branch, const QString& service, const QString& diet,
+                             const QDate& date, const QString& client);
 
     // The first day that is still open for changes on that branch, or an invalid date when no
     // day is closed (closing off, no processing date).
@@ -60,6 +65,7 @@ private:
     QString closedDayMessage(const QString& branch, const QDate& date);
 
     QSqlDatabase m_db;
+    CallContext m_context;
 };
 
 } // namespace kvo::server

@@ -2,12 +2,14 @@
 #include "RdmMedEfetDiet.h"
 
 #include "Database.h"
+#include "History.h"
 #include "PacketBuild.h"
 #include "RowStore.h"
 #include "Texts.h"
 
 #include <QDateTime>
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 
 namespace kvo::server {
@@ -51,6 +53,7 @@ enum CardadiaColumn {
     QtCliEfetCar,
     QtFunEfetCar,
     QtDoaEfetCar,
+    CdOperador = 16,
     DtUltAtu = 17
 };
 
@@ -119,6 +122,111 @@ void checkLogShape(const TChangeLog& log, const TableDef& def) {
     }
 }
 
+// Changes are applied in key order, whatever order the log has them in: two saves touching the
+// same rows then lock them in the same order and one waits for the other instead of both
+// deadlocking. Changes of one key keep their order (a delete before a new insert of that row).
+QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, const QVector<int>& idx) {
+    struct Item {
+        Row key;
+        const TChange* change;
+    };
+    QVector<Item> items;
+    items.reserve(log.changes.size());
+    for (const TChange& c : log.changes)
+        items.push_back({rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues), &c});
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const Item& x, const Item& y) { return keyLess(def, x.key, y.key); });
+    QVector<const TChange*> out;
+    out.reserve(items.size());
+    for (const Item& i : items)
+        out << i.change;
+    return out;
+}
+
+// A modify never moves a stored row: the key columns it changes are refused.
+void refuseKeyChange(const TableDef& def, const QVector<int>& changed) {
+    for (int col : changed)
+        if (def.columns.at(col).key) refuse(texts::KeyChange.arg(def.columns.at(col).name));
+}
+
+// What the screens check before they let a day be edited, checked again for every row a save
+// writes: the branch exists and is not rescinded, the operator may work on it, the day is not
+// after the processing date where that is refused, and the day is not closed. Each branch is read
+// once per call.
+class BranchRules {
+public:
+    BranchRules(StatementCache& sc, RdmMedEfetDiet& rdm) : m_sc(sc), m_rdm(rdm) {}
+
+    // The refusal for a write on that branch and day by that operator (an empty operator is not
+    // checked), or an empty text.
+    QString refusal(const QString& branch, const QDate& day, const QString& op) {
+        const Branch& b = branchOf(branch);
+        if (!b.exists) return texts::FiliNaoCad;
+        if (b.rescinded) return texts::FiliResc;
+        if (!op.trimmed().isEmpty() && !mayWork(op.trimmed(), branch))
+            return texts::OperFili.arg(op.trimmed(), branch);
+        if (b.laterRefused && b.processing.isValid() && day > b.processing) return texts::DataProc;
+        if (b.firstOpen.isValid() && day.isValid() && day < b.firstOpen)
+            return texts::ClosedDay.arg(b.firstOpen.toString(QStringLiteral("dd/MM/yyyy")));
+        return {};
+    }
+
+private:
+    struct Branch {
+        bool exists = false, rescinded = false, laterRefused = false;
+        QDate processing, firstOpen;
+    };
+    const Branch& branchOf(const QString& code) {
+        auto it = m_branches.find(code);
+        if (it != m_branches.end()) return *it;
+        Branch b;
+        QSqlQuery& q =
+            m_sc.exec(QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR FROM FILIAL F"
+                                     " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
+                                     " WHERE F.CDFILIAL = ?"),
+                      {code});
+        if (q.next()) {
+            b.exists = true;
+            b.rescinded = q.value(0).toString().trimmed() == QLatin1String("S");
+            b.processing = dateFromDb(q.value(1));
+            b.laterRefused = q.value(2).toString().trimmed() == QLatin1String("N");
+        }
+        q.finish();
+        if (b.exists) b.firstOpen = m_rdm.firstOpenDay(code);
+        return *m_branches.insert(code, b);
+    }
+    bool mayWork(const QString& op, const QString& branch) {
+        const std::pair<QString, QString> k{op, branch};
+        auto it = m_access.find(k);
+        if (it == m_access.end()) {
+            QSqlQuery& q = m_sc.exec(
+                QStringLiteral("SELECT 1 FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"), {op, branch});
+            it = m_access.insert(k, q.next());
+            q.finish();
+        }
+        return *it;
+    }
+
+    StatementCache& m_sc;
+    RdmMedEfetDiet& m_rdm;
+    QHash<QString, Branch> m_branches;
+    QHash<std::pair<QString, QString>, bool> m_access;
+};
+
+// Runs a save; a refusal or a conflict the database resolved by aborting the transaction comes
+// back as the message to show (the transaction is rolled back by then).
+template <typename F> QString applyLog(F&& apply) {
+    try {
+        apply();
+    } catch (const Refusal& r) {
+        return r.message;
+    } catch (const DbError& e) {
+        if (isConcurrencyFailure(e)) return texts::Concurrency;
+        throw;
+    }
+    return {};
+}
+
 } // namespace
 
 QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
@@ -133,7 +241,6 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     using Pair = std::pair<QString, QString>;
     QHash<Pair, QString> serviceType;                       // (branch, service) -> IDTIPOSERV
     QHash<Pair, QSet<QString>> standardDiets;               // (branch, service) -> linked standard diets
-    QHash<QString, QDate> firstOpen;                        // branch -> first open day
     QHash<std::pair<QString, qint64>, QVariant> menuNumber; // (branch, day) -> NRCARDAPIO
     QHash<QString, int> perBranch;                          // changes per branch
     QSet<QString> wholeBranch;                              // branches read whole
@@ -196,12 +303,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         }
         return it->contains(d);
     };
-    auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
-        auto it = firstOpen.find(b);
-        if (it == firstOpen.end()) it = firstOpen.insert(b, firstOpenDay(b));
-        if (it->isValid() && d < *it) return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
-        return {};
-    };
+    BranchRules rules(sc, *this);
     auto menuOf = [&](const QString& b, const QDate& d) {
         auto it = menuNumber.find({b, d.toJulianDay()});
         if (it == menuNumber.end()) {
@@ -213,10 +315,11 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         return *it;
     };
 
-    // The checks every inserted or changed diet row must pass.
-    auto checkRow = [&](const Row& r) {
+    // The checks every inserted or changed diet row must pass; op is the operator writing it.
+    auto checkRow = [&](const Row& r, const QString& op) {
         if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
         const QString b = logText(r.at(CdFilial));
+        if (const QString m = rules.refusal(b, logDate(r.at(DtCardapio)), op); !m.isEmpty()) refuse(m);
         const QString s = logText(r.at(CdServFili));
         const QString d = logText(r.at(CdDietPad));
         const QString type = typeOf(b, s);
@@ -231,7 +334,6 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         if (fun < 0) refuse(texts::InfFunc);
         if (doa < 0) refuse(texts::InfDoac);
         if (std::fabs(tot - (cli + fun + doa)) > 1e-6) refuse(texts::TotaEfet);
-        if (const QString m = closedMessage(b, logDate(r.at(DtCardapio))); !m.isEmpty()) refuse(m);
     };
 
     // The stored rows of the days the log touches. A day with many changes is read (and on
@@ -283,13 +385,18 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         dayOf(r).rows.insert(rowKey(r), std::move(value));
     };
 
-    try {
+    return safeRefusal(applyLog([&] {
         Transaction tx(m_db);
         const QString stamp = nowStamp();
-        for (const TChange& c : delta.changes) {
+        History history(sc, m_context, QStringLiteral("SetCardadia"), stamp);
+        QVector<Row> gone; // deleted diet rows, whose client shares go at the end
+        for (const TChange* change : inKeyOrder(delta, def, idx)) {
+            const TChange& c = *change;
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
-                checkRow(r);
+                const QString op =
+                    m_context.operatorCode.isEmpty() ? logText(r.at(CdOperador)) : m_context.operatorCode;
+                checkRow(r, op);
                 if (storedRow(r)) refuse(texts::DietJaCad);
                 const QDate day = logDate(r.at(DtCardapio));
                 const QVariant nr = menuOf(logText(r.at(CdFilial)), day);
@@ -302,11 +409,13 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                     if (isUniqueViolation(e)) refuse(texts::DietJaCad); // inserted by another user meanwhile
                     throw;
                 }
+                history.record(def, std::nullopt, r, logText(r.at(CdOperador)));
                 remember(r, r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty()) refuse(m);
+            if (c.op == TChange::Modify) refuseKeyChange(def, changedColumns(def, idx, c));
             const std::optional<Row> found = storedRow(oldRow);
             if (!found) refuse(texts::Concurrency);
             const Row& stored = *found;
@@ -320,23 +429,12 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                         refuse(texts::Concurrency);
                     merged[col] = c.newValues.value(fi);
                 }
-                if (const QString m =
-                        closedMessage(logText(oldRow.at(CdFilial)), logDate(oldRow.at(DtCardapio)));
-                    !m.isEmpty())
-                    refuse(m);
-                checkRow(merged);
-                const bool keyChanged = !sameKey(def, oldRow, merged);
-                if (keyChanged && storedRow(merged)) refuse(texts::DietJaCad);
+                checkRow(merged, m_context.operatorCode);
                 merged[DtUltAtu] = stamp;
                 // Only what changed is written: the rest of the row is locked and equal to what was read.
                 if (!changed.contains(DtUltAtu)) changed << DtUltAtu;
-                try {
-                    updateRow(sc, def, oldRow, merged, changed);
-                } catch (const DbError& e) {
-                    if (isUniqueViolation(e)) refuse(texts::DietJaCad);
-                    throw;
-                }
-                remember(oldRow, std::nullopt);
+                updateRow(sc, def, oldRow, merged, changed);
+                history.record(def, stored, merged, logText(merged.at(CdOperador)));
                 remember(merged, merged);
                 continue;
             }
@@ -348,7 +446,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             const QDate day = logDate(oldRow.at(DtCardapio));
             const QString s = logText(oldRow.at(CdServFili));
             const QString d = logText(oldRow.at(CdDietPad));
-            if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
+            if (const QString m = rules.refusal(b, day, m_context.operatorCode); !m.isEmpty()) refuse(m);
             {
                 QSqlQuery& q =
                     sc.exec(QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
@@ -367,19 +465,28 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                     {b, dateParam(day), s, d});
                 if (q.next()) refuse(texts::EfetApu);
             }
-            sc.exec(
-                QStringLiteral("DELETE FROM EFETDIET WHERE CDFILIAL = ? AND DTEFETDIET = ? AND CDSERVFILI = ?"
-                               " AND CDDIETPAD = ?"),
-                {b, dateParam(day), s, d});
             deleteRow(sc, def, oldRow);
+            history.record(def, stored, std::nullopt, logText(stored.at(CdOperador)));
+            gone << stored;
             remember(oldRow, std::nullopt);
+        }
+        // The shares are locked after every diet row, in their own key order, as UpdEfetDiet locks them.
+        const TableDef& shares = efetdietDef();
+        QVector<Row> goneShares;
+        for (const Row& r : gone)
+            goneShares += readRows(sc, shares, {EdFilial, EdEfetDiet, EdServFili, EdDietPad},
+                                   {r.at(CdFilial), r.at(DtCardapio), r.at(CdServFili), r.at(CdDietPad)});
+        std::sort(goneShares.begin(), goneShares.end(),
+                  [&](const Row& x, const Row& y) { return keyLess(shares, x, y); });
+        for (const Row& r : goneShares) {
+            const std::optional<Row> locked = lockRow(sc, shares, r);
+            if (!locked) continue; // deleted by someone else meanwhile
+            deleteRow(sc, shares, r);
+            history.record(shares, locked, std::nullopt);
         }
         sc.finishAll();
         tx.commit();
-    } catch (const Refusal& r) {
-        return safeRefusal(r.message);
-    }
-    return {};
+    }));
 }
 
 QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
@@ -391,7 +498,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
     // Lookups repeat across the shares of one log (same client, service, diet row): each is asked once.
     using Text2 = std::pair<QString, QString>;
     using Key3 = std::pair<Text2, qint64>;
-    QHash<QString, QDate> firstOpen;
+    BranchRules rules(sc, *this);
     QHash<Key3, bool> settled;                                         // (branch, client), day
     QHash<std::pair<Text2, QString>, bool> served;                     // (branch, service), client
     QHash<std::pair<Text2, std::pair<QString, qint64>>, bool> dietRow; // (branch, service), (diet, day)
@@ -407,13 +514,6 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
         }
         return *it;
     };
-    auto closedMessage = [&](const QString& b, const QDate& d) -> QString {
-        auto it = firstOpen.find(b);
-        if (it == firstOpen.end()) it = firstOpen.insert(b, firstOpenDay(b));
-        if (it->isValid() && d.isValid() && d < *it)
-            return texts::ClosedDay.arg(it->toString(QStringLiteral("dd/MM/yyyy")));
-        return {};
-    };
 
     auto checkShare = [&](const Row& r) {
         if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
@@ -422,6 +522,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
         const QString cl = logText(r.at(EdCliente));
         const QString d = logText(r.at(EdDietPad));
         const QDate day = logDate(r.at(EdEfetDiet));
+        if (const QString m = rules.refusal(b, day, m_context.operatorCode); !m.isEmpty()) refuse(m);
         if (isSettled(b, cl, day)) refuse(texts::EfetApu);
         if (logNum(r.at(EdComEfetDie)) < 0) refuse(texts::InfComen);
         if (logNum(r.at(EdFunEfetDie)) < 0) refuse(texts::InfFunc);
@@ -450,26 +551,34 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
             }
             if (!*it) refuse(texts::NoDietRow.arg(d, s));
         }
-        if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
     };
 
-    try {
+    return applyLog([&] {
         Transaction tx(m_db);
         const QString stamp = nowStamp();
-        for (const TChange& c : delta.changes) {
+        History history(sc, m_context, QStringLiteral("UpdEfetDiet"), stamp);
+        // Numbers for the new shares are taken at once, before any share is locked: the counter is
+        // the first lock every save of shares takes.
+        qint64 nextSeq = 0;
+        if (const qint64 n = std::count_if(delta.changes.begin(), delta.changes.end(),
+                                           [](const TChange& c) { return c.op == TChange::Insert; })) {
+            sc.exec(QStringLiteral(
+                        "UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + ? WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"),
+                    {n});
+            QSqlQuery& q = sc.exec(
+                QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
+            if (!q.next()) throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
+            nextSeq = q.value(0).toLongLong() - n + 1;
+            q.finish();
+        }
+        for (const TChange* change : inKeyOrder(delta, def, idx)) {
+            const TChange& c = *change;
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
                 checkShare(r);
                 if (lockRow(sc, def, r))
                     refuse(texts::Concurrency); // another user created this share meanwhile
-                sc.exec(QStringLiteral(
-                    "UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + 1 WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
-                QSqlQuery& q = sc.exec(
-                    QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
-                if (!q.next())
-                    throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
-                r[EdSeqEfetDie] = QStringLiteral("%1").arg(q.value(0).toLongLong(), 10, 10, QLatin1Char('0'));
-                q.finish();
+                r[EdSeqEfetDie] = QStringLiteral("%1").arg(nextSeq++, 10, 10, QLatin1Char('0'));
                 for (int n : {EdComEfetDie, EdFunEfetDie, EdDoaEfetDie})
                     r[n] = logNum(r.at(n));
                 r[EdUltAtu] = stamp;
@@ -479,10 +588,12 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                     if (isUniqueViolation(e)) refuse(texts::Concurrency);
                     throw;
                 }
+                history.record(def, std::nullopt, r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty()) refuse(m);
+            if (c.op == TChange::Modify) refuseKeyChange(def, changedColumns(def, idx, c));
             const std::optional<Row> stored = lockRow(sc, def, oldRow);
             if (!stored) refuse(texts::Concurrency);
             if (c.op == TChange::Modify) {
@@ -490,9 +601,6 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                 QVector<int> written;
                 const QVector<int> changed = changedColumns(def, idx, c);
                 for (int col : changed) {
-                    if (def.columns.at(col).key)
-                        throw ParamError(
-                            QStringLiteral("A chave de uma participação de cliente não pode ser alterada."));
                     if (col == EdSeqEfetDie) continue; // assigned by the server, never by a client
                     const int fi = idx.at(col);
                     if (!sameValue(def.columns.at(col).type, stored->at(col), c.oldValues.value(fi)))
@@ -505,6 +613,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                 merged[EdUltAtu] = stamp;
                 written << EdUltAtu;
                 updateRow(sc, def, oldRow, merged, written);
+                history.record(def, stored, merged);
                 continue;
             }
             for (int i = 0; i < def.columns.size(); ++i)
@@ -512,16 +621,14 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                     refuse(texts::Concurrency);
             const QString b = logText(oldRow.at(EdFilial));
             const QDate day = logDate(oldRow.at(EdEfetDiet));
+            if (const QString m = rules.refusal(b, day, m_context.operatorCode); !m.isEmpty()) refuse(m);
             if (isSettled(b, logText(oldRow.at(EdCliente)), day)) refuse(texts::EfetApu);
-            if (const QString m = closedMessage(b, day); !m.isEmpty()) refuse(m);
             deleteRow(sc, def, oldRow);
+            history.record(def, stored, std::nullopt);
         }
         sc.finishAll();
         tx.commit();
-    } catch (const Refusal& r) {
-        return r.message;
-    }
-    return {};
+    });
 }
 
 } // namespace kvo::server

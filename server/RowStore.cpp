@@ -80,6 +80,18 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     return true;
 }
 
+bool keyLess(const TableDef& def, const Row& a, const Row& b) {
+    for (int k : def.keys) {
+        if (def.columns.at(k).type == ftDateTime) {
+            const qint64 x = logDate(a.value(k)).toJulianDay(), y = logDate(b.value(k)).toJulianDay();
+            if (x != y) return x < y;
+            continue;
+        }
+        if (const int c = logText(a.value(k)).compare(logText(b.value(k))); c != 0) return c < 0;
+    }
+    return false;
+}
+
 QString checkValues(const TableDef& def, const Row& row) {
     for (int i = 0; i < def.columns.size(); ++i) {
         const Column& c = def.columns.at(i);
@@ -92,7 +104,8 @@ QString checkValues(const TableDef& def, const Row& row) {
         switch (c.type) {
         case ftString:
         case ftFixedChar:
-            if (logText(v).size() > c.size) return texts::TooLong.arg(c.name).arg(c.size);
+            if (const QString t = logText(v); t.size() > c.size && kvo::data::charCount(t) > c.size)
+                return texts::TooLong.arg(c.name).arg(c.size);
             break;
         case ftFloat:
             if (std::isnan(logNum(v))) return QStringLiteral("Valor inválido no campo %1.").arg(c.name);
@@ -152,24 +165,40 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
     return r;
 }
 
-QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
-                      const QVariantList& values) {
-    QStringList conds;
+static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                               const QVariantList& values, bool lock) {
+    QStringList conds, order;
     QVariantList args;
     for (int i = 0; i < where.size(); ++i) {
         const Column& c = def.columns.at(where.at(i));
         conds << c.name + QStringLiteral(" = ?");
         args << dbValue(c, values.value(i));
     }
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
-            .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")), lockSuffix(sc));
+    // Byte order on PostgreSQL, whatever the database's collation, to match keyLess.
+    const bool pg = dialectOf(sc.db()) == Dialect::PostgreSQL;
+    for (int k : def.keys)
+        order << def.columns.at(k).name + (pg && def.columns.at(k).type != ftDateTime
+                                               ? QStringLiteral(" COLLATE \"C\"")
+                                               : QString());
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4%5")
+                            .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")),
+                                 order.join(QStringLiteral(", ")), lock ? lockSuffix(sc) : QString());
     QSqlQuery& q = sc.exec(sql, args);
     QVector<Row> rows;
     while (q.next())
         rows << rowFromQuery(def, q);
     q.finish();
     return rows;
+}
+
+QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                      const QVariantList& values) {
+    return selectRows(sc, def, where, values, true);
+}
+
+QVector<Row> readRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                      const QVariantList& values) {
+    return selectRows(sc, def, where, values, false);
 }
 
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {

@@ -46,14 +46,20 @@ Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVari
 // Positions of the columns present in the log whose old and new values differ.
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
 bool sameKey(const TableDef& def, const Row& a, const Row& b);
+// The one order in which rows are locked, so that no two transactions wait for each other in a
+// cycle: key columns in table order, texts by code unit, days by date.
+bool keyLess(const TableDef& def, const Row& a, const Row& b);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
 
 // Reads the row with that key, locking it for the transaction where the database can.
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key);
-// Every row matching the given column values (locked likewise).
+// Every row matching the given column values, in key order (locked likewise, in that order).
 QVector<Row> lockRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
+                      const QVariantList& values);
+// The same rows read without locking them.
+QVector<Row> readRows(StatementCache& sc, const TableDef& def, const QVector<int>& where,
                       const QVariantList& values);
 void insertRow(StatementCache& sc, const TableDef& def, const Row& row);
 // Writes the given columns of the row found by oldKey.

@@ -24,6 +24,9 @@ inline const QString EfetApu = QStringLiteral("Efetivos do cliente já apurados 
 inline const QString FiliNaoCad = QStringLiteral("Filial não cadastrada.");
 inline const QString FiliDeve = QStringLiteral("Filial deve ser informada.");
 inline const QString DataInf = QStringLiteral("Data deve ser informada.");
+inline const QString FiliResc = QStringLiteral("Filial com contrato rescindido.");
+inline const QString DataProc = QStringLiteral("Data deve ser menor ou igual a data de  processamento.");
+inline const QString OperFili = QStringLiteral("Operador %1 não tem permissão para trabalhar na filial %2.");
 
 // Message keys CalcularComensais answers with; the dialog looks them up in its catalog.
 inline const QString KeyNExistConf = QStringLiteral("NExist_Conf");
@@ -39,5 +42,7 @@ inline const QString NoDietRow =
     QStringLiteral("Não há efetivos cadastrados para a dieta %1 do serviço %2 nesta data.");
 inline const QString TooLong = QStringLiteral("Valor do campo %1 excede %2 caracteres.");
 inline const QString KeyMissing = QStringLiteral("Campo %1 deve ser informado.");
+inline const QString KeyChange = QStringLiteral(
+    "O campo %1 faz parte da chave da linha e não pode ser alterado; exclua a linha e inclua outra.");
 
 } // namespace kvo::server::texts

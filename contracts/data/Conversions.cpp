@@ -225,18 +225,35 @@ std::optional<double> toNumber(const QVariant& v) {
 
 int charCount(QStringView s) {
     int n = 0;
-    for (QChar c : s)
-        if (!c.isLowSurrogate()) ++n;
+    for (qsizetype i = 0; i < s.size(); ++i, ++n)
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) ++i;
     return n;
+}
+
+QString textFault(QStringView s) {
+    int chars = 0;
+    for (qsizetype i = 0; i < s.size(); ++i, ++chars) {
+        const QChar c = s.at(i);
+        if (c.unicode() == 0)
+            return QStringLiteral("o texto tem um caractere nulo na posição %1").arg(chars + 1);
+        if (!c.isSurrogate()) continue;
+        if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        return QStringLiteral("o texto tem um caractere inválido (U+%1) na posição %2")
+            .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+            .arg(chars + 1);
+    }
+    return {};
 }
 
 QString cutToChars(const QString& s, int size) {
     if (s.size() <= size) return s;
     int chars = 0;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s.at(i).isLowSurrogate()) continue;
+    for (qsizetype i = 0; i < s.size(); ++i, ++chars) {
         if (chars == size) return s.left(i);
-        ++chars;
+        if (s.at(i).isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) ++i;
     }
     return s;
 }

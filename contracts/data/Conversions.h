@@ -58,8 +58,11 @@ std::optional<double> toNumber(const QVariant& v);
 // Largest size a text field may declare; keeps a hostile packet from making us pad gigabytes.
 constexpr int MaxTextSize = 1 << 20;
 
-// Length in characters (code points), not UTF-16 units.
+// Length in characters (code points), not UTF-16 units; a lone surrogate counts as one.
 int charCount(QStringView s);
+// Why s cannot be stored as text (a NUL, or a surrogate without its pair, which no database
+// encoding can hold), in Portuguese naming the character position; empty when it can.
+QString textFault(QStringView s);
 // The first `size` characters of s, never splitting a surrogate pair.
 QString cutToChars(const QString& s, int size);
 // s padded with blanks to `size` characters.

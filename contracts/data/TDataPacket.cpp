@@ -121,6 +121,8 @@ QVariant decodeValue(const QJsonValue& v, const TPacketField& f, const RowContex
             fail(rc.text(),
                  QStringLiteral("o campo %1 espera um texto, mas recebeu %2").arg(f.name, jsonKind(v)));
         QString s = v.toString();
+        if (const QString fault = textFault(s); !fault.isEmpty())
+            fail(rc.text(), QStringLiteral("no campo %1, %2").arg(f.name, fault));
         // Cheap bound first: UTF-16 units never undercount characters.
         if (s.size() > f.size) {
             const int n = charCount(s);

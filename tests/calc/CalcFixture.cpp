@@ -47,8 +47,9 @@ void CalcFixture::foodControl(const QDate& day, const QString& service, const QS
 
 double CalcFixture::estimate(const QDate& day, const QString& service, const QString& diet) const {
     QSqlQuery q(dtmDBGeral::dtbGeral());
-    q.prepare(QStringLiteral("SELECT QTCOMESTICAR FROM CARDADIA WHERE CDFILIAL = '0001' AND DTCARDAPIO = ? AND "
-                             "CDSERVFILI = ? AND CDDIETPAD = ?"));
+    q.prepare(
+        QStringLiteral("SELECT QTCOMESTICAR FROM CARDADIA WHERE CDFILIAL = '0001' AND DTCARDAPIO = ? AND "
+                       "CDSERVFILI = ? AND CDDIETPAD = ?"));
     q.addBindValue(day.toString(Qt::ISODate));
     q.addBindValue(service);
     q.addBindValue(diet);

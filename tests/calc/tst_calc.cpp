@@ -121,15 +121,22 @@ private slots:
     void dateRules_data() {
         QTest::addColumn<QString>("afterProc"); // "-": the branch has no planning parameters
         QTest::addColumn<QString>("branch");
-        QTest::addColumn<int>("days");          // from the processing date; 99: no date
+        QTest::addColumn<int>("days"); // from the processing date; 99: no date
         QTest::addColumn<QString>("shown");
-        QTest::newRow("N, the processing date") << "N" << "0001" << 0 << kCalcReal;
-        QTest::newRow("N, a day later") << "N" << "0001" << 1 << kDataProc;
-        QTest::newRow("N, a day later, code typed short") << "N" << "1" << 1 << kDataProc;
-        QTest::newRow("S, a day later without food control") << "S" << "0001" << 1 << kNExistConf;
-        QTest::newRow("empty value, a day later") << "" << "0001" << 1 << kNExistConf;
-        QTest::newRow("no parameters, a day later") << "-" << "0001" << 1 << kNExistConf;
-        QTest::newRow("no date") << "N" << "0001" << 99 << QStringLiteral("Data deve ser informada.");
+        QTest::newRow("N, the processing date") << "N"
+                                                << "0001" << 0 << kCalcReal;
+        QTest::newRow("N, a day later") << "N"
+                                        << "0001" << 1 << kDataProc;
+        QTest::newRow("N, a day later, code typed short") << "N"
+                                                          << "1" << 1 << kDataProc;
+        QTest::newRow("S, a day later without food control") << "S"
+                                                             << "0001" << 1 << kNExistConf;
+        QTest::newRow("empty value, a day later") << ""
+                                                  << "0001" << 1 << kNExistConf;
+        QTest::newRow("no parameters, a day later") << "-"
+                                                    << "0001" << 1 << kNExistConf;
+        QTest::newRow("no date") << "N"
+                                 << "0001" << 99 << QStringLiteral("Data deve ser informada.");
     }
 
     void dateRules() {
@@ -162,7 +169,8 @@ private slots:
         fx.confirm();
         fx.recorder->answer(QStringLiteral("CalcularComensais"), QStringLiteral("Cálculo em andamento."));
         fx.confirm();
-        fx.recorder->failOn(QStringLiteral("CalcularComensais"), QStringLiteral("Banco de dados indisponível."));
+        fx.recorder->failOn(QStringLiteral("CalcularComensais"),
+                            QStringLiteral("Banco de dados indisponível."));
         fx.confirm();
         QCOMPARE(fx.ui.Errors(), (QStringList{"Filial não cadastrada.", "Cálculo em andamento.",
                                               "Banco de dados indisponível."}));

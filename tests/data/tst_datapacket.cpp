@@ -82,6 +82,13 @@ private slots:
         TDataPacket::fromJson(packetWithRows("[[\"ab\xF0\x9F\x8D\xB2"
                                              "c\",null,null,null]]"));
         expectRejected(packetWithRows(R"([["ÇÃÕÉÚ",null,null,null]])"), "excede");
+        // Four characters outside the basic plane (eight UTF-16 units) fit a size of 4, five do not.
+        TDataPacket::fromJson(
+            packetWithRows(R"([["\ud83c\udf72\ud83c\udf72\ud83c\udf72\ud83c\udf72",null,null,null]])"));
+        expectRejected(
+            packetWithRows(
+                R"([["\ud83c\udf72\ud83c\udf72\ud83c\udf72\ud83c\udf72\ud83c\udf72",null,null,null]])"),
+            "5 caracteres");
     }
 
     void malformedPacketsNameTheFault_data() {
@@ -128,6 +135,15 @@ private slots:
         QTest::newRow("over-long text") << packetWithRows(R"([["00001",1,null,null]])")
                                         << "5 caracteres no campo CDFILIAL excede o tamanho 4";
         QTest::newRow("over-long fixed text") << packetWithRows(R"([["0001",1,null,"SN"]])") << "TIPO";
+        // Texts no database can store: refused at once, not altered or cut later.
+        QTest::newRow("NUL in text") << packetWithRows(R"([["a\u0000b",null,null,null]])")
+                                     << "caractere nulo na posição 2";
+        QTest::newRow("lone low surrogate") << packetWithRows(R"([["a\udfffb",null,null,null]])")
+                                            << "caractere inválido (U+DFFF) na posição 2";
+        QTest::newRow("lone low surrogates in a short field")
+            << packetWithRows(R"([[null,null,null,"\udfff\udfff\udfff"]])") << "U+DFFF";
+        QTest::newRow("high surrogate without its pair")
+            << packetWithRows(R"([["\ud83dx",null,null,null]])") << "U+D83D";
     }
     void malformedPacketsNameTheFault() {
         QFETCH(QByteArray, json);

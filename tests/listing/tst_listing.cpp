@@ -76,7 +76,8 @@ class TestListing : public QObject {
             exec(db, QString::fromUtf8(s));
         for (const Row& r : kRows)
             exec(db,
-                 "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, QTCOMEFETCAR, QTCLIEFETCAR,"
+                 "INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD, QTCOMEFETCAR, "
+                 "QTCLIEFETCAR,"
                  " QTFUNEFETCAR, QTDOAEFETCAR, QTCOMESTICAR) VALUES ('0001', ?, ?, ?, ?, ?, ?, ?, ?)",
                  {r.date, r.service, r.diet, r.cli + r.fun + r.doa, r.cli, r.fun, r.doa, r.est});
     }
@@ -173,18 +174,35 @@ private slots:
         QTest::addColumn<QString>("fin");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("focus");
-        QTest::newRow("ends on processing date") << "01/12/2026" << "08/12/2026" << "" << "";
-        QTest::newRow("one day later") << "01/12/2026" << "09/12/2026"
+        QTest::newRow("ends on processing date") << "01/12/2026"
+                                                 << "08/12/2026"
+                                                 << ""
+                                                 << "";
+        QTest::newRow("one day later") << "01/12/2026"
+                                       << "09/12/2026"
                                        << "Data final deve ser menor ou igual a data de processamento."
                                        << "depDataFin";
-        QTest::newRow("equal dates") << "04/12/2026" << "04/12/2026" << "" << "";
+        QTest::newRow("equal dates") << "04/12/2026"
+                                     << "04/12/2026"
+                                     << ""
+                                     << "";
         QTest::newRow("initial after final, final after proc")
-            << "12/12/2026" << "10/12/2026" << "Data final deve ser menor ou igual a data de processamento."
+            << "12/12/2026"
+            << "10/12/2026"
+            << "Data final deve ser menor ou igual a data de processamento."
             << "depDataFin";
-        QTest::newRow("initial after final")
-            << "05/12/2026" << "04/12/2026" << "Data inicial deve ser menor ou igual a data final." << "depDataIni";
-        QTest::newRow("no initial date") << "" << "04/12/2026" << "Data inicial deve ser informada." << "depDataIni";
-        QTest::newRow("no final date") << "01/12/2026" << "" << "Data final deve ser informada." << "depDataFin";
+        QTest::newRow("initial after final") << "05/12/2026"
+                                             << "04/12/2026"
+                                             << "Data inicial deve ser menor ou igual a data final."
+                                             << "depDataIni";
+        QTest::newRow("no initial date") << ""
+                                         << "04/12/2026"
+                                         << "Data inicial deve ser informada."
+                                         << "depDataIni";
+        QTest::newRow("no final date") << "01/12/2026"
+                                       << ""
+                                       << "Data final deve ser informada."
+                                       << "depDataFin";
     }
     void dateRules() {
         QFETCH(QString, ini);
@@ -240,10 +258,12 @@ private slots:
         m_form->rbtTodosServ->SetChecked(true);
         stListaServ = "_00002";
         bool flag = false;
-        TReportParams all({"P_CDFILIAL", "P_CDSERVFILI", "P_DTINICIAL", "P_DTFINAL", "P_DTPERINI", "P_DTPERFIN"});
+        TReportParams all(
+            {"P_CDFILIAL", "P_CDSERVFILI", "P_DTINICIAL", "P_DTFINAL", "P_DTPERINI", "P_DTPERFIN"});
         m_form->rpddPadraoBeforeGetQueryParams(m_form, all, flag);
         QCOMPARE(all.Find("P_CDFILIAL")->Value(), QVariant("0001"));
-        QCOMPARE(all.Find("P_CDSERVFILI")->Value(), QVariant("_00001_00002")); // code order, whatever was picked
+        QCOMPARE(all.Find("P_CDSERVFILI")->Value(),
+                 QVariant("_00001_00002")); // code order, whatever was picked
         QCOMPARE(all.Find("P_DTINICIAL")->Value(), QVariant(QDate(2026, 12, 1)));
         QCOMPARE(all.Find("P_DTPERFIN")->Value(), QVariant("08/12/2026"));
 
@@ -271,7 +291,7 @@ private slots:
             if (l.kind != TReportLine::Detail && l.kind != TReportLine::Header) footers << l.cells.join('|');
         }
         QCOMPARE(details.first(), QString("01/12/2026|Clínica Médica|Livre|9|1|0|10"));
-        QCOMPARE(details.size(), 5); // 09/12 is outside the range
+        QCOMPARE(details.size(), 5);                               // 09/12 is outside the range
         QVERIFY(footers.contains("Total do serviço|||13|2|0|15")); // 04/12, Clínica Médica
         QVERIFY(footers.contains("Total do dia|||13|2|0|15"));
         QCOMPARE(footers.last(), QString("Total geral|||33|5|2|40"));
@@ -291,7 +311,8 @@ private slots:
         QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
-        QCOMPARE(lines.first(), QString("Código;Serviço;Clientes;Funcionários;Doações;Efetivo;Estimado;Diferença"));
+        QCOMPARE(lines.first(),
+                 QString("Código;Serviço;Clientes;Funcionários;Doações;Efetivo;Estimado;Diferença"));
         QCOMPARE(lines.last(), QString("Total geral;;33;5;2;40;38;2"));
 
         const QString pdf = m_dir.filePath("listagem.pdf");
@@ -333,7 +354,8 @@ private slots:
         QTest::newRow("query fails") << head + "SELECT X FROM TABELA_QUE_NAO_EXISTE\n[coluna]\ncampo = X\n"
                                      << "a consulta falhou";
         QTest::newRow("wrong parameter type")
-            << head + "SELECT CDFILIAL FROM FILIAL WHERE :P_DTINICIAL IS NOT NULL\n[coluna]\ncampo = CDFILIAL\n"
+            << head +
+                   "SELECT CDFILIAL FROM FILIAL WHERE :P_DTINICIAL IS NOT NULL\n[coluna]\ncampo = CDFILIAL\n"
             << "o parâmetro P_DTINICIAL deve ser do tipo data";
         QTest::newRow("unknown key") << head + "SELECT 1\n[coluna]\ncampo = A\ncor = azul\n"
                                      << "linha 8: chave desconhecida 'cor'";
@@ -362,13 +384,15 @@ private slots:
     }
 
     void cancelledOutputLeavesNoFile() {
-        const TReportDefinition def = LoadDefinition(QDir(reportDir()).filePath("KVO010-efetivos-por-data.kvr"));
+        const TReportDefinition def =
+            LoadDefinition(QDir(reportDir()).filePath("KVO010-efetivos-por-data.kvr"));
         TReportLayout layout;
         layout.title = def.title;
         for (int i = 0; i < 600; ++i)
             layout.lines.append(TReportLine{TReportLine::Detail, 0, {}, {"x"}});
         const QString out = m_dir.filePath("cancelado.pdf");
-        QVERIFY_THROWS_EXCEPTION(EAbort, WritePdf(def, layout, out, [](qint64 done, qint64) { return done < 300; }));
+        QVERIFY_THROWS_EXCEPTION(EAbort,
+                                 WritePdf(def, layout, out, [](qint64 done, qint64) { return done < 300; }));
         QVERIFY(!QFile::exists(out));
         QVERIFY_THROWS_EXCEPTION(EAbort, WriteCsv(def, layout, out, [](qint64, qint64) { return false; }));
         QVERIFY(!QFile::exists(out));

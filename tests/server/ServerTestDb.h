@@ -57,7 +57,7 @@ public:
 
     // Processing date 2026-03-20 for branch 0001: closing on with 3 open days, withdrawal guard on,
     // later dates refused. 0002 is rescinded, allows later dates, never closes. 0003 has no
-    // planning parameters.
+    // planning parameters. DEMO works on 0001 and 0002, ZE on 0002 only.
     void seed() {
         exec("INSERT INTO PARAMGERAL (IDCONSMINEFE) VALUES ('S')");
         exec("INSERT INTO FILIAL VALUES ('0001', 'Filial Um', 'N', ?)", {d(2026, 3, 20)});
@@ -114,6 +114,10 @@ public:
         exec("INSERT INTO CONTALIM VALUES ('0001', ?, '00001', '0002', 2, 0, 0)", {d(2026, 3, 19)});
         exec("INSERT INTO CONTALIM VALUES ('0001', ?, '00002', '0001', 1, 1, 1)", {d(2026, 3, 19)});
         exec("INSERT INTO CONTALIM VALUES ('0001', ?, '00009', '0001', 9, 9, 9)", {d(2026, 3, 19)});
+        exec("INSERT INTO OPERFILI VALUES ('DEMO', '0001')");
+        exec("INSERT INTO OPERFILI VALUES ('DEMO', '0002')");
+        exec("INSERT INTO OPERFILI VALUES ('CARGA', '0001')");
+        exec("INSERT INTO OPERFILI VALUES ('ZE', '0002')");
     }
 
 private:

@@ -34,8 +34,8 @@ QJsonObject rpc(int port, const QString& method, const QJsonArray& params) {
         QJsonDocument(QJsonObject{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}, {"id", 1}})
             .toJson(QJsonDocument::Compact);
     auto res = cli.Post("/Kvo01000.rdmMedEfetDiet",
-                        httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}}, body.constData(),
-                        size_t(body.size()), "application/json");
+                        httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+                        body.constData(), size_t(body.size()), "application/json");
     if (!res || res->status != 200) return {};
     return QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object();
 }
@@ -128,9 +128,10 @@ private slots:
                                                 {"QTDOAEFETCAR", 0.0},
                                                 {"QTCOMEFETCAR", n}});
                     const QJsonObject a = rpc(lbPort, "SetCardadia", {b.log().toJsonValue()});
-                    outcome[s] = a.contains("result") ? a.value("result").toString()
-                                                      : QStringLiteral("sem resposta: %1")
-                                                            .arg(QString::fromUtf8(QJsonDocument(a).toJson()));
+                    outcome[s] = a.contains("result")
+                                     ? a.value("result").toString()
+                                     : QStringLiteral("sem resposta: %1")
+                                           .arg(QString::fromUtf8(QJsonDocument(a).toJson()));
                 });
             for (std::thread& th : savers)
                 th.join();

@@ -9,9 +9,14 @@
 #include "server/RdmMedEfetDiet.h"
 #include "server/Texts.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <ctime>
+#include <latch>
+#include <thread>
 
 using namespace kvo::test;
+using kvo::server::CallContext;
 using kvo::server::RdmMedEfetDiet;
 namespace texts = kvo::server::texts;
 
@@ -149,6 +154,207 @@ private slots:
         QCOMPARE(rowCount("CARDADIA"), before + (message.isEmpty() ? 1 : 0));
     }
 
+    // What the screens refuse before a day can be edited is refused by the server on every write.
+    void dayRulesHoldOnEveryWrite_data() {
+        QTest::addColumn<QString>("branch");
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown branch") << "0009" << QDate(2026, 3, 19) << "" << texts::FiliNaoCad;
+        QTest::newRow("rescinded contract") << "0002" << QDate(2026, 3, 19) << "" << texts::FiliResc;
+        QTest::newRow("after the processing date") << "0001" << QDate(2026, 3, 21) << "" << texts::DataProc;
+        QTest::newRow("operator not on the branch")
+            << "0001" << QDate(2026, 3, 19) << "ZE" << texts::OperFili.arg("ZE", "0001");
+        QTest::newRow("operator on the branch") << "0001" << QDate(2026, 3, 19) << "DEMO" << QString();
+    }
+    void dayRulesHoldOnEveryWrite() {
+        QFETCH(QString, branch);
+        QFETCH(QDate, date);
+        QFETCH(QString, op);
+        QFETCH(QString, message);
+        RdmMedEfetDiet as(t->db(), CallContext{"10.0.0.7", op});
+        auto r = newRow("00001", "0001", 1, 0, 0, date);
+        r["CDFILIAL"] = branch;
+        if (!op.isEmpty()) r.remove("CDOPERADOR");
+        t->exec("INSERT INTO CARDADIA (CDFILIAL, DTCARDAPIO, CDSERVFILI, CDDIETPAD) VALUES (?, ?, '00001', "
+                "'0002')",
+                {branch, kvo::server::dateParam(date)});
+        const int rows = rowCount("CARDADIA"), shares = rowCount("EFETDIET");
+        QCOMPARE(as.SetCardadia(LogBuilder(day().fields).insert(r).log()), message);
+        // A share of a diet row of that day, and a change of the stored row, follow the same rules.
+        const TDataPacket s = share("00001", "0002", d18, "C2");
+        const QHash<QString, QVariant> sh{{"CDFILIAL", branch},  {"CDSERVFILI", "00001"},
+                                          {"CDCLIENTE", "C2"},   {"DTEFETDIET", QDateTime(date, QTime(0, 0))},
+                                          {"CDDIETPAD", "0002"}, {"QTCOMEFETDIE", 1.0}};
+        QCOMPARE(as.UpdEfetDiet(LogBuilder(s.fields).insert(sh).log()), message);
+        const TDataPacket c = rdm->GetCardadia(branch, date).first;
+        const int k = findRow(c, {{"CDDIETPAD", "0002"}});
+        if (k >= 0)
+            QCOMPARE(as.SetCardadia(LogBuilder(c.fields).modify(c.rows[k], {{"QTCOMESTICAR", 1.0}}).log()),
+                     message);
+        if (!message.isEmpty()) {
+            QCOMPARE(rowCount("CARDADIA"), rows);
+            QCOMPARE(rowCount("EFETDIET"), shares);
+        }
+    }
+
+    // A modify never moves a stored row: a changed key field refuses the whole log.
+    void keyFieldsNeverChange_data() {
+        QTest::addColumn<bool>("ofShare");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value");
+        const QVariant d19 = QDateTime(QDate(2026, 3, 19), QTime(0, 0));
+        QTest::newRow("branch") << false << "CDFILIAL" << QVariant("0003");
+        QTest::newRow("date") << false << "DTCARDAPIO" << d19;
+        QTest::newRow("service") << false << "CDSERVFILI" << QVariant("00002");
+        QTest::newRow("diet") << false << "CDDIETPAD" << QVariant("0003");
+        QTest::newRow("share client") << true << "CDCLIENTE" << QVariant("C2");
+        QTest::newRow("share date") << true << "DTEFETDIET" << d19;
+        QTest::newRow("share diet") << true << "CDDIETPAD" << QVariant("0002");
+    }
+    void keyFieldsNeverChange() {
+        QFETCH(bool, ofShare);
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
+        t->exec("INSERT INTO DIETSERV VALUES ('0001', '00001', '0003')");
+        const QString expected = texts::KeyChange.arg(field);
+        if (ofShare) {
+            const TDataPacket s = share("00001", "0001", d18, "C1");
+            QCOMPARE(
+                rdm->UpdEfetDiet(
+                    LogBuilder(s.fields).modify(s.rows[0], {{field, value}, {"QTCOMEFETDIE", 2.0}}).log()),
+                expected);
+            QCOMPARE(at(share("00001", "0001", d18, "C1"), 0, "QTCOMEFETDIE").toDouble(), 4.0);
+            return;
+        }
+        TDataPacket c = day();
+        const int r = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0001"}});
+        QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).modify(c.rows[r], {{field, value}}).log()), expected);
+        QCOMPARE(day().rows, c.rows);
+        QCOMPARE(t->scalar("SELECT COUNT(*) FROM EFETDIET WHERE CDDIETPAD = '0001'").toInt(), 2);
+    }
+
+    // Every change a save applies is recorded with it: who, from where, what before and after;
+    // a refused save records nothing, and the records themselves cannot be changed.
+    void historyOfEachChange() {
+        RdmMedEfetDiet as(t->db(), CallContext{"192.0.2.10", {}});
+        const QDate d19(2026, 3, 19);
+        QCOMPARE(as.SetCardadia(LogBuilder(day().fields).insert(newRow("00002", "0001", 2, 0, 0, d19)).log()),
+                 QString());
+        TDataPacket c = day(d19);
+        QCOMPARE(
+            as.SetCardadia(
+                LogBuilder(c.fields).modify(c.rows[0], {{"QTCLIEFETCAR", 3.0}, {"QTCOMEFETCAR", 3.0}}).log()),
+            QString());
+        QCOMPARE(as.SetCardadia(LogBuilder(c.fields).modify(c.rows[0], {{"QTCLIEFETCAR", 5.0}}).log()),
+                 texts::Concurrency);
+        c = day(d19);
+        QCOMPARE(as.SetCardadia(LogBuilder(c.fields).remove(c.rows[0]).log()), QString());
+
+        const TDataPacket h = as.GetHistorico("0001", "00002", "0001", d19, {});
+        QCOMPARE(h.rows.size(), 3);
+        auto field = [&](int row, const char* name) { return at(h, row, name).toString(); };
+        auto values = [&](int row, const char* name) {
+            return QJsonDocument::fromJson(field(row, name).toUtf8()).object();
+        };
+        QCOMPARE(field(0, "IDOPERACAO") + field(1, "IDOPERACAO") + field(2, "IDOPERACAO"),
+                 QStringLiteral("IAE"));
+        QCOMPARE(field(0, "NMMETODO"), QStringLiteral("SetCardadia"));
+        QCOMPARE(field(0, "DSENDERECO"), QStringLiteral("192.0.2.10"));
+        QCOMPARE(field(0, "CDOPERADOR"), QStringLiteral("DEMO"));
+        QVERIFY(field(0, "DSANTES").isEmpty());
+        QCOMPARE(values(1, "DSANTES").value("QTCLIEFETCAR").toDouble(), 2.0);
+        QCOMPARE(values(1, "DSDEPOIS").value("QTCLIEFETCAR").toDouble(), 3.0);
+        QCOMPARE(values(2, "DSANTES").value("DTCARDAPIO").toString(), QStringLiteral("2026-03-19"));
+        QVERIFY(field(2, "DSDEPOIS").isEmpty());
+        QCOMPARE(QDateTime::fromString(field(2, "DTHISTORICO"), Qt::ISODate).date(), QDate::currentDate());
+
+        // A share's own history; deleting its diet row records the share's deletion as well.
+        t->exec("DELETE FROM RETIRADA");
+        const TDataPacket s = share("00001", "0001", d18, "C2");
+        QCOMPARE(as.UpdEfetDiet(LogBuilder(s.fields).modify(s.rows[0], {{"QTCOMEFETDIE", 1.0}}).log()),
+                 QString());
+        c = day();
+        const int r = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0001"}});
+        QCOMPARE(as.SetCardadia(LogBuilder(c.fields).remove(c.rows[r]).log()), QString());
+        const TDataPacket sh = as.GetHistorico("0001", "00001", "0001", d18, "C2");
+        QCOMPARE(sh.rows.size(), 2);
+        QCOMPARE(at(sh, 0, "NMMETODO").toString() + at(sh, 1, "NMMETODO").toString(),
+                 QStringLiteral("UpdEfetDietSetCardadia"));
+        QCOMPARE(at(sh, 1, "IDOPERACAO").toString(), QStringLiteral("E"));
+
+        const int records = rowCount("KVOHISTORICO");
+        QVERIFY_THROWS_EXCEPTION(kvo::server::DbError, t->exec("UPDATE KVOHISTORICO SET CDOPERADOR = 'X'"));
+        QVERIFY_THROWS_EXCEPTION(kvo::server::DbError, t->exec("DELETE FROM KVOHISTORICO"));
+        QCOMPARE(rowCount("KVOHISTORICO"), records);
+        // Through the method table, with its argument checks.
+        QCOMPARE(TDataPacket::fromJson(
+                     as.call("GetHistorico", QJsonArray{"0001", "00001", "0001", "2026-03-18", "C2"}))
+                     .rows.size(),
+                 2);
+        QVERIFY_THROWS_EXCEPTION(kvo::server::ParamError, as.call("GetHistorico", QJsonArray{"0001"}));
+    }
+
+    // Two saves of the same rows in opposite orders, at the same moment, over and over: one wins,
+    // the other is told that the data changed, and neither hits a deadlock or a database error.
+    void oppositeOrdersNeverDeadlock() {
+        const TDataPacket c = day();
+        const int a = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0001"}});
+        const int b = findRow(c, {{"CDSERVFILI", "00002"}});
+        const TDataPacket s1 = share("00001", "0001", d18, "C1"), s2 = share("00001", "0001", d18, "C2");
+        for (int round = 0; round < (kPostgres ? 12 : 4); ++round) {
+            QVector<QVariant> ra = day().rows[a], rb = day().rows[b];
+            const QVector<QVariant> sa = share("00001", "0001", d18, "C1").rows[0],
+                                    sb = share("00001", "0001", d18, "C2").rows[0];
+            auto bump = [&](LogBuilder& l, const QVector<QVariant>& row) {
+                const double cli = row[c.FieldIndex("QTCLIEFETCAR")].toDouble();
+                const double tot = row[c.FieldIndex("QTCOMEFETCAR")].toDouble();
+                l.modify(row, {{"QTCLIEFETCAR", cli + 1}, {"QTCOMEFETCAR", tot + 1}});
+            };
+            LogBuilder ab(c.fields), ba(c.fields), sab(s1.fields), sba(s1.fields);
+            bump(ab, ra);
+            bump(ab, rb);
+            bump(ba, rb);
+            bump(ba, ra);
+            sab.modify(sa, {{"QTCOMEFETDIE", round + 10.0}}).modify(sb, {{"QTCOMEFETDIE", round + 10.0}});
+            sba.modify(sb, {{"QTCOMEFETDIE", round + 20.0}}).modify(sa, {{"QTCOMEFETDIE", round + 20.0}});
+            QString answers[2][2];
+            std::latch start(2);
+            auto run = [&](int who, const TChangeLog& rows, const TChangeLog& shares) {
+                const QString name = QStringLiteral("race-%1-%2").arg(round).arg(who);
+                {
+                    QSqlDatabase db =
+                        kvo::server::openDatabase(kvo::server::DbSpec::parse(t->connection()), name);
+                    // A deadlock would be found only after 20 s: it shows as a lock wait that gives up,
+                    // where the loser of an ordered race waits only for the winner's commit.
+                    if (kPostgres) {
+                        kvo::server::execSql(db, "SET deadlock_timeout = '20s'");
+                        kvo::server::execSql(db, "SET lock_timeout = '5s'");
+                    }
+                    RdmMedEfetDiet r(db);
+                    start.arrive_and_wait();
+                    try {
+                        answers[who][0] = r.SetCardadia(rows);
+                        answers[who][1] = r.UpdEfetDiet(shares);
+                    } catch (const std::exception& e) {
+                        answers[who][0] = QString::fromUtf8(e.what());
+                    }
+                    db.close();
+                }
+                QSqlDatabase::removeDatabase(name);
+            };
+            std::thread one(run, 0, ab.log(), sab.log()), two(run, 1, ba.log(), sba.log());
+            one.join();
+            two.join();
+            for (int k = 0; k < 2; ++k) {
+                QStringList got{answers[0][k], answers[1][k]};
+                got.sort();
+                // On SQLite the second writer waits for the first to commit, then finds its data changed.
+                QCOMPARE(got, QStringList({QString(), texts::Concurrency}));
+            }
+        }
+    }
+
     void closingFollowsTheBranchParameters() {
         // Closing off: an old day is open.
         t->exec("UPDATE PARAMPLANEJA SET IDBLQEFEDIAFECH = 'N' WHERE CDFILIAL = '0001'");
@@ -240,6 +446,15 @@ private slots:
         auto r = newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 19));
         r["CDOPERADOR"] = QString(40, QLatin1Char('X'));
         QCOMPARE(insertOne(r), texts::TooLong.arg("CDOPERADOR").arg(12));
+        // Sizes count characters: 12 outside the basic plane fit a 12-character field, 13 do not.
+        RdmMedEfetDiet named(t->db(), CallContext{{}, "DEMO"});
+        const QString bowl = QString::fromUtf8("\xF0\x9F\x8D\xB2");
+        r["CDOPERADOR"] = bowl.repeated(13);
+        QCOMPARE(named.SetCardadia(LogBuilder(day().fields).insert(r).log()),
+                 texts::TooLong.arg("CDOPERADOR").arg(12));
+        r["CDOPERADOR"] = bowl.repeated(12);
+        QCOMPARE(named.SetCardadia(LogBuilder(day().fields).insert(r).log()), QString());
+        t->exec("DELETE FROM CARDADIA WHERE DTCARDAPIO = ?", {t->d(2026, 3, 19)});
         r = newRow("00002", "0001", 1, 0, 0, QDate(2026, 3, 19));
         r["QTCLIEFETCAR"] = QStringLiteral("muitos");
         QVERIFY(insertOne(r).contains("QTCLIEFETCAR"));

@@ -139,6 +139,7 @@ private slots:
             c.proc.waitForFinished(5000);
         }
         int before = 0, after = 0;
+        int historyBefore = kServices * kDiets; // the timing run above
         for (double fraction : {0.0, 0.2, 0.4, 0.55, 0.7, 0.85, 1.0, 1.5}) {
             t->exec("DELETE FROM CARDADIA WHERE DTCARDAPIO = ?", {t->d(2026, 3, 19)});
             Child c;
@@ -158,6 +159,12 @@ private slots:
             const int n = dayRows();
             QVERIFY2(n == 0 || n == kServices * kDiets,
                      qPrintable(QStringLiteral("%1 rows after a kill at %2 ms").arg(n).arg(delayMs)));
+            // The change history goes with the save it records: all of it or none.
+            QCOMPARE(t->scalar("SELECT COUNT(*) FROM KVOHISTORICO WHERE DSCHAVE LIKE '0001|2026-03-19|%'")
+                             .toInt() -
+                         historyBefore,
+                     n);
+            historyBefore += n;
             (n == 0 ? before : after)++;
         }
         qInfo("whole log %lld ms; kills: %d left the day as it was, %d after the whole log", fullMs, before,
