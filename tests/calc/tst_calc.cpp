@@ -6,7 +6,9 @@
 
 #include "Fixture.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 using namespace kvo::test;
 
@@ -190,6 +192,42 @@ private slots:
         QCOMPARE(fx.ui.Errors().last(), QStringLiteral("Filial não cadastrada."));
         QCOMPARE(d->FocusedControl(), d->medCdFilialCalc);
         QCOMPARE(fx.calculations(), 4);
+    }
+
+    // Ctrl+M from the diet grid opens the dialog; once it closes the grid shows the estimates the
+    // server has just computed.
+    void headcountScreenShowsTheNewEstimates() {
+        CalcFixture fx;
+        TfrmMediEfetDiet* f = fx.form();
+        fx.loadDay(HeadcountFixture::proc());
+        fx.click(f->dbgPadrao);
+        QCOMPARE(f->cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString(), d1);
+        const QString before = f->dbeTotaEsti->Text();
+
+        bool calculated = false;
+        QTimer driver;
+        driver.setInterval(20);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<TfrmCalcComensais*>(QApplication::activeModalWidget());
+            if (!d) return;
+            driver.stop();
+            d->sbtConfirma->Click();
+            calculated = true;
+            d->close();
+        });
+        driver.start();
+        Press(Qt::Key_M, Qt::ControlModifier, f->dbgPadrao);
+        Settle();
+        driver.stop();
+
+        QVERIFY(calculated);
+        QVERIFY(!frmCalcComensais);
+        QCOMPARE(fx.ui.Messages(), QStringList{kCalcReal});
+        QCOMPARE(fx.estimate(HeadcountFixture::proc(), s1, d1), 21.0);
+        QVERIFY(before != QStringLiteral("21"));
+        QCOMPARE(f->dbeTotaEsti->Text(), QStringLiteral("21"));
+        QCOMPARE(f->cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString(), d1);
+        QCOMPARE(fx.ui.Errors(), QStringList());
     }
 
     void refusedWithoutTheHeadcountScreen() {
