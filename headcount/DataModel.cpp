@@ -142,6 +142,17 @@ void TfrmMediEfetDiet::CriaRecordSets() {
                           });
     cdsComensais->FieldByName(QStringLiteral("TIPO"))->SetReadOnly(true);
 
+    cdsHistorico = NewSet(this, "cdsHistorico",
+                          {
+                              {"DTHISTORICO", ftString, 19, "Data e hora", Shown},
+                              {"NMMETODO", ftString, 30, "Método", Shown},
+                              {"IDOPERACAO", ftString, 1, "Operação", Shown},
+                              {"CDOPERADOR", ftString, 12, "Operador", Shown},
+                              {"DSENDERECO", ftString, 64, "Estação", Shown},
+                              {"DSANTES", ftString, 8000, "Antes", Shown},
+                              {"DSDEPOIS", ftString, 8000, "Depois", Shown},
+                          });
+
     dtsDtCardapio = new TDataSource(cdsDtCardapio, this);
     dtsCardServ = new TDataSource(cdsCardServ, this);
     dtsCliente = new TDataSource(cdsClienteTrab, this);

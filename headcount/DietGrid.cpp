@@ -77,6 +77,7 @@ void TfrmMediEfetDiet::dbgPadraoColEnter(QObject* /*Sender*/) {
 
 void TfrmMediEfetDiet::cdsCardadiaAfterScroll(TClientDataSet* /*DataSet*/) {
     RegraEdicaoDieta();
+    HabilitaHistorico();
 }
 
 void TfrmMediEfetDiet::dbgPadraoColExit(QObject* /*Sender*/) {

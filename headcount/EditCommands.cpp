@@ -55,6 +55,7 @@ void TfrmMediEfetDiet::dtsPadraoStateChange(QObject* Sender) {
     btpDtCardapio->SetEnabled(repouso);
 
     HabilitaClientes(!EmEdicao(cdsCardadia));
+    HabilitaHistorico();
 
     if (cdsCardServ->State() == dsEdit || DiaFechado()) {
         Habilita(false);

@@ -148,6 +148,16 @@ void TfrmMediEfetDiet::CriaComandos() {
     mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
     pair(sbtCalcComens, mnuCalcComens);
 
+    sbtHistorico = new TButtonFlat(panMenu);
+    sbtHistorico->setObjectName(QStringLiteral("sbtHistorico"));
+    sbtHistorico->SetCaption(QStringLiteral("Histórico"));
+    sbtHistorico->SetHint(QStringLiteral("Histórico de alterações da dieta"));
+    tools->insertWidget(tools->indexOf(sbtImprimir), sbtHistorico);
+    mnuHistorico = mnuManutencao->Add(new TMenuItem(QStringLiteral("&Histórico")));
+    mnuHistorico->setObjectName(QStringLiteral("mnuHistorico"));
+    pair(sbtHistorico, mnuHistorico);
+    sbtHistorico->SetEnabled(false);
+
     // The screen has no delete and no sort of its own: both stay off rather than do nothing.
     sbtExcluir->SetEnabled(false);
     sbtOrdenar->SetEnabled(false);
@@ -297,4 +307,5 @@ void TfrmMediEfetDiet::LigaEventos() {
     sbtConfirmar->OnClick = [this](QObject* s) { sbtConfirmarClick(s); };
     sbtImprimir->OnClick = [this](QObject* s) { sbtImprimirClick(s); };
     sbtCalcComens->OnClick = [this](QObject* s) { sbtCalcComensClick(s); };
+    sbtHistorico->OnClick = [this](QObject* s) { sbtHistoricoClick(s); };
 }

@@ -45,6 +45,7 @@ void TfrmMediEfetDiet::netEfetivosBeforeConnect(QObject*) {
     netEfetivos->Port = Balvora::WebPort();
     netEfetivos->Host = Balvora::WebURL();
     netEfetivos->Token = Balvora::Token();
+    netEfetivos->Operator = Balvora::Operador();
 }
 
 void TfrmMediEfetDiet::FormClose(QObject* Sender, int& Action) {

@@ -130,8 +130,8 @@ public:
     TLabel* lblDiaFechado; // "Dia fechado para edição", shown while the loaded day is closed
 
     // Tool panel and menus
-    TButtonFlat* sbtCalcComens;
-    TMenuItem *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens;
+    TButtonFlat *sbtCalcComens, *sbtHistorico;
+    TMenuItem *mnuEfetivos, *mnuClientes, *N1, *nmuLinhaConf, *mnuCalcComens, *mnuHistorico;
 
     // Pages and grids
     TTabSheet* tshClientes;
@@ -145,11 +145,15 @@ public:
 
     // Record sets
     TClientDataSet *cdsCardServ, *cdsCardadia, *cdsDtCardapio, *cdsParamPlaneja, *cdsParamGeral,
-        *cdsClienteTrab, *cdsCliApuKvo, *cdsCliente, *cdsAtuaQtEfet, *cdsComensais;
+        *cdsClienteTrab, *cdsCliApuKvo, *cdsCliente, *cdsAtuaQtEfet, *cdsComensais, *cdsHistorico;
     TADOIBQuery *qryFilial, *qryServico, *qryDieta;
     TDataSource *dtsFilial, *dtsDtCardapio, *dtsServico, *dtsCardServ, *dtsDieta, *dtsCliente;
 
     TNetConnection* netEfetivos;
+
+    // History: the recorded changes of the current diet row, in a read-only window.
+    void sbtHistoricoClick(QObject* Sender);
+    void HabilitaHistorico();
 
 private:
     void CriaRecordSets();

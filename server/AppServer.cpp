@@ -4,6 +4,7 @@
 #include "JsonRpc.h"
 #include "Schema.h"
 #include "ServerErrors.h"
+#include "data/Conversions.h"
 
 #include <microhttpd.h>
 
@@ -164,7 +165,7 @@ struct Request {
     int status = 0;
     QByteArray answer;
     QString method = QStringLiteral("-"), outcome;
-    QString peer; // read on the polling thread, with the headers
+    QString peer, operatorCode; // read on the polling thread, with the headers
 };
 
 struct AppServer::Impl {
@@ -241,6 +242,13 @@ struct AppServer::Impl {
         if (!auth || std::strncmp(auth, "Bearer ", 7) != 0 || !constantTimeEquals(auth + 7, options.token))
             return refuse(c, r, MHD_HTTP_UNAUTHORIZED,
                           QStringLiteral("Não autorizado: token ausente ou inválido."));
+        // The workstation names its operator; an operator code is short, so anything longer is no
+        // operator of this suite and is refused rather than recorded cut.
+        if (const char* op = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Kvo-Operador")) {
+            r.operatorCode = QString::fromUtf8(op).trimmed();
+            if (kvo::data::charCount(r.operatorCode) > 12 || !kvo::data::textFault(r.operatorCode).isEmpty())
+                return refuse(c, r, MHD_HTTP_BAD_REQUEST, QStringLiteral("Operador inválido no pedido."));
+        }
         const char* length = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         const char* coding =
             MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
@@ -260,7 +268,7 @@ struct AppServer::Impl {
         try {
             QSqlDatabase holder;
             QSqlDatabase& db = workerDb(holder);
-            out = handleRpc(r->body, db, CallContext{r->peer, {}});
+            out = handleRpc(r->body, db, CallContext{r->peer, r->operatorCode});
             if (out.databaseFailure) {
                 // A dropped connection is reopened on the next request rather than failing forever.
                 QSqlQuery probe(db);

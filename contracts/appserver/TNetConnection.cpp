@@ -139,6 +139,7 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     QNetworkRequest req(url);
     req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     req.setRawHeader("Authorization", "Bearer " + Token.toUtf8());
+    if (!Operator.isEmpty()) req.setRawHeader("X-Kvo-Operador", Operator.toUtf8());
     req.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     if (UseTls && !CaCertFile.isEmpty()) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();

@@ -45,6 +45,7 @@ public:
     QString Host = QStringLiteral("127.0.0.1");
     int Port = 8211;
     QString Token;
+    QString Operator; // sent with each call, so the server records who changed what
     bool UseTls = false;
     QString CaCertFile;         // extra trusted certificate (PEM) for a private CA
     bool ThrowException = true; // server errors: throw (true) or come back in TServerResult

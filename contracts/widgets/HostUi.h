@@ -49,7 +49,7 @@ public:
     virtual void ActiveShowAvi(QWidget* form, int kind, const QString& caption) = 0;
     virtual void DeactiveShowAvi() = 0;
 
-    // Report preview: shows a ready preview widget modally (the caller owns it).
+    // A ready read-only view (a report preview, a change history) shown modally; the caller owns it.
     virtual void ShowPreview(QWidget* preview, const QString& title) = 0;
 };
 

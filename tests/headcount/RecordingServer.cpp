@@ -54,6 +54,8 @@ RecordingServer::RecordingServer(int upstreamPort) : d(std::make_unique<Impl>())
         httplib::Headers headers;
         if (req.has_header("Authorization"))
             headers.emplace("Authorization", req.get_header_value("Authorization"));
+        if (req.has_header("X-Kvo-Operador"))
+            headers.emplace("X-Kvo-Operador", req.get_header_value("X-Kvo-Operador"));
         auto up = client.Post(req.path.c_str(), headers, req.body, "application/json");
         if (!up) {
             res.status = 502;

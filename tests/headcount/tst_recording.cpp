@@ -378,6 +378,39 @@ private slots:
         QCOMPARE(fx.held(proc()).first(), QStringLiteral("00001/0001 31+3+0=34"));
     }
 
+    // A saved change is on record with its operator, workstation and values before and after;
+    // a row being typed has no history to show.
+    void historyShowsWhoChangedTheRow() {
+        HeadcountFixture fx;
+        // Loaded by another operator: the history names who changed it here, not the row's author.
+        fx.sql(QStringLiteral("UPDATE CARDADIA SET CDOPERADOR = 'CARGA'"));
+        TfrmMediEfetDiet* f = onLivre(fx);
+        QVERIFY(f->sbtHistorico->isEnabled() && f->mnuHistorico->Enabled());
+        type(QStringLiteral("20"));
+        QVERIFY(!f->sbtHistorico->isEnabled());
+        kvo::test::ClickButton(f->sbtConfirmar);
+        kvo::test::Settle();
+        QCOMPARE(fx.held(proc()).first(), QStringLiteral("00001/0001 20+3+0=23"));
+        QVERIFY(f->sbtHistorico->isEnabled());
+
+        fx.ui.Clear();
+        kvo::test::ClickMenu(f->mnuHistorico);
+        kvo::test::Settle();
+        QCOMPARE(fx.ui.Errors(), QStringList());
+        QCOMPARE(fx.ui.AviKinds(), QList<int>{kvo::aviLoading});
+        const QList<kvo::test::Shown> shown = fx.ui.shown();
+        QVERIFY(!shown.isEmpty() && shown.last().kind == kvo::test::Shown::Preview);
+        QCOMPARE(shown.last().text,
+                 QStringLiteral("Histórico da dieta 0001 Livre — serviço 00001, 08/12/2026"));
+        TClientDataSet* h = f->cdsHistorico;
+        QCOMPARE(h->RecordCount(), 1);
+        QCOMPARE(h->FieldByName(QStringLiteral("NMMETODO"))->AsString(), QStringLiteral("SetCardadia"));
+        QCOMPARE(h->FieldByName(QStringLiteral("CDOPERADOR"))->AsString(), QStringLiteral("ADM"));
+        QCOMPARE(h->FieldByName(QStringLiteral("DSENDERECO"))->AsString(), QStringLiteral("127.0.0.1"));
+        QVERIFY(h->FieldByName(QStringLiteral("DSANTES"))->AsString().contains(QStringLiteral("12")));
+        QVERIFY(h->FieldByName(QStringLiteral("DSDEPOIS"))->AsString().contains(QStringLiteral("20")));
+    }
+
     void printAndCalculateOpenTheirScreens() {
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = fx.open();

@@ -282,6 +282,9 @@ private slots:
         QTest::newRow("length not a number")
             << requestHead("Content-Length: 12abc\r\n") << QByteArray() << 400;
         QTest::newRow("no length, not chunked") << requestHead("") << QByteArray() << 411;
+        QTest::newRow("operator longer than any code")
+            << requestHead("X-Kvo-Operador: OPERADOR-MUITO-LONGO\r\nContent-Length: 2\r\n")
+            << QByteArray("{}") << 400;
         QByteArray many;
         for (int i = 0; i < 100000; ++i)
             many += "X-Muitos-" + QByteArray::number(i) + ": valor\r\n";
