@@ -24,7 +24,8 @@ void TfrmMediEfetDiet::sbtHistoricoClick(QObject* /*Sender*/) {
     const QDate data = cdsCardadia->FieldByName(QStringLiteral("DTCARDAPIO"))->AsDate();
     {
         kvo::ShowAviScope avi(this, kvo::aviLoading);
-        cdsHistorico->SetData(Pacote(QStringLiteral("GetHistorico"), {filial, servico, dieta, data, QString()}));
+        cdsHistorico->SetData(
+            Pacote(QStringLiteral("GetHistorico"), {filial, servico, dieta, data, QString()}));
     }
 
     auto dtsHistorico = std::make_unique<TDataSource>(cdsHistorico);
@@ -32,9 +33,9 @@ void TfrmMediEfetDiet::sbtHistoricoClick(QObject* /*Sender*/) {
     grade->setObjectName(QStringLiteral("dbgHistorico"));
     grade->SetOptions(dgTitles | dgColumnResize | dgColLines | dgRowLines | dgAlwaysShowSelection);
     grade->SetDataSource(dtsHistorico.get());
-    kvo::Ui().ShowPreview(grade.get(),
-                          QStringLiteral("Histórico da dieta %1 %2 — serviço %3, %4")
-                              .arg(dieta.trimmed(),
-                                   cdsCardadia->FieldByName(QStringLiteral("DSDIETPAD"))->AsString().trimmed(),
-                                   servico.trimmed(), kvo::data::displayDate(data)));
+    kvo::Ui().ShowPreview(
+        grade.get(),
+        QStringLiteral("Histórico da dieta %1 %2 — serviço %3, %4")
+            .arg(dieta.trimmed(), cdsCardadia->FieldByName(QStringLiteral("DSDIETPAD"))->AsString().trimmed(),
+                 servico.trimmed(), kvo::data::displayDate(data)));
 }

@@ -142,21 +142,22 @@ void TfrmMediEfetDiet::CriaComandos() {
     mnuOperacao->Insert(1, mnuClientes);
     mnuOperacao->Insert(2, N1);
 
-    nmuLinhaConf = mnuManutencao->AddSeparator(QStringLiteral("nmuLinhaConf"));
-    mnuCalcComens = mnuManutencao->Add(new TMenuItem(QStringLiteral("Ca&lcular Comensais")));
-    mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
-    mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    pair(sbtCalcComens, mnuCalcComens);
-
     sbtHistorico = new TButtonFlat(panMenu);
     sbtHistorico->setObjectName(QStringLiteral("sbtHistorico"));
     sbtHistorico->SetCaption(QStringLiteral("Histórico"));
     sbtHistorico->SetHint(QStringLiteral("Histórico de alterações da dieta"));
     tools->insertWidget(tools->indexOf(sbtImprimir), sbtHistorico);
+    // After the base commands, before the calculation.
     mnuHistorico = mnuManutencao->Add(new TMenuItem(QStringLiteral("&Histórico")));
     mnuHistorico->setObjectName(QStringLiteral("mnuHistorico"));
     pair(sbtHistorico, mnuHistorico);
     sbtHistorico->SetEnabled(false);
+
+    nmuLinhaConf = mnuManutencao->AddSeparator(QStringLiteral("nmuLinhaConf"));
+    mnuCalcComens = mnuManutencao->Add(new TMenuItem(QStringLiteral("Ca&lcular Comensais")));
+    mnuCalcComens->setObjectName(QStringLiteral("mnuCalcComens"));
+    mnuCalcComens->SetShortCut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    pair(sbtCalcComens, mnuCalcComens);
 
     // The screen has no delete and no sort of its own: both stay off rather than do nothing.
     sbtExcluir->SetEnabled(false);
