@@ -1,5 +1,7 @@
 #include "TfrmMediEfetDiet.h"
 
+#include "host/FormParts.h"
+
 #include "widgets/Dispatch.h"
 
 #include <QBoxLayout>
@@ -10,38 +12,6 @@
 // pages, the service grid over the diet grid, the estimates at the bottom of the first page.
 
 namespace {
-
-TLabel* Rotulo(QWidget* parent, const char* name, const QString& caption) {
-    auto* label = new TLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->SetBold(true);
-    return label;
-}
-
-TEdit* Exibicao(QWidget* parent, const char* name, int width) {
-    auto* edit = new TEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->SetColor(clBtnFace);
-    edit->SetTabStop(false);
-    // Read-only as well: enabling the header's controls again must not make a name typeable.
-    edit->SetReadOnly(true);
-    edit->SetEnabled(false);
-    edit->setMinimumWidth(width);
-    return edit;
-}
-
-// A lookup button beside the control it fills.
-TBtnPesquisa* Pesquisa(QWidget* parent, const char* name, const QString& title, TDataSource* source,
-                       const QString& emptyError, QWidget* associate) {
-    auto* button = new TBtnPesquisa(parent);
-    button->setObjectName(QLatin1String(name));
-    button->SetTitle(title);
-    button->SetHint(QStringLiteral("Pesquisar"));
-    button->SetDataSource(source);
-    button->SetEmptyError(emptyError);
-    button->SetAssociate(associate);
-    return button;
-}
 
 TDBGrid* Grade(QWidget* parent, const char* name, TDataSource* source, bool keepSelection) {
     auto* grid = new TDBGrid(parent);
@@ -74,18 +44,18 @@ void TfrmMediEfetDiet::CriaCabecalho() {
     grid->setContentsMargins(8, 6, 8, 6);
     grid->setHorizontalSpacing(6);
 
-    lblCdFilial = Rotulo(panDados, "lblCdFilial", QStringLiteral("Filial"));
+    lblCdFilial = kvo::NewCaption(panDados, "lblCdFilial", QStringLiteral("Filial"));
     medCdFilial = new TMaskEdit(panDados);
     medCdFilial->setObjectName(QStringLiteral("medCdFilial"));
     medCdFilial->SetEditMask(QStringLiteral(">aaaa;0; "));
     medCdFilial->SetMaxLength(4);
     medCdFilial->SetColor(clInfoBk);
     medCdFilial->setFixedWidth(64);
-    btpFilial = Pesquisa(panDados, "btpFilial", QStringLiteral("Filial"), dtsFilial,
-                         QStringLiteral("Não há filial cadastrada."), medCdFilial);
-    edtNmFilial = Exibicao(panDados, "edtNmFilial", 260);
+    btpFilial = kvo::NewLookupButton(panDados, "btpFilial", QStringLiteral("Filial"), dtsFilial,
+                                     QStringLiteral("Não há filial cadastrada."), medCdFilial);
+    edtNmFilial = kvo::NewDisplayEdit(panDados, "edtNmFilial", 260, clBtnFace);
 
-    lblDataCardapio = Rotulo(panDados, "lblDataCardapio", QStringLiteral("Data"));
+    lblDataCardapio = kvo::NewCaption(panDados, "lblDataCardapio", QStringLiteral("Data"));
     depCardapio = new TDateEditPlus(panDados);
     depCardapio->setObjectName(QStringLiteral("depCardapio"));
     depCardapio->SetValidColor(clBlue);
@@ -94,10 +64,10 @@ void TfrmMediEfetDiet::CriaCabecalho() {
                               QStringLiteral("Sábado")});
     depCardapio->SetColor(clInfoBk);
     depCardapio->setFixedWidth(110);
-    btpDtCardapio =
-        Pesquisa(panDados, "btpDtCardapio", QStringLiteral("Data do Cardápio"), dtsDtCardapio,
-                 QStringLiteral("Não há cardápio cadastrado para a filial informada."), depCardapio);
-    edtDiaCardapio = Exibicao(panDados, "edtDiaCardapio", 110);
+    btpDtCardapio = kvo::NewLookupButton(
+        panDados, "btpDtCardapio", QStringLiteral("Data do Cardápio"), dtsDtCardapio,
+        QStringLiteral("Não há cardápio cadastrado para a filial informada."), depCardapio);
+    edtDiaCardapio = kvo::NewDisplayEdit(panDados, "edtDiaCardapio", 110, clBtnFace);
 
     grid->addWidget(lblCdFilial, 0, 0);
     grid->addWidget(medCdFilial, 0, 1);
@@ -108,7 +78,7 @@ void TfrmMediEfetDiet::CriaCabecalho() {
     grid->addWidget(depCardapio, 0, 6);
     grid->addWidget(btpDtCardapio, 0, 7);
     grid->addWidget(edtDiaCardapio, 0, 8);
-    lblDiaFechado = Rotulo(panDados, "lblDiaFechado", QStringLiteral("Dia fechado para edição"));
+    lblDiaFechado = kvo::NewCaption(panDados, "lblDiaFechado", QStringLiteral("Dia fechado para edição"));
     lblDiaFechado->SetFontColor(clRed);
     lblDiaFechado->setVisible(false);
     grid->addItem(new QSpacerItem(12, 1), 0, 9);
@@ -203,7 +173,7 @@ void TfrmMediEfetDiet::CriaPaginas() {
     totais->setContentsMargins(8, 4, 8, 4);
     auto estimativa = [&](TLabel*& label, const char* labelName, const QString& caption, TDBEdit*& edit,
                           const char* editName, const char* field) {
-        label = Rotulo(panEfeCliCa, labelName, caption);
+        label = kvo::NewCaption(panEfeCliCa, labelName, caption);
         edit = new TDBEdit(panEfeCliCa);
         edit->setObjectName(QLatin1String(editName));
         edit->SetDataSource(dtsPadrao);

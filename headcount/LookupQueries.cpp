@@ -47,51 +47,26 @@ const QStringList kSqlDieta = {
     QStringLiteral("   DP.CDDIETPAD"),
 };
 
-struct LookupColumn {
-    const char* name;
-    int size;
-    const char* label; // nullptr: carried but not listed
-};
-
-// A lookup query: the same text in every dialect slot, and its text columns in list order.
-TADOIBQuery* NewLookup(QObject* owner, const char* name, const QStringList& text,
-                       std::initializer_list<LookupColumn> columns) {
-    auto* query = new TADOIBQuery(owner);
-    query->setObjectName(QString::fromLatin1(name));
-    query->SQL = text;
-    query->SQL_ORACLE = text;
-    query->SQL_MSSQL = text;
-    query->SQL_IB = text;
-    for (const LookupColumn& column : columns) {
-        TField* field = query->Query()->AddField(QString::fromLatin1(column.name), ftString, column.size);
-        if (column.label)
-            field->SetDisplayLabel(QString::fromUtf8(column.label));
-        else
-            field->SetVisible(false);
-    }
-    return query;
-}
-
 } // namespace
 
 void TfrmMediEfetDiet::CriaConsultas() {
-    qryFilial = NewLookup(this, "qryFilial", kSqlFilial,
-                          {
-                              {"CDFILIAL", 4, "Código"},
-                              {"NMFILIAL", 30, "Nome"},
-                              {"IDCNTRRESC", 1, nullptr},
-                          });
-    qryServico = NewLookup(this, "qryServico", kSqlServico,
-                           {
-                               {"CDSERVFILI", 5, "Código"},
-                               {"NMSERVICO", 40, "Nome"},
-                               {"CDFILIAL", 4, nullptr},
-                           });
-    qryDieta = NewLookup(this, "qryDieta", kSqlDieta,
-                         {
-                             {"CDDIETPAD", 4, "Código"},
-                             {"DSDIETPAD", 50, "Nome"},
-                         });
+    qryFilial = kvo::NewLookupQuery(this, "qryFilial", kSqlFilial,
+                                    {
+                                        {"CDFILIAL", 4, "Código"},
+                                        {"NMFILIAL", 30, "Nome"},
+                                        {"IDCNTRRESC", 1, nullptr},
+                                    });
+    qryServico = kvo::NewLookupQuery(this, "qryServico", kSqlServico,
+                                     {
+                                         {"CDSERVFILI", 5, "Código"},
+                                         {"NMSERVICO", 40, "Nome"},
+                                         {"CDFILIAL", 4, nullptr},
+                                     });
+    qryDieta = kvo::NewLookupQuery(this, "qryDieta", kSqlDieta,
+                                   {
+                                       {"CDDIETPAD", 4, "Código"},
+                                       {"DSDIETPAD", 50, "Nome"},
+                                   });
     // Only the default slot carries the extra blank line.
     qryDieta->SQL.append(QStringLiteral(" "));
 

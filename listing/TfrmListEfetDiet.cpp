@@ -2,6 +2,7 @@
 
 #include "host/Balvora.h"
 #include "host/Consiste.h"
+#include "host/FormParts.h"
 #include "host/TADOIBQuery.h"
 #include "widgets/HostUi.h"
 
@@ -39,23 +40,6 @@ void AddText(TADOIBQuery* query, const char* name, int size, const char* label) 
         field->SetDisplayLabel(QString::fromUtf8(label));
     else
         field->SetVisible(false);
-}
-
-TLabel* Rotulo(QWidget* parent, const char* name, const QString& caption) {
-    auto* label = new TLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->SetBold(true);
-    return label;
-}
-
-TEdit* Exibicao(QWidget* parent, const char* name, int width) {
-    auto* edit = new TEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->SetColor(clBtnFace);
-    edit->SetTabStop(false);
-    edit->SetEnabled(false);
-    edit->setMinimumWidth(width);
-    return edit;
 }
 
 TDateEditPlus* Data(QWidget* parent, const char* name) {
@@ -126,7 +110,7 @@ void TfrmListEfetDiet::criaConsultas() {
 
 void TfrmListEfetDiet::criaControles() {
     auto* grid = new QGridLayout(grbDadosRel);
-    lblFilial = Rotulo(grbDadosRel, "lblFilial", QStringLiteral("Filial"));
+    lblFilial = kvo::NewCaption(grbDadosRel, "lblFilial", QStringLiteral("Filial"));
     medCdFilial = new TMaskEdit(grbDadosRel);
     medCdFilial->setObjectName(QStringLiteral("medCdFilial"));
     medCdFilial->SetEditMask(QStringLiteral(">aaaa;0; "));
@@ -141,7 +125,7 @@ void TfrmListEfetDiet::criaControles() {
     btpFilial->SetDataSource(dtsFilial);
     btpFilial->SetEmptyError(QStringLiteral("Não há filial cadastrada."));
     btpFilial->SetHint(QStringLiteral("Pesquisar"));
-    edtNmFilial = Exibicao(grbDadosRel, "edtNmFilial", 240);
+    edtNmFilial = kvo::NewDisplayEdit(grbDadosRel, "edtNmFilial", 240, clBtnFace);
     grid->addWidget(lblFilial, 0, 0);
     grid->addWidget(medCdFilial, 0, 1);
     grid->addWidget(btpFilial, 0, 2);
@@ -150,15 +134,15 @@ void TfrmListEfetDiet::criaControles() {
     GroupBox1 = new TGroupBox(QString(), grbDadosRel);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto* datas = new QGridLayout(GroupBox1);
-    lblDtFinal = Rotulo(GroupBox1, "lblDtFinal", QStringLiteral("Data Inicial"));
+    lblDtFinal = kvo::NewCaption(GroupBox1, "lblDtFinal", QStringLiteral("Data Inicial"));
     depDataIni = Data(GroupBox1, "depDataIni");
     lblDtFinal->setBuddy(depDataIni);
-    edtDataIni = Exibicao(GroupBox1, "edtDataIni", 100);
+    edtDataIni = kvo::NewDisplayEdit(GroupBox1, "edtDataIni", 100, clBtnFace);
     edtDataIni->SetColor(clWindow);
-    lblMesFina = Rotulo(GroupBox1, "lblMesFina", QStringLiteral("Data Final"));
+    lblMesFina = kvo::NewCaption(GroupBox1, "lblMesFina", QStringLiteral("Data Final"));
     depDataFin = Data(GroupBox1, "depDataFin");
     lblMesFina->setBuddy(depDataFin);
-    edtDataFin = Exibicao(GroupBox1, "edtDataFin", 100);
+    edtDataFin = kvo::NewDisplayEdit(GroupBox1, "edtDataFin", 100, clBtnFace);
     edtDataFin->SetColor(clWindow);
     datas->addWidget(lblDtFinal, 0, 0);
     datas->addWidget(depDataIni, 0, 1);
