@@ -1,6 +1,7 @@
 // CalcularComensais: the day's estimated diet-row counts from the food control.
 #include "RdmMedEfetDiet.h"
 
+#include "BranchRules.h"
 #include "Database.h"
 #include "PacketBuild.h"
 #include "Texts.h"
@@ -17,6 +18,14 @@ QString RdmMedEfetDiet::CalcularComensais(const QString& branch, const QString& 
         if (!q.next()) return texts::KeyFilialNCad;
     }
     if (!date.isValid()) return texts::DataInf;
+    {
+        // The dialog's own checks, again here: a rescinded branch, an operator not on the branch
+        // and a day after the processing date where the branch refuses it get no estimates.
+        StatementCache sc(m_db);
+        BranchRules rules(sc, *this);
+        if (const QString m = rules.refusal(branch, date, m_context.operatorCode, false); !m.isEmpty())
+            return m;
+    }
 
     // Hospital services of the branch, optionally restricted to the picked list ("_A_B_C").
     QStringList services;

@@ -216,6 +216,12 @@ private slots:
                  QStringLiteral("NExist_Conf"));
         QCOMPARE(rdm->CalcularComensais("0001", "_00009", QDate(2026, 3, 1), d19),
                  QStringLiteral("NExist_Conf"));
+        // The dialog's branch and date rules hold on the server too; a closed day (the 10th
+        // above) is still computed.
+        QCOMPARE(rdm->CalcularComensais("0002", "T", QDate(2026, 3, 1), d19),
+                 QStringLiteral("Filial com contrato rescindido."));
+        QCOMPARE(rdm->CalcularComensais("0001", "T", QDate(2026, 3, 1), QDate(2026, 3, 21)),
+                 QStringLiteral("Data deve ser menor ou igual a data de  processamento."));
 
         // Only 00002 picked: 00001 stays untouched.
         QCOMPARE(rdm->CalcularComensais("0001", "_00002", QDate(2026, 3, 1), d19), QString());

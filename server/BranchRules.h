@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Database.h"
+#include "RdmMedEfetDiet.h"
+#include "Texts.h"
+
+#include <QHash>
+#include <utility>
+
+namespace kvo::server {
+
+// What the screens check before they let a day be edited, checked again for every row a save
+// writes: the branch exists and is not rescinded, the operator may work on it, the day is not
+// after the processing date where that is refused, and the day is not closed. Each branch is read
+// once per call.
+class BranchRules {
+public:
+    BranchRules(StatementCache& sc, RdmMedEfetDiet& rdm) : m_sc(sc), m_rdm(rdm) {}
+
+    // The refusal for a write on that branch and day by that operator (an empty operator is not
+    // checked), or an empty text. Estimates are plans, not the counts a closed day protects: the
+    // diner calculation passes closedDays false.
+    QString refusal(const QString& branch, const QDate& day, const QString& op, bool closedDays = true) {
+        const Branch& b = branchOf(branch);
+        if (!b.exists) return texts::FiliNaoCad;
+        if (b.rescinded) return texts::FiliResc;
+        if (!op.trimmed().isEmpty() && !mayWork(op.trimmed(), branch))
+            return texts::OperFili.arg(op.trimmed(), branch);
+        if (b.laterRefused && b.processing.isValid() && day > b.processing) return texts::DataProc;
+        if (closedDays && b.firstOpen.isValid() && day.isValid() && day < b.firstOpen)
+            return texts::ClosedDay.arg(b.firstOpen.toString(QStringLiteral("dd/MM/yyyy")));
+        return {};
+    }
+
+private:
+    struct Branch {
+        bool exists = false, rescinded = false, laterRefused = false;
+        QDate processing, firstOpen;
+    };
+    const Branch& branchOf(const QString& code) {
+        auto it = m_branches.find(code);
+        if (it != m_branches.end()) return *it;
+        Branch b;
+        QSqlQuery& q =
+            m_sc.exec(QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR FROM FILIAL F"
+                                     " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
+                                     " WHERE F.CDFILIAL = ?"),
+                      {code});
+        if (q.next()) {
+            b.exists = true;
+            b.rescinded = q.value(0).toString().trimmed() == QLatin1String("S");
+            b.processing = dateFromDb(q.value(1));
+            b.laterRefused = q.value(2).toString().trimmed() == QLatin1String("N");
+        }
+        q.finish();
+        if (b.exists) b.firstOpen = m_rdm.firstOpenDay(code);
+        return *m_branches.insert(code, b);
+    }
+    bool mayWork(const QString& op, const QString& branch) {
+        const std::pair<QString, QString> k{op, branch};
+        auto it = m_access.find(k);
+        if (it == m_access.end()) {
+            QSqlQuery& q = m_sc.exec(
+                QStringLiteral("SELECT 1 FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"), {op, branch});
+            it = m_access.insert(k, q.next());
+            q.finish();
+        }
+        return *it;
+    }
+
+    StatementCache& m_sc;
+    RdmMedEfetDiet& m_rdm;
+    QHash<QString, Branch> m_branches;
+    QHash<std::pair<QString, QString>, bool> m_access;
+};
+
+} // namespace kvo::server
