@@ -12,6 +12,9 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
 
 namespace kvo::report {
 
@@ -390,6 +393,114 @@ void WriteCsv(const TReportDefinition& def, const TReportLayout& layout, const Q
         step(progress, i + 1, n);
     }
     commitOutput(file, def);
+}
+
+namespace {
+
+// The spreadsheet's number format for a column: "#,##0.00" and the like (the reader shows its own
+// separators).
+QByteArray xlsxNumFormat(const TReportColumn& c) {
+    QByteArray f = c.thousands ? "#,##0" : "0";
+    if (c.decimals > 0) f += '.' + QByteArray(c.decimals, '0');
+    return f;
+}
+
+// A cell of a number column back as its number; the layout holds the shown text, whose precision
+// is the column's own.
+std::optional<double> shownNumber(const QString& text) {
+    static const QLocale br(QLocale::Portuguese, QLocale::Brazil);
+    if (text.isEmpty()) return std::nullopt;
+    bool ok = false;
+    const double v = br.toDouble(text, &ok);
+    if (ok) return v;
+    const double plain = br.toDouble(QString(text).remove(u'.'), &ok);
+    return ok ? std::optional<double>(plain) : std::nullopt;
+}
+
+} // namespace
+
+void WriteXlsx(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+               const TProgress& progress) {
+    // libxlsxwriter writes the file itself: it writes a temporary file beside the target, renamed
+    // over it once complete.
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.%1-XXXXXX.xlsx").arg(target.fileName()));
+    if (!temp.open())
+        fail(def, QStringLiteral("não foi possível criar '%1': %2").arg(path, temp.errorString()));
+    const QByteArray tempName = QFile::encodeName(temp.fileName());
+    temp.close();
+
+    lxw_workbook* book = workbook_new(tempName.constData());
+    if (!book) fail(def, QStringLiteral("não foi possível criar '%1'.").arg(path));
+    struct Closer {
+        lxw_workbook* book;
+        ~Closer() {
+            if (book) workbook_close(book); // on a throw: frees it; the temporary file goes with temp
+        }
+    } closer{book};
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+
+    const int nCols = int(def.columns.size());
+    QVector<lxw_format*> numFormat(nCols, nullptr), boldNumFormat(nCols, nullptr);
+    for (int c = 0; c < nCols; ++c) {
+        const TReportColumn& col = def.columns[c];
+        // Widths in characters, roughly 2 mm each.
+        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::max(4.0, col.width / 2.0), nullptr);
+        if (col.format != TColumnFormat::Number) continue;
+        const QByteArray f = xlsxNumFormat(col);
+        numFormat[c] = workbook_add_format(book);
+        format_set_num_format(numFormat[c], f.constData());
+        boldNumFormat[c] = workbook_add_format(book);
+        format_set_num_format(boldNumFormat[c], f.constData());
+        format_set_bold(boldNumFormat[c]);
+    }
+
+    lxw_row_t row = 0;
+    auto text = [&](int c, const QString& s, lxw_format* f) {
+        if (!s.isEmpty()) worksheet_write_string(sheet, row, lxw_col_t(c), s.toUtf8().constData(), f);
+    };
+    for (int c = 0; c < layout.captions.size(); ++c)
+        text(c, layout.captions[c], bold);
+    ++row;
+    const qint64 n = layout.lines.size();
+    for (qint64 i = 0; i < n; ++i, ++row) {
+        const TReportLine& line = layout.lines[i];
+        if (line.kind == TReportLine::Header) {
+            text(0, line.text, bold);
+        } else {
+            const bool strong = line.kind != TReportLine::Detail;
+            for (int c = 0; c < std::min(nCols, int(line.cells.size())); ++c) {
+                const std::optional<double> v = numFormat[c] ? shownNumber(line.cells[c]) : std::nullopt;
+                if (v)
+                    worksheet_write_number(sheet, row, lxw_col_t(c), *v,
+                                           strong ? boldNumFormat[c] : numFormat[c]);
+                else
+                    text(c, line.cells[c], strong ? bold : nullptr);
+            }
+        }
+        step(progress, i + 1, n);
+    }
+    closer.book = nullptr;
+    const lxw_error err = workbook_close(book);
+    if (err != LXW_NO_ERROR)
+        fail(def, QStringLiteral("não foi possível gravar '%1': %2")
+                      .arg(path, QString::fromUtf8(lxw_strerror(err))));
+    QFile::remove(path);
+    if (!QFile::rename(temp.fileName(), path))
+        fail(def, QStringLiteral("não foi possível gravar '%1'.").arg(path));
+    temp.setAutoRemove(false);
+}
+
+void WriteFile(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+               const TProgress& progress) {
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        WriteCsv(def, layout, path, progress);
+    else if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        WriteXlsx(def, layout, path, progress);
+    else
+        WritePdf(def, layout, path, progress);
 }
 
 } // namespace kvo::report

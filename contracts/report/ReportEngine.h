@@ -75,5 +75,12 @@ KVO_FRAMEWORK_EXPORT void WritePdf(const TReportDefinition& definition, const TR
 // UTF-8, ';' between cells, decimal comma: the captions line, then every line of the layout.
 KVO_FRAMEWORK_EXPORT void WriteCsv(const TReportDefinition& definition, const TReportLayout& layout,
                                    const QString& path, const TProgress& progress = {});
+// One sheet: the captions row, then every line of the layout; numbers as numbers in their column's
+// number format, group headers, footers and totals as rows of their own.
+KVO_FRAMEWORK_EXPORT void WriteXlsx(const TReportDefinition& definition, const TReportLayout& layout,
+                                    const QString& path, const TProgress& progress = {});
+// By the path's extension: .csv, .xlsx, otherwise PDF.
+KVO_FRAMEWORK_EXPORT void WriteFile(const TReportDefinition& definition, const TReportLayout& layout,
+                                    const QString& path, const TProgress& progress = {});
 
 } // namespace kvo::report
