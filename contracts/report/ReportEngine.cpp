@@ -120,6 +120,11 @@ TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
     for (const QString& name : params.Names()) {
         if (!used.contains(name)) continue;
         QVariant v = params.Find(name)->Value();
+        // A declared date may come as text (a command line's "01/12/2026"): bound as a date all the same.
+        const bool isDate = std::any_of(def.paramTypes.begin(), def.paramTypes.end(), [&](const auto& t) {
+            return t.first == name && t.second == QLatin1String("data");
+        });
+        if (isDate && !v.isNull() && v.isValid()) v = kvo::data::toDate(v).value_or(QDate());
         if (v.typeId() == QMetaType::QDate) v = kvo::data::sqlDate(v.toDate());
         query.ParamByName(name).SetValue(v);
     }
@@ -136,6 +141,17 @@ TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
 
     CheckFields(def, data);
     return data;
+}
+
+QString Subtitle(const TReportDefinition& def, const TReportParams& params) {
+    QString out = def.subtitle;
+    for (const QString& name : params.Names()) {
+        const QVariant v = params.Find(name)->Value();
+        out.replace(u'{' + name + u'}',
+                    v.typeId() == QMetaType::QDate ? kvo::data::displayDate(v.toDate()) : v.toString(),
+                    Qt::CaseInsensitive);
+    }
+    return out;
 }
 
 TReportLayout Layout(const TReportDefinition& def, const TReportData& data, const TProgress& progress) {

@@ -58,6 +58,9 @@ using TProgress = std::function<bool(qint64 done, qint64 total)>;
 KVO_FRAMEWORK_EXPORT TReportLayout Layout(const TReportDefinition& definition, const TReportData& data,
                                           const TProgress& progress = {});
 
+// The definition's subtitle with each "{P_NAME}" replaced by that parameter's value (dates dd/mm/yyyy).
+KVO_FRAMEWORK_EXPORT QString Subtitle(const TReportDefinition& definition, const TReportParams& params);
+
 // A value as its column shows it: dd/mm/yyyy dates, numbers with a decimal comma.
 KVO_FRAMEWORK_EXPORT QString FormatValue(const TReportColumn& column, const QVariant& value);
 KVO_FRAMEWORK_EXPORT QString FormatNumber(const TReportColumn& column, double value);

@@ -207,14 +207,7 @@ kvo::report::TReportLayout TReportDesignerDialog::Run(const kvo::report::TReport
     const kvo::report::TReportParams params = AskParams(definition);
     kvo::report::TReportLayout layout =
         kvo::report::Layout(definition, kvo::report::RunQuery(definition, params), progress);
-    layout.subtitle = definition.subtitle;
-    for (const QString& name : params.Names()) {
-        const QVariant v = params.Find(name)->Value();
-        layout.subtitle.replace(
-            u'{' + name + u'}',
-            v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy")) : v.toString(),
-            Qt::CaseInsensitive);
-    }
+    layout.subtitle = kvo::report::Subtitle(definition, params);
     return layout;
 }
 

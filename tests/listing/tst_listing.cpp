@@ -438,6 +438,48 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({"*cancelado*"}, QDir::Files | QDir::Hidden), QStringList());
     }
 
+#ifdef KVO_REPORT_BIN
+    void commandLineTool_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString def = QDir(reportDir()).filePath("KVO010-resumo-por-servico.kvr");
+        const QString db = "sqlite:" + m_dir.filePath("suite.db");
+        const QStringList range{"--param", "P_CDFILIAL=0001",        "--param", "P_CDSERVFILI=_00001_00002",
+                                "--param", "P_DTINICIAL=01/12/2026", "--param", "P_DTFINAL=2026-12-08"};
+        QTest::newRow("csv") << QStringList{"--database", db} + range +
+                                    QStringList{def, m_dir.filePath("cli.csv")}
+                             << 0 << QString();
+        QTest::newRow("no output") << QStringList{"--database", db, def} << 2 << "Uso: kvo-report";
+        QTest::newRow("unknown parameter")
+            << QStringList{"--database", db, "--param", "P_NADA=1", def, m_dir.filePath("x.csv")} << 2
+            << "não tem o parâmetro P_NADA";
+        QTest::newRow("bad date") << QStringList{"--database",        db,  "--param",
+                                                 "P_DTINICIAL=ontem", def, m_dir.filePath("x.pdf")}
+                                  << 1 << "o parâmetro P_DTINICIAL deve ser do tipo data";
+        QTest::newRow("bad url") << QStringList{"--database", "mysql:x", def, m_dir.filePath("x.xlsx")} << 1
+                                 << "URL do banco de dados inválida";
+    }
+    void commandLineTool() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString def = QDir(reportDir()).filePath("KVO010-resumo-por-servico.kvr");
+        QProcess tool;
+        tool.start(KVO_REPORT_BIN, args);
+        QVERIFY(tool.waitForFinished(30000));
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(tool.exitCode() == exitCode && err.contains(message), qPrintable(err));
+        if (exitCode != 0) {
+            QVERIFY(args.last() == def || !QFile::exists(args.last()));
+            return;
+        }
+        QFile f(args.last());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(f.readAll()).endsWith("Total geral;;33;5;2;40;38;2\r\n"));
+    }
+#endif
+
     void missingDirectoryGivesArqRelErr() {
         kvo::Application().SetReportDir(m_dir.filePath("nao-existe"));
         open();
