@@ -298,10 +298,24 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
                                 .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
+    // Cells are placed by hand from metrics measured once per font: laying out each through a
+    // rectangle costs most of a long report's time.
+    const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device);
     auto cell = [&](int c, double y, const QString& text) {
-        const QRectF r(x[c] + pad, y, w[c] - 2 * pad, lineH);
-        p.drawText(r, int(def.columns[c].alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                   QFontMetricsF(p.font(), device).elidedText(text, Qt::ElideRight, r.width()));
+        if (text.isEmpty()) return;
+        const QFontMetricsF& fm = p.font().bold() ? boldMetrics : bodyMetrics;
+        const double room = w[c] - 2 * pad;
+        QString shown = text;
+        double tw = fm.horizontalAdvance(shown);
+        if (tw > room) {
+            shown = fm.elidedText(text, Qt::ElideRight, room);
+            tw = fm.horizontalAdvance(shown);
+        }
+        const Qt::Alignment a = def.columns[c].alignment;
+        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - tw
+                            : a & Qt::AlignHCenter ? x[c] + (w[c] - tw) / 2
+                                                   : x[c] + pad;
+        p.drawText(QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()), shown);
     };
 
     for (int pg = 0; pg < pages; ++pg) {
