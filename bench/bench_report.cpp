@@ -105,7 +105,8 @@ int main(int argc, char* argv[]) {
     const double bare = medianMs([&] { rows = RunQuery(def, params).rows.size(); });
     TReportLayout layout;
     const double laid = medianMs([&] { layout = Layout(def, RunQuery(def, params)); });
-    const QString pdf = dir.filePath(QStringLiteral("listagem.pdf")), xlsx = dir.filePath(QStringLiteral("listagem.xlsx"));
+    const QString pdf = dir.filePath(QStringLiteral("listagem.pdf")),
+                  xlsx = dir.filePath(QStringLiteral("listagem.xlsx"));
     const double toPdf = medianMs([&] { WritePdf(def, Layout(def, RunQuery(def, params)), pdf); });
     const double toXlsx = medianMs([&] { WriteXlsx(def, Layout(def, RunQuery(def, params)), xlsx); });
 

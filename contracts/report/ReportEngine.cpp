@@ -301,10 +301,11 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     // Cells are placed by hand from metrics measured once per font: laying out each through a
     // rectangle costs most of a long report's time.
     const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device);
-    auto cell = [&](int c, double y, const QString& text) {
+    // `last`: the cell may run over the empty cells up to that column (a band's caption).
+    auto cell = [&](int c, double y, const QString& text, int last = -1) {
         if (text.isEmpty()) return;
         const QFontMetricsF& fm = p.font().bold() ? boldMetrics : bodyMetrics;
-        const double room = w[c] - 2 * pad;
+        const double room = (last > c ? x[last] + w[last] - x[c] : w[c]) - 2 * pad;
         QString shown = text;
         double tw = fm.horizontalAdvance(shown);
         if (tw > room) {
@@ -352,8 +353,12 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
             case TReportLine::Total:
                 p.setFont(bold);
                 p.drawLine(QPointF(0, y), QPointF(usable, y));
-                for (int c = 0; c < line.cells.size(); ++c)
-                    cell(c, y, line.cells[c]);
+                for (int c = 0; c < line.cells.size(); ++c) {
+                    int last = c;
+                    while (last + 1 < line.cells.size() && line.cells[last + 1].isEmpty())
+                        ++last;
+                    cell(c, y, line.cells[c], last);
+                }
                 break;
             }
             y += lineH;
