@@ -12,6 +12,9 @@
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
 
 namespace kvo::report {
 
@@ -117,6 +120,11 @@ TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
     for (const QString& name : params.Names()) {
         if (!used.contains(name)) continue;
         QVariant v = params.Find(name)->Value();
+        // A declared date may come as text (a command line's "01/12/2026"): bound as a date all the same.
+        const bool isDate = std::any_of(def.paramTypes.begin(), def.paramTypes.end(), [&](const auto& t) {
+            return t.first == name && t.second == QLatin1String("data");
+        });
+        if (isDate && !v.isNull() && v.isValid()) v = kvo::data::toDate(v).value_or(QDate());
         if (v.typeId() == QMetaType::QDate) v = kvo::data::sqlDate(v.toDate());
         query.ParamByName(name).SetValue(v);
     }
@@ -133,6 +141,17 @@ TReportData RunQuery(const TReportDefinition& def, const TReportParams& params,
 
     CheckFields(def, data);
     return data;
+}
+
+QString Subtitle(const TReportDefinition& def, const TReportParams& params) {
+    QString out = def.subtitle;
+    for (const QString& name : params.Names()) {
+        const QVariant v = params.Find(name)->Value();
+        out.replace(u'{' + name + u'}',
+                    v.typeId() == QMetaType::QDate ? kvo::data::displayDate(v.toDate()) : v.toString(),
+                    Qt::CaseInsensitive);
+    }
+    return out;
 }
 
 TReportLayout Layout(const TReportDefinition& def, const TReportData& data, const TProgress& progress) {
@@ -279,10 +298,25 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
                                 .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
-    auto cell = [&](int c, double y, const QString& text) {
-        const QRectF r(x[c] + pad, y, w[c] - 2 * pad, lineH);
-        p.drawText(r, int(def.columns[c].alignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                   QFontMetricsF(p.font(), device).elidedText(text, Qt::ElideRight, r.width()));
+    // Cells are placed by hand from metrics measured once per font: laying out each through a
+    // rectangle costs most of a long report's time.
+    const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device);
+    // `last`: the cell may run over the empty cells up to that column (a band's caption).
+    auto cell = [&](int c, double y, const QString& text, int last = -1) {
+        if (text.isEmpty()) return;
+        const QFontMetricsF& fm = p.font().bold() ? boldMetrics : bodyMetrics;
+        const double room = (last > c ? x[last] + w[last] - x[c] : w[c]) - 2 * pad;
+        QString shown = text;
+        double tw = fm.horizontalAdvance(shown);
+        if (tw > room) {
+            shown = fm.elidedText(text, Qt::ElideRight, room);
+            tw = fm.horizontalAdvance(shown);
+        }
+        const Qt::Alignment a = def.columns[c].alignment;
+        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - tw
+                            : a & Qt::AlignHCenter ? x[c] + (w[c] - tw) / 2
+                                                   : x[c] + pad;
+        p.drawText(QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()), shown);
     };
 
     for (int pg = 0; pg < pages; ++pg) {
@@ -319,8 +353,12 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
             case TReportLine::Total:
                 p.setFont(bold);
                 p.drawLine(QPointF(0, y), QPointF(usable, y));
-                for (int c = 0; c < line.cells.size(); ++c)
-                    cell(c, y, line.cells[c]);
+                for (int c = 0; c < line.cells.size(); ++c) {
+                    int last = c;
+                    while (last + 1 < line.cells.size() && line.cells[last + 1].isEmpty())
+                        ++last;
+                    cell(c, y, line.cells[c], last);
+                }
                 break;
             }
             y += lineH;
@@ -390,6 +428,114 @@ void WriteCsv(const TReportDefinition& def, const TReportLayout& layout, const Q
         step(progress, i + 1, n);
     }
     commitOutput(file, def);
+}
+
+namespace {
+
+// The spreadsheet's number format for a column: "#,##0.00" and the like (the reader shows its own
+// separators).
+QByteArray xlsxNumFormat(const TReportColumn& c) {
+    QByteArray f = c.thousands ? "#,##0" : "0";
+    if (c.decimals > 0) f += '.' + QByteArray(c.decimals, '0');
+    return f;
+}
+
+// A cell of a number column back as its number; the layout holds the shown text, whose precision
+// is the column's own.
+std::optional<double> shownNumber(const QString& text) {
+    static const QLocale br(QLocale::Portuguese, QLocale::Brazil);
+    if (text.isEmpty()) return std::nullopt;
+    bool ok = false;
+    const double v = br.toDouble(text, &ok);
+    if (ok) return v;
+    const double plain = br.toDouble(QString(text).remove(u'.'), &ok);
+    return ok ? std::optional<double>(plain) : std::nullopt;
+}
+
+} // namespace
+
+void WriteXlsx(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+               const TProgress& progress) {
+    // libxlsxwriter writes the file itself: it writes a temporary file beside the target, renamed
+    // over it once complete.
+    const QFileInfo target(path);
+    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.%1-XXXXXX.xlsx").arg(target.fileName()));
+    if (!temp.open())
+        fail(def, QStringLiteral("não foi possível criar '%1': %2").arg(path, temp.errorString()));
+    const QByteArray tempName = QFile::encodeName(temp.fileName());
+    temp.close();
+
+    lxw_workbook* book = workbook_new(tempName.constData());
+    if (!book) fail(def, QStringLiteral("não foi possível criar '%1'.").arg(path));
+    struct Closer {
+        lxw_workbook* book;
+        ~Closer() {
+            if (book) workbook_close(book); // on a throw: frees it; the temporary file goes with temp
+        }
+    } closer{book};
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+
+    const int nCols = int(def.columns.size());
+    QVector<lxw_format*> numFormat(nCols, nullptr), boldNumFormat(nCols, nullptr);
+    for (int c = 0; c < nCols; ++c) {
+        const TReportColumn& col = def.columns[c];
+        // Widths in characters, roughly 2 mm each.
+        worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::max(4.0, col.width / 2.0), nullptr);
+        if (col.format != TColumnFormat::Number) continue;
+        const QByteArray f = xlsxNumFormat(col);
+        numFormat[c] = workbook_add_format(book);
+        format_set_num_format(numFormat[c], f.constData());
+        boldNumFormat[c] = workbook_add_format(book);
+        format_set_num_format(boldNumFormat[c], f.constData());
+        format_set_bold(boldNumFormat[c]);
+    }
+
+    lxw_row_t row = 0;
+    auto text = [&](int c, const QString& s, lxw_format* f) {
+        if (!s.isEmpty()) worksheet_write_string(sheet, row, lxw_col_t(c), s.toUtf8().constData(), f);
+    };
+    for (int c = 0; c < layout.captions.size(); ++c)
+        text(c, layout.captions[c], bold);
+    ++row;
+    const qint64 n = layout.lines.size();
+    for (qint64 i = 0; i < n; ++i, ++row) {
+        const TReportLine& line = layout.lines[i];
+        if (line.kind == TReportLine::Header) {
+            text(0, line.text, bold);
+        } else {
+            const bool strong = line.kind != TReportLine::Detail;
+            for (int c = 0; c < std::min(nCols, int(line.cells.size())); ++c) {
+                const std::optional<double> v = numFormat[c] ? shownNumber(line.cells[c]) : std::nullopt;
+                if (v)
+                    worksheet_write_number(sheet, row, lxw_col_t(c), *v,
+                                           strong ? boldNumFormat[c] : numFormat[c]);
+                else
+                    text(c, line.cells[c], strong ? bold : nullptr);
+            }
+        }
+        step(progress, i + 1, n);
+    }
+    closer.book = nullptr;
+    const lxw_error err = workbook_close(book);
+    if (err != LXW_NO_ERROR)
+        fail(def, QStringLiteral("não foi possível gravar '%1': %2")
+                      .arg(path, QString::fromUtf8(lxw_strerror(err))));
+    QFile::remove(path);
+    if (!QFile::rename(temp.fileName(), path))
+        fail(def, QStringLiteral("não foi possível gravar '%1'.").arg(path));
+    temp.setAutoRemove(false);
+}
+
+void WriteFile(const TReportDefinition& def, const TReportLayout& layout, const QString& path,
+               const TProgress& progress) {
+    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        WriteCsv(def, layout, path, progress);
+    else if (path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        WriteXlsx(def, layout, path, progress);
+    else
+        WritePdf(def, layout, path, progress);
 }
 
 } // namespace kvo::report

@@ -58,6 +58,9 @@ using TProgress = std::function<bool(qint64 done, qint64 total)>;
 KVO_FRAMEWORK_EXPORT TReportLayout Layout(const TReportDefinition& definition, const TReportData& data,
                                           const TProgress& progress = {});
 
+// The definition's subtitle with each "{P_NAME}" replaced by that parameter's value (dates dd/mm/yyyy).
+KVO_FRAMEWORK_EXPORT QString Subtitle(const TReportDefinition& definition, const TReportParams& params);
+
 // A value as its column shows it: dd/mm/yyyy dates, numbers with a decimal comma.
 KVO_FRAMEWORK_EXPORT QString FormatValue(const TReportColumn& column, const QVariant& value);
 KVO_FRAMEWORK_EXPORT QString FormatNumber(const TReportColumn& column, double value);
@@ -75,5 +78,12 @@ KVO_FRAMEWORK_EXPORT void WritePdf(const TReportDefinition& definition, const TR
 // UTF-8, ';' between cells, decimal comma: the captions line, then every line of the layout.
 KVO_FRAMEWORK_EXPORT void WriteCsv(const TReportDefinition& definition, const TReportLayout& layout,
                                    const QString& path, const TProgress& progress = {});
+// One sheet: the captions row, then every line of the layout; numbers as numbers in their column's
+// number format, group headers, footers and totals as rows of their own.
+KVO_FRAMEWORK_EXPORT void WriteXlsx(const TReportDefinition& definition, const TReportLayout& layout,
+                                    const QString& path, const TProgress& progress = {});
+// By the path's extension: .csv, .xlsx, otherwise PDF.
+KVO_FRAMEWORK_EXPORT void WriteFile(const TReportDefinition& definition, const TReportLayout& layout,
+                                    const QString& path, const TProgress& progress = {});
 
 } // namespace kvo::report

@@ -146,7 +146,7 @@ TReportPreview::TReportPreview(TReportDefinition definition, TReportLayout layou
     bar->addStretch(1);
     auto* print = toolButton(this, bar, QStringLiteral("Imprimir"), QStringLiteral("Imprimir"));
     auto* save =
-        toolButton(this, bar, QStringLiteral("Salvar arquivo"), QStringLiteral("Salvar em PDF ou CSV"));
+        toolButton(this, bar, QStringLiteral("Salvar arquivo"), QStringLiteral("Salvar em PDF, CSV ou XLSX"));
 
     auto go = [this](int page) {
         m_pages->setCurrentPage(std::clamp(page, 1, std::max(1, PageCount())));
@@ -162,8 +162,9 @@ TReportPreview::TReportPreview(TReportDefinition definition, TReportLayout layou
     kvo::Connect(fitPage, &QToolButton::clicked, this, [this] { m_pages->fitInView(); });
     kvo::Connect(print, &QToolButton::clicked, this, [this] { Print(); });
     kvo::Connect(save, &QToolButton::clicked, this, [this] {
-        const QString path = ReportUi().SaveFileName(this, QStringLiteral("Salvar relatório"),
-                                                     QStringLiteral("PDF (*.pdf);;CSV (*.csv)"));
+        const QString path =
+            ReportUi().SaveFileName(this, QStringLiteral("Salvar relatório"),
+                                    QStringLiteral("PDF (*.pdf);;CSV (*.csv);;XLSX (*.xlsx)"));
         if (!path.isEmpty()) SaveAs(path);
     });
     kvo::Connect(m_pages, &QPrintPreviewWidget::previewChanged, this, [this] { updatePageLabel(); });
@@ -186,10 +187,7 @@ void TReportPreview::Print() {
 }
 
 void TReportPreview::SaveAs(const QString& path) {
-    if (path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
-        WriteCsv(m_definition, m_layout, path);
-    else
-        WritePdf(m_definition, m_layout, path);
+    WriteFile(m_definition, m_layout, path);
 }
 
 } // namespace kvo::report
@@ -209,14 +207,7 @@ kvo::report::TReportLayout TReportDesignerDialog::Run(const kvo::report::TReport
     const kvo::report::TReportParams params = AskParams(definition);
     kvo::report::TReportLayout layout =
         kvo::report::Layout(definition, kvo::report::RunQuery(definition, params), progress);
-    layout.subtitle = definition.subtitle;
-    for (const QString& name : params.Names()) {
-        const QVariant v = params.Find(name)->Value();
-        layout.subtitle.replace(
-            u'{' + name + u'}',
-            v.typeId() == QMetaType::QDate ? v.toDate().toString(QStringLiteral("dd/MM/yyyy")) : v.toString(),
-            Qt::CaseInsensitive);
-    }
+    layout.subtitle = kvo::report::Subtitle(definition, params);
     return layout;
 }
 

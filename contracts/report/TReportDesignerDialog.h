@@ -34,7 +34,7 @@ KVO_FRAMEWORK_EXPORT TReportUi& ReportUi();
 KVO_FRAMEWORK_EXPORT bool PrintReport(const TReportDefinition& definition, const TReportLayout& layout,
                                       QWidget* parent);
 
-// The preview: the pages at a zoom, page navigation, print, and writing PDF or CSV.
+// The preview: the pages at a zoom, page navigation, print, and writing PDF, CSV or XLSX.
 class KVO_FRAMEWORK_EXPORT TReportPreview : public QWidget {
     Q_OBJECT
 public:
@@ -44,7 +44,7 @@ public:
     QPrintPreviewWidget* Pages() const { return m_pages; }
     int PageCount() const;
     void Print();
-    void SaveAs(const QString& path); // by extension: .pdf or .csv
+    void SaveAs(const QString& path); // by extension: .pdf, .csv or .xlsx
 
 private:
     void updatePageLabel();

@@ -16,8 +16,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -51,6 +54,14 @@ const Row kRows[] = {
 };
 
 } // namespace
+
+// A member of a zip file (an XLSX is one), as text.
+QString unzipped(const QString& zip, const QString& member) {
+    QProcess unzip;
+    unzip.start("unzip", {"-p", zip, member});
+    unzip.waitForFinished();
+    return QString::fromUtf8(unzip.readAllStandardOutput());
+}
 
 class TestListing : public QObject {
     Q_OBJECT
@@ -322,6 +333,30 @@ private slots:
         const QByteArray bytes = p.readAll();
         QVERIFY(bytes.startsWith("%PDF-"));
         QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+
+        // The spreadsheet: codes stay texts, figures are numbers in their column's format.
+        const QString xlsx = m_dir.filePath("resumo.xlsx");
+        WriteFile(LoadDefinition(QDir(reportDir()).filePath("KVO010-resumo-por-servico.kvr")), summary, xlsx);
+        if (QStandardPaths::findExecutable("unzip").isEmpty()) QSKIP("unzip is not installed");
+        const QString sheet = unzipped(xlsx, "xl/worksheets/sheet1.xml");
+        const QString strings = unzipped(xlsx, "xl/sharedStrings.xml");
+        QVERIFY(strings.contains("<t>Total geral</t>") && strings.contains("<t>00001</t>"));
+        QVERIFY(unzipped(xlsx, "xl/styles.xml").contains("formatCode=\"#,##0\""));
+        static const QRegularExpression rowRe("<row r=\"(\\d+)\"[^>]*>(.*?)</row>");
+        static const QRegularExpression numRe("<c r=\"([A-Z]+)\\d+\" s=\"\\d+\"><v>([^<]*)</v>");
+        QStringList rows;
+        for (auto it = rowRe.globalMatch(sheet); it.hasNext();) {
+            const QString cells = it.next().captured(2);
+            QStringList numbers;
+            for (auto c = numRe.globalMatch(cells); c.hasNext();) {
+                const auto m = c.next();
+                numbers << m.captured(1) + '=' + m.captured(2);
+            }
+            rows << numbers.join(' ');
+        }
+        QCOMPARE(rows.size(), summary.lines.size() + 1);
+        QCOMPARE(rows[1], QString("C=22 D=3 E=0 F=25 G=24 H=1")); // A (00001) and B are texts
+        QCOMPARE(rows.last(), QString("C=33 D=5 E=2 F=40 G=38 H=2"));
     }
 
     void saveAsAndEdit() {
@@ -394,9 +429,56 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EAbort,
                                  WritePdf(def, layout, out, [](qint64 done, qint64) { return done < 300; }));
         QVERIFY(!QFile::exists(out));
-        QVERIFY_THROWS_EXCEPTION(EAbort, WriteCsv(def, layout, out, [](qint64, qint64) { return false; }));
-        QVERIFY(!QFile::exists(out));
+        for (const QString& name : {QString("cancelado.csv"), QString("cancelado.xlsx")}) {
+            const QString path = m_dir.filePath(name);
+            QVERIFY_THROWS_EXCEPTION(EAbort,
+                                     WriteFile(def, layout, path, [](qint64, qint64) { return false; }));
+            QVERIFY(!QFile::exists(path));
+        }
+        QCOMPARE(QDir(m_dir.path()).entryList({"*cancelado*"}, QDir::Files | QDir::Hidden), QStringList());
     }
+
+#ifdef KVO_REPORT_BIN
+    void commandLineTool_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString def = QDir(reportDir()).filePath("KVO010-resumo-por-servico.kvr");
+        const QString db = "sqlite:" + m_dir.filePath("suite.db");
+        const QStringList range{"--param", "P_CDFILIAL=0001",        "--param", "P_CDSERVFILI=_00001_00002",
+                                "--param", "P_DTINICIAL=01/12/2026", "--param", "P_DTFINAL=2026-12-08"};
+        QTest::newRow("csv") << QStringList{"--database", db} + range +
+                                    QStringList{def, m_dir.filePath("cli.csv")}
+                             << 0 << QString();
+        QTest::newRow("no output") << QStringList{"--database", db, def} << 2 << "Uso: kvo-report";
+        QTest::newRow("unknown parameter")
+            << QStringList{"--database", db, "--param", "P_NADA=1", def, m_dir.filePath("x.csv")} << 2
+            << "não tem o parâmetro P_NADA";
+        QTest::newRow("bad date") << QStringList{"--database",        db,  "--param",
+                                                 "P_DTINICIAL=ontem", def, m_dir.filePath("x.pdf")}
+                                  << 1 << "o parâmetro P_DTINICIAL deve ser do tipo data";
+        QTest::newRow("bad url") << QStringList{"--database", "mysql:x", def, m_dir.filePath("x.xlsx")} << 1
+                                 << "URL do banco de dados inválida";
+    }
+    void commandLineTool() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString def = QDir(reportDir()).filePath("KVO010-resumo-por-servico.kvr");
+        QProcess tool;
+        tool.start(KVO_REPORT_BIN, args);
+        QVERIFY(tool.waitForFinished(30000));
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(tool.exitCode() == exitCode && err.contains(message), qPrintable(err));
+        if (exitCode != 0) {
+            QVERIFY(args.last() == def || !QFile::exists(args.last()));
+            return;
+        }
+        QFile f(args.last());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(f.readAll()).endsWith("Total geral;;33;5;2;40;38;2\r\n"));
+    }
+#endif
 
     void missingDirectoryGivesArqRelErr() {
         kvo::Application().SetReportDir(m_dir.filePath("nao-existe"));
