@@ -22,10 +22,13 @@
 #include "server/AppServer.h"
 #include "server/Database.h"
 #include "server/Schema.h"
+#include "support/RawClient.h"
 
 using namespace kvo::server;
 
 namespace {
+
+using kvo::test::connectTo;
 
 const char* kToken = "bench-token";
 const char* kPath = "/Kvo01000.rdmMedEfetDiet";
@@ -36,19 +39,6 @@ long residentKb() {
     for (const QByteArray& line : f.readAll().split('\n'))
         if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
     return 0;
-}
-
-int connectTo(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(quint16(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 // Streams a chunked body of `total` bytes until done or refused; prints the bytes sent, the answer

@@ -75,18 +75,8 @@ void TfrmCalcComensais::medCdFilialCalcChange(QObject* /*Sender*/) {
     edtNmFilial->SetText(QString());
 }
 
-void TfrmCalcComensais::ValidaFilialCalc(bool strict) {
-    try {
-        medCdFilialCalc->SetText(Consiste::Ajusta(medCdFilialCalc->Text(), 4));
-        edtNmFilial->SetText(Consiste::ValidaFilial(medCdFilialCalc->Text(), Balvora::Operador(), strict));
-    } catch (...) {
-        medCdFilialCalc->TrySetFocus();
-        throw;
-    }
-}
-
 void TfrmCalcComensais::medCdFilialCalcExit(QObject* /*Sender*/) {
-    ValidaFilialCalc(false);
+    Consiste::ValidaFilialEdit(medCdFilialCalc, edtNmFilial, false);
 }
 
 void TfrmCalcComensais::btpFilialBeforePesq(QObject* /*Sender*/, bool& /*Allow*/) {
@@ -156,7 +146,7 @@ void TfrmCalcComensais::ValidaData() {
 void TfrmCalcComensais::sbtConfirmaClick(QObject* /*Sender*/) {
     depDataCalc->CheckValidDate();
     ValidaData();
-    ValidaFilialCalc(true);
+    Consiste::ValidaFilialEdit(medCdFilialCalc, edtNmFilial, true);
 
     QString selecao = QStringLiteral("T");
     if (rbtLista->Checked()) {

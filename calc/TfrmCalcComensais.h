@@ -56,7 +56,6 @@ private:
     void CriaCatalogo();
     void LigaEventos();
 
-    void ValidaFilialCalc(bool strict);
     void ValidaData();
     // The branch code as the server and the lookups know it (the edit may still hold "1").
     QString Filial() const;

@@ -9,15 +9,6 @@
 
 namespace {
 
-// On a failure path the original error is what the user must see; a focus move that cannot
-// happen there (control hidden or disabled meanwhile) is not worth a second message.
-void FocoNaFalha(TFocusControl* control) {
-    try {
-        if (control->CanFocus()) control->SetFocus();
-    } catch (...) {
-    }
-}
-
 // Menu dates travel as text, dd/mm/yyyy; an ISO date is read as well.
 QDate DataDoTexto(const QString& text) {
     return kvo::data::toDate(text).value_or(QDate());
@@ -113,18 +104,8 @@ void TfrmMediEfetDiet::btpFilialAfterPesq(QObject* /*Sender*/) {
     edtNmFilial->SetText(qryFilial->FieldByName(QStringLiteral("NMFILIAL"))->AsString());
 }
 
-void TfrmMediEfetDiet::ValidaFilialCabecalho(bool strict) {
-    try {
-        medCdFilial->SetText(Consiste::Ajusta(medCdFilial->Text(), 4));
-        edtNmFilial->SetText(Consiste::ValidaFilial(medCdFilial->Text(), Balvora::Operador(), strict));
-    } catch (...) {
-        FocoNaFalha(medCdFilial);
-        throw;
-    }
-}
-
 void TfrmMediEfetDiet::medCdFilialExit(QObject* /*Sender*/) {
-    ValidaFilialCabecalho(false);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, false);
 }
 
 void TfrmMediEfetDiet::btpDtCardapioBeforePesq(QObject* /*Sender*/, bool& /*Allow*/) {
@@ -171,7 +152,7 @@ void TfrmMediEfetDiet::Vd_Data() {
             Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DATA_PROC")), true);
         }
     } catch (...) {
-        if (depCardapio->Enabled()) FocoNaFalha(depCardapio);
+        if (depCardapio->Enabled()) depCardapio->TrySetFocus();
         throw;
     }
 }
@@ -182,10 +163,10 @@ bool TfrmMediEfetDiet::PermiteAposProcessamento() const {
 }
 
 void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/) {
-    ValidaFilialCabecalho(true);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, true);
 
     if (Consiste::EmptyString(depCardapio->Text())) {
-        FocoNaFalha(depCardapio);
+        depCardapio->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DTCard_Inf")), true);
     }
 

@@ -165,7 +165,6 @@ private:
     void LigaEventos();
 
     void ReiniciaCabecalho();
-    void ValidaFilialCabecalho(bool strict);
     bool PermiteAposProcessamento() const;
     void HabilitaClientes(bool on);
     void HabilitaCabecalho();

@@ -56,13 +56,6 @@ TDateEditPlus* Data(QWidget* parent, const char* name) {
 
 // On a failure path the original error is what the user must see; a focus move that cannot
 // happen there is not worth a second message.
-void Foco(TFocusControl* control) {
-    try {
-        if (control->CanFocus()) control->SetFocus();
-    } catch (...) {
-    }
-}
-
 } // namespace
 
 TfrmListEfetDiet::TfrmListEfetDiet(QWidget* parent) : TfrmDadosGerRel(parent) {
@@ -241,18 +234,8 @@ void TfrmListEfetDiet::medCdFilialChange(QObject* /*Sender*/) {
     stListaServ.clear();
 }
 
-void TfrmListEfetDiet::validaFilial(bool strict) {
-    try {
-        medCdFilial->SetText(Consiste::Ajusta(medCdFilial->Text(), 4));
-        edtNmFilial->SetText(Consiste::ValidaFilial(medCdFilial->Text(), Balvora::Operador(), strict));
-    } catch (...) {
-        Foco(medCdFilial);
-        throw;
-    }
-}
-
 void TfrmListEfetDiet::medCdFilialExit(QObject* /*Sender*/) {
-    validaFilial(false);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, false);
 }
 
 void TfrmListEfetDiet::depDataIniChange(QObject* /*Sender*/) {
@@ -305,35 +288,35 @@ void TfrmListEfetDiet::Vd_Data() {
     // An unknown processing date lets no final date through.
     const QDate proc = Balvora::DataProc(medCdFilial->Text());
     if (!proc.isValid() || depDataFin->GetDate() > proc) {
-        Foco(depDataFin);
+        depDataFin->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DATA_PROC")), true);
     }
     if (depDataFin->GetDate() < depDataIni->GetDate()) {
-        Foco(depDataIni);
+        depDataIni->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DATA_INI_MAIOR")), true);
     }
 }
 
 void TfrmListEfetDiet::datasInformadas() {
     if (Consiste::EmptyString(depDataIni->Text())) {
-        Foco(depDataIni);
+        depDataIni->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtIni_Inf")), true);
     }
     if (Consiste::EmptyString(depDataFin->Text())) {
-        Foco(depDataFin);
+        depDataFin->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtFin_Inf")), true);
     }
 }
 
 void TfrmListEfetDiet::servicoInformado() {
     if (rbtListaServ->Checked() && stListaServ.isEmpty()) {
-        Foco(rbtListaServ);
+        rbtListaServ->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("SERV_DEVE")), true);
     }
 }
 
 void TfrmListEfetDiet::sbtPrintClick(QObject* Sender) {
-    validaFilial(true);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, true);
     Vd_Data();
     datasInformadas();
     servicoInformado();
@@ -343,7 +326,7 @@ void TfrmListEfetDiet::sbtPrintClick(QObject* Sender) {
 void TfrmListEfetDiet::sbtPreviewClick(QObject* Sender) {
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
-    validaFilial(true);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, true);
     datasInformadas();
     Vd_Data();
     servicoInformado();
@@ -351,7 +334,7 @@ void TfrmListEfetDiet::sbtPreviewClick(QObject* Sender) {
 }
 
 void TfrmListEfetDiet::sbtSalvarComoClick(QObject* Sender) {
-    validaFilial(true);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, true);
     datasInformadas();
     Vd_Data();
     servicoInformado();
@@ -361,14 +344,14 @@ void TfrmListEfetDiet::sbtSalvarComoClick(QObject* Sender) {
 void TfrmListEfetDiet::sbtReportEditClick(QObject* Sender) {
     depDataIni->CheckValidDate();
     depDataFin->CheckValidDate();
-    validaFilial(false);
+    Consiste::ValidaFilialEdit(medCdFilial, edtNmFilial, false);
     // Only a warning, and only where the person is: the editor opens anyway.
     if (Consiste::EmptyString(depDataIni->Text()) && ActiveControl() == depDataIni) {
-        Foco(depDataIni);
+        depDataIni->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtIni_Inf")), false);
     }
     if (Consiste::EmptyString(depDataFin->Text()) && ActiveControl() == depDataFin) {
-        Foco(depDataFin);
+        depDataFin->TrySetFocus();
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("DtFin_Inf")), false);
     }
     TfrmDadosGerRel::sbtReportEditClick(Sender);

@@ -63,7 +63,6 @@ private:
     void criaCatalogo();
     void criaConsultas();
     void criaControles();
-    void validaFilial(bool strict);
     void datasInformadas();
     void servicoInformado();
     void abreServicos();

@@ -20,12 +20,15 @@
 #include "ServerTestDb.h"
 #include "server/AppServer.h"
 #include "server/PacketJson.h"
+#include "support/RawClient.h"
 
 using namespace kvo::test;
 using kvo::server::AppServer;
 using kvo::server::ServerOptions;
 
 namespace {
+
+using kvo::test::connectTo;
 const char* kToken = "s3gr3d0-de-teste";
 const std::string kPath = "/Kvo01000.rdmMedEfetDiet";
 
@@ -34,19 +37,6 @@ struct Answer {
     QJsonObject body;
     QByteArray raw;
 };
-
-int connectTo(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(quint16(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 // Writes exactly the bytes given, as a hostile client would, while reading what comes back;
 // returns the complete answers that arrived within 10 s (fewer if the server closed first).
