@@ -5,6 +5,7 @@
 
 #include "host/Balvora.h"
 #include "host/Consiste.h"
+#include "host/HostConfig.h"
 #include "host/TADOIBQuery.h"
 #include "host/dtmDBGeral.h"
 
@@ -54,11 +55,7 @@ private slots:
         m_pg = std::make_unique<kvo::test::PgTestDatabase>(QStringLiteral("kvohost"));
         kvo::test::createLookupTables(m_pg->open("setup"), true);
         m_pg->close("setup");
-        cfg.driver = "QPSQL";
-        cfg.host = "127.0.0.1";
-        cfg.port = m_pg->port();
-        cfg.database = m_pg->name();
-        cfg.user = "postgres";
+        cfg = ParseDatabaseUrl(m_pg->connectionString());
 #else
         QVERIFY(m_dir.isValid());
         cfg.database = m_dir.filePath("suite.db");

@@ -5,6 +5,7 @@
 
 #include "host/Application.h"
 #include "host/Balvora.h"
+#include "host/HostConfig.h"
 #include "host/ScreenCreation.h"
 #include "host/dtmDBGeral.h"
 #include "report/ReportEngine.h"
@@ -121,11 +122,7 @@ private slots:
         m_pg = std::make_unique<kvo::test::PgTestDatabase>(QStringLiteral("kvolisting"));
         seed(m_pg->open("setup"));
         m_pg->close("setup");
-        cfg.driver = "QPSQL";
-        cfg.host = "127.0.0.1";
-        cfg.port = m_pg->port();
-        cfg.database = m_pg->name();
-        cfg.user = "postgres";
+        cfg = ParseDatabaseUrl(m_pg->connectionString());
 #else
         cfg.database = m_dir.filePath("suite.db");
         {
