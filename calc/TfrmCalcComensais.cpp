@@ -6,6 +6,7 @@
 #include "host/Consiste.h"
 #include "host/TADOIBQuery.h"
 #include "module/Units.h"
+#include "widgets/Glyphs.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ TfrmCalcComensais::TfrmCalcComensais(QWidget* parent) : TfrmRotiGeral(parent) {
     setObjectName("frmCalcComensais");
     SetCaption(QStringLiteral("Calcular Comensais"));
     SetScreenCode(QStringLiteral("KVO01002"));
+    setWindowIcon(kvo::WindowGlyph(QStringLiteral("calculo")));
+    HelpContext = 12001002;
     sbtConfirma->SetHint(QStringLiteral("Calcular"));
     CriaConsultas();
     CriaCatalogo();

@@ -1,6 +1,7 @@
 #include "TfrmMediEfetDiet.h"
 
 #include "data/Conversions.h"
+#include "host/Application.h"
 #include "host/Balvora.h"
 #include "host/Consiste.h"
 #include "host/TADOIBQuery.h"
@@ -198,4 +199,5 @@ void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/) {
     } else {
         ChangeBut(true);
     }
+    kvo::Application().SetWorkBranch(this, filial);
 }

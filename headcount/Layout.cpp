@@ -1,5 +1,6 @@
 #include "TfrmMediEfetDiet.h"
 
+#include "host/Application.h"
 #include "host/FormParts.h"
 
 #include "widgets/Dispatch.h"
@@ -198,6 +199,7 @@ void TfrmMediEfetDiet::CriaPaginas() {
 
     tshClientes = new TTabSheet(pgcPadrao, QStringLiteral("Clientes"));
     tshClientes->setObjectName(QStringLiteral("tshClientes"));
+    kvo::SetHelpContext(tshClientes, 12001003);
     auto* clientes = new QVBoxLayout(tshClientes);
     clientes->setContentsMargins(4, 4, 4, 4);
     dbgClientes = Grade(tshClientes, "dbgClientes", dtsCliente, false);

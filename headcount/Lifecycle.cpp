@@ -4,12 +4,14 @@
 
 #include "host/Application.h"
 #include "host/Balvora.h"
+#include "widgets/Glyphs.h"
 #include "widgets/HostUi.h"
 
 TfrmMediEfetDiet::TfrmMediEfetDiet(QWidget* parent) : TfrmPadraoGrid(parent) {
     setObjectName("frmMediEfetDiet");
     SetCaption(QStringLiteral("Efetivos"));
     SetScreenCode(QStringLiteral("KVO01000"));
+    setWindowIcon(kvo::WindowGlyph(QStringLiteral("efetivos")));
     HelpFile = QStringLiteral("KvoHelp.hlp");
     HelpContext = 12001000;
     tshPadrao->SetCaption(QStringLiteral("Efetivos"));

@@ -3,17 +3,19 @@
 #include "ModuleLoader.h"
 
 #include "data/Conversions.h"
+#include "host/Application.h"
 #include "host/Balvora.h"
 #include "host/Consiste.h"
 #include "host/HostConfig.h"
 #include "host/dtmDBGeral.h"
 #include "widgets/Dispatch.h"
+#include "widgets/HostUi.h"
 
 #include <QMenuBar>
 #include <QStatusBar>
 
 TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(loader) {
-    setWindowTitle(QStringLiteral("Suíte de Nutrição e Dietética"));
+    setWindowTitle(kvo::SuiteName());
     resize(1024, 768);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -42,6 +44,11 @@ TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(l
     for (QLabel* l : {m_branch, m_operator, m_date, m_server})
         statusBar()->addPermanentWidget(l, 1);
     refreshStatus();
+    kvo::Application().OnWorkBranchChange = [this] { refreshStatus(); };
+}
+
+TMainWindow::~TMainWindow() {
+    kvo::Application().OnWorkBranchChange = nullptr;
 }
 
 void TMainWindow::openEfetivos() {
@@ -49,14 +56,17 @@ void TMainWindow::openEfetivos() {
 }
 
 void TMainWindow::refreshStatus() {
-    const QString branch = Balvora::FiliProc();
+    // The branch of the day a screen has loaded, else the login's.
+    const QString work = kvo::Application().WorkBranch();
+    const QString branch = work.isEmpty() ? Balvora::FiliProc() : work;
+    QString refused;
     QString name;
     QString date = QStringLiteral("-");
     if (dtmDBGeral::Connected() && !branch.isEmpty()) {
         try {
             name = Consiste::ValidaFilial(branch, Balvora::Operador(), false);
         } catch (const Exception& e) {
-            name = e.Message();
+            refused = e.Message();
         }
         try {
             const QDate d = Balvora::DataProc(branch);
@@ -64,9 +74,13 @@ void TMainWindow::refreshStatus() {
         } catch (const Exception&) {
         }
     }
+    // A refusal can be long: the line says so briefly and the whole text is the label's tip.
     m_branch->setText(QStringLiteral("Filial: %1%2")
                           .arg(branch.isEmpty() ? QStringLiteral("-") : branch,
-                               name.isEmpty() ? QString() : QStringLiteral(" – ") + name));
+                               !refused.isEmpty() ? QStringLiteral(" (indisponível)")
+                               : name.isEmpty()   ? QString()
+                                                  : QStringLiteral(" – ") + name));
+    m_branch->setToolTip(refused.isEmpty() ? m_branch->text() : refused);
     m_operator->setText(QStringLiteral("Operador: %1")
                             .arg(Balvora::Operador().isEmpty() ? QStringLiteral("-") : Balvora::Operador()));
     m_date->setText(QStringLiteral("Data de processamento: %1").arg(date));

@@ -13,6 +13,7 @@ class TMainWindow : public QMainWindow {
     Q_OBJECT
 public:
     TMainWindow(TModuleLoader& loader, const THostConfig& config);
+    ~TMainWindow() override;
 
     QMdiArea* mdiArea() const { return m_mdi; }
     QAction* efetivosAction() const { return m_efetivos; }

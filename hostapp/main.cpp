@@ -10,6 +10,7 @@
 #include "host/HostConfig.h"
 #include "host/dtmDBGeral.h"
 #include "widgets/Dispatch.h"
+#include "widgets/Glyphs.h"
 #include "widgets/GuiHostUi.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ void warn(const QString& text) {
     std::fprintf(stderr, "kvo-host: %s\n", text.toUtf8().constData());
     const QString platform = QGuiApplication::platformName();
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        QMessageBox::warning(nullptr, QStringLiteral("kvo-host"), text);
+        QMessageBox::warning(nullptr, kvo::SuiteName(), text);
 }
 
 bool serverReachable(const QString& host, int port) {
@@ -41,6 +42,9 @@ bool serverReachable(const QString& host, int port) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kvo-host"));
+    // Window managers show the display name beside (or instead of) a window's own title.
+    QApplication::setApplicationDisplayName(kvo::SuiteName());
+    QApplication::setWindowIcon(kvo::WindowGlyph(QStringLiteral("suite")));
     kvo::GuiHostUi gui;
     kvo::SetUi(&gui);
 

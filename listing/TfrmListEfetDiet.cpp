@@ -4,6 +4,7 @@
 #include "host/Consiste.h"
 #include "host/FormParts.h"
 #include "host/TADOIBQuery.h"
+#include "widgets/Glyphs.h"
 #include "widgets/HostUi.h"
 
 #include <QGridLayout>
@@ -62,6 +63,7 @@ TfrmListEfetDiet::TfrmListEfetDiet(QWidget* parent) : TfrmDadosGerRel(parent) {
     setObjectName("frmListEfetDiet");
     SetCaption(QStringLiteral("Efetivos"));
     SetScreenCode(QStringLiteral("KVO01001"));
+    setWindowIcon(kvo::WindowGlyph(QStringLiteral("listagem")));
     SetReportCode(QStringLiteral("KVO010"));
     HelpFile = QStringLiteral("KvoHelp.hlp");
     HelpContext = 12001001;

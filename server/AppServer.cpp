@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -188,7 +189,7 @@ struct AppServer::Impl {
             holder = QSqlDatabase();
             QSqlDatabase::removeDatabase(w->connectionName);
         }
-        holder = openDatabase(target, w->connectionName);
+        holder = openDatabase(target, w->connectionName, OpenMode::Existing);
         return holder;
     }
 
@@ -214,6 +215,8 @@ struct AppServer::Impl {
         if (!r.answer.isEmpty())
             MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json; charset=utf-8");
         if (r.status == MHD_HTTP_UNAUTHORIZED) MHD_add_response_header(res, "WWW-Authenticate", "Bearer");
+        if (r.status == MHD_HTTP_METHOD_NOT_ALLOWED)
+            MHD_add_response_header(res, MHD_HTTP_HEADER_ALLOW, "POST");
         const MHD_Result ok = MHD_queue_response(c, unsigned(r.status), res);
         MHD_destroy_response(res);
         return ok;
@@ -346,6 +349,19 @@ struct AppServer::Impl {
         static_cast<Impl*>(cls)->onCompleted(state);
     }
 
+    static QString listenFailure(int error) {
+        switch (error) {
+        case EADDRINUSE:
+            return QStringLiteral("a porta já está em uso");
+        case EADDRNOTAVAIL:
+            return QStringLiteral("o endereço não pertence a esta máquina");
+        case EACCES:
+            return QStringLiteral("sem permissão para esta porta");
+        default:
+            return QStringLiteral("falha do sistema");
+        }
+    }
+
     // A listening socket of our own: a port in use is told apart from a TLS failure, and no
     // SO_REUSEPORT lets a second server (perhaps on another database) silently share the port.
     int listenSocket() {
@@ -356,19 +372,23 @@ struct AppServer::Impl {
         addrinfo* found = nullptr;
         const QByteArray host = options.host.toUtf8();
         const QByteArray service = QByteArray::number(options.port);
-        if (getaddrinfo(host.constData(), service.constData(), &hints, &found) != 0 || !found)
-            throw ServerError(QStringLiteral("Não foi possível escutar em %1.").arg(options.host));
+        if (const int rc = getaddrinfo(host.constData(), service.constData(), &hints, &found);
+            rc != 0 || !found)
+            throw ServerError(QStringLiteral("Endereço de escuta inválido: %1 (%2).")
+                                  .arg(options.host, QString::fromLocal8Bit(gai_strerror(rc))));
         int fd =
             socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, found->ai_protocol);
         int yes = 1;
         const bool ok = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
                         bind(fd, found->ai_addr, found->ai_addrlen) == 0 && ::listen(fd, 511) == 0;
+        const int error = errno;
         freeaddrinfo(found);
         if (!ok) {
             if (fd >= 0) ::close(fd);
-            throw ServerError(QStringLiteral("Não foi possível escutar em %1:%2 (porta em uso?).")
+            throw ServerError(QStringLiteral("Não foi possível escutar em %1:%2: %3 (%4).")
                                   .arg(options.host)
-                                  .arg(options.port));
+                                  .arg(options.port)
+                                  .arg(listenFailure(error), QString::fromLocal8Bit(std::strerror(error))));
         }
         sockaddr_storage bound{};
         socklen_t len = sizeof bound;
@@ -408,7 +428,7 @@ int AppServer::start() {
         // Refuse to serve a database that lacks the schema, before anyone connects.
         const QString cn = d->poolPrefix + QStringLiteral("-check");
         {
-            QSqlDatabase db = openDatabase(d->target, cn);
+            QSqlDatabase db = openDatabase(d->target, cn, OpenMode::Existing);
             try {
                 Schema::check(db);
             } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "data/Exceptions.h"
 
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
@@ -20,9 +21,13 @@ QString DbSpec::describe() const {
     return url.describe();
 }
 
-QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName) {
+QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName, OpenMode mode) {
     const kvo::data::DbUrl& url = target.url;
     const bool sqlite = url.kind == kvo::data::DbUrl::Sqlite;
+    if (sqlite && mode == OpenMode::Existing && url.path != QLatin1String(":memory:") &&
+        !QFileInfo(url.path).isFile())
+        throw DbError(QStringLiteral("Banco de dados SQLite inexistente: %1 (para criá-lo, use --init).")
+                          .arg(url.path));
     QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"),
                                                 connectionName);
     if (!db.isValid())

@@ -27,8 +27,12 @@ struct DbSpec {
     QString describe() const; // for logs: never the password
 };
 
-// Opens a connection registered under connectionName; throws DbError when it cannot.
-QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName);
+// Opens a connection registered under connectionName; throws DbError when it cannot. A server
+// serving a database opens it as Existing: a misspelt SQLite path is refused instead of leaving
+// an empty file behind.
+enum class OpenMode { Create, Existing };
+QSqlDatabase openDatabase(const DbSpec& target, const QString& connectionName,
+                          OpenMode mode = OpenMode::Create);
 
 Dialect dialectOf(const QSqlDatabase& db);
 

@@ -33,6 +33,27 @@ QByteArray readToken(const QString& file) {
     return qgetenv("KVO_TOKEN").trimmed();
 }
 
+QString usage(const QList<QCommandLineOption>& options) {
+    QStringList names;
+    int width = 0;
+    for (const QCommandLineOption& o : options) {
+        QStringList forms;
+        for (const QString& n : o.names())
+            forms.append((n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n);
+        QString name = forms.join(QStringLiteral(", "));
+        if (!o.valueName().isEmpty()) name += QLatin1Char(' ') + o.valueName().toUpper();
+        names.append(name);
+        width = std::max(width, int(name.size()));
+    }
+    QString text =
+        QStringLiteral("Uso: kvo-appserver [opções]\n\n"
+                       "Servidor de aplicação Kvo01000.rdmMedEfetDiet (JSON-RPC 2.0 sobre HTTP).\n\n"
+                       "Opções:\n");
+    for (int i = 0; i < options.size(); ++i)
+        text += QStringLiteral("  %1  %2\n").arg(names[i], -width).arg(options[i].description());
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -47,52 +68,72 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kvo-appserver"));
     QCommandLineParser p;
-    p.setApplicationDescription(
-        QStringLiteral("Application server Kvo01000.rdmMedEfetDiet (JSON-RPC 2.0 over HTTP)."));
-    p.addHelpOption();
+    const QCommandLineOption helpOpt({QStringLiteral("h"), QStringLiteral("help")},
+                                     QStringLiteral("Mostra estas opções e termina."));
     const QCommandLineOption dbOpt(
         QStringLiteral("db"),
-        QStringLiteral("Database: sqlite:PATH or postgres:host=H;port=P;dbname=D;user=U;password=W "
-                       "(default: env KVO_DB, else sqlite:kvo.db)."),
-        QStringLiteral("connection"));
+        QStringLiteral("Banco de dados: sqlite:CAMINHO ou postgres:host=H;port=P;dbname=D;user=U;password=S "
+                       "(padrão: variável KVO_DB, senão sqlite:kvo.db)."),
+        QStringLiteral("conexão"));
     const QCommandLineOption initOpt(
-        QStringLiteral("init"), QStringLiteral("Create or update the schema, then exit (unless --serve)."));
+        QStringLiteral("init"), QStringLiteral("Cria ou atualiza o esquema e termina (salvo com --serve)."));
     const QCommandLineOption demoOpt(
-        QStringLiteral("demo"), QStringLiteral("Seed demo data into an empty database (implies --init)."));
-    const QCommandLineOption serveOpt(QStringLiteral("serve"), QStringLiteral("Serve after --init/--demo."));
+        QStringLiteral("demo"),
+        QStringLiteral("Grava dados de demonstração num banco vazio (implica --init)."));
+    const QCommandLineOption serveOpt(QStringLiteral("serve"),
+                                      QStringLiteral("Continua servindo depois de --init/--demo."));
     const QCommandLineOption listenOpt(QStringLiteral("listen"),
-                                       QStringLiteral("Address to listen on (default 127.0.0.1)."),
-                                       QStringLiteral("address"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Port (default 8211)."),
-                                     QStringLiteral("port"), QStringLiteral("8211"));
+                                       QStringLiteral("Endereço de escuta (padrão 127.0.0.1)."),
+                                       QStringLiteral("endereço"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Porta (padrão 8211)."),
+                                     QStringLiteral("porta"), QStringLiteral("8211"));
     const QCommandLineOption tokenOpt(
         QStringLiteral("token-file"),
-        QStringLiteral("File holding the bearer token (default: env KVO_TOKEN)."), QStringLiteral("file"));
+        QStringLiteral("Arquivo com o token de acesso (padrão: variável KVO_TOKEN)."),
+        QStringLiteral("arquivo"));
     const QCommandLineOption certOpt(QStringLiteral("tls-cert"),
-                                     QStringLiteral("PEM certificate: serve HTTPS."), QStringLiteral("file"));
-    const QCommandLineOption keyOpt(
-        QStringLiteral("tls-key"), QStringLiteral("PEM private key for --tls-cert."), QStringLiteral("file"));
+                                     QStringLiteral("Certificado PEM: serve em HTTPS."),
+                                     QStringLiteral("arquivo"));
+    const QCommandLineOption keyOpt(QStringLiteral("tls-key"),
+                                    QStringLiteral("Chave privada PEM do --tls-cert."),
+                                    QStringLiteral("arquivo"));
     const QCommandLineOption workersOpt(
         QStringLiteral("workers"),
-        QStringLiteral("Requests served at once, one database connection each (default 8)."),
+        QStringLiteral("Requisições atendidas ao mesmo tempo, uma conexão ao banco cada (padrão 8)."),
         QStringLiteral("n"), QStringLiteral("8"));
-    const QCommandLineOption maxBodyOpt(QStringLiteral("max-body"),
-                                        QStringLiteral("Largest request body in bytes (default 33554432)."),
-                                        QStringLiteral("bytes"), QStringLiteral("33554432"));
+    const QCommandLineOption maxBodyOpt(
+        QStringLiteral("max-body"), QStringLiteral("Maior corpo de requisição em bytes (padrão 33554432)."),
+        QStringLiteral("bytes"), QStringLiteral("33554432"));
     const QCommandLineOption idleOpt(QStringLiteral("idle-timeout"),
-                                     QStringLiteral("Close a connection silent for this long (default 10)."),
-                                     QStringLiteral("seconds"), QStringLiteral("10"));
+                                     QStringLiteral("Fecha uma conexão calada por este tempo (padrão 10)."),
+                                     QStringLiteral("segundos"), QStringLiteral("10"));
     const QCommandLineOption connOpt(QStringLiteral("max-connections"),
-                                     QStringLiteral("Open connections in all (default 1000)."),
+                                     QStringLiteral("Conexões abertas ao todo (padrão 1000)."),
                                      QStringLiteral("n"), QStringLiteral("1000"));
     const QCommandLineOption perIpOpt(
         QStringLiteral("max-per-address"),
-        QStringLiteral("Open connections from one client address, 0 for no limit (default 32)."),
+        QStringLiteral("Conexões abertas de um mesmo endereço, 0 para sem limite (padrão 32)."),
         QStringLiteral("n"), QStringLiteral("32"));
-    const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("No request log lines."));
-    p.addOptions({dbOpt, initOpt, demoOpt, serveOpt, listenOpt, portOpt, tokenOpt, certOpt, keyOpt,
-                  workersOpt, maxBodyOpt, idleOpt, connOpt, perIpOpt, quietOpt});
-    p.process(app);
+    const QCommandLineOption quietOpt(QStringLiteral("quiet"),
+                                      QStringLiteral("Sem linha de registro por requisição."));
+    const QList<QCommandLineOption> options{helpOpt, dbOpt,    initOpt,  demoOpt, serveOpt,   listenOpt,
+                                            portOpt, tokenOpt, certOpt,  keyOpt,  workersOpt, maxBodyOpt,
+                                            idleOpt, connOpt,  perIpOpt, quietOpt};
+    p.addOptions(options);
+    if (!p.parse(app.arguments())) {
+        // The parser's own texts are English; the user gets what went wrong in Portuguese.
+        const QStringList unknown = p.unknownOptionNames();
+        say(unknown.isEmpty()
+                ? QStringLiteral("kvo-appserver: opção sem valor ou argumento inesperado (%1). Veja --help.")
+                      .arg(p.errorText())
+                : QStringLiteral("kvo-appserver: opção desconhecida: %1. Veja --help.")
+                      .arg(unknown.join(QStringLiteral(", "))));
+        return 2;
+    }
+    if (p.isSet(helpOpt)) {
+        std::fputs(usage(options).toUtf8().constData(), stdout);
+        return 0;
+    }
 
     QString dbText = p.value(dbOpt);
     if (dbText.isEmpty()) dbText = qEnvironmentVariable("KVO_DB", QStringLiteral("sqlite:kvo.db"));

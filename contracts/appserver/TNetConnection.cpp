@@ -19,6 +19,41 @@
 
 namespace {
 
+// What the network stack reports, said in Portuguese; its own English text follows as detail.
+QString transportFailure(QNetworkReply::NetworkError error, const QString& address, const QString& detail) {
+    QString text;
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+        text = QStringLiteral("Conexão recusada pelo servidor de aplicação %1");
+        break;
+    case QNetworkReply::RemoteHostClosedError:
+        text = QStringLiteral("O servidor de aplicação %1 encerrou a conexão sem responder");
+        break;
+    case QNetworkReply::HostNotFoundError:
+        text = QStringLiteral("Servidor de aplicação %1 não encontrado na rede");
+        break;
+    case QNetworkReply::SslHandshakeFailedError:
+        text = QStringLiteral("Falha na conexão segura (TLS) com o servidor de aplicação %1");
+        break;
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+        text = QStringLiteral("A rede caiu durante a conversa com o servidor de aplicação %1");
+        break;
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        text = QStringLiteral("O proxy da rede não deixou chegar ao servidor de aplicação %1");
+        break;
+    default:
+        text = QStringLiteral("Não foi possível conectar ao servidor de aplicação %1");
+        break;
+    }
+    text = text.arg(address);
+    return detail.isEmpty() ? text + QLatin1Char('.') : QStringLiteral("%1 (%2).").arg(text, detail);
+}
+
 QJsonValue argToJson(const QVariant& v, const QString& method, int index) {
     if (!v.isValid() || v.isNull()) return QJsonValue::Null;
     const int t = v.userType();
@@ -187,8 +222,7 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     }
     if (status == 0) {
         m_connected = false;
-        throw Exception(QStringLiteral("Não foi possível conectar ao servidor de aplicação %1: %2")
-                            .arg(Address(), netText));
+        throw Exception(transportFailure(netError, Address(), netText));
     }
     QJsonParseError perr;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &perr);
@@ -196,8 +230,7 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     if (status != 200) {
         QString detail =
             o.value(QStringLiteral("error")).toObject().value(QStringLiteral("message")).toString();
-        if (detail.isEmpty())
-            detail = netError != QNetworkReply::NoError ? netText : QStringLiteral("HTTP %1").arg(status);
+        if (detail.isEmpty()) detail = QStringLiteral("HTTP %1").arg(status);
         throw Exception(QStringLiteral("O servidor de aplicação %1 recusou a chamada %2: %3")
                             .arg(Address(), method, detail));
     }

@@ -5,12 +5,10 @@
 #include "widgets/HostUi.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QUrl>
 
 namespace kvo {
 
@@ -86,13 +84,35 @@ void TApplication::ShowChild(QWidget* screen) {
     screen->activateWindow();
 }
 
+void TApplication::SetWorkBranch(QWidget* screen, const QString& branch) {
+    if (screen && screen != m_workScreen)
+        QObject::connect(screen, &QObject::destroyed, [this] {
+            // The screen that held the status line is gone: back to the login's branch.
+            if (m_workScreen) return;
+            m_workBranch.clear();
+            if (OnWorkBranchChange) OnWorkBranchChange();
+        });
+    const QString before = WorkBranch();
+    m_workScreen = screen;
+    m_workBranch = screen ? branch : QString();
+    if (WorkBranch() != before && OnWorkBranchChange) OnWorkBranchChange();
+}
+
+QString TApplication::WorkBranch() const {
+    return m_workScreen ? m_workBranch : QString();
+}
+
 QString TApplication::HelpPath(const QString& helpFile) const {
+    const QString collection = QFileInfo(helpFile).completeBaseName() + QStringLiteral(".qhc");
     QStringList dirs;
-    if (qEnvironmentVariableIsSet("KVO_HELP_DIR")) dirs << qEnvironmentVariable("KVO_HELP_DIR");
-    const QString appDir = QCoreApplication::applicationDirPath();
-    dirs << appDir << appDir + QStringLiteral("/help") << appDir + QStringLiteral("/../share/kvo/help");
+    if (qEnvironmentVariableIsSet("KVO_HELP_DIR")) {
+        dirs << qEnvironmentVariable("KVO_HELP_DIR");
+    } else {
+        const QString appDir = QCoreApplication::applicationDirPath();
+        dirs << appDir << appDir + QStringLiteral("/help") << appDir + QStringLiteral("/../share/kvo/help");
+    }
     for (const QString& d : dirs) {
-        const QFileInfo f(QDir(d).filePath(helpFile));
+        const QFileInfo f(QDir(d).filePath(collection));
         if (f.isFile()) return f.absoluteFilePath();
     }
     return {};
@@ -105,14 +125,21 @@ void TApplication::ShowHelp(const QString& helpFile, int context) {
                          mtInformation, mbOK);
         return;
     }
-    if (HelpOpener) {
-        HelpOpener(path, context);
-        return;
+    if (!Ui().ShowHelp(path, context))
+        Ui().ShowMessage(QStringLiteral("A ajuda instalada (%1) não tem o tópico %2.").arg(path).arg(context),
+                         mtInformation, mbOK);
+}
+
+void SetHelpContext(QWidget* part, int context) {
+    part->setProperty("kvoHelpContext", context);
+}
+
+int HelpContextOf(const QWidget* widget, int screenContext) {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (const int c = w->property("kvoHelpContext").toInt(); c != 0) return c;
+        if (w->isWindow()) break;
     }
-    QUrl url = QUrl::fromLocalFile(path);
-    url.setFragment(QString::number(context));
-    if (!QDesktopServices::openUrl(url))
-        Ui().ShowMessage(QStringLiteral("Não foi possível abrir a ajuda %1.").arg(path), mtInformation, mbOK);
+    return screenContext;
 }
 
 } // namespace kvo

@@ -32,11 +32,18 @@ public:
     // MDI area): restored from minimised or maximised, shown and brought to the front.
     void ShowChild(QWidget* screen);
 
-    // Help: opens the context in the help file when it is installed, otherwise tells the user.
-    // The opener is replaceable (tests); it gets the file and the context.
+    // Help: a screen names its help file ("KvoHelp.hlp") and context; the help installed under that
+    // name is the compiled collection KvoHelp.qhc, looked up in KVO_HELP_DIR when it is set, else
+    // beside the executable, in help/ there, or in ../share/kvo/help. ShowHelp opens it at the
+    // context through the host UI, or tells the user that no help (or no such topic) is installed.
     void ShowHelp(const QString& helpFile, int context);
     QString HelpPath(const QString& helpFile) const; // empty when not installed
-    std::function<void(const QString& path, int context)> HelpOpener;
+
+    // The branch a screen has loaded a day of, which the main window's status line shows instead of
+    // the login's while that screen lives; empty until one has.
+    void SetWorkBranch(QWidget* screen, const QString& branch);
+    QString WorkBranch() const;
+    std::function<void()> OnWorkBranchChange;
 
     // Where the report definitions are (one file per report, named by report code).
     QString ReportDir() const { return m_reportDir; }
@@ -47,7 +54,14 @@ private:
     QPointer<QMdiArea> m_mdi;
     QList<QPointer<QWidget>> m_screens;
     QString m_reportDir;
+    QPointer<QWidget> m_workScreen;
+    QString m_workBranch;
 };
+
+// A part of a screen with help of its own (a page, a panel): F1 there opens its context instead of
+// the screen's. HelpContextOf gives the context of the innermost such part holding the widget.
+KVO_FRAMEWORK_EXPORT void SetHelpContext(QWidget* part, int context);
+KVO_FRAMEWORK_EXPORT int HelpContextOf(const QWidget* widget, int screenContext);
 
 inline TApplication& Application() {
     return TApplication::Instance();

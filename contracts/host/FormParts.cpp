@@ -1,6 +1,7 @@
 #include "host/FormParts.h"
 
 #include "data/TDataSource.h"
+#include "widgets/Glyphs.h"
 #include "widgets/TBtnPesquisa.h"
 
 #include <QHBoxLayout>
@@ -22,6 +23,7 @@ TButtonFlat* AddToolButton(TPanel* panel, const char* name, const QString& capti
     b->setObjectName(QString::fromLatin1(name));
     b->SetCaption(caption);
     b->SetHint(hint);
+    b->SetGlyph(CommandGlyph(QString::fromLatin1(name)));
     static_cast<QBoxLayout*>(panel->layout())->insertWidget(index, b);
     return b;
 }

@@ -36,8 +36,10 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent) {
     sbtProcurar = addToolButton("sbtProcurar", QStringLiteral("Procurar"), QStringLiteral("Procurar"));
     sbtVerificar =
         addToolButton("sbtVerificar", QStringLiteral("Verificar"), QStringLiteral("Verificar (F5)"));
-    sbtComandoExtra =
-        addToolButton("sbtComandoExtra", QStringLiteral("Extra"), QStringLiteral("Comando extra"));
+    // A slot for a screen's own command: only its enabled state is kept until a screen captions
+    // and shows it.
+    sbtComandoExtra = addToolButton("sbtComandoExtra", QString(), QString());
+    sbtComandoExtra->setVisible(false);
     sbtCancelar = addToolButton("sbtCancelar", QStringLiteral("Cancelar"), QStringLiteral("Cancelar"));
     sbtConfirmar = addToolButton("sbtConfirmar", QStringLiteral("Confirmar"), QStringLiteral("Confirmar"));
     tools->addSpacing(12);
@@ -68,6 +70,7 @@ TfrmPadraoGrid::TfrmPadraoGrid(QWidget* parent) : TForm(parent) {
     pair(sbtProcurar, mnuProcurar);
     pair(sbtVerificar, mnuVerificar);
     pair(sbtComandoExtra, mnuComandoExtra);
+    mnuComandoExtra->SetVisible(false);
     pair(sbtCancelar, mnuCancelar);
     pair(sbtConfirmar, mnuConfirmar);
     mnuFechar = addItem(mnuOperacao, "mnuFechar", QStringLiteral("&Fechar"));
@@ -199,7 +202,10 @@ void TfrmPadraoGrid::sbtFecharClick(QObject*) {
 }
 
 void TfrmPadraoGrid::sbtAjudaClick(QObject*) {
-    kvo::Application().ShowHelp(HelpFile, HelpContext);
+    // The page or part being worked on may have help of its own.
+    QWidget* focus = focusWidget();
+    QWidget* at = focus && focus->isVisible() && isAncestorOf(focus) ? focus : pgcPadrao->ActivePage();
+    kvo::Application().ShowHelp(HelpFile, kvo::HelpContextOf(at, HelpContext));
 }
 
 void TfrmPadraoGrid::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "Glyphs.h"
 #include "Menus.h"
 #include "StdControls.h"
 
@@ -11,6 +12,9 @@ TCommand::TCommand(TButtonFlat* button, TMenuItem* item)
     button->m_command = this;
     item->m_command = this;
     item->OnClick = [this](QObject*) { Run(); };
+    // A button a screen made itself gets its command's glyph; the menu item shows the same one.
+    if (button->icon().isNull()) button->SetGlyph(kvo::CommandGlyph(button->objectName()));
+    item->Action()->setIcon(button->icon());
     show();
 }
 

@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <functional>
+
 namespace kvo {
 
 namespace {
@@ -112,7 +114,13 @@ void drawGlyph(QPainter& p, const QString& name) {
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c)
                 p.drawRect(QRectF(6 + c * 3, 9 + r * 2.8, 2, 1.8));
-    } else if (name == QLatin1String("salvar")) {
+    } else if (name == QLatin1String("historico")) {
+        pen(ink, 1.6);
+        p.setBrush(paper);
+        p.drawEllipse(QRectF(2.5, 2.5, 15, 15));
+        pen(blue, 1.8);
+        p.drawPolyline(QPolygonF({QPointF(10, 5.5), QPointF(10, 10), QPointF(13.5, 12)}));
+    } else if (name == QLatin1String("salvar") || name == QLatin1String("salvarcomo")) {
         p.setPen(QPen(ink, 1.2));
         p.setBrush(blue);
         p.drawRoundedRect(QRectF(3, 3, 14, 14), 1.5, 1.5);
@@ -122,16 +130,21 @@ void drawGlyph(QPainter& p, const QString& name) {
     }
 }
 
-} // namespace
+// Tool button names of the base screens and the module's screens, beside the command names.
+QString commandName(const QString& name) {
+    QString n = name;
+    if (n.startsWith(QLatin1String("sbt")) && n.size() > 3 && n.at(3).isUpper()) n = n.mid(3);
+    n = n.toLower();
+    static const QHash<QString, QString> aliases{{"calccomens", "calcular"}, {"print", "imprimir"},
+                                                 {"preview", "visualizar"},  {"reportedit", "editar"},
+                                                 {"confirma", "confirmar"},  {"histórico", "historico"}};
+    return aliases.value(n, n);
+}
 
-QIcon CommandGlyph(const QString& name, int size) {
+QIcon paint(const QString& key, int size, const std::function<void(QPainter&)>& draw) {
     static QHash<QString, QIcon> cache;
-    const QString key = name + QLatin1Char('@') + QString::number(size);
-    if (auto it = cache.constFind(key); it != cache.constEnd()) return *it;
-    static const QStringList known{"incluir",  "alterar",   "excluir",  "procurar",   "verificar",
-                                   "cancelar", "confirmar", "imprimir", "visualizar", "ordenar",
-                                   "ajuda",    "fechar",    "calcular", "salvar",     "editar"};
-    if (!known.contains(name)) return QIcon();
+    const QString id = key + QLatin1Char('@') + QString::number(size);
+    if (auto it = cache.constFind(id); it != cache.constEnd()) return *it;
     QIcon icon;
     for (int scale : {1, 2}) {
         QPixmap pm(size * scale, size * scale);
@@ -140,7 +153,7 @@ QIcon CommandGlyph(const QString& name, int size) {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 20.0, size / 20.0);
-        drawGlyph(p, name);
+        draw(p);
         p.end();
         icon.addPixmap(pm);
         // A disabled button shows the same drawing greyed.
@@ -151,7 +164,100 @@ QIcon CommandGlyph(const QString& name, int size) {
         g.end();
         icon.addPixmap(grey, QIcon::Disabled);
     }
-    cache.insert(key, icon);
+    cache.insert(id, icon);
+    return icon;
+}
+
+void drawWindowGlyph(QPainter& p, const QString& name) {
+    if (name == QLatin1String("suite")) {
+        // A bowl with steam on the suite's green.
+        p.setPen(Qt::NoPen);
+        p.setBrush(green.darker(115));
+        p.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 4, 4);
+        p.setBrush(paper);
+        QPainterPath bowl;
+        bowl.moveTo(3.5, 10);
+        bowl.lineTo(16.5, 10);
+        bowl.arcTo(QRectF(3.5, 4, 13, 12), 0, -180);
+        p.drawPath(bowl);
+        p.setPen(QPen(paper, 1.3, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        for (double x : {7.5, 10.0, 12.5})
+            p.drawLine(QPointF(x, 3), QPointF(x, 7.5));
+    } else if (name == QLatin1String("efetivos")) {
+        // A clipboard of counted rows.
+        p.setPen(QPen(ink, 1.2));
+        p.setBrush(QColor(0xA0, 0x6A, 0x3B));
+        p.drawRoundedRect(QRectF(3, 2.5, 14, 16), 1.5, 1.5);
+        p.setBrush(paper);
+        p.drawRect(QRectF(5, 5, 10, 12));
+        p.setBrush(QColor(0x95, 0xA5, 0xA6));
+        p.drawRect(QRectF(7, 1.5, 6, 3));
+        for (int r = 0; r < 3; ++r) {
+            p.setPen(QPen(green, 1.6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(6.5, 8 + r * 3), QPointF(7.5, 8 + r * 3));
+            p.setPen(QPen(ink, 1.2, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(9, 8 + r * 3), QPointF(13.5, 8 + r * 3));
+        }
+    } else if (name == QLatin1String("calculo")) {
+        drawGlyph(p, QStringLiteral("calcular"));
+    } else if (name == QLatin1String("listagem")) {
+        drawGlyph(p, QStringLiteral("imprimir"));
+    }
+}
+
+} // namespace
+
+QString ThemeIconName(const QString& name) {
+    static const QHash<QString, QString> names{
+        {"incluir", "list-add"},
+        {"alterar", "document-properties"},
+        {"excluir", "list-remove"},
+        {"procurar", "edit-find"},
+        {"verificar", "view-refresh"},
+        {"cancelar", "document-revert"},
+        {"confirmar", "document-save"},
+        {"imprimir", "document-print"},
+        {"visualizar", "document-print-preview"},
+        {"ordenar", "view-sort-ascending"},
+        {"ajuda", "help-contents"},
+        {"fechar", "window-close"},
+        {"calcular", "accessories-calculator"},
+        {"salvar", "document-save"},
+        {"salvarcomo", "document-save-as"},
+        {"editar", "document-page-setup"},
+        {"historico", "document-open-recent"},
+    };
+    return names.value(commandName(name));
+}
+
+QIcon DrawnGlyph(const QString& name, int size) {
+    const QString command = commandName(name);
+    if (ThemeIconName(command).isEmpty()) return QIcon();
+    return paint(command, size, [&](QPainter& p) { drawGlyph(p, command); });
+}
+
+QIcon CommandGlyph(const QString& name, int size) {
+    const QString theme = ThemeIconName(name);
+    if (theme.isEmpty()) return QIcon();
+    return QIcon::fromTheme(theme, DrawnGlyph(name, size));
+}
+
+QIcon WindowGlyph(const QString& name) {
+    static const QStringList known{"suite", "efetivos", "calculo", "listagem"};
+    if (!known.contains(name)) return QIcon();
+    QIcon icon;
+    // Title bars, task bars and the window switcher each pick their size.
+    for (int size : {16, 24, 32, 48, 64}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 20.0, size / 20.0);
+        drawWindowGlyph(p, name);
+        p.end();
+        icon.addPixmap(pm);
+    }
     return icon;
 }
 

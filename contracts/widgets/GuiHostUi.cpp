@@ -1,5 +1,6 @@
 #include "GuiHostUi.h"
 
+#include "HelpWindow.h"
 #include "LookupDialog.h"
 #include "ProgressWindow.h"
 
@@ -42,39 +43,36 @@ GuiHostUi::GuiHostUi() = default;
 
 GuiHostUi::~GuiHostUi() {
     delete m_progress.data();
+    delete m_help.data();
 }
 
 void GuiHostUi::ShowError(const QString& text) {
     HideProgress hide(m_progress);
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"), text, QMessageBox::Ok, mainWindow());
+    QMessageBox box(QMessageBox::Critical, SuiteName(), text, QMessageBox::Ok, mainWindow());
     box.exec();
 }
 
 int GuiHostUi::ShowMessage(const QString& text, int kind, int buttons) {
+    // The kind shows in the box's icon; the title is the suite's.
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QString title = QStringLiteral("Mensagem");
     switch (kind) {
     case mtWarning:
         icon = QMessageBox::Warning;
-        title = QStringLiteral("Atenção");
         break;
     case mtError:
         icon = QMessageBox::Critical;
-        title = QStringLiteral("Erro");
         break;
     case mtInformation:
         icon = QMessageBox::Information;
-        title = QStringLiteral("Informação");
         break;
     case mtConfirmation:
         icon = QMessageBox::Question;
-        title = QStringLiteral("Confirmação");
         break;
     default:
         break;
     }
     HideProgress hide(m_progress);
-    QMessageBox box(icon, title, text, QMessageBox::NoButton, mainWindow());
+    QMessageBox box(icon, SuiteName(), text, QMessageBox::NoButton, mainWindow());
     struct B {
         QMessageBox::StandardButton button;
         int result;
@@ -152,6 +150,16 @@ void GuiHostUi::ShowPreview(QWidget* preview, const QString& title) {
     dialog.exec();
     layout->removeWidget(preview);
     preview->setParent(oldParent);
+}
+
+bool GuiHostUi::ShowHelp(const QString& collection, int context) {
+    if (m_help && m_help->collection() != collection) delete m_help.data();
+    if (!m_help) m_help = new HelpWindow(collection, mainWindow());
+    if (!m_help->open(context)) return false;
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+    return true;
 }
 
 } // namespace kvo

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 
+class HelpWindow;
 class ProgressWindow;
 
 namespace kvo {
@@ -24,11 +25,13 @@ public:
     void ActiveShowAvi(QWidget* form, int kind, const QString& caption) override;
     void DeactiveShowAvi() override;
     void ShowPreview(QWidget* preview, const QString& title) override;
+    bool ShowHelp(const QString& collection, int context) override;
 
     int ProgressDepth() const { return int(m_stack.size()); }
 
 private:
     QPointer<ProgressWindow> m_progress;
+    QPointer<HelpWindow> m_help;
     struct Avi {
         int kind;
         QString caption;

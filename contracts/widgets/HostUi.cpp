@@ -9,6 +9,10 @@ namespace {
 HostUi* g_ui = nullptr;
 }
 
+QString SuiteName() {
+    return QStringLiteral("Suíte de Nutrição e Dietética");
+}
+
 HostUi& Ui() {
     if (g_ui) return *g_ui;
     static GuiHostUi gui;

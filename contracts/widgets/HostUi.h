@@ -51,7 +51,14 @@ public:
 
     // A ready read-only view (a report preview, a change history) shown modally; the caller owns it.
     virtual void ShowPreview(QWidget* preview, const QString& title) = 0;
+
+    // Help: the compiled help collection opened at the topic of a help context, in the host's help
+    // window (modeless, reused). False when the collection has no topic for the context.
+    virtual bool ShowHelp(const QString& collection, int context) = 0;
 };
+
+// The suite's name, the title of the main window and of every message box.
+KVO_FRAMEWORK_EXPORT QString SuiteName();
 
 // The current implementation; the GUI one unless replaced. SetUi returns the previous one and does
 // not take ownership (nullptr restores the GUI one).

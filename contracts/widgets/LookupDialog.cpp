@@ -11,8 +11,18 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "HostUi.h"
+
+QString SearchFold(const QString& text) {
+    const QString decomposed = text.trimmed().normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing) out.append(c);
+    return out.toCaseFolded();
+}
 
 LookupRows LookupRows::read(TDataSource* source, const QString& keyField) {
     LookupRows rows;
@@ -63,8 +73,18 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
         buttons->addButton(QStringLiteral("Fechar"), QDialogButtonBox::RejectRole);
     } else {
         m_search = new QLineEdit(this);
-        m_search->setPlaceholderText(QStringLiteral("Digite para localizar"));
+        m_search->setPlaceholderText(QStringLiteral("Digite parte de qualquer coluna para localizar"));
+        m_search->setClearButtonEnabled(true);
         layout->addWidget(m_search);
+        m_status = new QLabel(this);
+        m_status->setObjectName(QStringLiteral("lblLocalizar"));
+        layout->addWidget(m_status);
+        for (const QStringList& line : m_rows.cells) {
+            QStringList folded;
+            for (const QString& cell : line)
+                folded.append(SearchFold(cell));
+            m_folded.append(folded);
+        }
         const bool ticks = !m_keyField.isEmpty();
         m_table = new QTableWidget(int(m_rows.cells.size()), int(m_rows.titles.size()), this);
         m_table->setHorizontalHeaderLabels(m_rows.titles);
@@ -100,7 +120,7 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
         }
         buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
         buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
-        connect(m_search, &QLineEdit::textEdited, this, &LookupDialog::search);
+        connect(m_search, &QLineEdit::textChanged, this, &LookupDialog::search);
         connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
             if (m_keyField.isEmpty()) {
                 m_table->setCurrentCell(row, 0);
@@ -109,15 +129,12 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
                 toggle(row);
             }
         });
-        connect(m_table->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
-            m_searchColumn = c;
-            search(m_search->text());
-        });
         m_search->installEventFilter(this);
         m_table->installEventFilter(this);
         const int rowsHeight = int(m_rows.cells.size()) * m_table->verticalHeader()->defaultSectionSize();
         resize(qBound(420, 60 + m_table->horizontalHeader()->length(), 900),
-               qBound(260, 140 + rowsHeight, 520));
+               qBound(260, 160 + rowsHeight, 540));
+        search(QString());
     }
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -125,20 +142,32 @@ LookupDialog::LookupDialog(TDataSource* source, const QString& title, const QStr
 }
 
 void LookupDialog::search(const QString& text) {
-    if (!m_table || text.isEmpty()) return;
-    // The chosen (clicked) column first; failing that, any column, so a name finds its row too.
-    auto find = [&](int column) {
-        for (int r = 0; r < m_rows.cells.size(); ++r)
-            if (m_rows.cells[r].value(column).trimmed().startsWith(text, Qt::CaseInsensitive)) {
-                m_table->setCurrentCell(r, column);
-                m_table->scrollToItem(m_table->item(r, column));
-                return true;
-            }
-        return false;
-    };
-    if (find(m_searchColumn)) return;
-    for (int c = 0; c < m_rows.titles.size(); ++c)
-        if (c != m_searchColumn && find(c)) return;
+    if (!m_table) return;
+    // Rows that do not hold the text in any shown column leave the list until it changes.
+    const QString wanted = SearchFold(text);
+    const int total = int(m_folded.size());
+    int first = -1;
+    m_matches = 0;
+    for (int r = 0; r < total; ++r) {
+        const bool match =
+            wanted.isEmpty() || std::any_of(m_folded[r].cbegin(), m_folded[r].cend(),
+                                            [&](const QString& c) { return c.contains(wanted); });
+        m_table->setRowHidden(r, !match);
+        if (!match) continue;
+        ++m_matches;
+        if (first < 0) first = r;
+    }
+    const int current = m_table->currentRow();
+    if (first >= 0 && (current < 0 || m_table->isRowHidden(current))) m_table->setCurrentCell(first, 0);
+    if (m_table->currentItem()) m_table->scrollToItem(m_table->currentItem());
+    if (wanted.isEmpty())
+        m_status->setText(total == 1 ? QStringLiteral("1 registro.")
+                                     : QStringLiteral("%1 registros.").arg(total));
+    else if (m_matches == 0)
+        m_status->setText(QStringLiteral("Nenhum registro contém “%1”.").arg(text.trimmed()));
+    else
+        m_status->setText(
+            QStringLiteral("“%1”: %2 de %3 registros.").arg(text.trimmed()).arg(m_matches).arg(total));
 }
 
 void LookupDialog::toggle(int row) {
@@ -156,23 +185,22 @@ void LookupDialog::tickAll(bool on) {
 bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !m_table) return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    // The buttons' keys, from the list and the search box; taken at once (a mnemonic would click
+    // later, after keys typed meanwhile). Without Alt the letters are search text like any other.
+    if ((key->key() == Qt::Key_M || key->key() == Qt::Key_D) && m_tickAll &&
+        key->modifiers() == Qt::AltModifier) {
+        tickAll(key->key() == Qt::Key_M);
+        return true;
+    }
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        accept();
+        // With nothing matching there is nothing to pick.
+        if (m_matches > 0) accept();
         return true;
     case Qt::Key_Escape:
         reject();
         return true;
-    case Qt::Key_M:
-    case Qt::Key_D:
-        // The buttons' keys, from the list and the search box; taken at once (a mnemonic would
-        // click later, after keys typed meanwhile).
-        if (m_tickAll && key->modifiers() == Qt::AltModifier) {
-            tickAll(key->key() == Qt::Key_M);
-            return true;
-        }
-        break;
     case Qt::Key_Space:
         if (!m_keyField.isEmpty()) {
             toggle(m_table->currentRow());
@@ -216,7 +244,9 @@ QString LookupDialog::selection() const {
 }
 
 int LookupDialog::pickedRow() const {
-    return m_table ? m_table->currentRow() : -1;
+    if (!m_table || m_matches == 0) return -1;
+    const int row = m_table->currentRow();
+    return row >= 0 && !m_table->isRowHidden(row) ? row : -1;
 }
 
 bool LookupDialog::run() {

@@ -65,6 +65,18 @@ private slots:
         QCOMPARE(fx.ui.Errors(), QStringList());
     }
 
+    void glyphsAndHelp() {
+        NoIconTheme();
+        CalcFixture fx(false);
+        TfrmCalcComensais* d = fx.openDialog();
+        QCOMPARE(CommandsWithoutGlyph(d), QStringList());
+        QVERIFY(!d->windowIcon().isNull());
+        qputenv("KVO_HELP_DIR", BuiltHelpDir().toUtf8());
+        Press(Qt::Key_F1, Qt::NoModifier, d);
+        qunsetenv("KVO_HELP_DIR");
+        QCOMPARE(fx.ui.Log().filter(QStringLiteral("help")), QStringList({"help KvoHelp.qhc 12001002"}));
+    }
+
     void calculatesAllServicesOrAPickedList() {
         CalcFixture fx;
         TfrmCalcComensais* d = fx.openDialog();

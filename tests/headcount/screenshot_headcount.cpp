@@ -1,15 +1,33 @@
-// Renders the headcount screen to a PNG (offscreen, no display needed): a loaded day, the diet
-// grid filtered to the first service, its first row's client count being typed.
+// Renders the module's three screens to PNGs (offscreen, no display needed): the headcount screen
+// with a loaded day, the diet grid filtered to the first service and its first row's client count
+// being typed; then the diner-calculation dialog and the listing screen over the same day.
 #include "HeadcountFixture.h"
 
 #include "Fixture.h"
+#include "calc/TfrmCalcComensais.h"
 #include "headcount/TfrmMediEfetDiet.h"
+#include "host/Application.h"
+#include "host/ScreenCreation.h"
+#include "listing/TfrmListEfetDiet.h"
+#include "module/Units.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 #include <exception>
+
+namespace {
+
+bool save(QWidget* w, const QString& out) {
+    QApplication::processEvents();
+    QDir().mkpath(QFileInfo(out).absolutePath());
+    if (w->grab().save(out)) return true;
+    QTextStream(stderr) << "could not write " << out << "\n";
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -26,11 +44,24 @@ int main(int argc, char** argv) {
             kvo::test::Type(QString(ch));
             kvo::test::Settle();
         }
-        QApplication::processEvents();
-        QDir().mkpath(QFileInfo(out).absolutePath());
-        if (!f->grab().save(out)) {
-            QTextStream(stderr) << "could not write " << out << "\n";
-            return 1;
+        if (!save(f, out)) return 1;
+        if (argc > 2) {
+            frmMediEfetDiet = f;
+            auto* calc = kvo::CreateForm<TfrmCalcComensais>();
+            kvo::test::ShowActive(calc);
+            const bool ok = save(calc, QString::fromLocal8Bit(argv[2]));
+            delete calc;
+            frmMediEfetDiet = nullptr;
+            if (!ok) return 1;
+        }
+        if (argc > 3) {
+            kvo::Application().SetReportDir(qEnvironmentVariable("KVO_SOURCE_DIR") +
+                                            QStringLiteral("/listing/reports"));
+            auto* listing = kvo::CreateForm<TfrmListEfetDiet>();
+            kvo::test::ShowActive(listing);
+            const bool ok = save(listing, QString::fromLocal8Bit(argv[3]));
+            delete listing;
+            if (!ok) return 1;
         }
         for (const QString& e : fx.ui.Errors())
             QTextStream(stderr) << "shown: " << e << "\n";
@@ -38,6 +69,7 @@ int main(int argc, char** argv) {
         QTextStream(stderr) << e.what() << "\n";
         return 1;
     }
-    QTextStream(stdout) << out << "\n";
+    for (int i = 1; i < argc; ++i)
+        QTextStream(stdout) << argv[i] << "\n";
     return 0;
 }

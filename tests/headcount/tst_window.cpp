@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QTest>
 
 // The headcount screen as a window of the host: its window states, the focus it keeps through
@@ -118,6 +119,32 @@ private slots:
             kvo::test::Type(QStringLiteral("0002"));
             QCOMPARE(f->medCdFilial->Text(), QStringLiteral("0002"));
         }
+    }
+
+    // What a clerk sees of the screen as a window: glyphs on every command with no icon theme, a
+    // window icon of its own, help at the topic of the page worked on, and the loaded day's branch
+    // for the status line until the screen ends.
+    void glyphsHelpAndBranchOfTheLoadedDay() {
+        kvo::test::NoIconTheme();
+        qputenv("KVO_HELP_DIR", kvo::test::BuiltHelpDir().toUtf8());
+        HeadcountFixture fx;
+        QPointer<TfrmMediEfetDiet> f = fx.openInMainWindow();
+        QCOMPARE(kvo::test::CommandsWithoutGlyph(f), QStringList());
+        QVERIFY(!f->windowIcon().isNull());
+        QCOMPARE(kvo::Application().WorkBranch(), QString());
+
+        fx.loadDay(HeadcountFixture::proc());
+        QCOMPARE(kvo::Application().WorkBranch(), QStringLiteral("0001"));
+        kvo::test::Press(Qt::Key_F1, Qt::NoModifier, f);
+        f->pgcPadrao->SetActivePage(f->tshClientes);
+        kvo::test::ClickButton(f->sbtAjuda);
+        qunsetenv("KVO_HELP_DIR");
+        QCOMPARE(fx.ui.Log().filter(QStringLiteral("help")),
+                 QStringList({"help KvoHelp.qhc 12001000", "help KvoHelp.qhc 12001003"}));
+
+        fx.reopen(); // the screen ends; a new one has loaded no day yet
+        QVERIFY(!f);
+        QCOMPARE(kvo::Application().WorkBranch(), QString());
     }
 };
 

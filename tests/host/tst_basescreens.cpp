@@ -8,12 +8,19 @@
 #include "host/TfrmDadosGerRel.h"
 #include "host/TfrmPadraoGrid.h"
 #include "host/TfrmRotiGeral.h"
+#include "widgets/GuiHostUi.h"
+#include "widgets/HelpWindow.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace kvo::test;
 
@@ -210,31 +217,59 @@ private slots:
         QCOMPARE(gone.count(), 1);
     }
 
+    // F1 finds the help collection by the screen's help file; a page with a context of its own
+    // opens that one. Without a collection the user is told so.
     void help() {
         TestHostUi ui;
         Maintenance f;
+        auto* own = new TTabSheet(f.pgcPadrao, QStringLiteral("Outra"));
+        auto* edit = new QLineEdit(own);
+        kvo::SetHelpContext(own, 4343);
         QVERIFY(ShowActive(&f));
         QTemporaryDir none;
         qputenv("KVO_HELP_DIR", none.path().toUtf8());
         Press(Qt::Key_F1, Qt::NoModifier, &f);
-        QCOMPARE(ui.Messages().size(), 1);
-        QVERIFY2(ui.Messages().first().contains("Não há ajuda instalada"), qPrintable(ui.Messages().first()));
+        QCOMPARE(ui.Messages(), QStringList({"Não há ajuda instalada (KvoHelp.hlp, tópico 4242)."}));
 
-        QFile file(none.filePath("KvoHelp.hlp"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QString opened;
-        int context = 0;
-        kvo::Application().HelpOpener = [&](const QString& path, int c) {
-            opened = path;
-            context = c;
-        };
+        qputenv("KVO_HELP_DIR", BuiltHelpDir().toUtf8());
         ClickButton(f.sbtAjuda);
-        kvo::Application().HelpOpener = nullptr;
+        f.pgcPadrao->SetActivePage(own);
+        edit->setFocus();
+        Press(Qt::Key_F1, Qt::NoModifier, &f);
         qunsetenv("KVO_HELP_DIR");
-        QCOMPARE(QFileInfo(opened).fileName(), QString("KvoHelp.hlp"));
-        QCOMPARE(context, 4242);
-        QCOMPARE(ui.Messages().size(), 1);
+        QCOMPARE(ui.Log().filter("help"), QStringList({"help KvoHelp.qhc 4242", "help KvoHelp.qhc 4343"}));
+        QCOMPARE(QFileInfo(ui.shown().last().text).absolutePath(), QDir(BuiltHelpDir()).absolutePath());
+    }
+
+    // The built collection has a topic for every screen's context, and the help window shows it.
+    void helpCollectionHoldsEveryScreen_data() {
+        QTest::addColumn<int>("context");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("heading");
+        QTest::newRow("headcount screen") << 12001000 << "efetivos.html"
+                                          << "Efetivos (KVO01000)";
+        QTest::newRow("listing") << 12001001 << "listagem.html"
+                                 << "Listagem de efetivos (KVO01001)";
+        QTest::newRow("calculate diners") << 12001002 << "calculo.html"
+                                          << "Calcular Comensais (KVO01002)";
+        QTest::newRow("clients page") << 12001003 << "clientes.html"
+                                      << "página Clientes";
+    }
+    void helpCollectionHoldsEveryScreen() {
+        QFETCH(int, context);
+        QFETCH(QString, page);
+        QFETCH(QString, heading);
+        kvo::GuiHostUi gui;
+        const QString collection = QDir(BuiltHelpDir()).filePath("KvoHelp.qhc");
+        QVERIFY(!gui.ShowHelp(collection, 4242));
+        QVERIFY(gui.ShowHelp(collection, context));
+        HelpWindow* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* h = qobject_cast<HelpWindow*>(w); h && h->isVisible()) window = h;
+        QVERIFY(window);
+        QCOMPARE(window->source().fileName(), page);
+        QVERIFY2(window->browser()->toPlainText().contains(heading),
+                 qPrintable(window->browser()->toPlainText()));
     }
 
     // Both dialogs: their buttons before the close button, the code label at the far end; F1 asks

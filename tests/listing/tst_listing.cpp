@@ -177,6 +177,17 @@ private slots:
         QVERIFY(!m_form->btnServico->Enabled());
     }
 
+    void glyphsAndHelp() {
+        kvo::test::NoIconTheme();
+        open();
+        QCOMPARE(kvo::test::CommandsWithoutGlyph(m_form), QStringList());
+        QVERIFY(!m_form->windowIcon().isNull());
+        qputenv("KVO_HELP_DIR", kvo::test::BuiltHelpDir().toUtf8());
+        kvo::test::Press(Qt::Key_F1, Qt::NoModifier, m_form);
+        qunsetenv("KVO_HELP_DIR");
+        QCOMPARE(m_ui->Log().filter(QStringLiteral("help")), QStringList({"help KvoHelp.qhc 12001001"}));
+    }
+
     void dateRules_data() {
         QTest::addColumn<QString>("ini");
         QTest::addColumn<QString>("fin");

@@ -50,6 +50,7 @@ public:
     }
     void DeactiveShowAvi() override { --depth; }
     void ShowPreview(QWidget*, const QString&) override {}
+    bool ShowHelp(const QString&, int) override { return true; }
 };
 
 QString modulePath() {

@@ -149,11 +149,25 @@ private slots:
         const int dead = closedPort();
         auto c = connection(dead);
         const QString refused = messageOf([&] { c->Open(); });
-        QVERIFY2(
-            refused.startsWith(
-                QStringLiteral("Não foi possível conectar ao servidor de aplicação 127.0.0.1:%1").arg(dead)),
-            qPrintable(refused));
+        // Said in Portuguese, the network stack's own text after it.
+        QCOMPARE(
+            refused,
+            QStringLiteral("Conexão recusada pelo servidor de aplicação 127.0.0.1:%1 (Connection refused).")
+                .arg(dead));
         QVERIFY(!c->Connected());
+
+        QTcpServer hangsUp;
+        QVERIFY(hangsUp.listen(QHostAddress::LocalHost, 0));
+        connect(&hangsUp, &QTcpServer::newConnection, &hangsUp, [&] {
+            QTcpSocket* s = hangsUp.nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, s, [s] { s->close(); });
+        });
+        const QString closed = messageOf([&] { connection(hangsUp.serverPort())->Open(); });
+        QVERIFY2(
+            closed.startsWith(QStringLiteral("O servidor de aplicação 127.0.0.1:%1 encerrou a conexão sem "
+                                             "responder (")
+                                  .arg(hangsUp.serverPort())),
+            qPrintable(closed));
 
         auto wrong = connection();
         wrong->Token = "outro";

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -245,7 +246,8 @@ private slots:
         auto res =
             cli.Get(kPath.c_str(), httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}});
         QVERIFY(res);
-        QVERIFY(res->status == 404 || res->status == 405);
+        QCOMPARE(res->status, 405);
+        QCOMPARE(res->get_header_value("Allow"), std::string("POST"));
         // Over the limit: refused before the body is parsed, and nothing breaks.
         const QByteArray huge =
             QByteArray("{\"jsonrpc\":\"2.0\",\"method\":\"GetParamPlaneja\",\"params\":[\"") +
@@ -506,6 +508,26 @@ private slots:
                  QString());
     }
 
+    // The command line speaks Portuguese: its options, and what it says of a wrong one.
+    void commandLineInPortuguese() {
+        const QString exe = qEnvironmentVariable("KVO_BIN_DIR") + "/kvo-appserver";
+        QProcess help;
+        help.start(exe, {"--help"});
+        QVERIFY(help.waitForFinished(10000));
+        QCOMPARE(help.exitCode(), 0);
+        const QString text = QString::fromUtf8(help.readAllStandardOutput());
+        QVERIFY2(text.startsWith("Uso: kvo-appserver [opções]") && text.contains("--token-file ARQUIVO") &&
+                     text.contains("Mostra estas opções") && !text.contains("Usage") &&
+                     !text.contains("Displays"),
+                 qPrintable(text));
+        QProcess wrong;
+        wrong.start(exe, {"--porta", "1"});
+        QVERIFY(wrong.waitForFinished(10000));
+        QCOMPARE(wrong.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(wrong.readAllStandardError()).trimmed(),
+                 QStringLiteral("kvo-appserver: opção desconhecida: porta. Veja --help."));
+    }
+
     void startRefusesUnusableSetups() {
         ServerOptions o;
         o.database = t->connection();
@@ -518,10 +540,26 @@ private slots:
         QTemporaryDir dir;
         o.database = "sqlite:" + dir.filePath("vazio.db");
         QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
-        // The port in use.
+        // A misspelt file name leaves no empty database behind.
+        QVERIFY(!QFileInfo::exists(dir.filePath("vazio.db")));
+        // The port in use, an address of no interface here, no address at all: each says which.
         o.database = t->connection();
-        o.port = port;
-        QVERIFY_THROWS_EXCEPTION(kvo::server::ServerError, AppServer(o).start());
+        const auto refusal = [&](const QString& host, int p) {
+            o.host = host;
+            o.port = p;
+            try {
+                AppServer(o).start();
+            } catch (const kvo::server::ServerError& e) {
+                return e.message();
+            }
+            return QString();
+        };
+        QVERIFY2(refusal("127.0.0.1", port).contains("a porta já está em uso"),
+                 qPrintable(refusal("127.0.0.1", port)));
+        QVERIFY2(refusal("192.0.2.1", 0).contains("o endereço não pertence a esta máquina"),
+                 qPrintable(refusal("192.0.2.1", 0)));
+        QVERIFY2(refusal("não-é-endereço", 0).startsWith("Endereço de escuta inválido: não-é-endereço"),
+                 qPrintable(refusal("não-é-endereço", 0)));
         stillServing();
     }
 };

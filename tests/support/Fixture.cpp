@@ -1,11 +1,15 @@
 #include "Fixture.h"
 
+#include "widgets/Commands.h"
 #include "widgets/Focus.h"
 #include "widgets/Menus.h"
+#include "widgets/StdControls.h"
 #include "widgets/TPageControl.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QIcon>
 #include <QTabBar>
 #include <QTest>
 
@@ -69,6 +73,30 @@ void ClickButton(QAbstractButton* button) {
 void ClickMenu(TMenuItem* item) {
     item->Click();
     Settle();
+}
+
+void NoIconTheme() {
+    QIcon::setThemeSearchPaths({});
+    QIcon::setFallbackSearchPaths({});
+    QIcon::setThemeName(QStringLiteral("kvo-sem-tema"));
+}
+
+QStringList CommandsWithoutGlyph(QWidget* screen) {
+    QStringList missing;
+    for (TButtonFlat* b : screen->findChildren<TButtonFlat*>()) {
+        if (b->isHidden()) {
+            if (!b->text().isEmpty()) missing << b->objectName() + QStringLiteral(" (oculto, com texto)");
+            continue;
+        }
+        if (b->icon().isNull() || b->icon().pixmap(20).isNull()) missing << b->objectName();
+        if (TCommand* c = b->Command(); c && c->Item() && c->Item()->Action()->icon().isNull())
+            missing << c->Item()->objectName();
+    }
+    return missing;
+}
+
+QString BuiltHelpDir() {
+    return qEnvironmentVariable("KVO_BIN_DIR") + QStringLiteral("/help");
 }
 
 void ClickTab(TPageControl* pages, int index) {

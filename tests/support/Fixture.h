@@ -41,4 +41,12 @@ void ClickMenu(TMenuItem* item);
 // A person's click on the tab of page `index`.
 void ClickTab(TPageControl* pages, int index);
 
+// Icons looked up with no icon theme at all, as on a machine without one (before screens are built).
+void NoIconTheme();
+// The tool buttons of a screen that show no glyph, and its menu items without one; a hidden slot
+// must show no text instead. Empty when every command has its glyph.
+QStringList CommandsWithoutGlyph(QWidget* screen);
+// The built help collection's folder, for F1 to find.
+QString BuiltHelpDir();
+
 } // namespace kvo::test

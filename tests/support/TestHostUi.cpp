@@ -1,5 +1,7 @@
 #include "TestHostUi.h"
 
+#include <QFileInfo>
+
 #include "data/Exceptions.h"
 #include "data/TDataSource.h"
 #include "widgets/LookupDialog.h"
@@ -97,6 +99,9 @@ QStringList TestHostUi::Log() const {
             break;
         case Shown::Preview:
             lines << QStringLiteral("preview: ") + s.text;
+            break;
+        case Shown::Help:
+            lines << QStringLiteral("help %1 %2").arg(QFileInfo(s.text).fileName()).arg(s.result);
             break;
         }
     }
@@ -276,6 +281,15 @@ void TestHostUi::ShowPreview(QWidget*, const QString& title) {
     s.kind = Shown::Preview;
     s.text = title;
     record(s);
+}
+
+bool TestHostUi::ShowHelp(const QString& collection, int context) {
+    Shown s;
+    s.kind = Shown::Help;
+    s.text = collection;
+    s.result = context;
+    record(s);
+    return true;
 }
 
 } // namespace kvo::test

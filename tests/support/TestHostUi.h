@@ -12,14 +12,14 @@ namespace kvo::test {
 
 // What the host would have shown a person, in order.
 struct Shown {
-    enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview };
+    enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview, Help };
     Kind kind = Error;
-    QString text;                      // message text, lookup caption, progress caption, preview title
-    int dialogKind = 0;                // Message: TMsgDlgType; AviOpen: progress kind
-    int buttons = 0;                   // Message
-    int result = 0;                    // Message: TModalResult; Lookup: picked row (0-based) or -1
-    QStringList rows;                  // Lookup/List: the rows offered, cells joined by " | "
-    QString emptyText;                 // Lookup/List: the empty-list text, when the list was empty
+    QString text;       // message text, lookup caption, progress caption, preview title, help collection
+    int dialogKind = 0; // Message: TMsgDlgType; AviOpen: progress kind
+    int buttons = 0;    // Message
+    int result = 0;     // Message: TModalResult; Lookup: picked row (0-based) or -1; Help: context
+    QStringList rows;   // Lookup/List: the rows offered, cells joined by " | "
+    QString emptyText;  // Lookup/List: the empty-list text, when the list was empty
     QString selectionIn, selectionOut; // List
     int aviDepth = 0;                  // progress windows open when it was shown (before it, for AviOpen)
 };
@@ -54,7 +54,7 @@ public:
     const QList<Shown>& shown() const { return m_shown; }
     // One line per item: "error: T", "message 3/3: T -> 6", "lookup Filial: 2 rows -> 0",
     // "lookup Filial: empty: T", "list Serviço: _1 -> _1_2", "avi+ 6 Carregando...", "avi-",
-    // "preview: T".
+    // "preview: T", "help KvoHelp.qhc 12001000".
     QStringList Log() const;
     QStringList Errors() const;   // texts of errors, in order
     QStringList Messages() const; // texts of errors and messages, in order
@@ -75,6 +75,7 @@ public:
     void ActiveShowAvi(QWidget* form, int kind, const QString& caption) override;
     void DeactiveShowAvi() override;
     void ShowPreview(QWidget* preview, const QString& title) override;
+    bool ShowHelp(const QString& collection, int context) override;
 
 private:
     struct Answer {

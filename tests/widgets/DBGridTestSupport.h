@@ -32,6 +32,7 @@ public:
     void ActiveShowAvi(QWidget*, int, const QString&) override {}
     void DeactiveShowAvi() override {}
     void ShowPreview(QWidget*, const QString&) override {}
+    bool ShowHelp(const QString&, int) override { return true; }
 };
 
 class Trace {

@@ -10,6 +10,7 @@
 #include "widgets/ProgressWindow.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -177,6 +178,55 @@ private slots:
             QVERIFY(!dialog.run());
         }
         QCOMPARE(s.current(), QStringLiteral("00003"));
+    }
+
+    // Typing matches any shown column, accents and case aside; the label says what is matched and
+    // how many rows hold it; Enter picks the first of them, and nothing when none does.
+    void lookupSearchesEveryShownColumn_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<QString>("picked");
+        QTest::newRow("part of a name") << "ant" << 1 << "00002";
+        QTest::newRow("accents and case aside") << "ALMOCO" << 1 << "00001";
+        QTest::newRow("accented typing, plain name") << "cêia" << 1 << "00003";
+        QTest::newRow("part of a code") << "04" << 1 << "00004";
+        QTest::newRow("several rows") << "a" << 3 << "00001";
+        QTest::newRow("a hidden column is not searched") << "7" << 0 << "";
+        QTest::newRow("nothing matches") << "xyz" << 0 << "";
+    }
+    void lookupSearchesEveryShownColumn() {
+        QFETCH(QString, typed);
+        QFETCH(int, matches);
+        QFETCH(QString, picked);
+        Services s(4);
+        s.set.Last();
+        s.set.Edit();
+        s.set.FieldByName(QStringLiteral("NRORDEM"))->SetAsFloat(7);
+        s.set.Post();
+        s.set.SetRecNo(4);
+        QWidget main;
+        QVERIFY(ShowActive(&main));
+        int seen = -1;
+        QString status;
+        whenDialogUp([&](QWidget* dialog) {
+            auto* d = qobject_cast<LookupDialog*>(dialog);
+            // Typed on the list (it goes to the search box), accented letters included.
+            for (QChar ch : typed) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+                QApplication::sendEvent(d->table(), &press);
+            }
+            seen = d->matchCount();
+            status = d->searchStatus()->text();
+            QTest::keyClick(d->searchEdit(), Qt::Key_Return);
+            if (d->isVisible()) QTest::keyClick(d->searchEdit(), Qt::Key_Escape);
+        });
+        LookupDialog dialog(&s.source, QStringLiteral("Serviço"), QString(), &main);
+        QCOMPARE(dialog.run(), !picked.isEmpty());
+        QCOMPARE(seen, matches);
+        QVERIFY2(status.contains(typed), qPrintable(status));
+        if (matches > 0)
+            QVERIFY2(status.contains(QStringLiteral("%1 de 4").arg(matches)), qPrintable(status));
+        QCOMPARE(s.current(), picked.isEmpty() ? QStringLiteral("00004") : picked);
     }
 
     void listDialogTicksWithSpace() {
