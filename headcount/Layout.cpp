@@ -270,6 +270,20 @@ void TfrmMediEfetDiet::LigaEventos() {
     dbgPadrao->OnColExit = [this](QObject* s) { dbgPadraoColExit(s); };
     dbgPadrao->OnEditButtonClick = [this](QObject* s) { dbgPadraoEditButtonClick(s); };
 
+    pgcPadrao->OnChange = [this](QObject* s) { pgcPadraoChange(s); };
+    pgcPadrao->OnExit = [this](QObject* s) { pgcPadraoExit(s); };
+    mnuEfetivos->OnClick = [this](QObject* s) { mnuEfetivosClick(s); };
+    mnuClientes->OnClick = [this](QObject* s) { mnuClientesClick(s); };
+    dtsCliente->OnStateChange = [this](QObject* s) { dtsClienteStateChange(s); };
+    cdsClienteTrab->BeforeInsert = [this](TClientDataSet* d) { cdsClienteTrabBeforeInsert(d); };
+    cdsClienteTrab->BeforeDelete = [this](TClientDataSet* d) { cdsClienteTrabBeforeDelete(d); };
+    cdsClienteTrab->BeforeEdit = [this](TClientDataSet* d) { cdsClienteTrabBeforeEdit(d); };
+    cdsClienteTrab->BeforePost = [this](TClientDataSet* d) { cdsClienteTrabBeforePost(d); };
+    cdsClienteTrab->AfterPost = [this](TClientDataSet* d) { cdsClienteTrabAfterPost(d); };
+    cdsCliente->AfterPost = [this](TClientDataSet* d) { cdsClienteAfterPost(d); };
+    dbgClientes->OnKeyPress = [this](QObject* s, QChar& key) { dbgClientesKeyPress(s, key); };
+    OnCloseQuery = [this](QObject* s, bool& canClose) { FormCloseQuery(s, canClose); };
+
     sbtIncluir->OnClick = [this](QObject* s) { sbtIncluirClick(s); };
     sbtAlterar->OnClick = [this](QObject* s) { sbtAlterarClick(s); };
     sbtProcurar->OnClick = [this](QObject* s) { sbtProcurarClick(s); };

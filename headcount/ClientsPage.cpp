@@ -1,0 +1,255 @@
+#include "TfrmMediEfetDiet.h"
+
+#include "host/Application.h"
+#include "host/Balvora.h"
+#include "host/Consiste.h"
+#include "widgets/MsgFormat.h"
+
+#include <QScopeGuard>
+#include <utility>
+
+// The Clientes page: one diet row's counts distributed among the branch's clients. The grid edits
+// a working copy; each posted client is saved on its own through the stored share, fetched fresh
+// right before, so a retry after a failure edits what the server holds and never adds it twice.
+
+namespace {
+
+const QString kCdCliente = QStringLiteral("CDCLIENTE");
+
+// The three quantities of a share, in the order they are checked and copied.
+struct Quantidade {
+    const char* field;
+    const char* refusal;
+};
+constexpr Quantidade kQuantidades[] = {
+    {"QTCOMEFETDIE", "INF_COMEN"},
+    {"QTFUNEFETDIE", "INF_FUNC"},
+    {"QTDOAEFETDIE", "INF_DOAC"},
+};
+
+} // namespace
+
+QString TfrmMediEfetDiet::IdConsMinEfe() const {
+    if (!cdsParamGeral->Active() || cdsParamGeral->IsEmpty()) return QString();
+    return cdsParamGeral->FieldByName(QStringLiteral("IDCONSMINEFE"))->AsString();
+}
+
+QString TfrmMediEfetDiet::RotuloDieta() const {
+    if (!cdsCardadia->Active() || cdsCardadia->IsEmpty()) return QString();
+    return cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString() + QStringLiteral(" - ") +
+           cdsCardadia->FieldByName(QStringLiteral("DSDIETPAD"))->AsString();
+}
+
+void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
+    kvo::ShowAviScope avi(sobre, kvo::aviLoading);
+    const QString dieta = cdsCardadia->Active() && !cdsCardadia->IsEmpty()
+                              ? cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString()
+                              : QString();
+    const TPacketPair clientes = ParPacotes(
+        QStringLiteral("GETCliente"), {medCdFilial->Text(), ServicoAtual(), depCardapio->GetDate(), dieta});
+    cdsClienteTrab->SetData(clientes.first);
+    cdsCliApuKvo->SetData(clientes.second);
+}
+
+void TfrmMediEfetDiet::pgcPadraoChange(QObject* /*Sender*/) {
+    if (pgcPadrao->ActivePage() == tshClientes) {
+        CarregaClientes(kvo::Application().MainForm());
+        mnuEfetivos->SetChecked(false);
+        mnuClientes->SetChecked(true);
+        dbnPadrao->SetDataSource(nullptr);
+        dbnPadrao->SetDataSource(dtsCliente);
+        if (DiaFechado()) {
+            sbtAlterar->SetEnabled(false);
+            sbtCalcComens->SetEnabledAlone(false);
+            dbgClientes->SetOption(dgEditing, false);
+            Habilita(false);
+            return;
+        }
+        dbgClientes->SetOption(dgEditing, true);
+        return;
+    }
+
+    // The diet rows come back as the server holds them, the clerk's diet still selected.
+    RecarregaDietas();
+    mnuEfetivos->SetChecked(true);
+    mnuClientes->SetChecked(false);
+    dbnPadrao->SetDataSource(nullptr);
+    dbnPadrao->SetDataSource(dtsCardServ);
+    if (DiaFechado()) {
+        sbtCalcComens->SetEnabledAlone(false);
+        Habilita(false);
+        EdicaoGrades(false);
+        return;
+    }
+    EdicaoGrades(true);
+    AplicaRegraEdicao();
+    // The Clientes page left include and search off; back here they follow the services again.
+    ChangeBut(true);
+}
+
+void TfrmMediEfetDiet::mnuEfetivosClick(QObject* /*Sender*/) {
+    if (pgcPadrao->ActivePage() != tshPadrao) pgcPadrao->SetActivePage(tshPadrao);
+    pgcPadraoChange(pgcPadrao);
+}
+
+void TfrmMediEfetDiet::mnuClientesClick(QObject* /*Sender*/) {
+    // A page that is switched off (a diet row or service being edited) is not offered by its
+    // menu item either.
+    if (pgcPadrao->ActivePage() == tshClientes || !tshClientes->Enabled()) return;
+    pgcPadrao->SetActivePage(tshClientes);
+    pgcPadraoChange(pgcPadrao);
+}
+
+void TfrmMediEfetDiet::dtsClienteStateChange(QObject* /*Sender*/) {
+    if (pgcPadrao->ActivePage() != tshClientes) return;
+    const TDataSetState estado = cdsClienteTrab->State();
+    const bool navegando = estado == dsBrowse;
+    const bool comLinhas = navegando && !cdsClienteTrab->IsEmpty();
+    const bool editando = estado == dsEdit;
+
+    sbtIncluir->SetEnabled(false);
+    sbtAlterar->SetEnabled(comLinhas);
+    sbtExcluir->SetEnabled(false);
+    sbtProcurar->SetEnabled(false);
+    sbtVerificar->SetEnabled(comLinhas);
+    sbtCancelar->SetEnabled(editando);
+    sbtConfirmar->SetEnabled(editando);
+    tshPadrao->SetEnabled(navegando);
+    mnuEfetivos->SetEnabled(navegando);
+    // A login bound to its branch keeps the branch controls off here too.
+    const bool filialLivre = navegando && !Balvora::ModuFili();
+    lblCdFilial->SetEnabled(filialLivre);
+    medCdFilial->SetEnabled(filialLivre);
+    btpFilial->SetEnabled(filialLivre);
+    lblDataCardapio->SetEnabled(navegando);
+    depCardapio->SetEnabled(navegando);
+    btpDtCardapio->SetEnabled(navegando);
+    sbtCalcComens->SetEnabled(navegando);
+    dbnPadrao->SetEnabled(navegando);
+}
+
+void TfrmMediEfetDiet::cdsClienteTrabBeforeInsert(TClientDataSet* /*DataSet*/) {
+    Abort();
+}
+
+void TfrmMediEfetDiet::cdsClienteTrabBeforeDelete(TClientDataSet* /*DataSet*/) {
+    Abort();
+}
+
+void TfrmMediEfetDiet::cdsClienteTrabBeforeEdit(TClientDataSet* /*DataSet*/) {
+    if (cdsCliApuKvo->Active() && cdsCliApuKvo->Locate(kCdCliente, cdsClienteTrab->FieldByName(kCdCliente)->AsString()))
+        Consiste::MensErro(msgPadrao->Msg(QStringLiteral("EFET_APU")), true);
+    Vd_Retirada();
+}
+
+void TfrmMediEfetDiet::cdsClienteTrabBeforePost(TClientDataSet* /*DataSet*/) {
+    for (const Quantidade& q : kQuantidades) {
+        TField* campo = cdsClienteTrab->FieldByName(QLatin1String(q.field));
+        if (campo->IsNull() || campo->AsFloat() >= 0) continue;
+        campo->FocusControl();
+        Consiste::MensErro(msgPadrao->Msg(QLatin1String(q.refusal)), true);
+    }
+}
+
+void TfrmMediEfetDiet::cdsClienteTrabAfterPost(TClientDataSet* /*DataSet*/) {
+    const QString filial = medCdFilial->Text();
+    const QDate data = depCardapio->GetDate();
+    const QString dieta = cdsCardadia->IsEmpty() ? QString()
+                                                 : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
+    const QString cliente = cdsClienteTrab->FieldByName(kCdCliente)->AsString();
+
+    // The stored share as it is now, not as it was when the page was loaded.
+    cdsCliente->SetData(
+        netEfetivos->Call(QStringLiteral("GETEfetClie"), {filial, ServicoAtual(), dieta, data, cliente})
+            .AsPacket());
+    if (!cdsCliente->IsEmpty()) {
+        cdsCliente->Edit();
+    } else {
+        cdsCliente->Insert();
+        cdsCliente->FieldByName(QStringLiteral("CDFILIAL"))->SetAsString(filial);
+        cdsCliente->FieldByName(QStringLiteral("CDSERVFILI"))->SetAsString(ServicoAtual());
+        cdsCliente->FieldByName(QStringLiteral("DTEFETDIET"))->SetAsDate(data);
+        cdsCliente->FieldByName(QStringLiteral("CDDIETPAD"))->SetAsString(dieta);
+        cdsCliente->FieldByName(kCdCliente)->SetAsString(cliente);
+    }
+    for (const Quantidade& q : kQuantidades) {
+        const QString campo = QLatin1String(q.field);
+        cdsCliente->FieldByName(campo)->SetAsFloat(cdsClienteTrab->FieldByName(campo)->AsFloat());
+    }
+    cdsCliente->Post();
+
+    if (IdConsMinEfe() == QLatin1String("N") && pgcPadrao->ActivePage() == tshClientes) SomaClientesNaDieta();
+}
+
+void TfrmMediEfetDiet::cdsClienteAfterPost(TClientDataSet* /*DataSet*/) {
+    if (cdsCliente->ChangeCount() == 0) return;
+    QString resposta;
+    try {
+        kvo::ShowAviScope avi(this, kvo::aviSaving, msgPadrao->Msg(QStringLiteral("upd_cdsEfetClie")));
+        resposta = netEfetivos->Call(QStringLiteral("UpdEfetDiet"), {QVariant::fromValue(cdsCliente->Delta())})
+                       .AsString();
+    } catch (...) {
+        cdsCliente->CancelUpdates();
+        throw;
+    }
+    if (!resposta.isEmpty()) {
+        // The server keeps the share it had; the working row keeps what the clerk typed, so a
+        // retry (Alterar, Confirmar) sends it again over a fresh copy of the stored share.
+        cdsCliente->CancelUpdates();
+        Consiste::MensErro(resposta, true);
+    }
+    cdsCliente->MergeChangeLog();
+}
+
+void TfrmMediEfetDiet::SomaClientesNaDieta() {
+    const QString servico = cdsClienteTrab->FieldByName(QStringLiteral("CDSERVFILI"))->AsString();
+    const QString rotulo = RotuloDieta();
+    const QString nomeServico =
+        cdsCardServ->IsEmpty() ? servico : cdsCardServ->FieldByName(QStringLiteral("NMSERVICO"))->AsString();
+    // The share is saved by now: whatever stops the diet row from taking the sums, the clerk is told
+    // that the two disagree and how to bring them together (the client sum check reports it too).
+    auto naoSomada = [&](const QString& motivo) {
+        const QString aviso =
+            kvo::FormatMsg(msgPadrao->Msg(QStringLiteral("DIETA_NAO_SOMADA")), {rotulo, nomeServico});
+        Consiste::MensErro(motivo.isEmpty() ? aviso : motivo + QStringLiteral("\n\n") + aviso, true);
+    };
+    try {
+        const QString dieta = cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
+        {
+            // CheckResultServ raises the server's message; decode before anything is loaded.
+            const TDataPacket somas = Pacote(QStringLiteral("GetAtuaQtEfet"),
+                                             {medCdFilial->Text(), servico, dieta, depCardapio->GetDate()});
+            cdsAtuaQtEfet->SetData(somas);
+        }
+
+        // Editing the diet row from here must neither switch the commands nor disable this page.
+        auto reacao = std::exchange(dtsPadrao->OnStateChange, {});
+        const auto religa = qScopeGuard([&] { dtsPadrao->OnStateChange = std::move(reacao); });
+        try {
+            auto soma = [this](const char* field) {
+                return cdsAtuaQtEfet->FieldByName(QLatin1String(field))->AsFloat();
+            };
+            cdsCardadia->Edit();
+            cdsCardadia->FieldByName(QStringLiteral("QTCLIEFETCAR"))->SetAsFloat(soma("QTCOMEFETDIE"));
+            cdsCardadia->FieldByName(QStringLiteral("QTDOAEFETCAR"))->SetAsFloat(soma("QTDOAEFETDIE"));
+            cdsCardadia->FieldByName(QStringLiteral("QTFUNEFETCAR"))->SetAsFloat(soma("QTFUNEFETDIE"));
+            cdsCardadia->Post();
+        } catch (...) {
+            // A refused post leaves the row in edit with sums the server does not hold.
+            if (EmEdicao(cdsCardadia)) cdsCardadia->Cancel();
+            throw;
+        }
+    } catch (const EAbort&) {
+        naoSomada(QString()); // the refusal has been shown already
+    } catch (const Exception& e) {
+        naoSomada(e.Message());
+    } catch (const std::exception& e) {
+        naoSomada(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmMediEfetDiet::dbgClientesKeyPress(QObject* /*Sender*/, QChar& Key) {
+    const char16_t c = Key.unicode();
+    const bool letra = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    if (letra || c == u'+' || c == u'-') Key = QChar();
+}
