@@ -47,8 +47,14 @@ void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
                               : QString();
     const TPacketPair clientes = ParPacotes(
         QStringLiteral("GETCliente"), {medCdFilial->Text(), ServicoAtual(), depCardapio->GetDate(), dieta});
+    // A reload after a save keeps the clerk on the client just saved, so a move to the next row
+    // (which saved it) goes on from there and not from the top.
+    const QString cliente = cdsClienteTrab->Active() && !cdsClienteTrab->IsEmpty()
+                                ? cdsClienteTrab->FieldByName(kCdCliente)->AsString()
+                                : QString();
     cdsClienteTrab->SetData(clientes.first);
     cdsCliApuKvo->SetData(clientes.second);
+    if (!cliente.isEmpty()) cdsClienteTrab->Locate(kCdCliente, cliente);
 }
 
 void TfrmMediEfetDiet::pgcPadraoChange(QObject* /*Sender*/) {
@@ -137,7 +143,8 @@ void TfrmMediEfetDiet::cdsClienteTrabBeforeDelete(TClientDataSet* /*DataSet*/) {
 }
 
 void TfrmMediEfetDiet::cdsClienteTrabBeforeEdit(TClientDataSet* /*DataSet*/) {
-    if (cdsCliApuKvo->Active() && cdsCliApuKvo->Locate(kCdCliente, cdsClienteTrab->FieldByName(kCdCliente)->AsString()))
+    if (cdsCliApuKvo->Active() &&
+        cdsCliApuKvo->Locate(kCdCliente, cdsClienteTrab->FieldByName(kCdCliente)->AsString()))
         Consiste::MensErro(msgPadrao->Msg(QStringLiteral("EFET_APU")), true);
     Vd_Retirada();
 }
@@ -154,8 +161,9 @@ void TfrmMediEfetDiet::cdsClienteTrabBeforePost(TClientDataSet* /*DataSet*/) {
 void TfrmMediEfetDiet::cdsClienteTrabAfterPost(TClientDataSet* /*DataSet*/) {
     const QString filial = medCdFilial->Text();
     const QDate data = depCardapio->GetDate();
-    const QString dieta = cdsCardadia->IsEmpty() ? QString()
-                                                 : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
+    const QString dieta = cdsCardadia->IsEmpty()
+                              ? QString()
+                              : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
     const QString cliente = cdsClienteTrab->FieldByName(kCdCliente)->AsString();
 
     // The stored share as it is now, not as it was when the page was loaded.
@@ -186,8 +194,9 @@ void TfrmMediEfetDiet::cdsClienteAfterPost(TClientDataSet* /*DataSet*/) {
     QString resposta;
     try {
         kvo::ShowAviScope avi(this, kvo::aviSaving, msgPadrao->Msg(QStringLiteral("upd_cdsEfetClie")));
-        resposta = netEfetivos->Call(QStringLiteral("UpdEfetDiet"), {QVariant::fromValue(cdsCliente->Delta())})
-                       .AsString();
+        resposta =
+            netEfetivos->Call(QStringLiteral("UpdEfetDiet"), {QVariant::fromValue(cdsCliente->Delta())})
+                .AsString();
     } catch (...) {
         cdsCliente->CancelUpdates();
         throw;
