@@ -6,6 +6,7 @@
 #include "widgets/MsgFormat.h"
 
 #include <QScopeGuard>
+#include <cmath>
 #include <utility>
 
 // The Clientes page: one diet row's counts distributed among the branch's clients. The grid edits
@@ -28,6 +29,22 @@ constexpr Quantidade kQuantidades[] = {
 };
 
 } // namespace
+
+QVector<double> TfrmMediEfetDiet::VistoDoCliente(const QString& cliente) const {
+    if (m_gravados.contains(cliente)) return m_gravados.value(cliente);
+    // Changed since the load, its own change log still holds the row as loaded.
+    QVector<double> visto;
+    const TChangeLog log = cdsClienteTrab->Delta();
+    const int ci = log.FieldIndex(kCdCliente);
+    for (const TChange& c : log.changes)
+        if (c.op == TChange::Modify && c.oldValues.value(ci).toString() == cliente)
+            for (const Quantidade& q : kQuantidades)
+                visto << c.oldValues.value(log.FieldIndex(QLatin1String(q.field))).toDouble();
+    if (visto.isEmpty())
+        for (const Quantidade& q : kQuantidades)
+            visto << cdsClienteTrab->FieldByName(QLatin1String(q.field))->AsFloat();
+    return visto;
+}
 
 QString TfrmMediEfetDiet::IdConsMinEfe() const {
     if (!cdsParamGeral->Active() || cdsParamGeral->IsEmpty()) return QString();
@@ -54,12 +71,14 @@ void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
                                 : QString();
     cdsClienteTrab->SetData(clientes.first);
     cdsCliApuKvo->SetData(clientes.second);
+    m_gravados.clear(); // the working copy shows what the server holds again
     if (!cliente.isEmpty()) cdsClienteTrab->Locate(kCdCliente, cliente);
 }
 
 void TfrmMediEfetDiet::pgcPadraoChange(QObject* /*Sender*/) {
     if (pgcPadrao->ActivePage() == tshClientes) {
         CarregaClientes(kvo::Application().MainForm());
+        HabilitaHistorico(); // a diet row's history belongs to the Efetivos page
         mnuEfetivos->SetChecked(false);
         mnuClientes->SetChecked(true);
         dbnPadrao->SetDataSource(nullptr);
@@ -170,6 +189,19 @@ void TfrmMediEfetDiet::cdsClienteTrabAfterPost(TClientDataSet* /*DataSet*/) {
     cdsCliente->SetData(
         netEfetivos->Call(QStringLiteral("GETEfetClie"), {filial, ServicoAtual(), dieta, data, cliente})
             .AsPacket());
+    // Another workstation saved this share after the page was loaded: writing the typed counts
+    // over it would drop that save unseen. The clerk gets the stored share to see and repeat.
+    const QVector<double> visto = VistoDoCliente(cliente);
+    QVector<double> digitado;
+    for (int i = 0; i < 3; ++i) {
+        const QString campo = QLatin1String(kQuantidades[i].field);
+        digitado << cdsClienteTrab->FieldByName(campo)->AsFloat();
+        const double guardado = cdsCliente->IsEmpty() ? 0.0 : cdsCliente->FieldByName(campo)->AsFloat();
+        if (std::fabs(guardado - visto.value(i)) > 1e-9) {
+            CarregaClientes(this);
+            Consiste::MensErro(msgPadrao->Msg(QStringLiteral("CLIE_ALTERADO")), true);
+        }
+    }
     if (!cdsCliente->IsEmpty()) {
         cdsCliente->Edit();
     } else {
@@ -180,11 +212,10 @@ void TfrmMediEfetDiet::cdsClienteTrabAfterPost(TClientDataSet* /*DataSet*/) {
         cdsCliente->FieldByName(QStringLiteral("CDDIETPAD"))->SetAsString(dieta);
         cdsCliente->FieldByName(kCdCliente)->SetAsString(cliente);
     }
-    for (const Quantidade& q : kQuantidades) {
-        const QString campo = QLatin1String(q.field);
-        cdsCliente->FieldByName(campo)->SetAsFloat(cdsClienteTrab->FieldByName(campo)->AsFloat());
-    }
+    for (int i = 0; i < 3; ++i)
+        cdsCliente->FieldByName(QLatin1String(kQuantidades[i].field))->SetAsFloat(digitado[i]);
     cdsCliente->Post();
+    m_gravados.insert(cliente, digitado);
 
     if (IdConsMinEfe() == QLatin1String("N") && pgcPadrao->ActivePage() == tshClientes) SomaClientesNaDieta();
 }

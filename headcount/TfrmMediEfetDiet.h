@@ -16,7 +16,9 @@
 #include "widgets/TMessages.h"
 #include "widgets/TPageControl.h"
 
+#include <QHash>
 #include <QVariantList>
+#include <QVector>
 
 class TADOIBQuery;
 
@@ -197,6 +199,8 @@ private:
     // The current diet row rewritten with the sums of its clients' shares.
     void SomaClientesNaDieta();
     QString IdConsMinEfe() const;
+    // The client's share as the clerk saw it before typing.
+    QVector<double> VistoDoCliente(const QString& cliente) const;
     // "code - name" of the current diet row.
     QString RotuloDieta() const;
 
@@ -204,4 +208,7 @@ private:
     TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);
 
     bool blPrimAtivacao = false;
+    // Per client, the share as the server held it after this screen's last save of it since the
+    // working copy was loaded (what the clerk saw before typing again).
+    QHash<QString, QVector<double>> m_gravados;
 };

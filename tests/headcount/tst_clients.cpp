@@ -198,35 +198,46 @@ private slots:
         QCOMPARE(livre(fx), QStringLiteral("00001/0001 12+3+0=15"));
     }
 
-    // A save that fails keeps what the clerk typed; the retry starts from the stored share, so it
-    // is saved once, whoever touched it in between.
-    void failedShareSaveKeepsTheTypingAndARetrySavesOnce_data() {
+    // A save that fails keeps what the clerk typed; a retry starts from the stored share, so it is
+    // saved once, and another workstation's save in between is shown before it is overwritten.
+    void failedShareSaveAndItsRetry_data() {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("client");
+        QTest::addColumn<QString>("kept"); // the row's clients after the failure
+        QTest::addColumn<bool>("stale");   // the first retry meets another workstation's save
         QTest::addColumn<QString>("retried");
         const QString added = QStringLiteral("C04 0000000002 7+0+0");
-        QTest::newRow("server refusal") << QStringLiteral("refusal") << QStringLiteral("C04") << added;
-        QTest::newRow("server error") << QStringLiteral("error") << QStringLiteral("C04") << added;
-        QTest::newRow("no connection") << QStringLiteral("transport") << QStringLiteral("C04") << added;
-        QTest::newRow("created meanwhile")
-            << QStringLiteral("created") << QStringLiteral("C04") << QStringLiteral("C04 0000000009 7+0+0");
-        QTest::newRow("changed meanwhile")
-            << QStringLiteral("changed") << QStringLiteral("C01") << QStringLiteral("C01 0000000001 7+2+0");
+        const QString changed = QStringLiteral("C01 0000000001 7+2+0");
+        QTest::newRow("server refusal")
+            << QStringLiteral("refusal") << QStringLiteral("C04") << "7" << false << added;
+        QTest::newRow("server error")
+            << QStringLiteral("error") << QStringLiteral("C04") << "7" << false << added;
+        QTest::newRow("no connection")
+            << QStringLiteral("transport") << QStringLiteral("C04") << "7" << false << added;
+        QTest::newRow("created while saving") << QStringLiteral("created") << QStringLiteral("C04") << "7"
+                                              << true << QStringLiteral("C04 0000000009 7+0+0");
+        QTest::newRow("changed while saving")
+            << QStringLiteral("changed") << QStringLiteral("C01") << "7" << true << changed;
+        QTest::newRow("changed since loaded")
+            << QStringLiteral("loaded") << QStringLiteral("C01") << "6" << false << changed;
     }
-    void failedShareSaveKeepsTheTypingAndARetrySavesOnce() {
+    void failedShareSaveAndItsRetry() {
         QFETCH(QString, failure);
         QFETCH(QString, client);
+        QFETCH(QString, kept);
+        QFETCH(bool, stale);
         QFETCH(QString, retried);
         HeadcountFixture fx;
         TfrmMediEfetDiet* f = onClients(fx);
-        // Another workstation saves the share after this one has read it.
+        // Another workstation saves the share after the page was loaded; "while saving": right
+        // after this one has read it back (a canned answer keeps that earlier read).
         const QJsonValue read =
             fx.direct(QStringLiteral("GETEfetClie"), {QStringLiteral("0001"), QStringLiteral("00001"),
                                                       QStringLiteral("0001"), proc(), client});
         if (failure == u"created")
             fx.sql(QStringLiteral("INSERT INTO EFETDIET VALUES ('0001', '00001', 'C04', '2026-12-08', '0001',"
                                   " '0000000009', 1, 0, 0, NULL)"));
-        if (failure == u"changed")
+        if (failure == u"changed" || failure == u"loaded")
             fx.sql(QStringLiteral("UPDATE EFETDIET SET QTCOMEFETDIE = 6 WHERE CDCLIENTE = 'C01'"));
         if (failure == u"created" || failure == u"changed")
             fx.recorder->answer(QStringLiteral("GETEfetClie"), read);
@@ -242,18 +253,22 @@ private slots:
         click(f->sbtConfirmar);
         QCOMPARE(fx.ui.Errors().size(), 1);
         if (failure == u"refusal") QCOMPARE(fx.ui.Errors().first(), QStringLiteral("Recusado."));
-        if (failure == u"created" || failure == u"changed")
+        if (!QStringList{u"refusal"_qs, u"error"_qs, u"transport"_qs}.contains(failure))
             QVERIFY(fx.ui.Errors().first().contains(QStringLiteral("outro usuário")));
         QCOMPARE(fx.ui.AviDepth(), 0);
         QCOMPARE(f->cdsCliente->ChangeCount(), 0);
-        QCOMPARE(current(f, "QTCOMEFETDIE"), QStringLiteral("7"));
+        QCOMPARE(current(f, "QTCOMEFETDIE"), kept);
         QCOMPARE(shares(), stored);
 
         fx.recorder->passAll();
         f->netEfetivos->Port = port;
-        fx.ui.Clear();
-        click(f->sbtAlterar);
-        click(f->sbtConfirmar);
+        for (int attempt = stale ? 0 : 1; attempt < 2; ++attempt) {
+            fx.ui.Clear();
+            typeShare(f, client, 1, QStringLiteral("7"));
+            click(f->sbtConfirmar);
+            if (attempt == 0)
+                QVERIFY(fx.ui.Errors().value(0).contains(QStringLiteral("depois de carregados")));
+        }
         QCOMPARE(fx.ui.Errors(), QStringList());
         QCOMPARE(share(client), retried);
     }
