@@ -57,6 +57,13 @@ QString TfrmMediEfetDiet::RotuloDieta() const {
            cdsCardadia->FieldByName(QStringLiteral("DSDIETPAD"))->AsString();
 }
 
+QString TfrmMediEfetDiet::NomeServico() const {
+    const QString nome = cdsCardServ->Active() && !cdsCardServ->IsEmpty()
+                             ? cdsCardServ->FieldByName(QStringLiteral("NMSERVICO"))->AsString()
+                             : QString();
+    return nome.isEmpty() ? ServicoAtual() : nome;
+}
+
 void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
     kvo::ShowAviScope avi(sobre, kvo::aviLoading);
     const QString dieta = cdsCardadia->Active() && !cdsCardadia->IsEmpty()
@@ -72,6 +79,7 @@ void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
     cdsClienteTrab->SetData(clientes.first);
     cdsCliApuKvo->SetData(clientes.second);
     m_gravados.clear(); // the working copy shows what the server holds again
+    lblDietaClientes->SetCaption(QStringLiteral("Dieta %1 do serviço %2").arg(RotuloDieta(), NomeServico()));
     if (!cliente.isEmpty()) cdsClienteTrab->Locate(kCdCliente, cliente);
 }
 
@@ -244,8 +252,7 @@ void TfrmMediEfetDiet::cdsClienteAfterPost(TClientDataSet* /*DataSet*/) {
 void TfrmMediEfetDiet::SomaClientesNaDieta() {
     const QString servico = cdsClienteTrab->FieldByName(QStringLiteral("CDSERVFILI"))->AsString();
     const QString rotulo = RotuloDieta();
-    const QString nomeServico =
-        cdsCardServ->IsEmpty() ? servico : cdsCardServ->FieldByName(QStringLiteral("NMSERVICO"))->AsString();
+    const QString nomeServico = NomeServico();
     // The share is saved by now: whatever stops the diet row from taking the sums, the clerk is told
     // that the two disagree and how to bring them together (the client sum check reports it too).
     auto naoSomada = [&](const QString& motivo) {

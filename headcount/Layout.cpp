@@ -200,6 +200,8 @@ void TfrmMediEfetDiet::CriaPaginas() {
     tshClientes->setObjectName(QStringLiteral("tshClientes"));
     auto* clientes = new QVBoxLayout(tshClientes);
     clientes->setContentsMargins(4, 4, 4, 4);
+    lblDietaClientes = kvo::NewCaption(tshClientes, "lblDietaClientes", QString());
+    clientes->addWidget(lblDietaClientes);
     dbgClientes = Grade(tshClientes, "dbgClientes", dtsCliente, false);
     kvo::SetBackground(dbgClientes, clInfoBk);
     Coluna(dbgClientes, "NMRAZSOCCLIE", 320, true);

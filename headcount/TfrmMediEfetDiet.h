@@ -162,6 +162,7 @@ public:
     TDBEdit *dbeTotaEsti, *dbeClieEsti, *dbeFuncEsti, *dbeDoacEsti;
     TDBText* dbtNome;
     TDBGrid* dbgClientes;
+    TLabel* lblDietaClientes; // which diet row the clients' shares belong to
 
     // Record sets
     TClientDataSet *cdsCardServ, *cdsCardadia, *cdsDtCardapio, *cdsParamPlaneja, *cdsParamGeral,
@@ -203,6 +204,8 @@ private:
     QVector<double> VistoDoCliente(const QString& cliente) const;
     // "code - name" of the current diet row.
     QString RotuloDieta() const;
+    // Name of the current service (its code while it has none).
+    QString NomeServico() const;
 
     TDataPacket Pacote(const QString& metodo, const QVariantList& args);
     TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);
