@@ -52,5 +52,12 @@ void TfrmMediEfetDiet::CriaCatalogo() {
         QStringLiteral("FATU_APU|Data de faturamento já apurada para o cliente."),
         QStringLiteral("EFET_APU|Efetivos do cliente já apurados na data selecionada."),
         QStringLiteral("Data_inf|Data deve ser informada."),
+        QStringLiteral("CLIE_ALTERADO|Os efetivos deste cliente foram alterados por outro usuário depois de "
+                       "carregados; nada foi gravado. A linha mostra agora o que está gravado: repita a "
+                       "alteração."),
+        // Shown when a client share was saved but its diet row could not take the new sums.
+        QStringLiteral("DIETA_NAO_SOMADA|Os efetivos do cliente foram gravados, mas a dieta %s do serviço %s "
+                       "não recebeu a soma dos clientes. Grave o cliente novamente ou corrija a dieta na "
+                       "página Efetivos."),
     });
 }

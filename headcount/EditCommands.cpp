@@ -140,25 +140,17 @@ void TfrmMediEfetDiet::sbtConfirmarClick(QObject* /*Sender*/) {
 }
 
 void TfrmMediEfetDiet::sbtVerificarClick(QObject* /*Sender*/) {
-    const QString filial = medCdFilial->Text();
-    const QDate data = depCardapio->GetDate();
     if (pgcPadrao->ActivePage() == tshPadrao) {
         const QString servico = ServicoAtual();
         {
             kvo::ShowAviScope avi(this, kvo::aviLoading);
-            cdsCardServ->SetData(Pacote(QStringLiteral("GetCardServ"), {filial, data}));
+            cdsCardServ->SetData(
+                Pacote(QStringLiteral("GetCardServ"), {medCdFilial->Text(), depCardapio->GetDate()}));
             cdsCardServ->Locate(QStringLiteral("CDSERVFILI"), servico);
         }
         ChangeBut(true);
     } else if (pgcPadrao->ActivePage() == tshClientes) {
-        kvo::ShowAviScope avi(this, kvo::aviLoading);
-        const QString dieta = cdsCardadia->IsEmpty()
-                                  ? QString()
-                                  : cdsCardadia->FieldByName(QStringLiteral("CDDIETPAD"))->AsString();
-        const TPacketPair clientes =
-            ParPacotes(QStringLiteral("GETCliente"), {filial, ServicoAtual(), data, dieta});
-        cdsClienteTrab->SetData(clientes.first);
-        cdsCliApuKvo->SetData(clientes.second);
+        CarregaClientes(this);
     }
 }
 

@@ -202,6 +202,8 @@ void TfrmMediEfetDiet::CriaPaginas() {
     kvo::SetHelpContext(tshClientes, 12001003);
     auto* clientes = new QVBoxLayout(tshClientes);
     clientes->setContentsMargins(4, 4, 4, 4);
+    lblDietaClientes = kvo::NewCaption(tshClientes, "lblDietaClientes", QString());
+    clientes->addWidget(lblDietaClientes);
     dbgClientes = Grade(tshClientes, "dbgClientes", dtsCliente, false);
     kvo::SetBackground(dbgClientes, clInfoBk);
     Coluna(dbgClientes, "NMRAZSOCCLIE", 320, true);
@@ -271,6 +273,20 @@ void TfrmMediEfetDiet::LigaEventos() {
     dbgPadrao->OnColEnter = [this](QObject* s) { dbgPadraoColEnter(s); };
     dbgPadrao->OnColExit = [this](QObject* s) { dbgPadraoColExit(s); };
     dbgPadrao->OnEditButtonClick = [this](QObject* s) { dbgPadraoEditButtonClick(s); };
+
+    pgcPadrao->OnChange = [this](QObject* s) { pgcPadraoChange(s); };
+    pgcPadrao->OnExit = [this](QObject* s) { pgcPadraoExit(s); };
+    mnuEfetivos->OnClick = [this](QObject* s) { mnuEfetivosClick(s); };
+    mnuClientes->OnClick = [this](QObject* s) { mnuClientesClick(s); };
+    dtsCliente->OnStateChange = [this](QObject* s) { dtsClienteStateChange(s); };
+    cdsClienteTrab->BeforeInsert = [this](TClientDataSet* d) { cdsClienteTrabBeforeInsert(d); };
+    cdsClienteTrab->BeforeDelete = [this](TClientDataSet* d) { cdsClienteTrabBeforeDelete(d); };
+    cdsClienteTrab->BeforeEdit = [this](TClientDataSet* d) { cdsClienteTrabBeforeEdit(d); };
+    cdsClienteTrab->BeforePost = [this](TClientDataSet* d) { cdsClienteTrabBeforePost(d); };
+    cdsClienteTrab->AfterPost = [this](TClientDataSet* d) { cdsClienteTrabAfterPost(d); };
+    cdsCliente->AfterPost = [this](TClientDataSet* d) { cdsClienteAfterPost(d); };
+    dbgClientes->OnKeyPress = [this](QObject* s, QChar& key) { dbgClientesKeyPress(s, key); };
+    OnCloseQuery = [this](QObject* s, bool& canClose) { FormCloseQuery(s, canClose); };
 
     sbtIncluir->OnClick = [this](QObject* s) { sbtIncluirClick(s); };
     sbtAlterar->OnClick = [this](QObject* s) { sbtAlterarClick(s); };

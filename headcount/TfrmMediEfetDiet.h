@@ -16,14 +16,16 @@
 #include "widgets/TMessages.h"
 #include "widgets/TPageControl.h"
 
+#include <QHash>
 #include <QVariantList>
+#include <QVector>
 
 class TADOIBQuery;
 
 // The headcount screen "Efetivos" (KVO01000), an MDI child of the host's main window: one branch
 // and one menu date at a time, the day's services above their diet rows, and the clients'
 // shares on the second page. One file per concern: Lifecycle, DataModel, LookupQueries, Layout,
-// Header, DayRules, ServiceGrid, DietGrid, EditCommands.
+// Header, DayRules, ServiceGrid, DietGrid, EditCommands, ClientsPage, ClientSums.
 class KVO_MODULE_EXPORT TfrmMediEfetDiet : public TfrmPadraoGrid {
     Q_OBJECT
 public:
@@ -104,6 +106,24 @@ public:
     void sbtImprimirClick(QObject* Sender);
     void sbtCalcComensClick(QObject* Sender);
 
+    // Clientes page
+    void pgcPadraoChange(QObject* Sender);
+    void mnuEfetivosClick(QObject* Sender);
+    void mnuClientesClick(QObject* Sender);
+    void dtsClienteStateChange(QObject* Sender);
+    void cdsClienteTrabBeforeInsert(TClientDataSet* DataSet);
+    void cdsClienteTrabBeforeDelete(TClientDataSet* DataSet);
+    void cdsClienteTrabBeforeEdit(TClientDataSet* DataSet);
+    void cdsClienteTrabBeforePost(TClientDataSet* DataSet);
+    void cdsClienteTrabAfterPost(TClientDataSet* DataSet);
+    void cdsClienteAfterPost(TClientDataSet* DataSet);
+    void dbgClientesKeyPress(QObject* Sender, QChar& Key);
+
+    // Client-sum check
+    bool Vd_Comensais();
+    void pgcPadraoExit(QObject* Sender);
+    void FormCloseQuery(QObject* Sender, bool& CanClose);
+
     // Command switches and day rules, shared by every handler of the screen.
     void ChangeBut(bool browse);
     void Habilita(bool on);
@@ -142,6 +162,7 @@ public:
     TDBEdit *dbeTotaEsti, *dbeClieEsti, *dbeFuncEsti, *dbeDoacEsti;
     TDBText* dbtNome;
     TDBGrid* dbgClientes;
+    TLabel* lblDietaClientes; // which diet row the clients' shares belong to
 
     // Record sets
     TClientDataSet *cdsCardServ, *cdsCardadia, *cdsDtCardapio, *cdsParamPlaneja, *cdsParamGeral,
@@ -174,9 +195,23 @@ private:
     bool EmEdicao(const TClientDataSet* set) const;
     bool AmbosEmRepouso() const;
     QString ServicoAtual() const;
+    // The working copy of the clients' shares of the current diet row, with the settled clients.
+    void CarregaClientes(QWidget* sobre);
+    // The current diet row rewritten with the sums of its clients' shares.
+    void SomaClientesNaDieta();
+    QString IdConsMinEfe() const;
+    // The client's share as the clerk saw it before typing.
+    QVector<double> VistoDoCliente(const QString& cliente) const;
+    // "code - name" of the current diet row.
+    QString RotuloDieta() const;
+    // Name of the current service (its code while it has none).
+    QString NomeServico() const;
 
     TDataPacket Pacote(const QString& metodo, const QVariantList& args);
     TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);
 
     bool blPrimAtivacao = false;
+    // Per client, the share as the server held it after this screen's last save of it since the
+    // working copy was loaded (what the clerk saw before typing again).
+    QHash<QString, QVector<double>> m_gravados;
 };

@@ -219,6 +219,7 @@ DemoSummary seedDemo(QSqlDatabase& db, const QDate& today) {
                 {bc, dateParam(day), nr, dateParam(month)});
             const bool recorded = back > 0; // the processing date itself is still to be recorded
             for (const QString& sc : services) {
+                bool off = false; // a share of this service and day deliberately disagrees
                 const QStringList& diets = linked[sc];
                 const int n = std::min<int>(int(diets.size()), pick(3, 6));
                 for (int k = 0; k < n; ++k) {
@@ -246,7 +247,10 @@ DemoSummary seedDemo(QSqlDatabase& db, const QDate& today) {
                                 c + 1 == cls.size() ? left[t] : std::floor(left[t] / double(cls.size() - c));
                             left[t] -= part[t];
                         }
-                        if (c == 0 && rnd.bounded(100) < 3) part[rnd.bounded(3)] += 1;
+                        if (c == 0 && rnd.bounded(100) < 3) {
+                            part[rnd.bounded(3)] += 1;
+                            off = true;
+                        }
                         execOn(insShare, {bc, sc, cls.at(c), dateParam(day), dc,
                                           QStringLiteral("%1").arg(++seq, 10, 10, QLatin1Char('0')), part[0],
                                           part[1], part[2], stamp});
@@ -258,6 +262,11 @@ DemoSummary seedDemo(QSqlDatabase& db, const QDate& today) {
                         execOn(insWithdrawal,
                                {bc, dateParam(day), sc, QString::fromLatin1(kProducts[(p + back) % 7]),
                                 double(pick(1, 40))});
+                else if (off)
+                    // Where the withdrawal guard is on, a day without withdrawals cannot be changed:
+                    // a disagreement there could be neither corrected nor left behind.
+                    execOn(insWithdrawal,
+                           {bc, dateParam(day), sc, QString::fromLatin1(kProducts[back % 7]), 1.0});
                 if (back <= 5)
                     for (int k = 0; k < std::min<int>(4, int(diets.size())); ++k)
                         execOn(insControl, {bc, dateParam(day), sc, diets.at(k), double(pick(2, 30)),

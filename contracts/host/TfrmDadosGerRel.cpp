@@ -3,25 +3,12 @@
 #include "host/Application.h"
 #include "host/Consiste.h"
 #include "widgets/HostUi.h"
+#include "widgets/MsgFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-
-namespace {
-
-// The catalog's "%s" placeholders, filled in order.
-QString Formata(QString text, const QStringList& args) {
-    for (const QString& a : args) {
-        const qsizetype at = text.indexOf(QLatin1String("%s"));
-        if (at < 0) break;
-        text.replace(at, 2, a);
-    }
-    return text;
-}
-
-} // namespace
 
 TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent) : TfrmDialogoPadrao(parent, QSize(560, 380)) {
     sbtPrint = addToolButton("sbtPrint", QStringLiteral("Imprimir"));
@@ -63,8 +50,8 @@ void TfrmDadosGerRel::FormCreate(QObject* Sender) {
     TfrmDialogoPadrao::FormCreate(Sender);
     // Without definitions the screen still opens; each command says what is missing.
     if (!LoadReportNames())
-        Consiste::MensErro(Formata(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
-                                   {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
+        Consiste::MensErro(kvo::FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                                          {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
                            false);
 }
 
@@ -81,8 +68,8 @@ bool TfrmDadosGerRel::LoadReportNames(const QString& select) {
 }
 
 void TfrmDadosGerRel::semDefinicao() {
-    Consiste::MensErro(Formata(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
-                               {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
+    Consiste::MensErro(kvo::FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
+                                      {ReportCode(), QDir::toNativeSeparators(ReportDir())}),
                        true);
     throw EAbort();
 }

@@ -1,6 +1,7 @@
 #include "TMessages.h"
 
 #include "HostUi.h"
+#include "MsgFormat.h"
 
 TMessages::TMessages(QObject* parent) : QObject(parent) {}
 
@@ -31,4 +32,15 @@ QString TMessages::Msg(const QString& key) const {
 int TMessages::ShowMsg(const QString& key, int kind, int buttons, int) const {
     const auto it = m_texts.constFind(key);
     return kvo::Ui().ShowMessage(it != m_texts.constEnd() ? *it : key, kind, buttons);
+}
+
+QString kvo::FormatMsg(QString text, const QStringList& args) {
+    qsizetype from = 0;
+    for (const QString& a : args) {
+        const qsizetype at = text.indexOf(QLatin1String("%s"), from);
+        if (at < 0) break;
+        text.replace(at, 2, a);
+        from = at + a.size();
+    }
+    return text;
 }

@@ -4,6 +4,7 @@
 #include "headcount/TfrmMediEfetDiet.h"
 #include "host/Application.h"
 #include "host/Balvora.h"
+#include "host/Consiste.h"
 #include "host/ScreenCreation.h"
 #include "host/dtmDBGeral.h"
 #include "module/Units.h"
@@ -48,6 +49,21 @@ const char* const kSeed[] = {
     "INSERT INTO CARDAPIO VALUES ('0001', '2026-12-04', '0000000401', '2026-12-01')",
     "INSERT INTO CARDAPIO VALUES ('0001', '2026-12-02', '0000000201', '2026-12-01')",
     "INSERT INTO CARDAPIO VALUES ('0001', '2026-12-01', '0000000101', '2026-12-01')",
+    // Clients of service 00001: on 08/12 Livre is shared out (Alfa numbered, Beta from before
+    // numbering), Delta has no share yet and Gama is settled.
+    "INSERT INTO CLIENTE VALUES ('C01', 'Alfa Convênios')",
+    "INSERT INTO CLIENTE VALUES ('C02', 'Beta Saúde')",
+    "INSERT INTO CLIENTE VALUES ('C03', 'Gama Seguros')",
+    "INSERT INTO CLIENTE VALUES ('C04', 'Delta Planos')",
+    "INSERT INTO CLIESERV VALUES ('0001', '00001', 'C01')",
+    "INSERT INTO CLIESERV VALUES ('0001', '00001', 'C02')",
+    "INSERT INTO CLIESERV VALUES ('0001', '00001', 'C03')",
+    "INSERT INTO CLIESERV VALUES ('0001', '00001', 'C04')",
+    "INSERT INTO CLIESERV VALUES ('0001', '00002', 'C01')",
+    "INSERT INTO EFETDIET VALUES ('0001', '00001', 'C01', '2026-12-08', '0001', '0000000001', 8, 2, 0, NULL)",
+    "INSERT INTO EFETDIET VALUES ('0001', '00001', 'C02', '2026-12-08', '0001', '', 4, 1, 0, NULL)",
+    "INSERT INTO APURACLIE VALUES ('0001', 'C03', '2026-12-08', 'S')",
+    "UPDATE KVOSEQUENCIA SET NRULTIMO = 1",
 };
 
 void CardadiaRow(QSqlDatabase& db, const char* date, const char* service, const char* diet, double cli,
@@ -161,11 +177,16 @@ TfrmMediEfetDiet* HeadcountFixture::openAnother() {
     return other;
 }
 
-QStringList HeadcountFixture::held(const QDate& date) {
+QJsonValue HeadcountFixture::direct(const QString& method, const QVariantList& args) {
     TNetConnection net;
     net.Port = m_serverPort;
     net.Token = QStringLiteral("test-token");
-    const TPacketPair day = net.Call(QStringLiteral("GetCardadia"), {QStringLiteral("0001"), date}).AsPair();
+    return Consiste::CheckResultServ(net.Call(method, args), true, 0);
+}
+
+QStringList HeadcountFixture::held(const QDate& date) {
+    const TPacketPair day =
+        TPacketPair::fromJson(direct(QStringLiteral("GetCardadia"), {QStringLiteral("0001"), date}));
     auto col = [&](const char* name) {
         for (int i = 0; i < day.first.fields.size(); ++i)
             if (day.first.fields[i].name == QLatin1String(name)) return i;

@@ -4,9 +4,11 @@
 #include "TestHostUi.h"
 
 #include <QDate>
+#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariantList>
 #include <memory>
 
 class QMainWindow;
@@ -42,6 +44,8 @@ public:
     TfrmMediEfetDiet* reopen();
     // A second workstation's screen on the same server (owned by the caller).
     TfrmMediEfetDiet* openAnother();
+    // A method's result straight from the server (not recorded), through the result check.
+    QJsonValue direct(const QString& method, const QVariantList& args);
     // What the server holds for a day of branch 0001, read with GetCardadia straight from the
     // server (not recorded): "SERV/DIET cli+fun+doa=total" per row.
     QStringList held(const QDate& date);
