@@ -5,14 +5,18 @@
 
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QTextLayout>
 
 #include <xlsxwriter.h>
 
@@ -154,6 +158,37 @@ QString Subtitle(const TReportDefinition& def, const TReportParams& params) {
     return out;
 }
 
+namespace {
+
+// A column's values as shown, each formatted once: a long report repeats a few dozen figures and
+// dates thousands of times.
+class ShownValues {
+public:
+    explicit ShownValues(const TReportColumn& column) : m_column(&column) {}
+    QString Of(const QVariant& v) {
+        if (m_column->format == TColumnFormat::Text || v.isNull() || !v.isValid())
+            return FormatValue(*m_column, v);
+        if (m_column->format == TColumnFormat::Number) {
+            const std::optional<double> n = kvo::data::toNumber(v);
+            if (!n) return FormatValue(*m_column, v);
+            auto it = m_numbers.constFind(*n);
+            if (it == m_numbers.cend()) it = m_numbers.insert(*n, FormatNumber(*m_column, *n));
+            return *it;
+        }
+        const QString key = v.toString();
+        auto it = m_texts.constFind(key);
+        if (it == m_texts.cend()) it = m_texts.insert(key, FormatValue(*m_column, v));
+        return *it;
+    }
+
+private:
+    const TReportColumn* m_column;
+    QHash<double, QString> m_numbers;
+    QHash<QString, QString> m_texts;
+};
+
+} // namespace
+
 TReportLayout Layout(const TReportDefinition& def, const TReportData& data, const TProgress& progress) {
     CheckFields(def, data);
     TReportLayout out;
@@ -163,8 +198,11 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
 
     const int nCols = int(def.columns.size());
     QVector<int> colField(nCols);
-    for (int c = 0; c < nCols; ++c)
+    std::vector<ShownValues> shown;
+    for (int c = 0; c < nCols; ++c) {
         colField[c] = data.IndexOf(def.columns[c].field);
+        shown.emplace_back(def.columns[c]);
+    }
     const int nGroups = int(def.groups.size());
     QVector<int> groupField(nGroups);
     for (int g = 0; g < nGroups; ++g)
@@ -230,7 +268,7 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
         detail.cells.reserve(nCols);
         for (int c = 0; c < nCols; ++c) {
             const QVariant& v = row[colField[c]];
-            detail.cells << FormatValue(def.columns[c], v);
+            detail.cells << shown[c].Of(v);
             if (summed[c]) {
                 const double n = numberOf(v);
                 for (int g = 0; g < nGroups; ++g)
@@ -260,6 +298,96 @@ void ApplyPageLayout(const TReportDefinition& def, QPagedPaintDevice* device) {
                                       def.margins, QPageLayout::Millimeter));
 }
 
+namespace {
+
+// The texts of a report in one font, each shaped and measured once: a long report repeats a few
+// dozen names and figures thousands of times, and shaping them again per cell is most of its cost.
+class ShapedTexts {
+public:
+    struct Shaped {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions; // from the left end of the baseline
+        double width = 0;
+        bool single = false; // one font: drawn from the glyphs; otherwise as text
+    };
+
+    ShapedTexts(const QFont& font, QPaintDevice* device)
+        : m_font(font), m_device(device), m_metrics(font, device) {}
+    const QFontMetricsF& Metrics() const { return m_metrics; }
+
+    const Shaped& Get(const QString& text) {
+        if (const auto it = m_shaped.constFind(text); it != m_shaped.cend()) return *it;
+        Shaped s;
+        s.width = m_metrics.horizontalAdvance(text);
+        QTextLayout layout(text, m_font, m_device);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (runs.size() == 1) {
+            s.font = runs.first().rawFont();
+            s.glyphs = runs.first().glyphIndexes();
+            for (const QPointF& at : runs.first().positions())
+                s.positions << at - QPointF(0, line.ascent());
+            s.single = true;
+        }
+        return *m_shaped.insert(text, std::move(s));
+    }
+
+    // The text cut to the room with an ellipsis when it does not fit.
+    QString Fitted(const QString& text, double room) {
+        if (Get(text).width <= room) return text;
+        const QString key = text + u'\x1f' + QString::number(qRound(room));
+        auto it = m_fitted.constFind(key);
+        if (it == m_fitted.cend())
+            it = m_fitted.insert(key, m_metrics.elidedText(text, Qt::ElideRight, room));
+        return *it;
+    }
+
+private:
+    QFont m_font;
+    QPaintDevice* m_device;
+    QFontMetricsF m_metrics;
+    QHash<QString, Shaped> m_shaped;
+    QHash<QString, QString> m_fitted;
+};
+
+// The glyphs of one printed line gathered into a single run: one call into the paint engine per
+// line instead of one per cell.
+class GlyphLine {
+public:
+    void Add(QPainter& p, const ShapedTexts::Shaped& s, const QString& text, const QPointF& baseline) {
+        if (!s.single) {
+            Flush(p);
+            p.drawText(baseline, text);
+            return;
+        }
+        if (!m_glyphs.isEmpty() && !(s.font == m_font)) Flush(p);
+        m_font = s.font;
+        m_glyphs += s.glyphs;
+        for (const QPointF& at : s.positions)
+            m_positions << at + baseline;
+    }
+    void Flush(QPainter& p) {
+        if (m_glyphs.isEmpty()) return;
+        QGlyphRun run;
+        run.setRawFont(m_font);
+        run.setGlyphIndexes(m_glyphs);
+        run.setPositions(m_positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
+        m_glyphs.clear();
+        m_positions.clear();
+    }
+
+private:
+    QRawFont m_font;
+    QList<quint32> m_glyphs;
+    QList<QPointF> m_positions;
+};
+
+} // namespace
+
 int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaintDevice* device,
           const TProgress& progress) {
     QPainter p;
@@ -276,8 +404,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     QFont titleFont = body;
     titleFont.setPointSizeF(12);
     titleFont.setBold(true);
-    p.setFont(body);
-    const double lineH = QFontMetricsF(body, device).height() * 1.25;
+    ShapedTexts bodyTexts(body, device), boldTexts(bold, device);
+    const double lineH = bodyTexts.Metrics().height() * 1.25;
     const double titleH = QFontMetricsF(titleFont, device).height() * 1.6;
 
     QVector<double> x, w;
@@ -298,25 +426,19 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
                                 .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
-    // Cells are placed by hand from metrics measured once per font: laying out each through a
-    // rectangle costs most of a long report's time.
-    const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device);
+    GlyphLine glyphs;
     // `last`: the cell may run over the empty cells up to that column (a band's caption).
-    auto cell = [&](int c, double y, const QString& text, int last = -1) {
+    auto cell = [&](ShapedTexts& texts, int c, double y, const QString& text, int last = -1) {
         if (text.isEmpty()) return;
-        const QFontMetricsF& fm = p.font().bold() ? boldMetrics : bodyMetrics;
         const double room = (last > c ? x[last] + w[last] - x[c] : w[c]) - 2 * pad;
-        QString shown = text;
-        double tw = fm.horizontalAdvance(shown);
-        if (tw > room) {
-            shown = fm.elidedText(text, Qt::ElideRight, room);
-            tw = fm.horizontalAdvance(shown);
-        }
+        const QString shown = texts.Fitted(text, room);
+        const ShapedTexts::Shaped& s = texts.Get(shown);
         const Qt::Alignment a = def.columns[c].alignment;
-        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - tw
-                            : a & Qt::AlignHCenter ? x[c] + (w[c] - tw) / 2
+        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - s.width
+                            : a & Qt::AlignHCenter ? x[c] + (w[c] - s.width) / 2
                                                    : x[c] + pad;
-        p.drawText(QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()), shown);
+        const QFontMetricsF& fm = texts.Metrics();
+        glyphs.Add(p, s, shown, QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()));
     };
 
     for (int pg = 0; pg < pages; ++pg) {
@@ -326,45 +448,45 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
         p.setFont(titleFont);
         p.drawText(QRectF(0, 0, width, titleH), Qt::AlignLeft | Qt::AlignVCenter, layout.title);
         y += titleH;
+        p.setFont(body);
         if (!layout.subtitle.isEmpty()) {
-            p.setFont(body);
             p.drawText(QRectF(0, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter, layout.subtitle);
             y += lineH;
         }
-        p.setFont(bold);
         for (int c = 0; c < def.columns.size(); ++c)
-            cell(c, y, layout.captions.value(c));
+            cell(boldTexts, c, y, layout.captions.value(c));
+        glyphs.Flush(p);
         y += lineH;
         p.drawLine(QPointF(0, y), QPointF(usable, y));
         for (int i = pg * perPage; i < std::min(lines, (pg + 1) * perPage); ++i) {
             const TReportLine& line = layout.lines[i];
             switch (line.kind) {
-            case TReportLine::Header:
-                p.setFont(bold);
-                p.drawText(QRectF(line.level * 3 * dpmm, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter,
-                           line.text);
+            case TReportLine::Header: {
+                const ShapedTexts::Shaped& s = boldTexts.Get(line.text);
+                const QFontMetricsF& fm = boldTexts.Metrics();
+                glyphs.Add(p, s, line.text,
+                           QPointF(line.level * 3 * dpmm, y + (lineH - fm.height()) / 2 + fm.ascent()));
                 break;
+            }
             case TReportLine::Detail:
-                p.setFont(body);
                 for (int c = 0; c < line.cells.size(); ++c)
-                    cell(c, y, line.cells[c]);
+                    cell(bodyTexts, c, y, line.cells[c]);
                 break;
             case TReportLine::Footer:
             case TReportLine::Total:
-                p.setFont(bold);
                 p.drawLine(QPointF(0, y), QPointF(usable, y));
                 for (int c = 0; c < line.cells.size(); ++c) {
                     int last = c;
                     while (last + 1 < line.cells.size() && line.cells[last + 1].isEmpty())
                         ++last;
-                    cell(c, y, line.cells[c], last);
+                    cell(boldTexts, c, y, line.cells[c], last);
                 }
                 break;
             }
+            glyphs.Flush(p);
             y += lineH;
             step(progress, i + 1, lines);
         }
-        p.setFont(body);
         const QRectF foot(0, height - lineH, width, lineH);
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, emitted);
         p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
