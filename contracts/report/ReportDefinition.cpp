@@ -80,6 +80,17 @@ bool ParseAlignment(const QString& text, Qt::Alignment& alignment) {
     return true;
 }
 
+bool ParseYesNo(const QString& text, bool& value) {
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("sim"))
+        value = true;
+    else if (t == QLatin1String("nao") || t == QStringLiteral("não"))
+        value = false;
+    else
+        return false;
+    return true;
+}
+
 QString TReportDefinition::Name() const {
     const QString file = QFileInfo(path).fileName();
     if (title.isEmpty()) return file;
@@ -220,6 +231,9 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
             } else if (key == QLatin1String("formato")) {
                 if (!ParseColumnFormat(value, c))
                     fail(name, i + 1, QStringLiteral("formato '%1' inválido.").arg(value));
+            } else if (key == QLatin1String("repetir")) {
+                if (!ParseYesNo(value, c.repeat))
+                    fail(name, i + 1, QStringLiteral("repetir '%1' inválido (sim ou nao).").arg(value));
             } else
                 unknown();
             break;
@@ -277,6 +291,7 @@ QString FormatDefinition(const TReportDefinition& def) {
             << QStringLiteral("titulo = ") + c.caption << QStringLiteral("largura = ") + FormatWidth(c.width)
             << QStringLiteral("alinhamento = ") + alignmentText(c.alignment);
         if (!c.formatText.isEmpty()) out << QStringLiteral("formato = ") + c.formatText;
+        if (!c.repeat) out << QStringLiteral("repetir = nao");
     }
     for (const TReportGroup& g : def.groups) {
         out << QString() << QStringLiteral("[grupo]") << QStringLiteral("campo = ") + g.field;

@@ -160,31 +160,27 @@ QString Subtitle(const TReportDefinition& def, const TReportParams& params) {
 
 namespace {
 
-// A column's values as shown, each formatted once: a long report repeats a few dozen figures and
-// dates thousands of times.
-class ShownValues {
+// A column's values as shown and as summed, each converted once: a long report repeats a few
+// dozen figures and dates thousands of times, and the database hands many of them over as text.
+class ColumnValues {
 public:
-    explicit ShownValues(const TReportColumn& column) : m_column(&column) {}
-    QString Of(const QVariant& v) {
-        if (m_column->format == TColumnFormat::Text || v.isNull() || !v.isValid())
-            return FormatValue(*m_column, v);
-        if (m_column->format == TColumnFormat::Number) {
-            const std::optional<double> n = kvo::data::toNumber(v);
-            if (!n) return FormatValue(*m_column, v);
-            auto it = m_numbers.constFind(*n);
-            if (it == m_numbers.cend()) it = m_numbers.insert(*n, FormatNumber(*m_column, *n));
-            return *it;
-        }
+    struct Value {
+        QString shown;
+        double number = 0;
+    };
+    explicit ColumnValues(const TReportColumn& column) : m_column(&column) {}
+    const Value& Of(const QVariant& v) {
+        if (v.isNull() || !v.isValid()) return m_null;
         const QString key = v.toString();
-        auto it = m_texts.constFind(key);
-        if (it == m_texts.cend()) it = m_texts.insert(key, FormatValue(*m_column, v));
+        auto it = m_values.constFind(key);
+        if (it == m_values.cend()) it = m_values.insert(key, Value{FormatValue(*m_column, v), numberOf(v)});
         return *it;
     }
 
 private:
     const TReportColumn* m_column;
-    QHash<double, QString> m_numbers;
-    QHash<QString, QString> m_texts;
+    const Value m_null;
+    QHash<QString, Value> m_values;
 };
 
 } // namespace
@@ -198,10 +194,10 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
 
     const int nCols = int(def.columns.size());
     QVector<int> colField(nCols);
-    std::vector<ShownValues> shown;
+    std::vector<ColumnValues> values;
     for (int c = 0; c < nCols; ++c) {
         colField[c] = data.IndexOf(def.columns[c].field);
-        shown.emplace_back(def.columns[c]);
+        values.emplace_back(def.columns[c]);
     }
     const int nGroups = int(def.groups.size());
     QVector<int> groupField(nGroups);
@@ -267,13 +263,12 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
         TReportLine detail;
         detail.cells.reserve(nCols);
         for (int c = 0; c < nCols; ++c) {
-            const QVariant& v = row[colField[c]];
-            detail.cells << shown[c].Of(v);
+            const ColumnValues::Value& v = values[c].Of(row[colField[c]]);
+            detail.cells << v.shown;
             if (summed[c]) {
-                const double n = numberOf(v);
                 for (int g = 0; g < nGroups; ++g)
-                    groupSums[g][c] += n;
-                totals[c] += n;
+                    groupSums[g][c] += v.number;
+                totals[c] += v.number;
             }
         }
         out.lines.append(std::move(detail));
@@ -427,6 +422,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
                                 .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
     GlyphLine glyphs;
+    // The detail line above on this page, for the columns that print a value only where it changes.
+    const TReportLine* above = nullptr;
     // `last`: the cell may run over the empty cells up to that column (a band's caption).
     auto cell = [&](ShapedTexts& texts, int c, double y, const QString& text, int last = -1) {
         if (text.isEmpty()) return;
@@ -456,6 +453,7 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
         for (int c = 0; c < def.columns.size(); ++c)
             cell(boldTexts, c, y, layout.captions.value(c));
         glyphs.Flush(p);
+        above = nullptr;
         y += lineH;
         p.drawLine(QPointF(0, y), QPointF(usable, y));
         for (int i = pg * perPage; i < std::min(lines, (pg + 1) * perPage); ++i) {
@@ -470,7 +468,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
             }
             case TReportLine::Detail:
                 for (int c = 0; c < line.cells.size(); ++c)
-                    cell(bodyTexts, c, y, line.cells[c]);
+                    if (def.columns[c].repeat || !above || above->cells.value(c) != line.cells[c])
+                        cell(bodyTexts, c, y, line.cells[c]);
                 break;
             case TReportLine::Footer:
             case TReportLine::Total:
@@ -484,6 +483,7 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
                 break;
             }
             glyphs.Flush(p);
+            above = line.kind == TReportLine::Detail ? &line : nullptr;
             y += lineH;
             step(progress, i + 1, lines);
         }

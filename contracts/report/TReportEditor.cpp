@@ -49,6 +49,13 @@ private:
     bool m_editable;
 };
 
+// A widget under its member's name, as tests and style sheets find it.
+template <typename W> W* named(QWidget* parent, const char* name) {
+    auto* w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
 QTableWidget* table(QWidget* parent, const char* name, const QStringList& headings) {
     auto* t = new QTableWidget(0, int(headings.size()), parent);
     t->setObjectName(QLatin1String(name));
@@ -85,8 +92,9 @@ RowButtons rowButtons(QTableWidget* t, QHBoxLayout* beside, const QString& prefi
         column->addWidget(b);
         return b;
     };
-    RowButtons b{button("Adicionar", QStringLiteral("Adicionar")), button("Remover", QStringLiteral("Remover")),
-                 button("Subir", QStringLiteral("Subir")), button("Descer", QStringLiteral("Descer"))};
+    RowButtons b{button("Adicionar", QStringLiteral("Adicionar")),
+                 button("Remover", QStringLiteral("Remover")), button("Subir", QStringLiteral("Subir")),
+                 button("Descer", QStringLiteral("Descer"))};
     column->addStretch(1);
     QObject* owner = t;
     kvo::Connect(b.add, &QPushButton::clicked, owner, [t, fresh] {
@@ -115,8 +123,7 @@ RowButtons rowButtons(QTableWidget* t, QHBoxLayout* beside, const QString& prefi
 }
 
 QDoubleSpinBox* margin(QWidget* parent, const char* name) {
-    auto* s = new QDoubleSpinBox(parent);
-    s->setObjectName(QLatin1String(name));
+    auto* s = named<QDoubleSpinBox>(parent, name);
     s->setRange(0, 100);
     s->setDecimals(1);
     s->setSuffix(QStringLiteral(" mm"));
@@ -135,18 +142,14 @@ TReportEditor::TReportEditor(TReportDesignerDialog* designer, const TReportDefin
     auto* split = new QSplitter(this);
     root->addWidget(split, 1);
 
-    pgcEditor = new QTabWidget(split);
-    pgcEditor->setObjectName(QStringLiteral("pgcEditor"));
+    pgcEditor = named<QTabWidget>(split, "pgcEditor");
 
     auto* geral = new QWidget(pgcEditor);
     auto* form = new QFormLayout(geral);
-    edtTitulo = new QLineEdit(geral);
-    edtTitulo->setObjectName(QStringLiteral("edtTitulo"));
-    edtSubtitulo = new QLineEdit(geral);
-    edtSubtitulo->setObjectName(QStringLiteral("edtSubtitulo"));
+    edtTitulo = named<QLineEdit>(geral, "edtTitulo");
+    edtSubtitulo = named<QLineEdit>(geral, "edtSubtitulo");
     edtSubtitulo->setToolTip(QStringLiteral("{P_NOME}: o valor do parâmetro"));
-    cbbOrientacao = new QComboBox(geral);
-    cbbOrientacao->setObjectName(QStringLiteral("cbbOrientacao"));
+    cbbOrientacao = named<QComboBox>(geral, "cbbOrientacao");
     cbbOrientacao->addItems({QStringLiteral("Retrato"), QStringLiteral("Paisagem")});
     speMargemEsq = margin(geral, "speMargemEsq");
     speMargemSup = margin(geral, "speMargemSup");
@@ -165,7 +168,7 @@ TReportEditor::TReportEditor(TReportDesignerDialog* designer, const TReportDefin
     auto* colLayout = new QHBoxLayout(colunas);
     grdColunas = table(colunas, "grdColunas",
                        {QStringLiteral("Campo"), QStringLiteral("Título"), QStringLiteral("Largura (mm)"),
-                        QStringLiteral("Alinhamento"), QStringLiteral("Formato")});
+                        QStringLiteral("Alinhamento"), QStringLiteral("Formato"), QStringLiteral("Repetir")});
     grdColunas->setItemDelegateForColumn(
         colAlinhamento,
         new ChoiceDelegate({QStringLiteral("esquerda"), QStringLiteral("centro"), QStringLiteral("direita")},
@@ -174,10 +177,12 @@ TReportEditor::TReportEditor(TReportDesignerDialog* designer, const TReportDefin
         colFormato, new ChoiceDelegate({QStringLiteral("texto"), QStringLiteral("data"), QStringLiteral("0"),
                                         QStringLiteral("#.##0"), QStringLiteral("#.##0,00")},
                                        true, grdColunas));
+    grdColunas->setItemDelegateForColumn(
+        colRepetir, new ChoiceDelegate({QStringLiteral("sim"), QStringLiteral("nao")}, false, grdColunas));
     colLayout->addWidget(grdColunas, 1);
     const RowButtons cb = rowButtons(grdColunas, colLayout, QStringLiteral("btnCol"),
                                      {QString(), QString(), QStringLiteral("25"), QStringLiteral("esquerda"),
-                                      QStringLiteral("texto")});
+                                      QStringLiteral("texto"), QStringLiteral("sim")});
     btnColAdicionar = cb.add, btnColRemover = cb.remove, btnColSubir = cb.up, btnColDescer = cb.down;
     pgcEditor->addTab(colunas, QStringLiteral("Colunas"));
 
@@ -194,22 +199,18 @@ TReportEditor::TReportEditor(TReportDesignerDialog* designer, const TReportDefin
 
     auto* totais = new QWidget(pgcEditor);
     auto* totForm = new QFormLayout(totais);
-    edtTotalTitulo = new QLineEdit(totais);
-    edtTotalTitulo->setObjectName(QStringLiteral("edtTotalTitulo"));
-    edtTotalSomas = new QLineEdit(totais);
-    edtTotalSomas->setObjectName(QStringLiteral("edtTotalSomas"));
+    edtTotalTitulo = named<QLineEdit>(totais, "edtTotalTitulo");
+    edtTotalSomas = named<QLineEdit>(totais, "edtTotalSomas");
     edtTotalSomas->setToolTip(QStringLiteral("Campos somados, separados por espaço"));
     totForm->addRow(QStringLiteral("Título"), edtTotalTitulo);
     totForm->addRow(QStringLiteral("Somas"), edtTotalSomas);
     pgcEditor->addTab(totais, QStringLiteral("Totais"));
 
     const QFont mono(QStringLiteral("DejaVu Sans Mono"), 9);
-    memConsulta = new QPlainTextEdit(pgcEditor);
-    memConsulta->setObjectName(QStringLiteral("memConsulta"));
+    memConsulta = named<QPlainTextEdit>(pgcEditor, "memConsulta");
     memConsulta->setFont(mono);
     pgcEditor->addTab(memConsulta, QStringLiteral("Consulta"));
-    memTexto = new QPlainTextEdit(pgcEditor);
-    memTexto->setObjectName(QStringLiteral("memTexto"));
+    memTexto = named<QPlainTextEdit>(pgcEditor, "memTexto");
     memTexto->setFont(mono);
     pgcEditor->addTab(memTexto, QStringLiteral("Avançado"));
 
@@ -275,7 +276,8 @@ void TReportEditor::load(const TReportDefinition& d) {
         const TReportColumn& c = d.columns[r];
         setRow(grdColunas, r,
                {c.field, c.caption, FormatWidth(c.width), AlignmentText(c.alignment),
-                c.formatText.isEmpty() ? QStringLiteral("texto") : c.formatText});
+                c.formatText.isEmpty() ? QStringLiteral("texto") : c.formatText,
+                c.repeat ? QStringLiteral("sim") : QStringLiteral("nao")});
     }
     grdGrupos->setRowCount(int(d.groups.size()));
     for (int r = 0; r < d.groups.size(); ++r) {
@@ -296,8 +298,8 @@ TReportDefinition TReportEditor::fromForm() const {
     d.title = edtTitulo->text().trimmed();
     d.subtitle = edtSubtitulo->text().trimmed();
     d.landscape = cbbOrientacao->currentIndex() == 1;
-    d.margins = QMarginsF(speMargemEsq->value(), speMargemSup->value(), speMargemDir->value(),
-                          speMargemInf->value());
+    d.margins =
+        QMarginsF(speMargemEsq->value(), speMargemSup->value(), speMargemDir->value(), speMargemInf->value());
     d.query = memConsulta->toPlainText().split(u'\n');
     while (!d.query.isEmpty() && d.query.last().trimmed().isEmpty())
         d.query.removeLast();
@@ -319,13 +321,15 @@ TReportDefinition TReportEditor::fromForm() const {
             fail(QStringLiteral("coluna %1: formato '%2' inválido (texto, data, 0, #.##0 ou #.##0,00).")
                      .arg(r + 1)
                      .arg(format));
+        const QString repeat = cell(grdColunas, r, colRepetir);
+        if (!ParseYesNo(repeat.isEmpty() ? QStringLiteral("sim") : repeat, c.repeat))
+            fail(QStringLiteral("coluna %1: repetir '%2' inválido (sim ou nao).").arg(r + 1).arg(repeat));
         d.columns << c;
     }
     d.groups.clear();
     for (int r = 0; r < grdGrupos->rowCount(); ++r)
         d.groups << TReportGroup{cell(grdGrupos, r, grpCampo).toUpper(), cell(grdGrupos, r, grpCabecalho),
-                                 cell(grdGrupos, r, grpRodape),
-                                 ParseFieldList(cell(grdGrupos, r, grpSomas))};
+                                 cell(grdGrupos, r, grpRodape), ParseFieldList(cell(grdGrupos, r, grpSomas))};
     d.totalCaption = edtTotalTitulo->text().trimmed();
     d.totals = ParseFieldList(edtTotalSomas->text());
     CheckDefinition(d, m_name);

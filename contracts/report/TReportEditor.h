@@ -49,7 +49,7 @@ public:
     QString Problem() const;
 
     // Table columns of grdColunas and grdGrupos.
-    enum { colCampo, colTitulo, colLargura, colAlinhamento, colFormato };
+    enum { colCampo, colTitulo, colLargura, colAlinhamento, colFormato, colRepetir };
     enum { grpCampo, grpCabecalho, grpRodape, grpSomas };
 
     QTabWidget* pgcEditor;

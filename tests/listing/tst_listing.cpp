@@ -420,6 +420,7 @@ private slots:
         QCOMPARE(saved.columns[2].width, 12.5);
         QCOMPARE(saved.columns[2].alignment, Qt::Alignment(Qt::AlignHCenter));
         QCOMPARE(saved.groups.size(), 1);
+        QVERIFY(!saved.columns[0].repeat); // the date, printed only where it changes
         QCOMPARE(m_form->cbbReportNames->currentText(), saved.title);
 
         // Cancelled: nothing written.
