@@ -45,10 +45,8 @@ void ProgressWindow::start(int kind, const QString& caption, QWidget* over) {
     m_kind = kind;
     m_caption = caption.isEmpty() ? defaultCaption(kind) : caption;
     m_frame = 0;
-    m_done = -1;
-    m_total = 0;
+    endJob();
     m_cancelled = false;
-    m_cancel->hide();
     m_cancel->setEnabled(true);
     if (over) {
         const QRect area = over->frameGeometry();
@@ -63,10 +61,15 @@ void ProgressWindow::start(int kind, const QString& caption, QWidget* over) {
 
 void ProgressWindow::stop() {
     m_timer.stop();
+    endJob();
+    hide();
+}
+
+void ProgressWindow::endJob() {
     if (m_done >= 0) qApp->removeEventFilter(this);
     m_done = -1;
+    m_total = 0;
     m_cancel->hide();
-    hide();
 }
 
 bool ProgressWindow::progress(qint64 done, qint64 total) {

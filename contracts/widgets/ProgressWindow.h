@@ -35,6 +35,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void endJob(); // back to the animation alone: no bar, no button, input flows
     int m_kind = 6;
     int m_frame = 0;
     QString m_caption;

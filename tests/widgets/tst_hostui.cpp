@@ -141,7 +141,8 @@ private slots:
     }
 
     // A job reporting its progress: "Cancelar" stops it while input meant for other windows waits;
-    // the next job starts uncancelled and, once the window closes, input flows again.
+    // the next job starts uncancelled and, once the window closes (a nested one inside it too),
+    // input flows again.
     void guiProgressCancelsAJob() {
         kvo::GuiHostUi gui;
         QWidget main;
@@ -166,6 +167,8 @@ private slots:
         gui.DeactiveShowAvi();
         gui.ActiveShowAvi(&main, kvo::aviSaving, QString());
         QVERIFY(gui.ShowAviProgress(1, 10));
+        gui.ActiveShowAvi(&main, kvo::aviConnecting, QString()); // a server call inside the job
+        gui.DeactiveShowAvi();
         gui.DeactiveShowAvi();
         QTest::mouseClick(other, Qt::LeftButton);
         QCOMPARE(clicks, 1);
