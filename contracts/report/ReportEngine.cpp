@@ -348,8 +348,8 @@ private:
     QHash<QString, QString> m_fitted;
 };
 
-// The glyphs of one printed line gathered into a single run: one call into the paint engine per
-// line instead of one per cell.
+// The glyphs of a page gathered into runs, one per stretch of lines in one font: a call into the
+// paint engine per run instead of one per cell.
 class GlyphLine {
 public:
     void Add(QPainter& p, const ShapedTexts::Shaped& s, const QString& text, const QPointF& baseline) {
@@ -482,11 +482,11 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
                 }
                 break;
             }
-            glyphs.Flush(p);
             above = line.kind == TReportLine::Detail ? &line : nullptr;
             y += lineH;
             step(progress, i + 1, lines);
         }
+        glyphs.Flush(p);
         const QRectF foot(0, height - lineH, width, lineH);
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, emitted);
         p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
