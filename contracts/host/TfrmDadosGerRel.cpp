@@ -81,7 +81,7 @@ kvo::report::TReportDefinition TfrmDadosGerRel::CurrentDefinition() {
 
 kvo::report::TReportLayout TfrmDadosGerRel::RunReport(const kvo::report::TReportDefinition& definition) {
     kvo::ShowAviScope avi(this, kvo::aviLoading, definition.title);
-    return rpddPadrao->Run(definition);
+    return rpddPadrao->Run(definition, kvo::report::HostProgress());
 }
 
 void TfrmDadosGerRel::sbtPrintClick(QObject*) {
@@ -98,8 +98,8 @@ void TfrmDadosGerRel::sbtPreviewClick(QObject*) {
 void TfrmDadosGerRel::sbtSalvarComoClick(QObject*) {
     kvo::report::TReportDefinition def = CurrentDefinition();
     QString title = def.title;
-    if (!kvo::report::ReportUi().AskText(msgPadrao->Msg(QStringLiteral("NovoCaption")),
-                                         msgPadrao->Msg(QStringLiteral("NovoPrompt")), title))
+    if (!kvo::Ui().AskText(msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                           msgPadrao->Msg(QStringLiteral("NovoPrompt")), title))
         return;
     title = title.trimmed();
     if (title.isEmpty()) return;

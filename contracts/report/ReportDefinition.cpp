@@ -52,6 +52,45 @@ QString alignmentText(Qt::Alignment a) {
 
 } // namespace
 
+bool ParseWidth(const QString& text, double& millimetres) {
+    return parseNumber(text, millimetres) && millimetres > 0;
+}
+
+QString FormatWidth(double millimetres) {
+    return number(millimetres);
+}
+
+QStringList ParseFieldList(const QString& text) {
+    return upperWords(text);
+}
+
+QString AlignmentText(Qt::Alignment alignment) {
+    return alignmentText(alignment);
+}
+
+bool ParseAlignment(const QString& text, Qt::Alignment& alignment) {
+    if (text == QLatin1String("esquerda"))
+        alignment = Qt::AlignLeft;
+    else if (text == QLatin1String("centro"))
+        alignment = Qt::AlignHCenter;
+    else if (text == QLatin1String("direita"))
+        alignment = Qt::AlignRight;
+    else
+        return false;
+    return true;
+}
+
+bool ParseYesNo(const QString& text, bool& value) {
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("sim"))
+        value = true;
+    else if (t == QLatin1String("nao") || t == QStringLiteral("não"))
+        value = false;
+    else
+        return false;
+    return true;
+}
+
 QString TReportDefinition::Name() const {
     const QString file = QFileInfo(path).fileName();
     if (title.isEmpty()) return file;
@@ -82,6 +121,25 @@ bool ParseColumnFormat(const QString& text, TReportColumn& column) {
     column.thousands = m.capturedLength(1) > 0;
     column.decimals = int(m.capturedLength(3));
     return true;
+}
+
+void CheckDefinition(const TReportDefinition& def, const QString& name) {
+    if (def.title.isEmpty()) fail(name, 0, QStringLiteral("falta o título ([relatorio] titulo = ...)."));
+    if (def.query.isEmpty()) fail(name, 0, QStringLiteral("falta a consulta ([consulta])."));
+    if (def.columns.isEmpty()) fail(name, 0, QStringLiteral("nenhuma coluna ([coluna])."));
+    for (int c = 0; c < def.columns.size(); ++c)
+        if (def.columns[c].field.isEmpty())
+            fail(name, 0, QStringLiteral("a coluna %1 não tem campo.").arg(c + 1));
+    auto shown = [&](const QStringList& sums, const QString& where) {
+        for (const QString& f : sums)
+            if (def.ColumnOf(f) < 0)
+                fail(name, 0, QStringLiteral("a soma %1 (%2) não tem coluna.").arg(f, where));
+    };
+    for (const TReportGroup& g : def.groups) {
+        if (g.field.isEmpty()) fail(name, 0, QStringLiteral("um grupo não tem campo."));
+        shown(g.sums, QStringLiteral("grupo ") + g.field);
+    }
+    shown(def.totals, QStringLiteral("totais"));
 }
 
 TReportDefinition ParseDefinition(const QString& text, const QString& name) {
@@ -165,20 +223,17 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
             else if (key == QLatin1String("titulo"))
                 c.caption = value;
             else if (key == QLatin1String("largura")) {
-                if (!parseNumber(value, c.width) || c.width <= 0)
+                if (!ParseWidth(value, c.width))
                     fail(name, i + 1, QStringLiteral("largura '%1' inválida (milímetros).").arg(value));
             } else if (key == QLatin1String("alinhamento")) {
-                if (value == QLatin1String("esquerda"))
-                    c.alignment = Qt::AlignLeft;
-                else if (value == QLatin1String("centro"))
-                    c.alignment = Qt::AlignHCenter;
-                else if (value == QLatin1String("direita"))
-                    c.alignment = Qt::AlignRight;
-                else
+                if (!ParseAlignment(value, c.alignment))
                     fail(name, i + 1, QStringLiteral("alinhamento '%1' inválido.").arg(value));
             } else if (key == QLatin1String("formato")) {
                 if (!ParseColumnFormat(value, c))
                     fail(name, i + 1, QStringLiteral("formato '%1' inválido.").arg(value));
+            } else if (key == QLatin1String("repetir")) {
+                if (!ParseYesNo(value, c.repeat))
+                    fail(name, i + 1, QStringLiteral("repetir '%1' inválido (sim ou nao).").arg(value));
             } else
                 unknown();
             break;
@@ -214,22 +269,7 @@ TReportDefinition ParseDefinition(const QString& text, const QString& name) {
     while (!def.query.isEmpty() && def.query.first().trimmed().isEmpty())
         def.query.removeFirst();
 
-    if (def.title.isEmpty()) fail(name, 0, QStringLiteral("falta o título ([relatorio] titulo = ...)."));
-    if (def.query.isEmpty()) fail(name, 0, QStringLiteral("falta a consulta ([consulta])."));
-    if (def.columns.isEmpty()) fail(name, 0, QStringLiteral("nenhuma coluna ([coluna])."));
-    for (int c = 0; c < def.columns.size(); ++c)
-        if (def.columns[c].field.isEmpty())
-            fail(name, 0, QStringLiteral("a coluna %1 não tem campo.").arg(c + 1));
-    auto shown = [&](const QStringList& sums, const QString& where) {
-        for (const QString& f : sums)
-            if (def.ColumnOf(f) < 0)
-                fail(name, 0, QStringLiteral("a soma %1 (%2) não tem coluna.").arg(f, where));
-    };
-    for (const TReportGroup& g : def.groups) {
-        if (g.field.isEmpty()) fail(name, 0, QStringLiteral("um grupo não tem campo."));
-        shown(g.sums, QStringLiteral("grupo ") + g.field);
-    }
-    shown(def.totals, QStringLiteral("totais"));
+    CheckDefinition(def, name);
     if (sawTotals && def.totals.isEmpty()) fail(name, 0, QStringLiteral("[totais] sem somas."));
     return def;
 }
@@ -248,9 +288,10 @@ QString FormatDefinition(const TReportDefinition& def) {
     out << QString() << QStringLiteral("[consulta]") << def.query;
     for (const TReportColumn& c : def.columns) {
         out << QString() << QStringLiteral("[coluna]") << QStringLiteral("campo = ") + c.field
-            << QStringLiteral("titulo = ") + c.caption << QStringLiteral("largura = ") + number(c.width)
+            << QStringLiteral("titulo = ") + c.caption << QStringLiteral("largura = ") + FormatWidth(c.width)
             << QStringLiteral("alinhamento = ") + alignmentText(c.alignment);
         if (!c.formatText.isEmpty()) out << QStringLiteral("formato = ") + c.formatText;
+        if (!c.repeat) out << QStringLiteral("repetir = nao");
     }
     for (const TReportGroup& g : def.groups) {
         out << QString() << QStringLiteral("[grupo]") << QStringLiteral("campo = ") + g.field;

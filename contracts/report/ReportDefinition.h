@@ -29,6 +29,9 @@ struct TReportColumn {
     int decimals = 0;       // Number
     bool thousands = false; // Number: "1.234"
     QString formatText;     // as written ("texto", "data", "#.##0,00")
+    // false: on the page a detail line leaves the cell blank when it equals the line above (a
+    // value its group's header already shows); files keep every value.
+    bool repeat = true;
 };
 
 // A break on a field: a header line before each run of equal values, a footer line after it with
@@ -57,6 +60,7 @@ struct TReportGroup {
 //   largura = 22                        (mm)
 //   alinhamento = esquerda | centro | direita
 //   formato = texto | data | 0 | #.##0 | #.##0,00
+//   repetir = sim | nao                 (nao: printed only where it changes)
 //   [grupo]                             (outermost first)
 //   campo = DTCARDAPIO
 //   cabecalho = Data: {DTCARDAPIO}
@@ -85,10 +89,23 @@ struct KVO_FRAMEWORK_EXPORT TReportDefinition {
 
 // Reads a definition from its text; `name` identifies it in messages. Throws EReportError.
 KVO_FRAMEWORK_EXPORT TReportDefinition ParseDefinition(const QString& text, const QString& name);
+// A definition whole: title, query, columns with fields, groups with fields, sums shown in a column.
+// Throws EReportError naming it by `name`.
+KVO_FRAMEWORK_EXPORT void CheckDefinition(const TReportDefinition& definition, const QString& name);
 // The text of a definition, in the order and spelling ParseDefinition reads.
 KVO_FRAMEWORK_EXPORT QString FormatDefinition(const TReportDefinition& definition);
 // Reads the number format of a column ("0", "#.##0", "0,00", "#.##0,00", "texto", "data").
 KVO_FRAMEWORK_EXPORT bool ParseColumnFormat(const QString& text, TReportColumn& column);
+
+// The spellings of a definition's values, for the editor's cells as for the file: widths in
+// millimetres ("22", "22,5"), field lists ("A B" or "A, B"), "esquerda" | "centro" | "direita",
+// "sim" | "nao".
+KVO_FRAMEWORK_EXPORT bool ParseWidth(const QString& text, double& millimetres);
+KVO_FRAMEWORK_EXPORT QString FormatWidth(double millimetres);
+KVO_FRAMEWORK_EXPORT QStringList ParseFieldList(const QString& text);
+KVO_FRAMEWORK_EXPORT bool ParseAlignment(const QString& text, Qt::Alignment& alignment);
+KVO_FRAMEWORK_EXPORT QString AlignmentText(Qt::Alignment alignment);
+KVO_FRAMEWORK_EXPORT bool ParseYesNo(const QString& text, bool& value); // "sim" | "nao" ("não")
 
 KVO_FRAMEWORK_EXPORT TReportDefinition LoadDefinition(const QString& path);
 // Writes through a temporary file renamed at the end: a failed write leaves the old file whole.

@@ -5,14 +5,18 @@
 
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QTextLayout>
 
 #include <xlsxwriter.h>
 
@@ -154,6 +158,33 @@ QString Subtitle(const TReportDefinition& def, const TReportParams& params) {
     return out;
 }
 
+namespace {
+
+// A column's values as shown and as summed, each converted once: a long report repeats a few
+// dozen figures and dates thousands of times, and the database hands many of them over as text.
+class ColumnValues {
+public:
+    struct Value {
+        QString shown;
+        double number = 0;
+    };
+    explicit ColumnValues(const TReportColumn& column) : m_column(&column) {}
+    const Value& Of(const QVariant& v) {
+        if (v.isNull() || !v.isValid()) return m_null;
+        const QString key = v.toString();
+        auto it = m_values.constFind(key);
+        if (it == m_values.cend()) it = m_values.insert(key, Value{FormatValue(*m_column, v), numberOf(v)});
+        return *it;
+    }
+
+private:
+    const TReportColumn* m_column;
+    const Value m_null;
+    QHash<QString, Value> m_values;
+};
+
+} // namespace
+
 TReportLayout Layout(const TReportDefinition& def, const TReportData& data, const TProgress& progress) {
     CheckFields(def, data);
     TReportLayout out;
@@ -163,8 +194,11 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
 
     const int nCols = int(def.columns.size());
     QVector<int> colField(nCols);
-    for (int c = 0; c < nCols; ++c)
+    std::vector<ColumnValues> values;
+    for (int c = 0; c < nCols; ++c) {
         colField[c] = data.IndexOf(def.columns[c].field);
+        values.emplace_back(def.columns[c]);
+    }
     const int nGroups = int(def.groups.size());
     QVector<int> groupField(nGroups);
     for (int g = 0; g < nGroups; ++g)
@@ -229,13 +263,12 @@ TReportLayout Layout(const TReportDefinition& def, const TReportData& data, cons
         TReportLine detail;
         detail.cells.reserve(nCols);
         for (int c = 0; c < nCols; ++c) {
-            const QVariant& v = row[colField[c]];
-            detail.cells << FormatValue(def.columns[c], v);
+            const ColumnValues::Value& v = values[c].Of(row[colField[c]]);
+            detail.cells << v.shown;
             if (summed[c]) {
-                const double n = numberOf(v);
                 for (int g = 0; g < nGroups; ++g)
-                    groupSums[g][c] += n;
-                totals[c] += n;
+                    groupSums[g][c] += v.number;
+                totals[c] += v.number;
             }
         }
         out.lines.append(std::move(detail));
@@ -260,6 +293,96 @@ void ApplyPageLayout(const TReportDefinition& def, QPagedPaintDevice* device) {
                                       def.margins, QPageLayout::Millimeter));
 }
 
+namespace {
+
+// The texts of a report in one font, each shaped and measured once: a long report repeats a few
+// dozen names and figures thousands of times, and shaping them again per cell is most of its cost.
+class ShapedTexts {
+public:
+    struct Shaped {
+        QRawFont font;
+        QList<quint32> glyphs;
+        QList<QPointF> positions; // from the left end of the baseline
+        double width = 0;
+        bool single = false; // one font: drawn from the glyphs; otherwise as text
+    };
+
+    ShapedTexts(const QFont& font, QPaintDevice* device)
+        : m_font(font), m_device(device), m_metrics(font, device) {}
+    const QFontMetricsF& Metrics() const { return m_metrics; }
+
+    const Shaped& Get(const QString& text) {
+        if (const auto it = m_shaped.constFind(text); it != m_shaped.cend()) return *it;
+        Shaped s;
+        s.width = m_metrics.horizontalAdvance(text);
+        QTextLayout layout(text, m_font, m_device);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (runs.size() == 1) {
+            s.font = runs.first().rawFont();
+            s.glyphs = runs.first().glyphIndexes();
+            for (const QPointF& at : runs.first().positions())
+                s.positions << at - QPointF(0, line.ascent());
+            s.single = true;
+        }
+        return *m_shaped.insert(text, std::move(s));
+    }
+
+    // The text cut to the room with an ellipsis when it does not fit.
+    QString Fitted(const QString& text, double room) {
+        if (Get(text).width <= room) return text;
+        const QString key = text + u'\x1f' + QString::number(qRound(room));
+        auto it = m_fitted.constFind(key);
+        if (it == m_fitted.cend())
+            it = m_fitted.insert(key, m_metrics.elidedText(text, Qt::ElideRight, room));
+        return *it;
+    }
+
+private:
+    QFont m_font;
+    QPaintDevice* m_device;
+    QFontMetricsF m_metrics;
+    QHash<QString, Shaped> m_shaped;
+    QHash<QString, QString> m_fitted;
+};
+
+// The glyphs of a page gathered into runs, one per stretch of lines in one font: a call into the
+// paint engine per run instead of one per cell.
+class GlyphLine {
+public:
+    void Add(QPainter& p, const ShapedTexts::Shaped& s, const QString& text, const QPointF& baseline) {
+        if (!s.single) {
+            Flush(p);
+            p.drawText(baseline, text);
+            return;
+        }
+        if (!m_glyphs.isEmpty() && !(s.font == m_font)) Flush(p);
+        m_font = s.font;
+        m_glyphs += s.glyphs;
+        for (const QPointF& at : s.positions)
+            m_positions << at + baseline;
+    }
+    void Flush(QPainter& p) {
+        if (m_glyphs.isEmpty()) return;
+        QGlyphRun run;
+        run.setRawFont(m_font);
+        run.setGlyphIndexes(m_glyphs);
+        run.setPositions(m_positions);
+        p.drawGlyphRun(QPointF(0, 0), run);
+        m_glyphs.clear();
+        m_positions.clear();
+    }
+
+private:
+    QRawFont m_font;
+    QList<quint32> m_glyphs;
+    QList<QPointF> m_positions;
+};
+
+} // namespace
+
 int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaintDevice* device,
           const TProgress& progress) {
     QPainter p;
@@ -276,8 +399,8 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     QFont titleFont = body;
     titleFont.setPointSizeF(12);
     titleFont.setBold(true);
-    p.setFont(body);
-    const double lineH = QFontMetricsF(body, device).height() * 1.25;
+    ShapedTexts bodyTexts(body, device), boldTexts(bold, device);
+    const double lineH = bodyTexts.Metrics().height() * 1.25;
     const double titleH = QFontMetricsF(titleFont, device).height() * 1.6;
 
     QVector<double> x, w;
@@ -298,25 +421,21 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
     const QString emitted = QLocale(QLocale::Portuguese, QLocale::Brazil)
                                 .toString(QDateTime::currentDateTime(), QStringLiteral("dd/MM/yyyy HH:mm"));
 
-    // Cells are placed by hand from metrics measured once per font: laying out each through a
-    // rectangle costs most of a long report's time.
-    const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device);
+    GlyphLine glyphs;
+    // The detail line above on this page, for the columns that print a value only where it changes.
+    const TReportLine* above = nullptr;
     // `last`: the cell may run over the empty cells up to that column (a band's caption).
-    auto cell = [&](int c, double y, const QString& text, int last = -1) {
+    auto cell = [&](ShapedTexts& texts, int c, double y, const QString& text, int last = -1) {
         if (text.isEmpty()) return;
-        const QFontMetricsF& fm = p.font().bold() ? boldMetrics : bodyMetrics;
         const double room = (last > c ? x[last] + w[last] - x[c] : w[c]) - 2 * pad;
-        QString shown = text;
-        double tw = fm.horizontalAdvance(shown);
-        if (tw > room) {
-            shown = fm.elidedText(text, Qt::ElideRight, room);
-            tw = fm.horizontalAdvance(shown);
-        }
+        const QString shown = texts.Fitted(text, room);
+        const ShapedTexts::Shaped& s = texts.Get(shown);
         const Qt::Alignment a = def.columns[c].alignment;
-        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - tw
-                            : a & Qt::AlignHCenter ? x[c] + (w[c] - tw) / 2
+        const double left = a & Qt::AlignRight     ? x[c] + w[c] - pad - s.width
+                            : a & Qt::AlignHCenter ? x[c] + (w[c] - s.width) / 2
                                                    : x[c] + pad;
-        p.drawText(QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()), shown);
+        const QFontMetricsF& fm = texts.Metrics();
+        glyphs.Add(p, s, shown, QPointF(left, y + (lineH - fm.height()) / 2 + fm.ascent()));
     };
 
     for (int pg = 0; pg < pages; ++pg) {
@@ -326,45 +445,48 @@ int Paint(const TReportDefinition& def, const TReportLayout& layout, QPagedPaint
         p.setFont(titleFont);
         p.drawText(QRectF(0, 0, width, titleH), Qt::AlignLeft | Qt::AlignVCenter, layout.title);
         y += titleH;
+        p.setFont(body);
         if (!layout.subtitle.isEmpty()) {
-            p.setFont(body);
             p.drawText(QRectF(0, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter, layout.subtitle);
             y += lineH;
         }
-        p.setFont(bold);
         for (int c = 0; c < def.columns.size(); ++c)
-            cell(c, y, layout.captions.value(c));
+            cell(boldTexts, c, y, layout.captions.value(c));
+        glyphs.Flush(p);
+        above = nullptr;
         y += lineH;
         p.drawLine(QPointF(0, y), QPointF(usable, y));
         for (int i = pg * perPage; i < std::min(lines, (pg + 1) * perPage); ++i) {
             const TReportLine& line = layout.lines[i];
             switch (line.kind) {
-            case TReportLine::Header:
-                p.setFont(bold);
-                p.drawText(QRectF(line.level * 3 * dpmm, y, width, lineH), Qt::AlignLeft | Qt::AlignVCenter,
-                           line.text);
+            case TReportLine::Header: {
+                const ShapedTexts::Shaped& s = boldTexts.Get(line.text);
+                const QFontMetricsF& fm = boldTexts.Metrics();
+                glyphs.Add(p, s, line.text,
+                           QPointF(line.level * 3 * dpmm, y + (lineH - fm.height()) / 2 + fm.ascent()));
                 break;
+            }
             case TReportLine::Detail:
-                p.setFont(body);
                 for (int c = 0; c < line.cells.size(); ++c)
-                    cell(c, y, line.cells[c]);
+                    if (def.columns[c].repeat || !above || above->cells.value(c) != line.cells[c])
+                        cell(bodyTexts, c, y, line.cells[c]);
                 break;
             case TReportLine::Footer:
             case TReportLine::Total:
-                p.setFont(bold);
                 p.drawLine(QPointF(0, y), QPointF(usable, y));
                 for (int c = 0; c < line.cells.size(); ++c) {
                     int last = c;
                     while (last + 1 < line.cells.size() && line.cells[last + 1].isEmpty())
                         ++last;
-                    cell(c, y, line.cells[c], last);
+                    cell(boldTexts, c, y, line.cells[c], last);
                 }
                 break;
             }
+            above = line.kind == TReportLine::Detail ? &line : nullptr;
             y += lineH;
             step(progress, i + 1, lines);
         }
-        p.setFont(body);
+        glyphs.Flush(p);
         const QRectF foot(0, height - lineH, width, lineH);
         p.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, emitted);
         p.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,

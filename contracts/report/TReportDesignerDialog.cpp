@@ -1,97 +1,21 @@
 #include "report/TReportDesignerDialog.h"
 
+#include "report/TReportEditor.h"
 #include "widgets/Dispatch.h"
+#include "widgets/HostUi.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QPushButton>
-#include <QSplitter>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace kvo::report {
 
 namespace {
-
-bool guiChoosePrinter(QPrinter* printer, QWidget* parent) {
-    QPrintDialog dialog(printer, parent);
-    return dialog.exec() == QDialog::Accepted;
-}
-
-bool guiAskText(const QString& caption, const QString& prompt, QString& value) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok) value = text;
-    return ok;
-}
-
-QString guiSaveFileName(QWidget* parent, const QString& caption, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
-}
-
-// The editor: the definition's text on the left, its pages on the right, refreshed a moment
-// after each change with the screen's current parameters.
-bool guiEdit(TReportDesignerDialog* designer, TReportDefinition& definition) {
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Editar relatório - %1").arg(definition.title));
-    auto* root = new QVBoxLayout(&dialog);
-    auto* split = new QSplitter(&dialog);
-    auto* text = new QPlainTextEdit(split);
-    text->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 9));
-    text->setPlainText(FormatDefinition(definition));
-    auto* right = new QWidget(split);
-    auto* rightLayout = new QVBoxLayout(right);
-    auto* problem = new QLabel(right);
-    problem->setWordWrap(true);
-    problem->setStyleSheet(QStringLiteral("color: #a00000"));
-    rightLayout->addWidget(problem);
-    QWidget* preview = nullptr;
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, &dialog);
-    buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Salvar"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
-    root->addWidget(split, 1);
-    root->addWidget(buttons);
-
-    TReportDefinition edited = definition;
-    auto refresh = [&] {
-        try {
-            TReportDefinition d = ParseDefinition(text->toPlainText(), QFileInfo(definition.path).fileName());
-            d.path = definition.path;
-            TReportLayout layout = designer->Run(d);
-            delete preview;
-            preview = new TReportPreview(d, std::move(layout), right);
-            rightLayout->addWidget(preview, 1);
-            problem->clear();
-            edited = d;
-            buttons->button(QDialogButtonBox::Save)->setEnabled(true);
-        } catch (const Exception& e) {
-            problem->setText(e.Message());
-            buttons->button(QDialogButtonBox::Save)->setEnabled(false);
-        }
-    };
-    QTimer debounce;
-    debounce.setSingleShot(true);
-    debounce.setInterval(600);
-    kvo::Connect(&debounce, &QTimer::timeout, &dialog, refresh);
-    QObject::connect(text, &QPlainTextEdit::textChanged, &debounce, qOverload<>(&QTimer::start));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    refresh();
-    dialog.resize(1200, 760);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    definition = edited;
-    return true;
-}
 
 QToolButton* toolButton(QWidget* parent, QLayout* layout, const QString& text, const QString& hint) {
     auto* b = new QToolButton(parent);
@@ -103,17 +27,23 @@ QToolButton* toolButton(QWidget* parent, QLayout* layout, const QString& text, c
 
 } // namespace
 
-TReportUi& ReportUi() {
-    static TReportUi ui{guiChoosePrinter, guiAskText, guiSaveFileName, guiEdit};
-    return ui;
+TProgress HostProgress() {
+    return [](qint64 done, qint64 total) { return kvo::Ui().ShowAviProgress(done, total); };
 }
 
 bool PrintReport(const TReportDefinition& definition, const TReportLayout& layout, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     ApplyPageLayout(definition, &printer);
     printer.setDocName(layout.title);
-    if (!ReportUi().ChoosePrinter(&printer, parent)) return false;
-    Paint(definition, layout, &printer);
+    if (!kvo::Ui().ChoosePrinter(&printer, parent)) return false;
+    kvo::ShowAviScope avi(parent, kvo::aviLoading, QStringLiteral("Imprimindo %1...").arg(layout.title));
+    try {
+        Paint(definition, layout, &printer, HostProgress());
+    } catch (const EAbort&) {
+        printer.abort();
+        if (!printer.outputFileName().isEmpty()) QFile::remove(printer.outputFileName());
+        throw;
+    }
     return true;
 }
 
@@ -129,8 +59,11 @@ TReportPreview::TReportPreview(TReportDefinition definition, TReportLayout layou
     root->addLayout(bar);
     m_pages = new QPrintPreviewWidget(m_printer.get(), this);
     root->addWidget(m_pages, 1);
-    kvo::Connect(m_pages, &QPrintPreviewWidget::paintRequested, this,
-                 [this](QPrinter* printer) { Paint(m_definition, m_layout, printer); });
+    kvo::Connect(m_pages, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) {
+        // A cancel keeps the pages painted so far.
+        kvo::ShowAviScope avi(this, kvo::aviLoading, m_layout.title);
+        Paint(m_definition, m_layout, printer, HostProgress());
+    });
 
     auto* first = toolButton(this, bar, QStringLiteral("|<"), QStringLiteral("Primeira página"));
     auto* prev = toolButton(this, bar, QStringLiteral("<"), QStringLiteral("Página anterior"));
@@ -163,8 +96,8 @@ TReportPreview::TReportPreview(TReportDefinition definition, TReportLayout layou
     kvo::Connect(print, &QToolButton::clicked, this, [this] { Print(); });
     kvo::Connect(save, &QToolButton::clicked, this, [this] {
         const QString path =
-            ReportUi().SaveFileName(this, QStringLiteral("Salvar relatório"),
-                                    QStringLiteral("PDF (*.pdf);;CSV (*.csv);;XLSX (*.xlsx)"));
+            kvo::Ui().SaveFileName(this, QStringLiteral("Salvar relatório"),
+                                   QStringLiteral("PDF (*.pdf);;CSV (*.csv);;XLSX (*.xlsx)"));
         if (!path.isEmpty()) SaveAs(path);
     });
     kvo::Connect(m_pages, &QPrintPreviewWidget::previewChanged, this, [this] { updatePageLabel(); });
@@ -187,7 +120,9 @@ void TReportPreview::Print() {
 }
 
 void TReportPreview::SaveAs(const QString& path) {
-    WriteFile(m_definition, m_layout, path);
+    kvo::ShowAviScope avi(this, kvo::aviSaving,
+                          QStringLiteral("Gravando %1...").arg(QFileInfo(path).fileName()));
+    WriteFile(m_definition, m_layout, path, HostProgress());
 }
 
 } // namespace kvo::report
@@ -212,5 +147,8 @@ kvo::report::TReportLayout TReportDesignerDialog::Run(const kvo::report::TReport
 }
 
 bool TReportDesignerDialog::Execute(kvo::report::TReportDefinition& definition) {
-    return kvo::report::ReportUi().Edit(this, definition);
+    kvo::report::TReportEditor editor(this, definition);
+    if (!kvo::Ui().ExecDialog(&editor)) return false;
+    definition = editor.Definition();
+    return true;
 }

@@ -16,21 +16,12 @@ class TReportDesignerDialog;
 
 namespace kvo::report {
 
-// The steps of the report side that need a person and that HostUi does not cover. The GUI ones
-// unless replaced (tests answer them).
-struct KVO_FRAMEWORK_EXPORT TReportUi {
-    // The system print dialog on that printer; false when the person cancels.
-    std::function<bool(QPrinter* printer, QWidget* parent)> ChoosePrinter;
-    // A one-line text asked with a caption and a prompt; false on cancel.
-    std::function<bool(const QString& caption, const QString& prompt, QString& value)> AskText;
-    // A file to write; empty on cancel. filter: "PDF (*.pdf)".
-    std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> SaveFileName;
-    // The report editor over a definition; true when the person saved.
-    std::function<bool(TReportDesignerDialog* designer, TReportDefinition& definition)> Edit;
-};
-KVO_FRAMEWORK_EXPORT TReportUi& ReportUi();
+// Progress reported to the host's innermost progress window (HostUi::ShowAviProgress): a job run
+// with it stops with EAbort once the person cancels.
+KVO_FRAMEWORK_EXPORT TProgress HostProgress();
 
-// Prints a laid-out report after the print dialog; false when the person cancelled.
+// Prints a laid-out report after the print dialog, behind a progress window; false when the person
+// cancelled the dialog. A print cancelled halfway is abandoned (EAbort), a PDF printed to removed.
 KVO_FRAMEWORK_EXPORT bool PrintReport(const TReportDefinition& definition, const TReportLayout& layout,
                                       QWidget* parent);
 
@@ -43,8 +34,10 @@ public:
 
     QPrintPreviewWidget* Pages() const { return m_pages; }
     int PageCount() const;
+    const TReportLayout& Layout() const { return m_layout; }
     void Print();
-    void SaveAs(const QString& path); // by extension: .pdf, .csv or .xlsx
+    // By extension: .pdf, .csv or .xlsx, behind a progress window; a cancel (EAbort) leaves no file.
+    void SaveAs(const QString& path);
 
 private:
     void updatePageLabel();
@@ -73,6 +66,7 @@ public:
                                    const kvo::report::TProgress& progress = {});
     kvo::report::TReportParams AskParams(const kvo::report::TReportDefinition& definition);
 
-    // The editor over the definition; true when the person saved it (the caller writes the file).
+    // The report editor (TReportEditor) over the definition, through the host UI; true when the
+    // person saved it (the caller writes the file).
     bool Execute(kvo::report::TReportDefinition& definition);
 };

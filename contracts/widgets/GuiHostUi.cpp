@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -160,6 +163,35 @@ bool GuiHostUi::ShowHelp(const QString& collection, int context) {
     m_help->raise();
     m_help->activateWindow();
     return true;
+}
+
+bool GuiHostUi::ChoosePrinter(QPrinter* printer, QWidget* parent) {
+    HideProgress hide(m_progress);
+    QPrintDialog dialog(printer, parent ? parent : mainWindow());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool GuiHostUi::AskText(const QString& caption, const QString& prompt, QString& value) {
+    HideProgress hide(m_progress);
+    bool ok = false;
+    const QString text = QInputDialog::getText(mainWindow(), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok) value = text;
+    return ok;
+}
+
+QString GuiHostUi::SaveFileName(QWidget* parent, const QString& caption, const QString& filter) {
+    HideProgress hide(m_progress);
+    return QFileDialog::getSaveFileName(parent ? parent : mainWindow(), caption, QString(), filter);
+}
+
+bool GuiHostUi::ExecDialog(QDialog* dialog) {
+    HideProgress hide(m_progress);
+    return dialog->exec() == QDialog::Accepted;
+}
+
+bool GuiHostUi::ShowAviProgress(qint64 done, qint64 total) {
+    if (m_stack.isEmpty() || !m_progress) return true; // no window open: nothing to show or cancel
+    return m_progress->progress(done, total);
 }
 
 } // namespace kvo

@@ -27,6 +27,12 @@ public:
     void ShowPreview(QWidget* preview, const QString& title) override;
     bool ShowHelp(const QString& collection, int context) override;
 
+    bool ChoosePrinter(QPrinter* printer, QWidget* parent) override;
+    bool AskText(const QString& caption, const QString& prompt, QString& value) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    bool ExecDialog(QDialog* dialog) override;
+    bool ShowAviProgress(qint64 done, qint64 total) override;
+
     int ProgressDepth() const { return int(m_stack.size()); }
 
 private:

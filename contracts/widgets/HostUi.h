@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
+class QPrinter;
 class QWidget;
 class TDataSource;
 
@@ -55,6 +57,19 @@ public:
     // Help: the compiled help collection opened at the topic of a help context, in the host's help
     // window (modeless, reused). False when the collection has no topic for the context.
     virtual bool ShowHelp(const QString& collection, int context) = 0;
+
+    // Reports: the print dialog, file and text questions, the report editor, a long job's progress.
+    // The system print dialog on that printer; false when the person cancels.
+    virtual bool ChoosePrinter(QPrinter* printer, QWidget* parent) = 0;
+    // A one-line text asked with a caption and a prompt, starting from value; false on cancel.
+    virtual bool AskText(const QString& caption, const QString& prompt, QString& value) = 0;
+    // A file to write; empty on cancel. filter: "PDF (*.pdf);;CSV (*.csv)".
+    virtual QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+    // A ready dialog (the report editor) run modally; true when it was accepted.
+    virtual bool ExecDialog(QDialog* dialog) = 0;
+    // How far the job behind the innermost progress window is: done of total units. Returns false
+    // once the person asked to cancel it (the window then shows a cancel button).
+    virtual bool ShowAviProgress(qint64 done, qint64 total) = 0;
 };
 
 // The suite's name, the title of the main window and of every message box.

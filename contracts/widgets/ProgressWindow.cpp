@@ -1,7 +1,11 @@
 #include "ProgressWindow.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QWindow>
 #include <QtMath>
 
 ProgressWindow::ProgressWindow(QWidget* over)
@@ -9,6 +13,14 @@ ProgressWindow::ProgressWindow(QWidget* over)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(320, 110);
+    m_cancel = new QPushButton(QStringLiteral("Cancelar"), this);
+    m_cancel->setObjectName(QStringLiteral("btnCancelar"));
+    m_cancel->setGeometry(width() - 100, height() - 34, 90, 26);
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_cancelled = true;
+        m_cancel->setEnabled(false);
+    });
     m_timer.setInterval(60);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         m_frame = (m_frame + 1) % 1000;
@@ -33,6 +45,9 @@ void ProgressWindow::start(int kind, const QString& caption, QWidget* over) {
     m_kind = kind;
     m_caption = caption.isEmpty() ? defaultCaption(kind) : caption;
     m_frame = 0;
+    endJob();
+    m_cancelled = false;
+    m_cancel->setEnabled(true);
     if (over) {
         const QRect area = over->frameGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
@@ -46,7 +61,61 @@ void ProgressWindow::start(int kind, const QString& caption, QWidget* over) {
 
 void ProgressWindow::stop() {
     m_timer.stop();
+    endJob();
     hide();
+}
+
+void ProgressWindow::endJob() {
+    if (m_done >= 0) qApp->removeEventFilter(this);
+    m_done = -1;
+    m_total = 0;
+    m_cancel->hide();
+}
+
+bool ProgressWindow::progress(qint64 done, qint64 total) {
+    if (m_done < 0) {
+        m_cancel->show();
+        qApp->installEventFilter(this);
+        m_sinceUpdate.invalidate();
+    }
+    m_done = done;
+    m_total = total;
+    // A few updates a second keep the window alive without slowing the job down.
+    if (!m_sinceUpdate.isValid() || m_sinceUpdate.elapsed() >= 100 || done >= total) {
+        m_sinceUpdate.start();
+        m_frame = (m_frame + 1) % 1000;
+        repaint();
+        QApplication::processEvents();
+    }
+    return !m_cancelled;
+}
+
+bool ProgressWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Close: {
+        // Events reach a window's QWindow before its widgets; both belong to one window or another.
+        if (auto* w = qobject_cast<QWidget*>(watched)) {
+            if (w->window() == this) break;
+        } else if (auto* win = qobject_cast<QWindow*>(watched)) {
+            if (win == windowHandle()) break;
+        } else {
+            break;
+        }
+        // Escape anywhere asks to cancel, as the button does.
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            m_cancel->click();
+        return true;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ProgressWindow::paintEvent(QPaintEvent*) {
@@ -102,6 +171,17 @@ void ProgressWindow::paintEvent(QPaintEvent*) {
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(0x20, 0x20, 0x20));
-    p.drawText(QRectF(95, 20, width() - 110, height() - 40),
+    const bool bar = m_done >= 0 && m_total > 0;
+    p.drawText(QRectF(95, bar ? 10 : 20, width() - 110, bar ? 40 : height() - 40),
                Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, m_caption);
+    if (bar) {
+        const QRectF track(95, 54, width() - 110, 10);
+        p.setPen(QPen(frame, 1));
+        p.setBrush(Qt::white);
+        p.drawRect(track);
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        p.drawRect(QRectF(track.topLeft(), QSizeF(track.width() * std::min<qint64>(m_done, m_total) / m_total,
+                                                  track.height())));
+    }
 }

@@ -10,6 +10,7 @@
 #include "host/dtmDBGeral.h"
 #include "report/ReportEngine.h"
 #include "report/TReportDesignerDialog.h"
+#include "report/TReportEditor.h"
 
 #include "Fixture.h"
 #include "PgTest.h"
@@ -17,13 +18,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 using namespace kvo::report;
@@ -71,8 +78,6 @@ class TestListing : public QObject {
     std::unique_ptr<kvo::test::PgTestDatabase> m_pg;
     std::unique_ptr<kvo::test::TestHostUi> m_ui;
     TfrmListEfetDiet* m_form = nullptr;
-    QStringList m_asked; // texts asked through AskText
-    int m_edits = 0;
 
     static void exec(QSqlDatabase db, const QString& sql, const QVariantList& values = {}) {
         QSqlQuery q(db);
@@ -146,17 +151,6 @@ private slots:
             QVERIFY(QFile::copy(shipped.filePath(f), QDir(reportDir()).filePath(f)));
         kvo::Application().SetReportDir(reportDir());
 
-        ReportUi().AskText = [this](const QString& caption, const QString& prompt, QString& value) {
-            m_asked << caption + " / " + prompt;
-            value = "Cópia da listagem";
-            return true;
-        };
-        ReportUi().Edit = [this](TReportDesignerDialog* designer, TReportDefinition& def) {
-            ++m_edits;
-            designer->AskParams(def);
-            def.columns[1].caption = "Serviço hospitalar";
-            return true;
-        };
         m_ui = std::make_unique<kvo::test::TestHostUi>();
         open();
     }
@@ -367,25 +361,102 @@ private slots:
         QCOMPARE(rows.last(), QString("C=33 D=5 E=2 F=40 G=38 H=2"));
     }
 
-    void saveAsAndEdit() {
+    // The editor over the listing: columns and groups changed through the form, a bad width refused
+    // with the file untouched, the text tab read back into the form, then saved and reopened.
+    void editorChangesColumnsAndGroups() {
         m_ui->Clear();
         setDates("", "");
         m_form->medCdFilial->SetFocus();
-        // The editor opens with empty dates when no date edit holds the focus.
+        const QString path = QDir(reportDir()).filePath("KVO010-efetivos-por-data.kvr");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        m_ui->OnDialog([&](QDialog* dialog) {
+            auto* editor = qobject_cast<TReportEditor*>(dialog);
+            QVERIFY(editor);
+            // Opened with empty dates: the pages are there, with no rows, only the zero total.
+            QVERIFY2(editor->Preview(), qPrintable(editor->Problem()));
+            QCOMPARE(editor->Preview()->Layout().lines.size(), 1);
+            setDates("01/12/2026", "08/12/2026");
+
+            QTableWidget* cols = editor->grdColunas;
+            cols->item(1, TReportEditor::colTitulo)->setText("Serviço hospitalar");
+            cols->setCurrentCell(2, 0); // Dieta before Serviço
+            kvo::test::ClickButton(editor->btnColSubir);
+            kvo::test::ClickButton(editor->btnColAdicionar); // after Dieta
+            cols->item(2, TReportEditor::colCampo)->setText("cddietpad");
+            cols->item(2, TReportEditor::colTitulo)->setText("Código");
+            cols->item(2, TReportEditor::colLargura)->setText("12,5");
+            cols->item(2, TReportEditor::colAlinhamento)->setText("centro");
+            editor->grdGrupos->setCurrentCell(1, 0); // no more per-service totals
+            kvo::test::ClickButton(editor->btnGrpRemover);
+            QVERIFY2(editor->Refresh(), qPrintable(editor->Problem()));
+            const TReportLayout& pages = editor->Preview()->Layout();
+            QCOMPARE(pages.captions.mid(0, 4),
+                     (QStringList{"Data", "Dieta", "Código", "Serviço hospitalar"}));
+            QCOMPARE(pages.lines.first().text, QString("Data 01/12/2026"));
+            QCOMPARE(pages.lines[1].cells.mid(0, 4),
+                     (QStringList{"01/12/2026", "Livre", "0001", "Clínica Médica"}));
+            for (const TReportLine& l : pages.lines)
+                QVERIFY(l.cells.value(0) != "Total do serviço");
+            QCOMPARE(pages.lines.last().cells.join('|'), QString("Total geral||||33|5|2|40"));
+
+            cols->item(2, TReportEditor::colLargura)->setText("largo");
+            kvo::test::ClickButton(editor->btnSalvar);
+            QCOMPARE(m_ui->Errors(), QStringList{"Definição de relatório 'KVO010-efetivos-por-data.kvr': "
+                                                 "coluna 3: largura 'largo' inválida (milímetros)."});
+            QCOMPARE(editor->result(), int(QDialog::Rejected));
+            cols->item(2, TReportEditor::colLargura)->setText("12,5");
+
+            // The text tab shows the form; what is typed there comes back into the form.
+            editor->pgcEditor->setCurrentWidget(editor->memTexto);
+            QVERIFY(editor->memTexto->toPlainText().contains(
+                "campo = CDDIETPAD\ntitulo = Código\nlargura = 12,5"));
+            editor->memTexto->setPlainText(editor->memTexto->toPlainText().replace(
+                "titulo = Efetivos por data", "titulo = Efetivos do mês"));
+            editor->pgcEditor->setCurrentIndex(0);
+            QCOMPARE(editor->edtTitulo->text(), QString("Efetivos do mês, serviço e dieta"));
+            kvo::test::ClickButton(editor->btnSalvar);
+        });
         kvo::test::ClickButton(m_form->sbtReportEdit);
         kvo::test::Settle();
-        QVERIFY2(m_ui->Errors().isEmpty(), qPrintable(m_ui->Errors().join('\n')));
-        QCOMPARE(m_edits, 1);
-        const TReportDefinition edited = m_form->CurrentDefinition();
-        QCOMPARE(edited.columns[1].caption, QString("Serviço hospitalar"));
+        QCOMPARE(m_ui->Log().filter("dialog ").last(),
+                 QString("dialog Editar relatório - Efetivos por data, serviço e dieta -> 1"));
+        QCOMPARE(m_ui->Errors().size(), 1); // only the refused save
+        QVERIFY(QFile(path).size() != before.size());
+        const TReportDefinition saved = LoadDefinition(path);
+        QCOMPARE(saved.title, QString("Efetivos do mês, serviço e dieta"));
+        QCOMPARE(saved.columns[2].field, QString("CDDIETPAD"));
+        QCOMPARE(saved.columns[2].width, 12.5);
+        QCOMPARE(saved.columns[2].alignment, Qt::Alignment(Qt::AlignHCenter));
+        QCOMPARE(saved.groups.size(), 1);
+        QVERIFY(!saved.columns[0].repeat); // the date, printed only where it changes
+        QCOMPARE(m_form->cbbReportNames->currentText(), saved.title);
 
+        // Cancelled: nothing written.
+        m_ui->OnDialog([](QDialog* dialog) {
+            qobject_cast<TReportEditor*>(dialog)->edtTitulo->setText("Outro");
+            dialog->reject();
+        });
+        kvo::test::ClickButton(m_form->sbtReportEdit);
+        QCOMPARE(LoadDefinition(path).title, saved.title);
+
+        // Save as: the copy keeps the edited definition under the new title.
+        m_ui->AnswerText("Cópia da listagem");
         setDates("01/12/2026", "08/12/2026");
         kvo::test::ClickButton(m_form->sbtSalvarComo);
         kvo::test::Settle();
-        QCOMPARE(m_asked, QStringList{"Título do Relatório / Informe o título do relatório:"});
+        QVERIFY(m_ui->Log().contains(
+            "text Título do Relatório / Informe o título do relatório: -> Cópia da listagem"));
         QCOMPARE(m_form->cbbReportNames->currentText(), QString("Cópia da listagem"));
         QCOMPARE(m_form->cbbReportNames->count(), 3);
-        QCOMPARE(m_form->CurrentDefinition().query, edited.query);
+        QCOMPARE(m_form->CurrentDefinition().columns[2].field, QString("CDDIETPAD"));
+        QFile restore(path);
+        QVERIFY(restore.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        restore.write(before);
+        restore.close();
+        m_form->LoadReportNames(path);
     }
 
     void badDefinitionsAreNamed_data() {
@@ -426,24 +497,55 @@ private slots:
         QVERIFY2(message.contains("KVO099-quebrado.kvr") && message.contains(problem), qPrintable(message));
     }
 
-    void cancelledOutputLeavesNoFile() {
-        const TReportDefinition def =
-            LoadDefinition(QDir(reportDir()).filePath("KVO010-efetivos-por-data.kvr"));
-        TReportLayout layout;
-        layout.title = def.title;
-        for (int i = 0; i < 600; ++i)
-            layout.lines.append(TReportLine{TReportLine::Detail, 0, {}, {"x"}});
-        const QString out = m_dir.filePath("cancelado.pdf");
-        QVERIFY_THROWS_EXCEPTION(EAbort,
-                                 WritePdf(def, layout, out, [](qint64 done, qint64) { return done < 300; }));
-        QVERIFY(!QFile::exists(out));
-        for (const QString& name : {QString("cancelado.csv"), QString("cancelado.xlsx")}) {
-            const QString path = m_dir.filePath(name);
-            QVERIFY_THROWS_EXCEPTION(EAbort,
-                                     WriteFile(def, layout, path, [](qint64, qint64) { return false; }));
-            QVERIFY(!QFile::exists(path));
+    // From the preview, every output behind a progress window that opens and closes in pairs: a
+    // cancel leaves no file (nor a temporary one); the same save carried through writes it.
+    void previewOutputsCancelLeavesNoFile_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("print");
+        QTest::newRow("pdf") << "saida.pdf" << false;
+        QTest::newRow("csv") << "saida.csv" << false;
+        QTest::newRow("xlsx") << "saida.xlsx" << false;
+        QTest::newRow("printer") << "impressa.pdf" << true;
+    }
+    void previewOutputsCancelLeavesNoFile() {
+        QFETCH(QString, file);
+        QFETCH(bool, print);
+        setDates("01/12/2026", "08/12/2026");
+        m_form->rbtTodosServ->SetChecked(true);
+        const QString path = m_dir.filePath(file);
+        QFile::remove(path);
+        for (const bool cancel : {true, false}) {
+            m_ui->Clear();
+            m_ui->OnPreview([&](QWidget* preview) {
+                QVERIFY(m_ui->AviDepth() == 0 && m_ui->ProgressReports() > 0);
+                if (print)
+                    m_ui->PrintTo(path);
+                else
+                    m_ui->AnswerFile(path);
+                m_ui->CancelProgressAt(cancel ? 1 : -1);
+                for (QToolButton* b : preview->findChildren<QToolButton*>())
+                    if (b->text() == (print ? "Imprimir" : "Salvar arquivo")) kvo::test::ClickButton(b);
+            });
+            kvo::test::ClickButton(m_form->sbtPreview);
+            kvo::test::Settle();
+            QCOMPARE(m_ui->Errors(), QStringList());
+            QCOMPARE(m_ui->AviDepth(), 0);
+            QCOMPARE(m_ui->UnbalancedCloses(), 0);
+            QCOMPARE(m_ui->AviOpened(), 3); // the report, its pages, the output
+            QCOMPARE(QFile::exists(path), !cancel);
+            if (!cancel) QCOMPARE(m_ui->LastProgressDone(), m_ui->LastProgressTotal());
         }
-        QCOMPARE(QDir(m_dir.path()).entryList({"*cancelado*"}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(m_dir.path()).entryList({"*" + file + "*"}, QDir::Files | QDir::Hidden),
+                 QStringList{file}); // no temporary file left by the cancel
+    }
+
+    void cancelledReportShowsNoPreview() {
+        setDates("01/12/2026", "08/12/2026");
+        m_ui->Clear();
+        m_ui->CancelProgressAt(1);
+        kvo::test::ClickButton(m_form->sbtPreview);
+        kvo::test::Settle();
+        QCOMPARE(m_ui->Log(), (QStringList{"avi+ 6 Efetivos por data, serviço e dieta", "avi-"}));
     }
 
 #ifdef KVO_REPORT_BIN

@@ -7,6 +7,9 @@
 #include "widgets/LookupDialog.h"
 #include "widgets/ProgressWindow.h"
 
+#include <QDialog>
+#include <QPrinter>
+
 namespace kvo::test {
 
 TestHostUi::TestHostUi() : m_previous(kvo::SetUi(this)) {}
@@ -32,6 +35,21 @@ void TestHostUi::Tick(const QStringList& keys) {
 }
 void TestHostUi::Toggle(const QStringList& keys) {
     m_answers.push_back({Answer::Toggle, 0, {}, {}, keys});
+}
+void TestHostUi::PrintTo(const QString& pdf) {
+    m_answers.push_back({Answer::Printer, 0, {}, pdf, {}});
+}
+void TestHostUi::AnswerText(const QString& text) {
+    m_answers.push_back({Answer::Text, 1, {}, text, {}});
+}
+void TestHostUi::CancelText() {
+    m_answers.push_back({Answer::Text, 0, {}, {}, {}});
+}
+void TestHostUi::AnswerFile(const QString& path) {
+    m_answers.push_back({Answer::File, 0, {}, path, {}});
+}
+void TestHostUi::OnDialog(std::function<void(QDialog*)> script) {
+    m_answers.push_back({Answer::Dialog, 0, {}, {}, {}, std::move(script)});
 }
 
 bool TestHostUi::takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out) {
@@ -59,7 +77,10 @@ void TestHostUi::Clear() {
     m_shown.clear();
     m_unanswered.clear();
     m_answers.clear();
-    m_aviOpened = m_unbalanced = 0;
+    m_aviOpened = m_unbalanced = m_progressReports = 0;
+    m_cancelAt = m_lastDone = -1;
+    m_lastTotal = 0;
+    m_previewScript = nullptr;
 }
 
 QStringList TestHostUi::Log() const {
@@ -102,6 +123,18 @@ QStringList TestHostUi::Log() const {
             break;
         case Shown::Help:
             lines << QStringLiteral("help %1 %2").arg(QFileInfo(s.text).fileName()).arg(s.result);
+            break;
+        case Shown::Printer:
+            lines << QStringLiteral("printer -> ") + s.answer;
+            break;
+        case Shown::Text:
+            lines << QStringLiteral("text %1 -> %2").arg(s.text, s.answer);
+            break;
+        case Shown::File:
+            lines << QStringLiteral("file %1 -> %2").arg(s.text, s.answer);
+            break;
+        case Shown::Dialog:
+            lines << QStringLiteral("dialog %1 -> %2").arg(s.text).arg(s.result);
             break;
         }
     }
@@ -276,11 +309,84 @@ void TestHostUi::DeactiveShowAvi() {
     record(s);
 }
 
-void TestHostUi::ShowPreview(QWidget*, const QString& title) {
+void TestHostUi::ShowPreview(QWidget* preview, const QString& title) {
     Shown s;
     s.kind = Shown::Preview;
     s.text = title;
     record(s);
+    if (m_previewScript) m_previewScript(preview);
+}
+
+bool TestHostUi::ChoosePrinter(QPrinter* printer, QWidget*) {
+    Shown s;
+    s.kind = Shown::Printer;
+    Answer a;
+    if (!takeAnswer({Answer::Printer}, a)) {
+        record(s);
+        unanswered(QStringLiteral("print dialog"));
+    }
+    s.answer = a.text;
+    record(s);
+    if (a.text.isEmpty()) return false;
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(a.text);
+    return true;
+}
+
+bool TestHostUi::AskText(const QString& caption, const QString& prompt, QString& value) {
+    Shown s;
+    s.kind = Shown::Text;
+    s.text = caption + QStringLiteral(" / ") + prompt;
+    Answer a;
+    if (!takeAnswer({Answer::Text}, a)) {
+        record(s);
+        unanswered(QStringLiteral("text \"%1\"").arg(s.text));
+    }
+    s.answer = a.text;
+    s.result = a.value;
+    record(s);
+    if (a.value) value = a.text;
+    return a.value != 0;
+}
+
+QString TestHostUi::SaveFileName(QWidget*, const QString& caption, const QString&) {
+    Shown s;
+    s.kind = Shown::File;
+    s.text = caption;
+    Answer a;
+    if (!takeAnswer({Answer::File}, a)) {
+        record(s);
+        unanswered(QStringLiteral("file \"%1\"").arg(caption));
+    }
+    s.answer = a.text;
+    record(s);
+    return a.text;
+}
+
+bool TestHostUi::ExecDialog(QDialog* dialog) {
+    Shown s;
+    s.kind = Shown::Dialog;
+    s.text = dialog->windowTitle();
+    Answer a;
+    if (!takeAnswer({Answer::Dialog}, a)) {
+        record(s);
+        unanswered(QStringLiteral("dialog \"%1\"").arg(s.text));
+    }
+    // Shown without a loop of its own, as exec() would show it, for the script to work it.
+    dialog->setResult(QDialog::Rejected);
+    dialog->show();
+    a.script(dialog);
+    dialog->hide();
+    s.result = dialog->result() == QDialog::Accepted;
+    record(s);
+    return s.result != 0;
+}
+
+bool TestHostUi::ShowAviProgress(qint64 done, qint64 total) {
+    ++m_progressReports;
+    m_lastDone = done;
+    m_lastTotal = total;
+    return m_cancelAt < 0 || done < m_cancelAt;
 }
 
 bool TestHostUi::ShowHelp(const QString& collection, int context) {

@@ -12,12 +12,15 @@ namespace kvo::test {
 
 // What the host would have shown a person, in order.
 struct Shown {
-    enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview, Help };
+    enum Kind { Error, Message, Lookup, List, AviOpen, AviClose, Preview, Help, Printer, Text, File, Dialog };
     Kind kind = Error;
-    QString text;       // message text, lookup caption, progress caption, preview title, help collection
+    QString text;       // message text, lookup caption, progress caption, preview/dialog title, question,
+                        // help collection
+    QString answer;     // Printer: the PDF printed to; Text: the text given; File: the path (empty: cancel)
     int dialogKind = 0; // Message: TMsgDlgType; AviOpen: progress kind
     int buttons = 0;    // Message
-    int result = 0;     // Message: TModalResult; Lookup: picked row (0-based) or -1; Help: context
+    int result = 0;     // Message: TModalResult; Lookup: picked row (0-based) or -1; Dialog: accepted;
+                        // Help: context
     QStringList rows;   // Lookup/List: the rows offered, cells joined by " | "
     QString emptyText;  // Lookup/List: the empty-list text, when the list was empty
     QString selectionIn, selectionOut; // List
@@ -50,11 +53,27 @@ public:
         m_lookupAnswer = std::move(answer);
     }
 
+    // Reports
+    void PrintTo(const QString& pdf);     // ChoosePrinter: prints to that PDF; empty: cancel
+    void AnswerText(const QString& text); // AskText
+    void CancelText();                    // AskText
+    void AnswerFile(const QString& path); // SaveFileName; empty: cancel
+    // ExecDialog: the script works the dialog as a person would (it may accept or reject it).
+    void OnDialog(std::function<void(QDialog* dialog)> script);
+    // ShowPreview: the script works the preview before it closes.
+    void OnPreview(std::function<void(QWidget* preview)> script) { m_previewScript = std::move(script); }
+    // ShowAviProgress answers "cancel" once a job reports at least that many units done (-1: never).
+    void CancelProgressAt(qint64 done) { m_cancelAt = done; }
+    int ProgressReports() const { return m_progressReports; } // ShowAviProgress calls
+    qint64 LastProgressDone() const { return m_lastDone; }
+    qint64 LastProgressTotal() const { return m_lastTotal; }
+
     // Record
     const QList<Shown>& shown() const { return m_shown; }
     // One line per item: "error: T", "message 3/3: T -> 6", "lookup Filial: 2 rows -> 0",
     // "lookup Filial: empty: T", "list Serviço: _1 -> _1_2", "avi+ 6 Carregando...", "avi-",
-    // "preview: T", "help KvoHelp.qhc 12001000".
+    // "preview: T", "help KvoHelp.qhc 12001000", "printer -> P", "text C / P -> T", "file C -> P",
+    // "dialog T -> 1".
     QStringList Log() const;
     QStringList Errors() const;   // texts of errors, in order
     QStringList Messages() const; // texts of errors and messages, in order
@@ -76,13 +95,19 @@ public:
     void DeactiveShowAvi() override;
     void ShowPreview(QWidget* preview, const QString& title) override;
     bool ShowHelp(const QString& collection, int context) override;
+    bool ChoosePrinter(QPrinter* printer, QWidget* parent) override;
+    bool AskText(const QString& caption, const QString& prompt, QString& value) override;
+    QString SaveFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    bool ExecDialog(QDialog* dialog) override;
+    bool ShowAviProgress(qint64 done, qint64 total) override;
 
 private:
     struct Answer {
-        enum Kind { Button, Row, Key, Cancel, Tick, Toggle } kind;
+        enum Kind { Button, Row, Key, Cancel, Tick, Toggle, Printer, Text, File, Dialog } kind;
         int value = 0;
         QString field, text;
         QStringList keys;
+        std::function<void(QDialog*)> script = {};
     };
     bool takeAnswer(std::initializer_list<Answer::Kind> kinds, Answer& out);
     [[noreturn]] void unanswered(const QString& what);
@@ -94,6 +119,9 @@ private:
     QList<Shown> m_shown;
     QStringList m_unanswered;
     int m_aviDepth = 0, m_aviOpened = 0, m_unbalanced = 0;
+    std::function<void(QWidget*)> m_previewScript;
+    qint64 m_cancelAt = -1, m_lastDone = -1, m_lastTotal = 0;
+    int m_progressReports = 0;
 };
 
 } // namespace kvo::test

@@ -33,6 +33,11 @@ public:
     void DeactiveShowAvi() override {}
     void ShowPreview(QWidget*, const QString&) override {}
     bool ShowHelp(const QString&, int) override { return true; }
+    bool ChoosePrinter(QPrinter*, QWidget*) override { return false; }
+    bool AskText(const QString&, const QString&, QString&) override { return false; }
+    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    bool ExecDialog(QDialog*) override { return false; }
+    bool ShowAviProgress(qint64, qint64) override { return true; }
 };
 
 class Trace {

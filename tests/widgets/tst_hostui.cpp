@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -138,6 +139,40 @@ private slots:
         QCOMPARE(shownDuringBox, 0);
         QCOMPARE(windows().size(), 1);
         gui.DeactiveShowAvi();
+    }
+
+    // A job reporting its progress: "Cancelar" stops it while input meant for other windows waits;
+    // the next job starts uncancelled and, once the window closes (a nested one inside it too),
+    // input flows again.
+    void guiProgressCancelsAJob() {
+        kvo::GuiHostUi gui;
+        QWidget main;
+        main.resize(800, 600);
+        auto* other = new QPushButton(QStringLiteral("Outro"), &main);
+        int clicks = 0;
+        QObject::connect(other, &QPushButton::clicked, [&] { ++clicks; });
+        QVERIFY(ShowActive(&main));
+        QVERIFY(gui.ShowAviProgress(1, 10)); // no window open: nothing to cancel
+        gui.ActiveShowAvi(&main, kvo::aviSaving, QString());
+        QVERIFY(gui.ShowAviProgress(1, 10));
+        ProgressWindow* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible()) window = p;
+        QVERIFY(window);
+        auto* cancel = window->findChild<QPushButton*>(QStringLiteral("btnCancelar"));
+        QVERIFY(cancel && cancel->isVisible());
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!gui.ShowAviProgress(2, 10));
+        QCOMPARE(clicks, 0);
+        gui.DeactiveShowAvi();
+        gui.ActiveShowAvi(&main, kvo::aviSaving, QString());
+        QVERIFY(gui.ShowAviProgress(1, 10));
+        gui.ActiveShowAvi(&main, kvo::aviConnecting, QString()); // a server call inside the job
+        gui.DeactiveShowAvi();
+        gui.DeactiveShowAvi();
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
     }
 
     void lookupDialogPicksWithTheKeyboard() {
