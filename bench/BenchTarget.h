@@ -29,8 +29,9 @@ inline double medianUs(int reps, const std::function<void()>& prepare, const std
         const auto t0 = std::chrono::steady_clock::now();
         const double c0 = cpu ? cpuNowUs() : 0;
         run();
-        us.push_back(cpu ? cpuNowUs() - c0
-                         : std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+        us.push_back(
+            cpu ? cpuNowUs() - c0
+                : std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(us.begin(), us.end());
     return us[us.size() / 2];
