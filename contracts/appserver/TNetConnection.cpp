@@ -191,8 +191,9 @@ TServerResult TNetConnection::rawCall(const QString& method, const QVariantList&
     QNetworkReply* reply = m_nam->post(req, QJsonDocument(request).toJson(QJsonDocument::Compact));
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    // The UI repaints while the call runs but takes no input; timers, queued calls and focus
-    // changes that reach handler code wait for the call to end (see kvo::Dispatch).
+    // The UI takes no input while the call runs, and repaints only once it has run a while;
+    // timers, queued calls and focus changes that reach handler code wait for the call to end
+    // (see kvo::Dispatch).
     if (!reply->isFinished()) {
         kvo::TServerCallScope inFlight;
         loop.exec(QEventLoop::ExcludeUserInputEvents);

@@ -12,6 +12,12 @@ namespace kvo::data {
 // Values a caller writes go through the conversions unit, so the record set reads numbers and
 // dates exactly as the rest of the system does.
 bool numberOf(const QVariant& v, double* out) {
+    if (v.metaType().id() == QMetaType::Double) { // the usual case, without the general conversion
+        const double d = *static_cast<const double*>(v.constData());
+        if (!std::isfinite(d)) return false;
+        *out = d;
+        return true;
+    }
     const std::optional<double> n = toNumber(v);
     if (n) *out = *n;
     return n.has_value();

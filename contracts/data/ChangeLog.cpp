@@ -28,6 +28,14 @@ void ChangeLog::record(quint32 r, TChange::Op op, const Cell* orig, int ncols, b
         it->second.op = TChange::Delete;
 }
 
+void ChangeLog::renumber(const std::vector<quint32>& inv) {
+    std::unordered_map<quint32, Entry> moved;
+    moved.reserve(m_entries.size());
+    for (auto& [r, e] : m_entries)
+        moved.emplace(inv[r], std::move(e));
+    m_entries = std::move(moved);
+}
+
 bool ChangeLog::revert(RowStore& store) {
     bool reordered = false;
     const size_t bytes = store.cols.size() * sizeof(Cell);
@@ -48,7 +56,6 @@ bool ChangeLog::revert(RowStore& store) {
         }
     }
     m_entries.clear();
-    if (reordered) store.restoreArrival();
     return reordered;
 }
 

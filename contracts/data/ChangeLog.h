@@ -18,9 +18,11 @@ public:
     int size() const { return int(m_entries.size()); }
     bool empty() const { return m_entries.empty(); }
     void clear() { m_entries.clear(); }
+    // The rows were laid out again: inv maps each old row id to its new one.
+    void renumber(const std::vector<quint32>& inv);
 
     // Restores every logged row in the store (values, and life for inserts and deletes) and empties
-    // the log. True when rows came or went, so the arrival order was rebuilt.
+    // the log. True when rows came or went.
     bool revert(RowStore& store);
     // The log as a packet, in the order the changes were first made.
     TChangeLog delta(const RowStore& store) const;

@@ -6,8 +6,10 @@
 namespace kvo::data {
 
 namespace {
-constexpr qint64 SeqStep = 1 << 16;
-}
+// Wide gaps: a run of inserts before the same row halves one gap each time, and only when a gap is
+// used up are all keys spread again (one pass over the arrival order).
+constexpr qint64 SeqStep = qint64(1) << 32;
+} // namespace
 
 void RowStore::load(std::vector<Column> columns, std::vector<Cell> cells, size_t rows) {
     cols = std::move(columns);
@@ -45,63 +47,60 @@ quint32 RowStore::add(quint32 before) {
         m_arrival.push_back(id);
         return id;
     }
-    const size_t at = size_t(std::find(m_arrival.begin(), m_arrival.end(), before) - m_arrival.begin());
-    m_arrival.insert(m_arrival.begin() + at, id);
-    qint64 prev = at > 0 ? m_seq[m_arrival[at - 1]] : 0;
-    if (m_seq[before] - prev < 2) {
-        renumber(id);
-        prev = at > 0 ? m_seq[m_arrival[at - 1]] : 0;
-    }
-    m_seq[id] = prev + (m_seq[before] - prev) / 2;
+    const size_t at = arrivalPos(before);
+    m_arrival.insert(m_arrival.begin() + qsizetype(at), id);
+    const qint64 prev = at > 0 ? m_seq[m_arrival[at - 1]] : 0;
+    if (m_seq[before] - prev >= 2)
+        m_seq[id] = prev + (m_seq[before] - prev) / 2;
+    else
+        renumber();
     return id;
 }
 
-void RowStore::drop(quint32 r) {
-    const auto it = std::find(m_arrival.begin(), m_arrival.end(), r);
-    if (it != m_arrival.end()) m_arrival.erase(it);
-    m_alive[r] = 0;
+size_t RowStore::arrivalPos(quint32 r) const {
+    return size_t(std::lower_bound(m_arrival.begin(), m_arrival.end(), r,
+                                   [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; }) -
+                  m_arrival.begin());
 }
 
-// Deleted rows return to their arrival place: a row's key changes only on renumbering, which keeps
-// the relative order, so sorting the live rows by key restores the arrival order.
-void RowStore::restoreArrival() {
-    m_arrival.clear();
-    for (quint32 r = 0; r < m_alive.size(); ++r)
-        if (m_alive[r]) m_arrival.push_back(r);
-    std::sort(m_arrival.begin(), m_arrival.end(),
-              [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; });
-}
-
-// Spreads the arrival keys apart again, keeping the order of every row, deleted ones included.
-void RowStore::renumber(quint32 exclude) {
-    std::vector<quint32> all;
-    all.reserve(m_alive.size());
-    for (quint32 r = 0; r < m_alive.size(); ++r)
-        if (r != exclude) all.push_back(r);
-    std::stable_sort(all.begin(), all.end(), [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; });
+// Spreads the arrival keys apart again, in arrival order (deleted rows and a new one included).
+void RowStore::renumber() {
     qint64 s = 0;
-    for (quint32 r : all)
+    for (quint32 r : m_arrival)
         m_seq[r] = (s += SeqStep);
 }
 
-void RowStore::relayout(std::vector<quint32>& order) {
+std::vector<quint32> RowStore::relayout(std::vector<quint32>& order) {
     const size_t n = m_alive.size(), nc = cols.size();
-    if (n < 2 || order.size() != n) return;
+    if (n < 2) return {};
+    bool inPlace = true;
+    for (size_t i = 0; i < order.size() && inPlace; ++i)
+        inPlace = order[i] == i;
+    if (inPlace && order.size() == n) return {};
+    std::vector<quint32> all = order;
+    all.reserve(n);
+    for (quint32 r = 0; r < n; ++r)
+        if (!m_alive[r]) all.push_back(r);
+    if (all.size() != n) return {};
     std::vector<Cell> cells(m_cells.size());
     std::vector<qint64> seq(n);
+    std::vector<quint8> alive(n);
     std::vector<quint32> inv(n);
-    for (size_t i = 0; i < order.size(); ++i) {
-        const quint32 src = order[i];
+    for (size_t i = 0; i < n; ++i) {
+        const quint32 src = all[i];
         if (nc) std::memcpy(cells.data() + i * nc, row(src), nc * sizeof(Cell));
         seq[i] = m_seq[src];
+        alive[i] = m_alive[src];
         inv[src] = quint32(i);
-        order[i] = quint32(i);
     }
+    for (quint32& r : order)
+        r = inv[r];
     for (quint32& r : m_arrival)
         r = inv[r];
     m_cells = std::move(cells);
     m_seq = std::move(seq);
-    m_alive.assign(n, 1);
+    m_alive = std::move(alive);
+    return inv;
 }
 
 } // namespace kvo::data

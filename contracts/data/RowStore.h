@@ -1,8 +1,11 @@
 #pragma once
 
 // The rows of a record set: one block of cells per row, the arrival order, and which rows live.
-// A row id stays valid until the next load; a deleted row keeps its cells and arrival place so
-// that reverting the change log can bring it back.
+// A row id stays valid until the next load or relayout; a deleted row keeps its cells and arrival
+// place so that reverting the change log can bring it back. Storage is kept in view order: every
+// load and every new order (index or arrival) lays the rows out again in that order, so a walk over
+// the view reads memory in sequence and costs the same per row at any size; only rows posted since
+// sit out of place until the next reorder.
 
 #include "CellValue.h"
 
@@ -18,8 +21,9 @@ public:
     size_t rowCount() const { return m_alive.size(); } // every row id, deleted ones included
     const Cell* row(quint32 r) const { return m_cells.data() + size_t(r) * cols.size(); }
     Cell* row(quint32 r) { return m_cells.data() + size_t(r) * cols.size(); }
-    // Live rows in arrival order.
+    // Every row in arrival order, deleted ones included (they keep their place for a revert).
     const std::vector<quint32>& arrival() const { return m_arrival; }
+    bool live(quint32 r) const { return m_alive[r] != 0; }
     // Orders two rows by arrival.
     bool arrivedBefore(quint32 a, quint32 b) const { return m_seq[a] < m_seq[b]; }
 
@@ -31,24 +35,25 @@ public:
     // before is Last.
     static constexpr quint32 Last = 0xFFFFFFFFu;
     quint32 add(quint32 before);
-    // Takes a row out of the arrival order (a delete, or a dropped insert).
-    void drop(quint32 r);
-    // Marks a row live or dead; restoreArrival then puts the live ones back in place.
+    // Marks a row deleted (a delete, or a dropped insert); it keeps its cells and arrival place.
+    void drop(quint32 r) { m_alive[r] = 0; }
+    // Marks a row live or deleted again (a revert).
     void setLive(quint32 r, bool live) { m_alive[r] = live; }
-    // Rebuilds the arrival order from the live rows, after setLive.
-    void restoreArrival();
 
-    // Stores the rows in the given order, so walking it reads memory in sequence; rewrites the ids in
-    // `order` and in the arrival order. Only while no one else holds row ids.
-    void relayout(std::vector<quint32>& order);
+    // Stores the rows in the given order (every live row once), deleted rows after them, so walking
+    // it reads memory in sequence; rewrites the ids in `order` and in the arrival order. Returns each
+    // old id's new id, or nothing when the rows already lay so. Holders of row ids must renumber.
+    std::vector<quint32> relayout(std::vector<quint32>& order);
 
 private:
-    void renumber(quint32 exclude);
+    void renumber();
+    // Where row r is in the arrival order, by its key.
+    size_t arrivalPos(quint32 r) const;
 
     std::vector<Cell> m_cells;
     std::vector<qint64> m_seq; // arrival key per row, gaps left for inserts
     std::vector<quint8> m_alive;
-    std::vector<quint32> m_arrival;
+    std::vector<quint32> m_arrival; // every row id, by m_seq
 };
 
 } // namespace kvo::data

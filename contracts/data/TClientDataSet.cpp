@@ -162,6 +162,21 @@ struct TClientDataSet::Impl {
         return RowFilter(*filterTree, columns);
     }
 
+    // The fields a Locate names, looked up once for repeated searches on the same fields.
+    QString locateText;
+    std::vector<TField*> locateList;
+    const std::vector<TField*>& locatedFields(const QString& text) {
+        if (!locateList.empty() && text == locateText) return locateList;
+        const QStringList names = splitFieldList(text);
+        if (names.isEmpty()) dbError(QStringLiteral("A busca precisa de pelo menos um campo"));
+        std::vector<TField*> list;
+        for (const QString& n : names)
+            list.push_back(q->FieldByName(n));
+        locateText = text;
+        locateList = std::move(list);
+        return locateList;
+    }
+
     void scrollTo(int pos, bool atEof, bool atBof);
     void insertRow(bool atEnd);
     void dropInserted(int pos);
@@ -229,11 +244,17 @@ void TClientDataSet::Impl::dropInserted(int then) {
 // nearest position does, at neither end: BeforeScroll may refuse the First that follows, and the
 // cursor must not be left past the end or on a row it never moved to.
 void TClientDataSet::Impl::reorder(bool resort) {
-    const qint64 current = hasRow() ? qint64(view.rows[size_t(cur)]) : -1;
-    if (resort)
-        view.rebuild(store, false);
-    else
+    qint64 current = hasRow() ? qint64(view.rows[size_t(cur)]) : -1;
+    if (resort) {
+        const std::vector<quint32> moved = view.rebuild(store, true);
+        if (!moved.empty()) {
+            log.renumber(moved);
+            if (current >= 0) current = moved[size_t(current)];
+        }
+        calc.invalidate();
+    } else {
         view.refilter(store);
+    }
     const int found = current < 0 ? -1 : view.find(quint32(current));
     setCur(found >= 0 ? found : cur);
     eof = bof = false;
@@ -242,6 +263,7 @@ void TClientDataSet::Impl::reorder(bool resort) {
 }
 
 void TClientDataSet::Impl::clearStorage() {
+    locateList.clear(); // the fields may be replaced next
     store.clear();
     view.clear();
     log.clear();
@@ -271,6 +293,7 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     if (q->FindField(name)) dbError(QStringLiteral("Nome de campo repetido: '%1'").arg(name));
     if (kind == fkData && isText(type) && (size < 1 || size > kvo::data::MaxTextSize))
         dbError(QStringLiteral("O campo de texto '%1' precisa de um tamanho").arg(name));
+    locateList.clear();
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
         colOf.clear();
@@ -465,10 +488,9 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->clearStorage();
     const size_t nrows = nc ? cells.size() / nc : size_t(packet.rows.size());
     d->store.load(std::move(cols), std::move(cells), nrows);
-    const bool indexed = !indexCols.empty();
     d->view.setIndex(std::move(indexCols));
     d->view.setFilter(d->filtered ? std::move(filter) : std::nullopt);
-    d->view.rebuild(d->store, indexed);
+    d->view.rebuild(d->store, true); // a fresh load: no one holds row ids yet
     d->setCur(0);
     d->bof = true;
     d->eof = d->view.empty();
@@ -486,6 +508,7 @@ TDataPacket TClientDataSet::Data() const {
         p.fields.push_back({c.field->FieldName(), c.type, c.size});
     p.rows.reserve(qsizetype(store.arrival().size()));
     for (quint32 r : store.arrival()) {
+        if (!store.live(r)) continue;
         QVector<QVariant> row;
         row.reserve(store.ncols());
         const Cell* rc = store.row(r);
@@ -580,22 +603,19 @@ bool TClientDataSet::IsEmpty() const {
 
 bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLocateOptions options) {
     d->checkActive();
-    const QStringList names = splitFieldList(fields);
-    if (names.isEmpty()) dbError(QStringLiteral("A busca precisa de pelo menos um campo"));
+    const std::vector<TField*> located = d->locatedFields(fields);
     QVariantList keys;
-    if (names.size() == 1) {
+    if (located.size() == 1) {
         keys << values;
     } else {
         keys = values.toList();
-        if (keys.size() != names.size())
-            dbError(QStringLiteral("A busca em %1 campos precisa de %1 valores").arg(names.size()));
+        if (size_t(keys.size()) != located.size())
+            dbError(QStringLiteral("A busca em %1 campos precisa de %1 valores").arg(located.size()));
     }
-    for (const QString& n : names)
-        FieldByName(n);
     CheckBrowseMode();
     std::vector<ValueMatcher> matchers;
-    for (int i = 0; i < names.size(); ++i) {
-        TField* f = FieldByName(names[i]);
+    for (size_t i = 0; i < located.size(); ++i) {
+        TField* f = located[i];
         if (f->FieldKind() != fkData)
             dbError(QStringLiteral("A busca não pode usar o campo calculado '%1'").arg(f->FieldName()));
         const int c = d->colOf[f->Index()];
@@ -604,6 +624,25 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
                                              options.testFlag(loPartialKey)));
     }
     const std::vector<Column>& cols = d->store.cols;
+    // Exact keys on the leading columns of the active index: a binary search in the view.
+    const std::vector<int>& index = d->view.indexColumns();
+    if (!options && matchers.size() <= index.size()) {
+        std::vector<Cell> key(matchers.size());
+        bool usable = true, none = false;
+        for (size_t k = 0; k < key.size() && usable; ++k) {
+            const auto m = std::find_if(matchers.begin(), matchers.end(),
+                                        [&](const ValueMatcher& v) { return v.column() == index[k]; });
+            const ValueMatcher::KeyCell kc =
+                m == matchers.end() ? ValueMatcher::NotExact : m->keyCell(cols[index[k]], &key[k]);
+            usable = kc != ValueMatcher::NotExact;
+            none |= kc == ValueMatcher::NoRow;
+        }
+        if (usable) {
+            const int pos = none ? -1 : d->view.seek(d->store, key);
+            if (pos >= 0) d->scrollTo(pos, false, false);
+            return pos >= 0;
+        }
+    }
     // The usual case, texts only: test the ids straight from the rows.
     struct TextKey {
         int column;

@@ -118,6 +118,28 @@ bool ValueMatcher::matches(const Column& col, Cell c) const {
     return false;
 }
 
+ValueMatcher::KeyCell ValueMatcher::keyCell(const Column& col, Cell* out) const {
+    if (m_op != Eq) return NotExact;
+    *out = nullCell(col.type);
+    switch (m_mode) {
+    case Never:
+        return NoRow;
+    case Null:
+        return Exact;
+    case TextId:
+        out->s = textId(col);
+        return out->s == TextPool::Unknown ? NoRow : Exact;
+    case Number:
+        out->f = m_number;
+        return Exact;
+    case Day:
+        out->day = m_day;
+        return Exact;
+    default:
+        return NotExact;
+    }
+}
+
 const std::vector<quint8>* ValueMatcher::textTable(const Column& col) const {
     if (m_mode != TextTable) return nullptr;
     if (m_table.size() < col.pool.size()) {

@@ -29,6 +29,9 @@ public:
     // For a case-insensitive or partial text key: whether each pool id matches (index by the cell's
     // id), complete for the pool as it is now; nullptr for any other condition.
     const std::vector<quint8>* textTable(const Column& col) const;
+    // For a plain equality key, the one cell it matches, so an index can be searched for it.
+    enum KeyCell { NotExact, NoRow, Exact };
+    KeyCell keyCell(const Column& col, Cell* out) const;
 
 private:
     enum Mode { Never, Null, TextId, TextOrder, TextTable, Number, Day };

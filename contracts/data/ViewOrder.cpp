@@ -9,36 +9,41 @@ int ViewOrder::find(quint32 row) const {
     return it == rows.end() ? -1 : int(it - rows.begin());
 }
 
-// Index columns first (nulls before values), then arrival, so the order is total and stable.
+// Nulls before values; texts by their characters.
+int ViewOrder::compareCells(const Column& col, Cell x, Cell y) {
+    const bool nx = cellNull(col.type, x), ny = cellNull(col.type, y);
+    if (nx || ny) return nx == ny ? 0 : nx ? -1 : 1;
+    switch (col.type) {
+    case ftString:
+    case ftFixedChar:
+        return x.s == y.s ? 0 : col.pool.text(x.s).compare(col.pool.text(y.s));
+    case ftFloat:
+        return x.f == y.f ? 0 : x.f < y.f ? -1 : 1;
+    case ftDateTime:
+        return x.day == y.day ? 0 : x.day < y.day ? -1 : 1;
+    }
+    return 0;
+}
+
+// Index columns first, then arrival, so the order is total and stable.
 int ViewOrder::compare(const RowStore& store, quint32 a, quint32 b) const {
     const Cell* ca = store.row(a);
     const Cell* cb = store.row(b);
-    for (int c : m_index) {
-        const Column& col = store.cols[c];
-        const Cell x = ca[c], y = cb[c];
-        const bool nx = cellNull(col.type, x), ny = cellNull(col.type, y);
-        if (nx || ny) {
-            if (nx != ny) return nx ? -1 : 1;
-            continue;
-        }
-        switch (col.type) {
-        case ftString:
-        case ftFixedChar:
-            if (x.s != y.s) {
-                const int r = col.pool.text(x.s).compare(col.pool.text(y.s));
-                if (r) return r;
-            }
-            break;
-        case ftFloat:
-            if (x.f != y.f) return x.f < y.f ? -1 : 1;
-            break;
-        case ftDateTime:
-            if (x.day != y.day) return x.day < y.day ? -1 : 1;
-            break;
-        }
-    }
+    for (int c : m_index)
+        if (const int r = compareCells(store.cols[c], ca[c], cb[c])) return r;
     if (a == b) return 0;
     return store.arrivedBefore(a, b) ? -1 : 1;
+}
+
+int ViewOrder::seek(const RowStore& store, const std::vector<Cell>& key) const {
+    auto order = [&](quint32 r) {
+        const Cell* rc = store.row(r);
+        for (size_t k = 0; k < key.size(); ++k)
+            if (const int c = compareCells(store.cols[m_index[k]], rc[m_index[k]], key[k])) return c;
+        return 0;
+    };
+    const auto it = std::partition_point(rows.begin(), rows.end(), [&](quint32 r) { return order(r) < 0; });
+    return it != rows.end() && order(*it) == 0 ? int(it - rows.begin()) : -1;
 }
 
 size_t ViewOrder::lowerBound(const RowStore& store, const std::vector<quint32>& v, quint32 row) const {
@@ -59,7 +64,9 @@ size_t ViewOrder::lowerBound(const RowStore& store, const std::vector<quint32>& 
 
 void ViewOrder::filterView(const RowStore& store) {
     if (!m_filter) {
-        rows = m_sorted;
+        if (m_sortedKept) rows = std::move(m_sorted);
+        m_sorted.clear();
+        m_sortedKept = false;
         return;
     }
     rows.clear();
@@ -80,8 +87,11 @@ void ViewOrder::filterView(const RowStore& store) {
 
 // The same order as compare(), with each text column's ids ranked once by their texts, so the sort
 // compares numbers instead of texts.
-void ViewOrder::rebuild(RowStore& store, bool relayout) {
-    m_sorted = store.arrival();
+std::vector<quint32> ViewOrder::rebuild(RowStore& store, bool relayout) {
+    m_sorted.clear();
+    m_sortedKept = true;
+    for (quint32 r : store.arrival())
+        if (store.live(r)) m_sorted.push_back(r);
     if (!m_index.empty()) {
         std::vector<std::vector<quint32>> ranks(m_index.size());
         for (size_t k = 0; k < m_index.size(); ++k) {
@@ -120,17 +130,21 @@ void ViewOrder::rebuild(RowStore& store, bool relayout) {
             }
             return store.arrivedBefore(a, b);
         });
-        if (relayout) store.relayout(m_sorted);
     }
+    std::vector<quint32> moved;
+    if (relayout) moved = store.relayout(m_sorted);
     filterView(store);
+    return moved;
 }
 
 void ViewOrder::clear() {
     rows.clear();
     m_sorted.clear();
+    m_sortedKept = m_filter.has_value();
 }
 
 void ViewOrder::unsort(const RowStore& store, quint32 row) {
+    if (!m_sortedKept) return; // the caller takes it out of the view
     const size_t p = lowerBound(store, m_sorted, row);
     if (p < m_sorted.size() && m_sorted[p] == row) {
         m_sorted.erase(m_sorted.begin() + qsizetype(p));
@@ -141,7 +155,7 @@ void ViewOrder::unsort(const RowStore& store, quint32 row) {
 }
 
 int ViewOrder::place(const RowStore& store, quint32 row) {
-    m_sorted.insert(m_sorted.begin() + qsizetype(lowerBound(store, m_sorted, row)), row);
+    if (m_sortedKept) m_sorted.insert(m_sorted.begin() + qsizetype(lowerBound(store, m_sorted, row)), row);
     if (!passes(store, store.row(row))) return -1;
     const size_t p = lowerBound(store, rows, row);
     rows.insert(rows.begin() + qsizetype(p), row);

@@ -22,14 +22,25 @@ public:
 
     const std::vector<int>& indexColumns() const { return m_index; }
     void setIndex(std::vector<int> columns) { m_index = std::move(columns); }
-    void setFilter(std::optional<RowFilter> filter) { m_filter = std::move(filter); }
+    // Only while no row is being inserted; rebuild or refilter follow.
+    void setFilter(std::optional<RowFilter> filter) {
+        if (filter && !m_sortedKept) { // the sorted rows were the view itself
+            m_sorted = rows;
+            m_sortedKept = true;
+        }
+        m_filter = std::move(filter);
+    }
     bool filtering() const { return m_filter.has_value(); }
     bool passes(const RowStore& store, const Cell* cells) const {
         return !m_filter || m_filter->matches(store.cols, cells);
     }
 
-    // Sorts every live row and rebuilds the view from them.
-    void rebuild(RowStore& store, bool relayout);
+    // Sorts every live row and rebuilds the view from them. With relayout the store then keeps the
+    // rows in that order: the answer maps old row ids to new ones (empty when none moved).
+    std::vector<quint32> rebuild(RowStore& store, bool relayout);
+    // The first view position whose leading index columns hold `key` (one cell per column, in index
+    // order, at most as many as the index has); -1 when no row does.
+    int seek(const RowStore& store, const std::vector<Cell>& key) const;
     // Rebuilds the view from the sorted rows (a new filter: the order stands).
     void refilter(const RowStore& store) { filterView(store); }
     void clear();
@@ -41,13 +52,17 @@ public:
     int place(const RowStore& store, quint32 row);
 
 private:
+    static int compareCells(const Column& col, Cell x, Cell y);
     int compare(const RowStore& store, quint32 a, quint32 b) const;
     size_t lowerBound(const RowStore& store, const std::vector<quint32>& v, quint32 row) const;
     void filterView(const RowStore& store);
 
     std::vector<int> m_index; // data columns of the active index, empty for arrival order
     std::optional<RowFilter> m_filter;
+    // Every posted live row in order, kept only while a filter is on: without one it is `rows`, and
+    // a delete or a post moves one list instead of two.
     std::vector<quint32> m_sorted;
+    bool m_sortedKept = false;
 };
 
 } // namespace kvo::data

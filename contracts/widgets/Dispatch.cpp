@@ -5,9 +5,14 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QPointer>
+#include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <vector>
 
 namespace kvo {
 
@@ -30,12 +35,48 @@ struct Kept {
     const char* kind = nullptr;
 };
 
+// Windows do not repaint during the first moments of a server call: most calls answer within
+// them, and a repaint in the middle of one only shows the screen half-updated and costs as much as
+// the one that follows the call. The held windows repaint once the call ends, or as soon as it has
+// run for HoldMs, so a long call still shows its progress.
+class RepaintHold : public QObject {
+public:
+    static constexpr int HoldMs = 150;
+    RepaintHold() {
+        QCoreApplication::instance()->installEventFilter(this);
+        QTimer::singleShot(HoldMs, this, [this] { release(); });
+    }
+    ~RepaintHold() override { release(); }
+    void release() {
+        if (m_released) return;
+        m_released = true;
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (const QPointer<QObject>& w : m_held)
+            if (w) QCoreApplication::postEvent(w, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+        m_held.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* e) override {
+        if (m_released || e->type() != QEvent::UpdateRequest || !receiver->isWidgetType()) return false;
+        if (std::none_of(m_held.begin(), m_held.end(),
+                         [receiver](const QPointer<QObject>& w) { return w == receiver; }))
+            m_held.emplace_back(receiver);
+        return true;
+    }
+
+private:
+    bool m_released = false;
+    std::vector<QPointer<QObject>> m_held;
+};
+
 // Everything here lives on the GUI thread, like the handlers themselves.
 struct Gate {
     int calls = 0; // server calls in flight
     int depth = 0; // handlers running
     bool flushPosted = false;
     std::deque<Kept> kept;
+    std::unique_ptr<RepaintHold> repaints; // while calls > 0
 };
 
 Gate& gate() {
@@ -132,11 +173,14 @@ bool Dispatch(std::function<void()> handler, TEntry entry) {
 }
 
 TServerCallScope::TServerCallScope() {
-    ++gate().calls;
+    if (++gate().calls == 1 && QCoreApplication::instance())
+        gate().repaints = std::make_unique<RepaintHold>();
 }
 
 TServerCallScope::~TServerCallScope() {
-    if (--gate().calls == 0) postFlush();
+    if (--gate().calls > 0) return;
+    gate().repaints.reset();
+    postFlush();
 }
 
 bool ServerCallInFlight() {

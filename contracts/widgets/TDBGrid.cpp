@@ -896,6 +896,17 @@ void TDBGrid::syncCurrent() {
     if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount())
         scrollTo(m_model->index(row, m_col), QAbstractItemView::EnsureVisible);
     placeEditor();
-    viewport()->update();
-    if (verticalHeader()->isVisible()) verticalHeader()->viewport()->update();
+    // Only the row left and the row reached look different: repainting just those keeps a move
+    // as cheap as in any table view, whatever the row count.
+    if (m_paintedRow != row) updateRow(m_paintedRow);
+    updateRow(row);
+    m_paintedRow = row;
+}
+
+void TDBGrid::updateRow(int row) {
+    if (row < 0 || row >= m_model->rowCount()) return;
+    const int y = rowViewportPosition(row), h = rowHeight(row);
+    viewport()->update(QRect(0, y, viewport()->width(), h));
+    if (verticalHeader()->isVisible())
+        verticalHeader()->viewport()->update(QRect(0, y, verticalHeader()->viewport()->width(), h));
 }

@@ -232,6 +232,7 @@ private:
     void columnsChanged(bool layout);
     void applyColumnLayout();
     void syncCurrent();
+    void updateRow(int row);
     int viewRowCount() const;
 
     TDataLink m_link;
@@ -241,7 +242,8 @@ private:
     TDBGridColumns m_columns;
     TDBGridOptions m_options;
     int m_col = 0;
-    int m_rows = 0; // row count the model last announced
+    int m_paintedRow = -1; // the row last painted as current
+    int m_rows = 0;        // row count the model last announced
     bool m_editorModified = false;
     bool m_inColExit = false;
     bool m_syncing = false;

@@ -111,6 +111,13 @@ private slots:
             QCOMPARE(f->AsDate(), day);
             QCOMPARE(cds.Data().toJson(), json);
             cds.Edit();
+            f->SetAsDate(day.addDays(-1));
+            cds.Post();
+            const QByteArray log = cds.Delta().toJson();
+            QVERIFY(log.contains(packetDate(day).toLatin1()));
+            QCOMPARE(TChangeLog::fromJson(log).changes[0].oldValues[0].toDate(), day);
+            QCOMPARE(TChangeLog::fromJson(log).changes[0].newValues[0].toDate(), day.addDays(-1));
+            cds.Edit();
             f->SetDisplayText(displayDate(day));
             cds.Post();
             QVERIFY(cds.Locate("DTCARDAPIO", QVariant(day)));

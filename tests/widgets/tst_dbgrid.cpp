@@ -9,6 +9,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QTest>
 
 using namespace kvo::test;
@@ -389,6 +390,31 @@ private slots:
         QCOMPARE(take(), trace({"BeforeScroll", "AfterScroll"}));
         f->key(Qt::Key_Left); // first column: nothing
         QCOMPARE(take(), QString());
+    }
+
+    // A move repaints the row left and the row reached, not the whole grid.
+    void aMoveRepaintsOnlyTheRowsLeftAndReached() {
+        QRegion painted;
+        struct Watch : QObject {
+            QRegion* region;
+            explicit Watch(QRegion* r) : region(r) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) *region += static_cast<QPaintEvent*>(e)->region();
+                return false;
+            }
+        } watch(&painted);
+        QCoreApplication::processEvents();
+        grid()->viewport()->installEventFilter(&watch);
+        f->key(Qt::Key_Down);
+        QCoreApplication::processEvents();
+        grid()->viewport()->removeEventFilter(&watch);
+        auto rowRect = [this](int row) {
+            return QRect(0, grid()->rowViewportPosition(row), grid()->viewport()->width(),
+                         grid()->rowHeight(row));
+        };
+        QVERIFY(painted.intersects(rowRect(0)));
+        QVERIFY(painted.intersects(rowRect(1)));
+        QVERIFY(!painted.intersects(rowRect(2)));
     }
 
     void rowChangePostsAndARefusedPostKeepsRowAndEdit() {

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPaintEvent>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -133,6 +134,30 @@ private slots:
         Settle();
         QCOMPARE(ran, (QStringList{"queued 1", "failing", "queued 2", "tick 2", "other kind"}));
         QCOMPARE(ui.Errors(), QStringList{"Falhou depois da chamada."});
+    }
+
+    // A window repaints after a short call rather than inside it, and during a long one anyway.
+    void repaintsWaitForAShortCallNotForALongOne() {
+        struct Counted : QWidget {
+            int paints = 0;
+            void paintEvent(QPaintEvent*) override { ++paints; }
+        } w;
+        w.resize(80, 40);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Settle();
+        w.paints = 0;
+        {
+            kvo::TServerCallScope call;
+            w.update();
+            QCoreApplication::processEvents();
+            QCOMPARE(w.paints, 0);
+        }
+        Settle();
+        QCOMPARE(w.paints, 1);
+        kvo::TServerCallScope call;
+        w.update();
+        QTRY_COMPARE(w.paints, 2);
     }
 
     // A call made by a handler: what was kept waits for that handler to finish; a handler it
