@@ -11,6 +11,9 @@
 namespace kvo::server {
 
 void appendPacketJson(QByteArray& out, const TDataPacket& p);
+class Statement;
+// A packet of these fields with one row per statement row, written as the rows are read.
+void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Statement& q);
 QByteArray packetJson(const TDataPacket& p);
 QByteArray pairJson(const TPacketPair& p);
 void appendJsonString(QByteArray& out, const QString& s);

@@ -30,9 +30,10 @@ public:
 
     QString table;
     QVector<Column> columns;
-    QVector<int> keys;  // positions of the key columns
-    QString selectList; // "A, B, ..." in column order
-    QString keyWhere;   // "K1 = ? AND K2 = ?"
+    QVector<int> keys;   // positions of the key columns
+    QString selectList;  // "A, B, ..." in column order
+    QString keyWhere;    // "K1 = ? AND K2 = ?"
+    QVector<int> byName; // column positions in name order
 
     int indexOf(const QString& name) const; // -1 when absent
 };
