@@ -184,9 +184,10 @@ void Statement::run(const QVariantList& args) {
                 sqlite3_bind_int64(st, i + 1, v.toLongLong());
                 break;
             default: {
-                const QString text =
-                    v.typeId() == QMetaType::QDate ? kvo::data::isoDate(v.toDate()) : v.toString();
-                sqlite3_bind_text16(st, i + 1, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+                // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
+                const QByteArray text =
+                    (v.typeId() == QMetaType::QDate ? kvo::data::isoDate(v.toDate()) : v.toString()).toUtf8();
+                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
             }
             }
         }

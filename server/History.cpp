@@ -5,7 +5,6 @@
 #include "PacketJson.h"
 
 #include <QStringList>
-#include <cmath>
 
 namespace kvo::server {
 
@@ -32,8 +31,7 @@ QVariant rowJson(const TableDef& def, const std::optional<Row>& row) {
         if (v.isNull()) {
             o += "null";
         } else if (c.type == ftFloat) {
-            const double d = logNum(v);
-            o += std::isfinite(d) ? QByteArray::number(d, 'g', QLocale::FloatingPointShortest) : "null";
+            appendJsonNumber(o, logNum(v), 9007199254740992.0);
         } else if (c.type == ftDateTime) {
             appendJsonString(o, kvo::data::isoDate(logDate(v)));
         } else {

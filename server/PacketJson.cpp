@@ -17,25 +17,7 @@ struct LastDate {
 };
 
 void appendNumber(QByteArray& out, double d) {
-    if (!std::isfinite(d)) {
-        out += "null";
-    } else if (d == std::floor(d) && std::fabs(d) < 1e15) {
-        // Whole counts are most of a day's values: digits written in place, no temporary.
-        char buf[24];
-        char* e = buf + sizeof buf;
-        char* c = e;
-        qint64 n = qint64(d);
-        const bool negative = n < 0;
-        if (negative) n = -n;
-        do {
-            *--c = char('0' + n % 10);
-            n /= 10;
-        } while (n);
-        if (negative) *--c = '-';
-        out.append(c, e - c);
-    } else {
-        out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
-    }
+    appendJsonNumber(out, d, 1e15);
 }
 
 void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last) {
@@ -68,6 +50,28 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
 }
 
 } // namespace
+
+void appendJsonNumber(QByteArray& out, double d, double wholeBelow) {
+    if (!std::isfinite(d)) {
+        out += "null";
+    } else if (d == std::floor(d) && std::fabs(d) < wholeBelow) {
+        // Whole counts are most of a day's values: digits written in place, no temporary.
+        char buf[24];
+        char* e = buf + sizeof buf;
+        char* c = e;
+        qint64 n = qint64(d);
+        const bool negative = n < 0;
+        if (negative) n = -n;
+        do {
+            *--c = char('0' + n % 10);
+            n /= 10;
+        } while (n);
+        if (negative) *--c = '-';
+        out.append(c, e - c);
+    } else {
+        out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+    }
+}
 
 void appendJsonString(QByteArray& out, const QString& s) {
     // Codes and most names are plain ASCII: written straight from the UTF-16 units.

@@ -128,15 +128,15 @@ void checkLogShape(const TChangeLog& log, const TableDef& def) {
 // deadlocking. Changes of one key keep their order (a delete before a new insert of that row).
 QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, const QVector<int>& idx) {
     struct Item {
-        Row key;
+        QByteArray key;
         const TChange* change;
     };
     QVector<Item> items;
     items.reserve(log.changes.size());
     for (const TChange& c : log.changes)
-        items.push_back({rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues), &c});
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const Item& x, const Item& y) { return keyLess(def, x.key, y.key); });
+        items.push_back(
+            {sortKey(def, rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
+    std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
     out.reserve(items.size());
     for (const Item& i : items)

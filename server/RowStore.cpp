@@ -73,16 +73,29 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     return true;
 }
 
-bool keyLess(const TableDef& def, const Row& a, const Row& b) {
+QByteArray sortKey(const TableDef& def, const Row& r) {
+    QByteArray out;
     for (int k : def.keys) {
         if (def.columns.at(k).type == ftDateTime) {
-            const qint64 x = logDate(a.value(k)).toJulianDay(), y = logDate(b.value(k)).toJulianDay();
-            if (x != y) return x < y;
+            // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
+            const quint64 n = quint64(logDate(r.value(k)).toJulianDay()) ^ (quint64(1) << 63);
+            for (int shift = 56; shift >= 0; shift -= 8)
+                out += char(n >> shift);
             continue;
         }
-        if (const int c = logText(a.value(k)).compare(logText(b.value(k))); c != 0) return c < 0;
+        // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
+        for (QChar ch : logText(r.value(k))) {
+            out += char(1);
+            out += char(ch.unicode() >> 8);
+            out += char(ch.unicode() & 0xFF);
+        }
+        out += char(0);
     }
-    return false;
+    return out;
+}
+
+bool keyLess(const TableDef& def, const Row& a, const Row& b) {
+    return sortKey(def, a) < sortKey(def, b);
 }
 
 QString checkValues(const TableDef& def, const Row& row) {
