@@ -422,7 +422,8 @@ int main(int argc, char** argv) {
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("bench.db");
-        run("SQLite", "sqlite:" + path, [&] { return std::make_unique<RawSqlite>(path); }, rtt, quick);
+        run(
+            "SQLite", "sqlite:" + path, [&] { return std::make_unique<RawSqlite>(path); }, rtt, quick);
     }
     const QString script = QStringLiteral(KVO_SOURCE_DIR "/scripts/pg-test-cluster");
     const QString pgDir = QDir::tempPath() + "/kvo-bench-pg";
@@ -442,7 +443,8 @@ int main(int argc, char** argv) {
                 "postgres:host=127.0.0.1;port=" + port + ";dbname=" + name + ";user=postgres";
             const std::string conninfo =
                 ("host=127.0.0.1 port=" + port + " dbname=" + name + " user=postgres").toStdString();
-            run("PostgreSQL", target, [&] { return std::make_unique<RawPostgres>(conninfo); }, rtt, quick);
+            run(
+                "PostgreSQL", target, [&] { return std::make_unique<RawPostgres>(conninfo); }, rtt, quick);
         }
         execSql(admin, "DROP DATABASE " + name + " WITH (FORCE)");
         admin.close();

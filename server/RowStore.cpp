@@ -161,7 +161,11 @@ static Row rowFromQuery(const TableDef& def, Statement& q) {
             r[i] = q.number(i);
             break;
         default:
-            r[i] = q.text(i);
+            // Through value(): a stamp column comes back in the form the server writes it.
+            if (const QVariant v = q.value(i); v.typeId() == QMetaType::QString)
+                r[i] = v;
+            else
+                r[i] = v.toString();
         }
     }
     return r;

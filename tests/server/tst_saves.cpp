@@ -32,11 +32,13 @@ const char* kToken = "saves-token";
 
 // A log of four fields and one modify, as the client writes it (members in name order).
 QByteArray body(const char* changes, const char* fields = nullptr, const char* envelope = nullptr) {
-    const QByteArray f = fields ? fields
-                                : R"([{"name":"CDFILIAL","size":4,"type":"string"},{"name":"DTCARDAPIO","type":"datetime"},)"
-                                  R"({"name":"QTCLIEFETCAR","type":"float"},{"name":"NMSERVICO","size":40,"type":"string"}])";
+    const QByteArray f =
+        fields ? fields
+               : R"([{"name":"CDFILIAL","size":4,"type":"string"},{"name":"DTCARDAPIO","type":"datetime"},)"
+                 R"({"name":"QTCLIEFETCAR","type":"float"},{"name":"NMSERVICO","size":40,"type":"string"}])";
     QByteArray log = R"({"changes":)" + QByteArray(changes) + R"(,"fields":)" + f + "}";
-    QByteArray b = envelope ? QByteArray(envelope) : QByteArray(R"({"id":7,"jsonrpc":"2.0","method":"SetCardadia","params":[@]})");
+    QByteArray b = envelope ? QByteArray(envelope)
+                            : QByteArray(R"({"id":7,"jsonrpc":"2.0","method":"SetCardadia","params":[@]})");
     return b.replace("@", log);
 }
 
@@ -58,8 +60,8 @@ class TestSaves : public QObject {
         httplib::Client cli("127.0.0.1", port);
         cli.set_read_timeout(60, 0);
         auto res = cli.Post("/Kvo01000.rdmMedEfetDiet",
-                            httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}}, req.constData(),
-                            size_t(req.size()), "application/json");
+                            httplib::Headers{{"Authorization", std::string("Bearer ") + kToken}},
+                            req.constData(), size_t(req.size()), "application/json");
         if (!res) return {};
         return QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object();
     }
@@ -68,9 +70,9 @@ class TestSaves : public QObject {
         return TPacketPair::fromJson(r.value("result")).first;
     }
     QHash<QString, QVariant> newRow(const QString& diet, const QDate& d) {
-        return {{"CDFILIAL", "0001"},  {"DTCARDAPIO", d},        {"CDSERVFILI", "00001"},
-                {"CDDIETPAD", diet},   {"QTCLIEFETCAR", 2.0},    {"QTFUNEFETCAR", 0.0},
-                {"QTDOAEFETCAR", 0.0}, {"QTCOMEFETCAR", 2.0},    {"CDOPERADOR", "DEMO"}};
+        return {{"CDFILIAL", "0001"},  {"DTCARDAPIO", d},     {"CDSERVFILI", "00001"},
+                {"CDDIETPAD", diet},   {"QTCLIEFETCAR", 2.0}, {"QTFUNEFETCAR", 0.0},
+                {"QTDOAEFETCAR", 0.0}, {"QTCOMEFETCAR", 2.0}, {"CDOPERADOR", "DEMO"}};
     }
     int count(const QString& sql) { return t->scalar(sql).toInt(); }
 
@@ -99,40 +101,52 @@ private slots:
         QTest::addColumn<bool>("taken");
         QTest::newRow("client form") << body(kModify) << true;
         QTest::newRow("other member order, blanks")
-            << QByteArray(R"( { "params" : [ { "fields" : [ { "type" : "float" , "name" : "QT" } ] ,)"
-                          R"( "changes" : [ { "op" : "insert" , "new" : [ -0 ] } ] } ] , "method" : "UpdEfetDiet",)"
-                          R"( "jsonrpc" : "2.0" } )")
+            << QByteArray(
+                   R"( { "params" : [ { "fields" : [ { "type" : "float" , "name" : "QT" } ] ,)"
+                   R"( "changes" : [ { "op" : "insert" , "new" : [ -0 ] } ] } ] , "method" : "UpdEfetDiet",)"
+                   R"( "jsonrpc" : "2.0" } )")
             << true;
-        QTest::newRow("escapes and accents")
-            << body("[{\"new\":[\"0001\",null,1e2,\"Sa\\u00fade \\\"A\\\" \\/ \\\\ Saúde\"],\"op\":\"insert\"}]") << true;
+        QTest::newRow("escapes and accents") << body("[{\"new\":[\"0001\",null,1e2,\"Sa\\u00fade \\\"A\\\" "
+                                                     "\\/ \\\\ Saúde\"],\"op\":\"insert\"}]")
+                                             << true;
         QTest::newRow("fractions, exponents, string id")
             << body(R"([{"old":["0001","2026-03-18",2.5,null],"op":"delete"}])", nullptr,
                     R"({"id":"x","jsonrpc":"2.0","method":"SetCardadia","params":[@]})")
             << true;
-        QTest::newRow("large id") << body(kModify, nullptr,
-                                          R"({"id":12345678901234567,"jsonrpc":"2.0","method":"SetCardadia","params":[@]})")
-                                  << true;
-        QTest::newRow("surrogate pair") << body(R"([{"new":["0001",null,1,"\ud83d\ude00"],"op":"insert"}])") << false;
-        QTest::newRow("NUL in a text") << body(R"([{"new":["0001",null,1,"a\u0000"],"op":"insert"}])") << false;
+        QTest::newRow("large id")
+            << body(kModify, nullptr,
+                    R"({"id":12345678901234567,"jsonrpc":"2.0","method":"SetCardadia","params":[@]})")
+            << true;
+        QTest::newRow("surrogate pair")
+            << body(R"([{"new":["0001",null,1,"\ud83d\ude00"],"op":"insert"}])") << false;
+        QTest::newRow("NUL in a text")
+            << body(R"([{"new":["0001",null,1,"a\u0000"],"op":"insert"}])") << false;
         QTest::newRow("text too long") << body(R"([{"new":["00011",null,1,null],"op":"insert"}])") << false;
-        QTest::newRow("impossible date") << body(R"([{"new":["0001","2026-02-30",1,null],"op":"insert"}])") << false;
+        QTest::newRow("impossible date")
+            << body(R"([{"new":["0001","2026-02-30",1,null],"op":"insert"}])") << false;
         QTest::newRow("number for a text") << body(R"([{"new":[1,null,1,null],"op":"insert"}])") << false;
-        QTest::newRow("text for a number") << body(R"([{"new":["0001",null,"1",null],"op":"insert"}])") << false;
-        QTest::newRow("modify without old") << body(R"([{"new":["0001",null,1,null],"op":"modify"}])") << false;
+        QTest::newRow("text for a number")
+            << body(R"([{"new":["0001",null,"1",null],"op":"insert"}])") << false;
+        QTest::newRow("modify without old")
+            << body(R"([{"new":["0001",null,1,null],"op":"modify"}])") << false;
         QTest::newRow("unknown op") << body(R"([{"new":["0001",null,1,null],"op":"upsert"}])") << false;
         QTest::newRow("short row") << body(R"([{"new":["0001",null,1],"op":"insert"}])") << false;
-        QTest::newRow("field twice")
-            << body("[]", R"([{"name":"A","type":"float"},{"name":"a","type":"float"}])") << false;
+        QTest::newRow("field twice") << body("[]",
+                                             R"([{"name":"A","type":"float"},{"name":"a","type":"float"}])")
+                                     << false;
         QTest::newRow("size zero") << body("[]", R"([{"name":"A","size":0,"type":"string"}])") << false;
-        QTest::newRow("member twice") << body(R"([{"op":"insert","op":"insert","new":["0001",null,1,null]}])")
-                                      << false;
-        QTest::newRow("invalid UTF-8") << body("[{\"new\":[\"0001\",null,1,\"\xC3\x28\"],\"op\":\"insert\"}]") << false;
-        QTest::newRow("overlong UTF-8") << body("[{\"new\":[\"0001\",null,1,\"\xC0\xAF\"],\"op\":\"insert\"}]") << false;
+        QTest::newRow("member twice")
+            << body(R"([{"op":"insert","op":"insert","new":["0001",null,1,null]}])") << false;
+        QTest::newRow("invalid UTF-8")
+            << body("[{\"new\":[\"0001\",null,1,\"\xC3\x28\"],\"op\":\"insert\"}]") << false;
+        QTest::newRow("overlong UTF-8")
+            << body("[{\"new\":[\"0001\",null,1,\"\xC0\xAF\"],\"op\":\"insert\"}]") << false;
         QTest::newRow("garbage after") << body(kModify) + "x" << false;
         QTest::newRow("cut short") << body(kModify).chopped(3) << false;
         QTest::newRow("two logs") << body(kModify).replace("]}", "]},{}]}") << false;
-        QTest::newRow("not a save") << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardadia","params":["0001","2026-03-18"]})")
-                                    << false;
+        QTest::newRow("not a save")
+            << QByteArray(R"({"jsonrpc":"2.0","method":"GetCardadia","params":["0001","2026-03-18"]})")
+            << false;
     }
     void logReader() {
         if (kPostgres) QSKIP("no database involved");
@@ -204,13 +218,15 @@ private slots:
         QHash<QString, QVariant> row = newRow("0001", date);
         row.insert("DTMESCARD", QVariant());
         const TDataPacket empty = day(date);
-        QCOMPARE(call("SetCardadia", {LogBuilder(empty.fields).insert(row).log().toJsonValue()}).value("result"),
-                 QJsonValue(QString()));
+        QCOMPARE(
+            call("SetCardadia", {LogBuilder(empty.fields).insert(row).log().toJsonValue()}).value("result"),
+            QJsonValue(QString()));
         const TDataPacket saved = day(date);
         QCOMPARE(saved.rows.size(), 1);
         QCOMPARE(saved.rows[0][saved.FieldIndex("DTCARDAPIO")].toDate(), date);
         QCOMPARE(saved.rows[0][saved.FieldIndex("DTMESCARD")].toDate(), QDate(date.year(), date.month(), 1));
-        const QString key = t->scalar("SELECT DSCHAVE FROM KVOHISTORICO WHERE NMTABELA = 'CARDADIA'").toString();
+        const QString key =
+            t->scalar("SELECT DSCHAVE FROM KVOHISTORICO WHERE NMTABELA = 'CARDADIA'").toString();
         QVERIFY2(key.contains(date.toString(Qt::ISODate)), qPrintable(key));
     }
 };
