@@ -41,7 +41,7 @@ private:
         auto it = m_branches.find(code);
         if (it != m_branches.end()) return *it;
         Branch b;
-        QSqlQuery& q =
+        Statement& q =
             m_sc.exec(QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR FROM FILIAL F"
                                      " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
                                      " WHERE F.CDFILIAL = ?"),
@@ -60,7 +60,7 @@ private:
         const std::pair<QString, QString> k{op, branch};
         auto it = m_access.find(k);
         if (it == m_access.end()) {
-            QSqlQuery& q = m_sc.exec(
+            Statement& q = m_sc.exec(
                 QStringLiteral("SELECT 1 FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"), {op, branch});
             it = m_access.insert(k, q.next());
             q.finish();

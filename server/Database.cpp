@@ -7,6 +7,12 @@
 #include <QSqlError>
 #include <QStringList>
 
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <optional>
+
 namespace kvo::server {
 
 DbSpec DbSpec::parse(const QString& text) {
@@ -95,17 +101,416 @@ QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args
     return q;
 }
 
-QSqlQuery& StatementCache::exec(const QString& sql, const QVariantList& args) {
-    auto it = m_queries.find(sql);
-    if (it == m_queries.end()) it = m_queries.insert(sql, std::make_shared<QSqlQuery>(prepare(m_db, sql)));
-    QSqlQuery& q = **it;
-    q.finish();
-    execOn(q, args);
-    return q;
+// ---- statements on the C libraries
+
+namespace {
+
+DbError nativeError(const QString& what, const QString& text, const QString& code) {
+    return DbError(QStringLiteral("Erro no banco de dados (%1): %2").arg(what, text.trimmed()), code);
+}
+
+QString shortSql(const QString& sql) {
+    return sql.simplified().left(60);
+}
+
+// "?" placeholders as PostgreSQL numbers them; quoted literals are left alone.
+QByteArray numberedPlaceholders(const QString& sql) {
+    const QByteArray in = sql.toUtf8();
+    QByteArray out;
+    out.reserve(in.size() + 16);
+    bool quoted = false;
+    int n = 0;
+    for (char c : in) {
+        if (c == '\'') quoted = !quoted;
+        if (c == '?' && !quoted) {
+            out += '$';
+            out += QByteArray::number(++n);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QByteArray textParam(const QVariant& v, bool& isNull) {
+    isNull = v.isNull();
+    if (isNull) return {};
+    switch (v.typeId()) {
+    case QMetaType::Double:
+        return QByteArray::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QMetaType::QDate:
+        return kvo::data::isoDate(v.toDate()).toLatin1();
+    case QMetaType::Bool:
+        return v.toBool() ? "1" : "0";
+    default:
+        return v.toString().toUtf8();
+    }
+}
+
+// Names of the statements prepared on each PostgreSQL session; a session reopened after a failure
+// (new backend) starts with none.
+struct PreparedNames {
+    int backend = 0;
+    QHash<QString, QByteArray> names;
+};
+thread_local QHash<const void*, PreparedNames> tlsPrepared;
+
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700,
+              kDate = 1082, kTimestamp = 1114;
+
+} // namespace
+
+Statement::~Statement() {
+    if (m_sqlite)
+        sqlite3_finalize(static_cast<sqlite3_stmt*>(m_native));
+    else
+        PQclear(static_cast<PGresult*>(m_native));
+}
+
+void Statement::run(const QVariantList& args) {
+    if (m_sqlite) {
+        auto* st = static_cast<sqlite3_stmt*>(m_native);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        for (int i = 0; i < args.size(); ++i) {
+            const QVariant& v = args.at(i);
+            if (v.isNull()) {
+                sqlite3_bind_null(st, i + 1);
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::Double:
+                sqlite3_bind_double(st, i + 1, v.toDouble());
+                break;
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::Bool:
+                sqlite3_bind_int64(st, i + 1, v.toLongLong());
+                break;
+            default: {
+                // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
+                const QByteArray text =
+                    (v.typeId() == QMetaType::QDate ? kvo::data::isoDate(v.toDate()) : v.toString()).toUtf8();
+                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        m_pending = false;
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            m_pending = true;
+        } else if (rc == SQLITE_DONE) {
+            m_changes = sqlite3_changes(sqlite3_db_handle(st));
+            sqlite3_reset(st);
+        } else {
+            sqlite3* db = sqlite3_db_handle(st);
+            const DbError e = nativeError(shortSql(m_sql), QString::fromUtf8(sqlite3_errmsg(db)),
+                                          QString::number(sqlite3_extended_errcode(db)));
+            sqlite3_reset(st);
+            throw e;
+        }
+        return;
+    }
+    std::vector<QByteArray> params(size_t(args.size()));
+    std::vector<const char*> values(size_t(args.size()));
+    for (int i = 0; i < args.size(); ++i) {
+        bool null = false;
+        params[size_t(i)] = textParam(args.at(i), null);
+        values[size_t(i)] = null ? nullptr : params[size_t(i)].constData();
+    }
+    PQclear(static_cast<PGresult*>(m_native));
+    PGresult* r = PQexecPrepared(static_cast<PGconn*>(m_conn), m_name.constData(), int(args.size()),
+                                 values.data(), nullptr, nullptr, 0);
+    m_native = r;
+    const ExecStatusType st = PQresultStatus(r);
+    if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
+        throw nativeError(
+            shortSql(m_sql),
+            QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(static_cast<PGconn*>(m_conn))),
+            QString::fromLatin1(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr));
+    m_rows = PQntuples(r);
+    m_row = -1;
+    m_changes = std::atoi(PQcmdTuples(r));
+}
+
+bool Statement::next() {
+    if (!m_sqlite) return ++m_row < m_rows;
+    if (m_pending) {
+        m_pending = false;
+        m_row = 0;
+        return true;
+    }
+    if (m_row < 0) return false;
+    auto* st = static_cast<sqlite3_stmt*>(m_native);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) return true;
+    m_row = -1;
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(st);
+        return false;
+    }
+    sqlite3* db = sqlite3_db_handle(st);
+    const DbError e = nativeError(shortSql(m_sql), QString::fromUtf8(sqlite3_errmsg(db)),
+                                  QString::number(sqlite3_extended_errcode(db)));
+    sqlite3_reset(st);
+    throw e;
+}
+
+void Statement::finish() {
+    m_pending = false;
+    m_row = -1;
+    if (m_sqlite) {
+        sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+    } else {
+        PQclear(static_cast<PGresult*>(m_native));
+        m_native = nullptr;
+        m_rows = 0;
+    }
+}
+
+bool Statement::isNull(int c) const {
+    if (m_sqlite) return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_NULL;
+    return PQgetisnull(static_cast<PGresult*>(m_native), m_row, c);
+}
+
+std::string_view Statement::bytes(int c) const {
+    if (m_sqlite) {
+        auto* st = static_cast<sqlite3_stmt*>(m_native);
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        return t ? std::string_view(t, size_t(sqlite3_column_bytes(st, c))) : std::string_view();
+    }
+    auto* r = static_cast<PGresult*>(m_native);
+    return std::string_view(PQgetvalue(r, m_row, c), size_t(PQgetlength(r, m_row, c)));
+}
+
+bool Statement::isInteger(int c) const {
+    return m_sqlite && sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_INTEGER;
+}
+
+qint64 Statement::integer(int c) const {
+    if (m_sqlite) return sqlite3_column_int64(static_cast<sqlite3_stmt*>(m_native), c);
+    return std::strtoll(PQgetvalue(static_cast<PGresult*>(m_native), m_row, c), nullptr, 10);
+}
+
+double Statement::number(int c) const {
+    if (m_sqlite) return sqlite3_column_double(static_cast<sqlite3_stmt*>(m_native), c);
+    if (isNull(c)) return 0;
+    return std::strtod(PQgetvalue(static_cast<PGresult*>(m_native), m_row, c), nullptr);
+}
+
+QString Statement::text(int c) const {
+    const std::string_view t = bytes(c);
+    return QString::fromUtf8(t.data(), qsizetype(t.size()));
+}
+
+QDate Statement::date(int c) const {
+    const std::string_view t = bytes(c);
+    if (t.size() == 10) {
+        // The usual "YYYY-MM-DD", read without a QString.
+        int v[3] = {0, 0, 0};
+        const int at[3] = {0, 5, 8}, len[3] = {4, 2, 2};
+        bool ok = t[4] == '-' && t[7] == '-';
+        for (int k = 0; k < 3 && ok; ++k)
+            for (int j = 0; j < len[k]; ++j) {
+                const char ch = t[size_t(at[k] + j)];
+                if (ch < '0' || ch > '9') ok = false;
+                v[k] = v[k] * 10 + (ch - '0');
+            }
+        if (ok) return QDate(v[0], v[1], v[2]);
+    }
+    return dateFromDb(isNull(c) ? QVariant() : QVariant(text(c)));
+}
+
+int Statement::affectedRows() const {
+    return m_changes;
+}
+
+QVariant Statement::value(int c) const {
+    if (m_sqlite) {
+        auto* st = static_cast<sqlite3_stmt*>(m_native);
+        switch (sqlite3_column_type(st, c)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_INTEGER:
+            return qlonglong(sqlite3_column_int64(st, c));
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(st, c);
+        default: {
+            const std::string_view t = bytes(c);
+            return QString::fromUtf8(t.data(), qsizetype(t.size()));
+        }
+        }
+    }
+    auto* r = static_cast<PGresult*>(m_native);
+    if (PQgetisnull(r, m_row, c)) return {};
+    const std::string_view t = bytes(c);
+    switch (PQftype(r, c)) {
+    case kBool:
+        return t == "t";
+    case kInt2:
+    case kInt4:
+    case kInt8:
+        return qlonglong(integer(c));
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+        return number(c);
+    case kDate:
+        return kvo::data::parseIsoDate(QString::fromLatin1(t.data(), qsizetype(t.size())));
+    case kTimestamp: {
+        // The stamp as the server writes it, to the second.
+        QString s = QString::fromLatin1(t.data(), qsizetype(std::min<size_t>(t.size(), 19)));
+        if (s.size() > 10 && s.at(10) == u' ') s[10] = u'T';
+        return s;
+    }
+    default:
+        return QString::fromUtf8(t.data(), qsizetype(t.size()));
+    }
+}
+
+StatementCache::StatementCache(QSqlDatabase& db) : m_db(db) {
+    const QVariant h = db.driver()->handle();
+    m_pg = qstrcmp(h.typeName(), "PGconn*") == 0 || qstrcmp(h.typeName(), "pg_conn*") == 0;
+    if (!m_pg && qstrcmp(h.typeName(), "sqlite3*") != 0)
+        throw DbError(
+            QStringLiteral("Driver de banco de dados sem acesso direto (%1).").arg(db.driverName()));
+    m_conn = *static_cast<void* const*>(h.constData());
+    if (!m_conn) throw DbError(QStringLiteral("Conexão com o banco de dados fechada."));
+}
+
+StatementCache::~StatementCache() {
+    // Unsent writes belong to a call that failed; its transaction rolls back without them.
+    m_writes.clear();
+    finishAll();
+}
+
+Statement& StatementCache::statement(const QString& sql) {
+    auto it = m_statements.find(sql);
+    if (it != m_statements.end()) return **it;
+    std::shared_ptr<Statement> st(new Statement);
+    st->m_sql = sql;
+    st->m_sqlite = !m_pg;
+    if (!m_pg) {
+        const QByteArray utf8 = sql.toUtf8();
+        sqlite3_stmt* h = nullptr;
+        auto* db = static_cast<sqlite3*>(m_conn);
+        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &h, nullptr) != SQLITE_OK)
+            throw nativeError(shortSql(sql), QString::fromUtf8(sqlite3_errmsg(db)),
+                              QString::number(sqlite3_extended_errcode(db)));
+        st->m_native = h;
+    } else {
+        auto* conn = static_cast<PGconn*>(m_conn);
+        PreparedNames& names = tlsPrepared[conn];
+        if (names.backend != PQbackendPID(conn)) names = {PQbackendPID(conn), {}};
+        auto n = names.names.constFind(sql);
+        if (n == names.names.constEnd()) {
+            const QByteArray name = "kvo_" + QByteArray::number(names.names.size() + 1);
+            PGresult* r =
+                PQprepare(conn, name.constData(), numberedPlaceholders(sql).constData(), 0, nullptr);
+            if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+                const DbError e = nativeError(
+                    shortSql(sql), QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)),
+                    QString::fromLatin1(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr));
+                PQclear(r);
+                throw e;
+            }
+            PQclear(r);
+            n = names.names.insert(sql, name);
+        }
+        st->m_conn = conn;
+        st->m_name = *n;
+    }
+    return **m_statements.insert(sql, st);
+}
+
+Statement& StatementCache::exec(const QString& sql, const QVariantList& args) {
+    flush();
+    Statement& st = statement(sql);
+    st.finish();
+    st.run(args);
+    return st;
+}
+
+void StatementCache::write(const QString& sql, const QVariantList& args) {
+    if (!m_pg) {
+        exec(sql, args);
+        return;
+    }
+    PendingWrite w{&statement(sql), {}};
+    w.params.resize(size_t(args.size()));
+    for (int i = 0; i < args.size(); ++i) {
+        bool null = false;
+        w.params[size_t(i)] = textParam(args.at(i), null);
+        if (null) w.params[size_t(i)] = QByteArray(); // a null QByteArray is SQL null
+    }
+    m_writes.push_back(std::move(w));
+}
+
+void StatementCache::flush() {
+    if (m_writes.empty()) return;
+    auto* conn = static_cast<PGconn*>(m_conn);
+    std::vector<PendingWrite> writes;
+    writes.swap(m_writes);
+    // Sent in slices, each read back before the next is sent: the server's answers then never
+    // fill the socket while this side is still writing.
+    constexpr size_t kSlice = 256;
+    if (PQenterPipelineMode(conn) != 1)
+        throw nativeError(QStringLiteral("pipeline"), QString::fromUtf8(PQerrorMessage(conn)), {});
+    std::optional<DbError> failure;
+    for (size_t from = 0; from < writes.size() && !failure; from += kSlice) {
+        const size_t to = std::min(writes.size(), from + kSlice);
+        std::vector<const char*> values;
+        for (size_t i = from; i < to; ++i) {
+            const PendingWrite& w = writes[i];
+            values.assign(w.params.size(), nullptr);
+            for (size_t k = 0; k < w.params.size(); ++k)
+                if (!w.params[k].isNull()) values[k] = w.params[k].constData();
+            if (PQsendQueryPrepared(conn, w.statement->m_name.constData(), int(values.size()), values.data(),
+                                    nullptr, nullptr, 0) != 1) {
+                failure =
+                    nativeError(shortSql(w.statement->m_sql), QString::fromUtf8(PQerrorMessage(conn)), {});
+                break;
+            }
+        }
+        if (PQpipelineSync(conn) != 1 && !failure)
+            failure = nativeError(QStringLiteral("pipeline"), QString::fromUtf8(PQerrorMessage(conn)), {});
+        // Every answer up to the sync: the first error names the statement that failed, the
+        // rest of the slice was skipped by the server.
+        size_t i = from;
+        for (;;) {
+            PGresult* r = PQgetResult(conn);
+            if (!r) {
+                if (PQstatus(conn) == CONNECTION_BAD) {
+                    if (!failure)
+                        failure = nativeError(QStringLiteral("pipeline"),
+                                              QString::fromUtf8(PQerrorMessage(conn)), {});
+                    break;
+                }
+                ++i;
+                continue;
+            }
+            const ExecStatusType st = PQresultStatus(r);
+            if (st == PGRES_PIPELINE_SYNC) {
+                PQclear(r);
+                break;
+            }
+            if (st == PGRES_FATAL_ERROR && !failure)
+                failure =
+                    nativeError(shortSql(i < to ? writes[i].statement->m_sql : QStringLiteral("pipeline")),
+                                QString::fromUtf8(PQresultErrorMessage(r)),
+                                QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)));
+            PQclear(r);
+            if (PQstatus(conn) == CONNECTION_BAD) break;
+        }
+    }
+    PQexitPipelineMode(conn);
+    if (failure) throw *failure;
 }
 
 void StatementCache::finishAll() {
-    for (auto& q : m_queries)
+    flush();
+    for (auto& q : m_statements)
         q->finish();
 }
 

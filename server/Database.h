@@ -11,6 +11,8 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "ServerErrors.h"
 #include "data/Conversions.h"
@@ -49,20 +51,74 @@ QSqlQuery prepare(QSqlDatabase& db, const QString& sql);
 QSqlQuery execSql(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
 void execOn(QSqlQuery& q, const QVariantList& args = {});
 
-// Prepared statements reused within one method call: a large change log runs the same few
-// statements thousands of times. The reference returned stays valid until the cache dies; read
-// its rows before running the same text again.
-class StatementCache {
+// A statement run through the database's own C library on the connection Qt opened: a day's
+// rows are tens of thousands of values, and Qt SQL builds a QVariant for each. Values are read
+// in place; a text's bytes stay valid until the next row.
+class Statement {
 public:
-    explicit StatementCache(QSqlDatabase& db) : m_db(db) {}
-    ~StatementCache() { finishAll(); }
-    QSqlQuery& exec(const QString& sql, const QVariantList& args = {});
-    void finishAll();
-    QSqlDatabase& db() { return m_db; }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    bool next();
+    void finish();
+    bool isNull(int column) const;
+    // The value as Qt SQL delivers it: text, integer, double, or null.
+    QVariant value(int column) const;
+    std::string_view bytes(int column) const; // UTF-8 text of any value; empty for null
+    double number(int column) const;          // 0 for null
+    QString text(int column) const;
+    QDate date(int column) const; // a stored day; invalid for null or anything else
+    // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
+    bool isInteger(int column) const;
+    qint64 integer(int column) const;
+    int affectedRows() const;
 
 private:
+    friend class StatementCache;
+    Statement() = default;
+    void run(const QVariantList& args);
+
+    void* m_native = nullptr; // sqlite3_stmt*, or the PGresult* of the last run
+    void* m_conn = nullptr;   // PGconn* on PostgreSQL
+    QByteArray m_name;        // prepared statement name on PostgreSQL
+    QString m_sql;
+    int m_row = -1, m_rows = 0;
+    bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
+    bool m_sqlite = true;
+    int m_changes = 0;
+};
+
+// The statements of one method call, prepared once each. On PostgreSQL the writes of a call are
+// sent together in one pipeline (a change log of thousands of rows would otherwise wait for a
+// round trip per row); they reach the server before any later read of the call and before commit.
+// The reference returned by exec stays valid until the cache dies; read its rows before running
+// the same text again.
+class StatementCache {
+public:
+    explicit StatementCache(QSqlDatabase& db);
+    ~StatementCache();
+    Statement& exec(const QString& sql, const QVariantList& args = {});
+    // A write whose outcome is only needed at the next read or flush; errors surface there.
+    void write(const QString& sql, const QVariantList& args);
+    // Sends the pending writes and waits for their outcome; throws DbError for the first that failed.
+    void flush();
+    void finishAll(); // flushes, then lets go of every statement's rows
+    QSqlDatabase& db() { return m_db; }
+    Dialect dialect() const { return m_pg ? Dialect::PostgreSQL : Dialect::SQLite; }
+
+private:
+    Statement& statement(const QString& sql);
+    struct PendingWrite {
+        Statement* statement;
+        std::vector<QByteArray> params;
+    };
+
     QSqlDatabase& m_db;
-    QHash<QString, std::shared_ptr<QSqlQuery>> m_queries;
+    void* m_conn = nullptr; // sqlite3* or PGconn*
+    bool m_pg = false;
+    QHash<QString, std::shared_ptr<Statement>> m_statements;
+    std::vector<PendingWrite> m_writes;
 };
 
 // Whole-log transactions. SQLite takes the write lock at once so two writers never deadlock

@@ -2,8 +2,8 @@
 
 #include "PacketBuild.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "PacketJson.h"
+
 #include <QStringList>
 
 namespace kvo::server {
@@ -16,22 +16,30 @@ QString keyPart(const QVariant& v) {
     return logText(v);
 }
 
+// The row as a JSON object, members in name order as the history has always stored them.
 QVariant rowJson(const TableDef& def, const std::optional<Row>& row) {
     if (!row) return QVariant(QMetaType(QMetaType::QString));
-    QJsonObject o;
-    for (int i = 0; i < def.columns.size(); ++i) {
+    QByteArray o;
+    o.reserve(32 * def.columns.size());
+    o += '{';
+    for (int i : def.byName) {
         const Column& c = def.columns.at(i);
         const QVariant& v = row->at(i);
-        if (v.isNull())
-            o.insert(c.name, QJsonValue::Null);
-        else if (c.type == ftFloat)
-            o.insert(c.name, logNum(v));
-        else if (c.type == ftDateTime)
-            o.insert(c.name, logDate(v).toString(Qt::ISODate));
-        else
-            o.insert(c.name, logText(v));
+        if (o.size() > 1) o += ',';
+        appendJsonString(o, c.name);
+        o += ':';
+        if (v.isNull()) {
+            o += "null";
+        } else if (c.type == ftFloat) {
+            appendJsonNumber(o, logNum(v), 9007199254740992.0);
+        } else if (c.type == ftDateTime) {
+            appendJsonString(o, kvo::data::isoDate(logDate(v)));
+        } else {
+            appendJsonString(o, logText(v));
+        }
     }
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    o += '}';
+    return QString::fromUtf8(o);
 }
 
 } // namespace
@@ -57,7 +65,7 @@ void History::record(const TableDef& def, const std::optional<Row>& before, cons
     auto text = [](const QString& s) {
         return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
     };
-    m_sc.exec(
+    m_sc.write(
         QStringLiteral("INSERT INTO KVOHISTORICO (DTHISTORICO, NMMETODO, NMTABELA, DSCHAVE, IDOPERACAO,"
                        " CDOPERADOR, DSENDERECO, DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
         {m_stamp, m_method, def.table, historyKey(key), QString(op), text(who.left(12)),

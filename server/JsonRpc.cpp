@@ -1,5 +1,6 @@
 #include "JsonRpc.h"
 
+#include "LogRequest.h"
 #include "RdmMedEfetDiet.h"
 #include "ServerErrors.h"
 
@@ -30,9 +31,61 @@ QByteArray rpcError(int code, const QString& message) {
     return errorBody(QJsonValue::Null, code, message);
 }
 
+namespace {
+
+// Runs the call and wraps its result or its failure for the client.
+template <typename Call>
+RpcOutcome answer(RpcOutcome out, const QJsonValue& id, bool notification, Call&& call) {
+    auto fail = [&](int code, const QString& message) {
+        out.ok = false;
+        out.errorCode = code;
+        out.errorMessage = message;
+        out.body = errorBody(id, code, message);
+    };
+    try {
+        const RpcValue result = call();
+        out.ok = true;
+        if (notification) {
+            out.body.clear();
+        } else if (result.raw.isEmpty()) {
+            out.body = response(id, "result", result.json);
+        } else {
+            // Packets come encoded already; only the envelope is added around them.
+            QByteArray b;
+            b.reserve(result.raw.size() + 64);
+            b += "{\"jsonrpc\":\"2.0\",\"id\":";
+            b += QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+            b += ",\"result\":";
+            b += result.raw;
+            b += '}';
+            out.body = b;
+        }
+    } catch (const DbError& e) {
+        out.databaseFailure = true;
+        fail(e.code(), e.message());
+    } catch (const ServerError& e) {
+        fail(e.code(), e.message());
+    } catch (const std::exception& e) {
+        fail(-32603, QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what())));
+    }
+    if (notification) out.body.clear();
+    return out;
+}
+
+} // namespace
+
 RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db, const CallContext& context) {
     RpcOutcome out;
     out.method = QStringLiteral("-");
+    // Saves carry a change log of up to thousands of rows: read straight into the log when the
+    // request is one this reader fully understands, else through the general path below.
+    if (std::optional<LogRequest> req = readLogRequest(body); req && RdmMedEfetDiet::takesLog(req->method)) {
+        out.method = req->method.left(64);
+        return answer(std::move(out), req->id, req->notification, [&] {
+            RdmMedEfetDiet rdm(db, context);
+            return rdm.callWithLog(req->method, req->log);
+        });
+    }
     auto fail = [&](const QJsonValue& id, int code, const QString& message) {
         out.ok = false;
         out.errorCode = code;
@@ -67,36 +120,10 @@ RpcOutcome handleRpc(const QByteArray& body, QSqlDatabase& db, const CallContext
         return fail(
             id, -32602,
             QStringLiteral("Parâmetros inválidos: params deve ser uma lista de argumentos em ordem."));
-
-    try {
+    return answer(std::move(out), id, notification, [&] {
         RdmMedEfetDiet rdm(db, context);
-        const RpcValue result = rdm.callRaw(m.toString(), p.toArray());
-        out.ok = true;
-        if (notification) {
-            out.body.clear();
-        } else if (result.raw.isEmpty()) {
-            out.body = response(id, "result", result.json);
-        } else {
-            // Packets come encoded already; only the envelope is added around them.
-            QByteArray b;
-            b.reserve(result.raw.size() + 64);
-            b += "{\"jsonrpc\":\"2.0\",\"id\":";
-            b += QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-            b += ",\"result\":";
-            b += result.raw;
-            b += '}';
-            out.body = b;
-        }
-    } catch (const DbError& e) {
-        out.databaseFailure = true;
-        fail(id, e.code(), e.message());
-    } catch (const ServerError& e) {
-        fail(id, e.code(), e.message());
-    } catch (const std::exception& e) {
-        fail(id, -32603, QStringLiteral("Erro interno do servidor: %1").arg(QString::fromUtf8(e.what())));
-    }
-    if (notification) out.body.clear();
-    return out;
+        return rdm.callRaw(m.toString(), p.toArray());
+    });
 }
 
 } // namespace kvo::server

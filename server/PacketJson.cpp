@@ -1,5 +1,6 @@
 #include "PacketJson.h"
 
+#include "Database.h"
 #include "data/Conversions.h"
 
 #include <cmath>
@@ -15,6 +16,10 @@ struct LastDate {
     QByteArray text;
 };
 
+void appendNumber(QByteArray& out, double d) {
+    appendJsonNumber(out, d, 1e15);
+}
+
 void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last) {
     if (v.isNull() || !v.isValid()) {
         out += "null";
@@ -25,29 +30,9 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
     case ftFixedChar:
         appendJsonString(out, v.toString());
         return;
-    case ftFloat: {
-        const double d = v.toDouble();
-        if (!std::isfinite(d)) {
-            out += "null";
-        } else if (d == std::floor(d) && std::fabs(d) < 1e15) {
-            // Whole counts are most of a day's values: digits written in place, no temporary.
-            char buf[24];
-            char* e = buf + sizeof buf;
-            char* c = e;
-            qint64 n = qint64(d);
-            const bool negative = n < 0;
-            if (negative) n = -n;
-            do {
-                *--c = char('0' + n % 10);
-                n /= 10;
-            } while (n);
-            if (negative) *--c = '-';
-            out.append(c, e - c);
-        } else {
-            out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
-        }
+    case ftFloat:
+        appendNumber(out, v.toDouble());
         return;
-    }
     case ftDateTime: {
         const QDate date = kvo::data::toDate(v).value_or(QDate());
         if (!date.isValid()) {
@@ -65,6 +50,28 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
 }
 
 } // namespace
+
+void appendJsonNumber(QByteArray& out, double d, double wholeBelow) {
+    if (!std::isfinite(d)) {
+        out += "null";
+    } else if (d == std::floor(d) && std::fabs(d) < wholeBelow) {
+        // Whole counts are most of a day's values: digits written in place, no temporary.
+        char buf[24];
+        char* e = buf + sizeof buf;
+        char* c = e;
+        qint64 n = qint64(d);
+        const bool negative = n < 0;
+        if (negative) n = -n;
+        do {
+            *--c = char('0' + n % 10);
+            n /= 10;
+        } while (n);
+        if (negative) *--c = '-';
+        out.append(c, e - c);
+    } else {
+        out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+    }
+}
 
 void appendJsonString(QByteArray& out, const QString& s) {
     // Codes and most names are plain ASCII: written straight from the UTF-16 units.
@@ -125,10 +132,10 @@ void appendJsonString(QByteArray& out, const QString& s) {
     out += '"';
 }
 
-void appendPacketJson(QByteArray& out, const TDataPacket& p) {
+static void appendFieldsJson(QByteArray& out, const QVector<TPacketField>& fields) {
     out += "{\"fields\":[";
-    for (int i = 0; i < p.fields.size(); ++i) {
-        const TPacketField& f = p.fields.at(i);
+    for (int i = 0; i < fields.size(); ++i) {
+        const TPacketField& f = fields.at(i);
         if (i) out += ',';
         out += "{\"name\":";
         appendJsonString(out, f.name);
@@ -142,6 +149,10 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p) {
         out += '}';
     }
     out += "],\"rows\":[";
+}
+
+void appendPacketJson(QByteArray& out, const TDataPacket& p) {
+    appendFieldsJson(out, p.fields);
     LastDate last;
     for (int r = 0; r < p.rows.size(); ++r) {
         if (r) out += ',';
@@ -153,6 +164,57 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p) {
         }
         out += ']';
     }
+    out += "]}";
+}
+
+void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Statement& q) {
+    appendFieldsJson(out, fields);
+    LastDate last;
+    bool first = true;
+    while (q.next()) {
+        out += first ? "[" : ",[";
+        first = false;
+        for (int i = 0; i < fields.size(); ++i) {
+            if (i) out += ',';
+            if (q.isNull(i)) {
+                out += "null";
+                continue;
+            }
+            switch (fields.at(i).type) {
+            case ftString:
+            case ftFixedChar: {
+                const std::string_view t = q.bytes(i);
+                bool plain = true;
+                for (char ch : t) {
+                    const auto c = static_cast<unsigned char>(ch);
+                    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
+                        plain = false;
+                        break;
+                    }
+                }
+                if (plain) {
+                    out += '"';
+                    out.append(t.data(), qsizetype(t.size()));
+                    out += '"';
+                } else {
+                    appendJsonString(out, QString::fromUtf8(t.data(), qsizetype(t.size())));
+                }
+                break;
+            }
+            case ftFloat:
+                if (q.isInteger(i))
+                    appendNumber(out, double(q.integer(i)));
+                else
+                    appendNumber(out, q.number(i));
+                break;
+            case ftDateTime:
+                appendValue(out, fields.at(i), q.date(i), last);
+                break;
+            }
+        }
+        out += ']';
+    }
+    q.finish();
     out += "]}";
 }
 

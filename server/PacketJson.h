@@ -11,8 +11,15 @@
 namespace kvo::server {
 
 void appendPacketJson(QByteArray& out, const TDataPacket& p);
+class Statement;
+// A packet of these fields with one row per statement row, written as the rows are read.
+void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Statement& q);
 QByteArray packetJson(const TDataPacket& p);
 QByteArray pairJson(const TPacketPair& p);
 void appendJsonString(QByteArray& out, const QString& s);
+// A finite number: whole ones below the limit as plain digits, others in the shortest form that
+// reads back the same; non-finite ones as null. Packets write digits below 1e15, Qt's JSON
+// writer (whose form the history keeps) below 2^53.
+void appendJsonNumber(QByteArray& out, double d, double wholeBelow);
 
 } // namespace kvo::server

@@ -91,7 +91,7 @@ const QHash<QString, Handler>& handlers() {
         {QStringLiteral("GetCardadia"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 2);
-             return RpcValue{{}, pairJson(r.GetCardadia(a.code(0), a.date(1)))};
+             return RpcValue{{}, r.GetCardadiaJson(a.code(0), a.date(1))};
          }},
         {QStringLiteral("Verif_Serv"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
@@ -101,7 +101,7 @@ const QHash<QString, Handler>& handlers() {
         {QStringLiteral("SetCardadia"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 1);
-             return RpcValue{QJsonValue(r.SetCardadia(a.log(0))), {}};
+             return r.callWithLog(m, a.log(0));
          }},
         {QStringLiteral("GETCliente"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
@@ -123,7 +123,7 @@ const QHash<QString, Handler>& handlers() {
         {QStringLiteral("UpdEfetDiet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
              Args a(m, p, 1);
-             return RpcValue{QJsonValue(r.UpdEfetDiet(a.log(0))), {}};
+             return r.callWithLog(m, a.log(0));
          }},
         {QStringLiteral("GetAtuaQtEfet"),
          [](RdmMedEfetDiet& r, const QString& m, const QJsonArray& p) {
@@ -167,6 +167,16 @@ RpcValue RdmMedEfetDiet::callRaw(const QString& method, const QJsonArray& params
     if (it == handlers().constEnd())
         throw ServerError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)), -32601);
     return (*it)(*this, method, params);
+}
+
+bool RdmMedEfetDiet::takesLog(const QString& method) {
+    return method == QLatin1String("SetCardadia") || method == QLatin1String("UpdEfetDiet");
+}
+
+RpcValue RdmMedEfetDiet::callWithLog(const QString& method, const TChangeLog& log) {
+    if (method == QLatin1String("SetCardadia")) return RpcValue{QJsonValue(SetCardadia(log)), {}};
+    if (method == QLatin1String("UpdEfetDiet")) return RpcValue{QJsonValue(UpdEfetDiet(log)), {}};
+    throw ServerError(QStringLiteral("Método desconhecido: %1").arg(method.left(100)), -32601);
 }
 
 QJsonValue RdmMedEfetDiet::call(const QString& method, const QJsonArray& params) {

@@ -32,12 +32,17 @@ public:
     // method or wrong arguments, DbError for a database failure.
     QJsonValue call(const QString& method, const QJsonArray& params);
     RpcValue callRaw(const QString& method, const QJsonArray& params);
+    // The methods whose one argument is a change log, called with the log already decoded.
+    static bool takesLog(const QString& method);
+    RpcValue callWithLog(const QString& method, const TChangeLog& log);
 
     TDataPacket GETParamGeral();
     TDataPacket GetParamPlaneja(const QString& branch);
     TDataPacket GetDtCardapio(const QString& branch, const QDate& processingDate);
     TDataPacket GetCardServ(const QString& branch, const QDate& date);
     TPacketPair GetCardadia(const QString& branch, const QDate& date);
+    // The same pair as JSON text, written straight from the query.
+    QByteArray GetCardadiaJson(const QString& branch, const QDate& date);
     bool Verif_Serv(const QString& branch, const QDate& date, const QString& service, const QString& diet);
     QString SetCardadia(const TChangeLog& delta);
     TPacketPair GETCliente(const QString& branch, const QString& service, const QDate& date,

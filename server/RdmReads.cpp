@@ -3,7 +3,11 @@
 
 #include "Database.h"
 #include "PacketBuild.h"
+#include "PacketJson.h"
 #include "Texts.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cmath>
 
@@ -34,6 +38,11 @@ const QVector<TPacketField>& planejaFields() {
     return f;
 }
 
+QString planejaSql() {
+    return QStringLiteral("SELECT IDBLQEFEDIAFECH, NRDIAANTDTPROC, IDPERLEFESRETPLA, IDPEREFEPOSDTPR"
+                          " FROM PARAMPLANEJA WHERE CDFILIAL = ?");
+}
+
 } // namespace
 
 TDataPacket RdmMedEfetDiet::GETParamGeral() {
@@ -44,11 +53,7 @@ TDataPacket RdmMedEfetDiet::GETParamGeral() {
 }
 
 TDataPacket RdmMedEfetDiet::planningParams(const QString& branch) {
-    QSqlQuery q =
-        execSql(m_db,
-                QStringLiteral("SELECT IDBLQEFEDIAFECH, NRDIAANTDTPROC, IDPERLEFESRETPLA, IDPEREFEPOSDTPR"
-                               " FROM PARAMPLANEJA WHERE CDFILIAL = ?"),
-                {branch});
+    QSqlQuery q = execSql(m_db, planejaSql(), {branch});
     return packetFromQuery(planejaFields(), q);
 }
 
@@ -96,9 +101,9 @@ TDataPacket RdmMedEfetDiet::GetCardServ(const QString& branch, const QDate& date
                            q);
 }
 
-TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date) {
-    QSqlQuery q = execSql(
-        m_db,
+QByteArray RdmMedEfetDiet::GetCardadiaJson(const QString& branch, const QDate& date) {
+    StatementCache sc(m_db);
+    Statement& q = sc.exec(
         QStringLiteral(
             "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"
             " C.QTFUNEFETCAR, C.QTDOAEFETCAR, C.QTCOMESTICAR, C.QTCLIESTICAR, C.QTFUNESTICAR,"
@@ -108,10 +113,18 @@ TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date
             " LEFT JOIN DIETPADR D ON D.CDDIETPAD = C.CDDIETPAD"
             " WHERE C.CDFILIAL = ? AND C.DTCARDAPIO = ? ORDER BY C.CDSERVFILI, C.CDDIETPAD"),
         {branch, dateParam(date)});
-    TPacketPair pair;
-    pair.first = packetFromQuery(cardadiaFields(), q);
-    pair.second = planningParams(branch);
-    return pair;
+    QByteArray out;
+    out.reserve(64 * 1024);
+    out += '[';
+    appendPacketJson(out, cardadiaFields(), q);
+    out += ',';
+    appendPacketJson(out, planejaFields(), sc.exec(planejaSql(), {branch}));
+    out += ']';
+    return out;
+}
+
+TPacketPair RdmMedEfetDiet::GetCardadia(const QString& branch, const QDate& date) {
+    return TPacketPair::fromJson(QJsonDocument::fromJson(GetCardadiaJson(branch, date)).array());
 }
 
 bool RdmMedEfetDiet::Verif_Serv(const QString& branch, const QDate& date, const QString& service,

@@ -128,15 +128,15 @@ void checkLogShape(const TChangeLog& log, const TableDef& def) {
 // deadlocking. Changes of one key keep their order (a delete before a new insert of that row).
 QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, const QVector<int>& idx) {
     struct Item {
-        Row key;
+        QByteArray key;
         const TChange* change;
     };
     QVector<Item> items;
     items.reserve(log.changes.size());
     for (const TChange& c : log.changes)
-        items.push_back({rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues), &c});
-    std::stable_sort(items.begin(), items.end(),
-                     [&](const Item& x, const Item& y) { return keyLess(def, x.key, y.key); });
+        items.push_back(
+            {sortKey(def, rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
+    std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
     out.reserve(items.size());
     for (const Item& i : items)
@@ -151,14 +151,17 @@ void refuseKeyChange(const TableDef& def, const QVector<int>& changed) {
 }
 
 // Runs a save; a refusal or a conflict the database resolved by aborting the transaction comes
-// back as the message to show (the transaction is rolled back by then).
-template <typename F> QString applyLog(F&& apply) {
+// back as the message to show (the transaction is rolled back by then). Writes may reach the
+// database only at the end of the log, so a row inserted by another user meanwhile is answered
+// here with the method's own message, whichever insert hit it.
+template <typename F> QString applyLog(const QString& inserted, F&& apply) {
     try {
         apply();
     } catch (const Refusal& r) {
         return r.message;
     } catch (const DbError& e) {
         if (isConcurrencyFailure(e)) return texts::Concurrency;
+        if (isUniqueViolation(e)) return inserted;
         throw;
     }
     return {};
@@ -188,14 +191,14 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     }
     auto loadBranch = [&](const QString& b) {
         if (wholeBranch.contains(b) || perBranch.value(b) < 16) return false;
-        QSqlQuery& q =
+        Statement& q =
             sc.exec(QStringLiteral("SELECT CDSERVFILI, IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ?"), {b});
         while (q.next()) {
             serviceType.insert({b, q.value(0).toString()}, q.value(1).toString());
             standardDiets.insert({b, q.value(0).toString()}, {});
         }
         q.finish();
-        QSqlQuery& l = sc.exec(QStringLiteral("SELECT DS.CDSERVFILI, DS.CDDIETPAD FROM DIETSERV DS"
+        Statement& l = sc.exec(QStringLiteral("SELECT DS.CDSERVFILI, DS.CDDIETPAD FROM DIETSERV DS"
                                               " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
                                               " WHERE DS.CDFILIAL = ? AND DP.IDTIPODIET = 'S'"),
                                {b});
@@ -212,7 +215,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         if (it == serviceType.end()) {
             QString type;
             if (!wholeBranch.contains(b)) {
-                QSqlQuery& q = sc.exec(
+                Statement& q = sc.exec(
                     QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
                     {b, s});
                 type = q.next() ? q.value(0).toString() : QString();
@@ -227,7 +230,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         if (it == standardDiets.end()) {
             QSet<QString> diets;
             if (!wholeBranch.contains(b)) {
-                QSqlQuery& q = sc.exec(
+                Statement& q = sc.exec(
                     QStringLiteral("SELECT DS.CDDIETPAD FROM DIETSERV DS"
                                    " JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
                                    " WHERE DS.CDFILIAL = ? AND DS.CDSERVFILI = ? AND DP.IDTIPODIET = 'S'"),
@@ -244,7 +247,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     auto menuOf = [&](const QString& b, const QDate& d) {
         auto it = menuNumber.find({b, d.toJulianDay()});
         if (it == menuNumber.end()) {
-            QSqlQuery& q = sc.exec(
+            Statement& q = sc.exec(
                 QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
                 {b, dateParam(d)});
             it = menuNumber.insert({b, d.toJulianDay()}, q.next() ? q.value(0) : QVariant());
@@ -322,7 +325,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         dayOf(r).rows.insert(rowKey(r), std::move(value));
     };
 
-    return safeRefusal(applyLog([&] {
+    return safeRefusal(applyLog(texts::DietJaCad, [&] {
         Transaction tx(m_db);
         const QString stamp = nowStamp();
         History history(sc, m_context, QStringLiteral("SetCardadia"), stamp);
@@ -340,12 +343,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 if (!nr.isNull()) r[NrCardapio] = nr.toString();
                 if (!logDate(r.at(DtMesCard)).isValid()) r[DtMesCard] = QDate(day.year(), day.month(), 1);
                 r[DtUltAtu] = stamp;
-                try {
-                    insertRow(sc, def, r);
-                } catch (const DbError& e) {
-                    if (isUniqueViolation(e)) refuse(texts::DietJaCad); // inserted by another user meanwhile
-                    throw;
-                }
+                insertRow(sc, def, r);
                 history.record(def, std::nullopt, r, logText(r.at(CdOperador)));
                 remember(r, r);
                 continue;
@@ -385,7 +383,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             const QString d = logText(oldRow.at(CdDietPad));
             if (const QString m = rules.refusal(b, day, m_context.operatorCode); !m.isEmpty()) refuse(m);
             {
-                QSqlQuery& q =
+                Statement& q =
                     sc.exec(QStringLiteral("SELECT 1 FROM RETIRADA WHERE CDFILIAL = ? AND DTRETIRADA = ?"
                                            " AND CDSERVFILI = ? LIMIT 1"),
                             {b, dateParam(day), s});
@@ -393,7 +391,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             }
             {
                 // The row's client shares go with it, unless one of those clients is already settled.
-                QSqlQuery& q = sc.exec(
+                Statement& q = sc.exec(
                     QStringLiteral("SELECT 1 FROM EFETDIET E JOIN APURACLIE A ON A.CDFILIAL = E.CDFILIAL"
                                    " AND A.CDCLIENTE = E.CDCLIENTE AND A.DTAPURACAO = E.DTEFETDIET"
                                    " AND A.IDIMPEFETKVO = 'S'"
@@ -443,7 +441,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
         const Key3 k{{b, cl}, day.toJulianDay()};
         auto it = settled.find(k);
         if (it == settled.end()) {
-            QSqlQuery& q =
+            Statement& q =
                 sc.exec(QStringLiteral("SELECT 1 FROM APURACLIE WHERE CDFILIAL = ? AND CDCLIENTE = ?"
                                        " AND DTAPURACAO = ? AND IDIMPEFETKVO = 'S'"),
                         {b, cl, dateParam(day)});
@@ -468,7 +466,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
             const std::pair<Text2, QString> k{{b, s}, cl};
             auto it = served.find(k);
             if (it == served.end()) {
-                QSqlQuery& q = sc.exec(
+                Statement& q = sc.exec(
                     QStringLiteral(
                         "SELECT 1 FROM CLIESERV WHERE CDFILIAL = ? AND CDSERVFILI = ? AND CDCLIENTE = ?"),
                     {b, s, cl});
@@ -480,7 +478,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
             const std::pair<Text2, std::pair<QString, qint64>> k{{b, s}, {d, day.toJulianDay()}};
             auto it = dietRow.find(k);
             if (it == dietRow.end()) {
-                QSqlQuery& q =
+                Statement& q =
                     sc.exec(QStringLiteral("SELECT 1 FROM CARDADIA WHERE CDFILIAL = ? AND DTCARDAPIO = ?"
                                            " AND CDSERVFILI = ? AND CDDIETPAD = ?"),
                             {b, dateParam(day), s, d});
@@ -490,7 +488,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
         }
     };
 
-    return applyLog([&] {
+    return applyLog(texts::Concurrency, [&] {
         Transaction tx(m_db);
         const QString stamp = nowStamp();
         History history(sc, m_context, QStringLiteral("UpdEfetDiet"), stamp);
@@ -502,7 +500,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
             sc.exec(QStringLiteral(
                         "UPDATE KVOSEQUENCIA SET NRULTIMO = NRULTIMO + ? WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"),
                     {n});
-            QSqlQuery& q = sc.exec(
+            Statement& q = sc.exec(
                 QStringLiteral("SELECT NRULTIMO FROM KVOSEQUENCIA WHERE NMSEQUENCIA = 'NRSEQEFETDIE'"));
             if (!q.next()) throw DbError(QStringLiteral("Contador NRSEQEFETDIE ausente no banco de dados."));
             nextSeq = q.value(0).toLongLong() - n + 1;
@@ -519,12 +517,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                 for (int n : {EdComEfetDie, EdFunEfetDie, EdDoaEfetDie})
                     r[n] = logNum(r.at(n));
                 r[EdUltAtu] = stamp;
-                try {
-                    insertRow(sc, def, r);
-                } catch (const DbError& e) {
-                    if (isUniqueViolation(e)) refuse(texts::Concurrency);
-                    throw;
-                }
+                insertRow(sc, def, r);
                 history.record(def, std::nullopt, r);
                 continue;
             }

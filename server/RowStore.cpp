@@ -5,6 +5,7 @@
 #include "Texts.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace kvo::server {
@@ -19,6 +20,10 @@ TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), colum
         }
     }
     selectList = names.join(QStringLiteral(", "));
+    for (int i = 0; i < columns.size(); ++i)
+        byName << i;
+    std::sort(byName.begin(), byName.end(),
+              [&](int a, int b) { return columns.at(a).name < columns.at(b).name; });
     keyWhere = conds.join(QStringLiteral(" AND "));
 }
 
@@ -33,18 +38,6 @@ QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log) {
     for (const Column& c : def.columns)
         idx << log.FieldIndex(c.name);
     return idx;
-}
-
-// A stored value as rows carry it: dates as QDate (cheap to build and compare), others as read.
-static QVariant storedValue(const Column& c, const QVariant& v) {
-    if (v.isNull()) return {};
-    if (c.type == ftDateTime) {
-        const QDate d = dateFromDb(v);
-        return d.isValid() ? QVariant(d) : QVariant();
-    }
-    if (c.type == ftFloat) return v.toDouble();
-    if (v.typeId() == QMetaType::QString) return v;
-    return v.toString();
 }
 
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
@@ -80,16 +73,29 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     return true;
 }
 
-bool keyLess(const TableDef& def, const Row& a, const Row& b) {
+QByteArray sortKey(const TableDef& def, const Row& r) {
+    QByteArray out;
     for (int k : def.keys) {
         if (def.columns.at(k).type == ftDateTime) {
-            const qint64 x = logDate(a.value(k)).toJulianDay(), y = logDate(b.value(k)).toJulianDay();
-            if (x != y) return x < y;
+            // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
+            const quint64 n = quint64(logDate(r.value(k)).toJulianDay()) ^ (quint64(1) << 63);
+            for (int shift = 56; shift >= 0; shift -= 8)
+                out += char(n >> shift);
             continue;
         }
-        if (const int c = logText(a.value(k)).compare(logText(b.value(k))); c != 0) return c < 0;
+        // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
+        for (QChar ch : logText(r.value(k))) {
+            out += char(1);
+            out += char(ch.unicode() >> 8);
+            out += char(ch.unicode() & 0xFF);
+        }
+        out += char(0);
     }
-    return false;
+    return out;
+}
+
+bool keyLess(const TableDef& def, const Row& a, const Row& b) {
+    return sortKey(def, a) < sortKey(def, b);
 }
 
 QString checkValues(const TableDef& def, const Row& row) {
@@ -138,19 +144,36 @@ static void keyArgs(const TableDef& def, QVariantList& args, const Row& key) {
 }
 
 static QString lockSuffix(StatementCache& sc) {
-    return dialectOf(sc.db()) == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
+    return sc.dialect() == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
-static Row rowFromQuery(const TableDef& def, QSqlQuery& q) {
+// A stored row as rows carry it: dates as QDate (cheap to build and compare), numbers as doubles,
+// the rest as text.
+static Row rowFromQuery(const TableDef& def, Statement& q) {
     Row r(def.columns.size());
-    for (int i = 0; i < def.columns.size(); ++i)
-        r[i] = storedValue(def.columns.at(i), q.value(i));
+    for (int i = 0; i < def.columns.size(); ++i) {
+        if (q.isNull(i)) continue;
+        switch (def.columns.at(i).type) {
+        case ftDateTime:
+            if (const QDate d = q.date(i); d.isValid()) r[i] = d;
+            break;
+        case ftFloat:
+            r[i] = q.number(i);
+            break;
+        default:
+            // Through value(): a stamp column comes back in the form the server writes it.
+            if (const QVariant v = q.value(i); v.typeId() == QMetaType::QString)
+                r[i] = v;
+            else
+                r[i] = v.toString();
+        }
+    }
     return r;
 }
 
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key) {
     thread_local QHash<std::pair<const TableDef*, bool>, QString> texts;
-    const bool pg = dialectOf(sc.db()) == Dialect::PostgreSQL;
+    const bool pg = sc.dialect() == Dialect::PostgreSQL;
     auto it = texts.find({&def, pg});
     if (it == texts.end())
         it = texts.insert({&def, pg}, QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
@@ -158,7 +181,7 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
     QVariantList args;
     args.reserve(def.keys.size());
     keyArgs(def, args, key);
-    QSqlQuery& q = sc.exec(*it, args);
+    Statement& q = sc.exec(*it, args);
     if (!q.next()) return std::nullopt;
     Row r = rowFromQuery(def, q);
     q.finish();
@@ -175,7 +198,7 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
         args << dbValue(c, values.value(i));
     }
     // Byte order on PostgreSQL, whatever the database's collation, to match keyLess.
-    const bool pg = dialectOf(sc.db()) == Dialect::PostgreSQL;
+    const bool pg = sc.dialect() == Dialect::PostgreSQL;
     for (int k : def.keys)
         order << def.columns.at(k).name + (pg && def.columns.at(k).type != ftDateTime
                                                ? QStringLiteral(" COLLATE \"C\"")
@@ -183,7 +206,7 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
     const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4%5")
                             .arg(def.selectList, def.table, conds.join(QStringLiteral(" AND ")),
                                  order.join(QStringLiteral(", ")), lock ? lockSuffix(sc) : QString());
-    QSqlQuery& q = sc.exec(sql, args);
+    Statement& q = sc.exec(sql, args);
     QVector<Row> rows;
     while (q.next())
         rows << rowFromQuery(def, q);
@@ -215,7 +238,7 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {
     args.reserve(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i)
         args << dbValue(def.columns.at(i), row.value(i));
-    sc.exec(*it, args);
+    sc.write(*it, args);
 }
 
 void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
@@ -238,7 +261,7 @@ void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const
     for (int i = 0; i < def.columns.size(); ++i)
         if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), row.value(i));
     keyArgs(def, args, oldKey);
-    sc.exec(*it, args);
+    sc.write(*it, args);
 }
 
 void deleteRow(StatementCache& sc, const TableDef& def, const Row& key) {
@@ -248,7 +271,7 @@ void deleteRow(StatementCache& sc, const TableDef& def, const Row& key) {
         it = texts.insert(&def, QStringLiteral("DELETE FROM %1 WHERE %2").arg(def.table, def.keyWhere));
     QVariantList args;
     keyArgs(def, args, key);
-    sc.exec(*it, args);
+    sc.write(*it, args);
 }
 
 } // namespace kvo::server

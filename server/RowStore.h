@@ -30,9 +30,10 @@ public:
 
     QString table;
     QVector<Column> columns;
-    QVector<int> keys;  // positions of the key columns
-    QString selectList; // "A, B, ..." in column order
-    QString keyWhere;   // "K1 = ? AND K2 = ?"
+    QVector<int> keys;   // positions of the key columns
+    QString selectList;  // "A, B, ..." in column order
+    QString keyWhere;    // "K1 = ? AND K2 = ?"
+    QVector<int> byName; // column positions in name order
 
     int indexOf(const QString& name) const; // -1 when absent
 };
@@ -49,6 +50,8 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b);
 // The one order in which rows are locked, so that no two transactions wait for each other in a
 // cycle: key columns in table order, texts by code unit, days by date.
 bool keyLess(const TableDef& def, const Row& a, const Row& b);
+// The same order as bytes, for sorting many rows: a < b exactly when keyLess(a, b).
+QByteArray sortKey(const TableDef& def, const Row& r);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
