@@ -11,6 +11,7 @@
 #include "widgets/Dispatch.h"
 #include "widgets/HostUi.h"
 
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 
@@ -49,6 +50,16 @@ TMainWindow::TMainWindow(TModuleLoader& loader, const THostConfig&) : m_loader(l
 
 TMainWindow::~TMainWindow() {
     kvo::Application().OnWorkBranchChange = nullptr;
+}
+
+// Quitting closes the screens first, each through its own close check: a screen that refuses (a
+// disagreement still to correct) keeps the host open with it.
+void TMainWindow::closeEvent(QCloseEvent* event) {
+    if (!kvo::Application().CloseScreens()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TMainWindow::openEfetivos() {

@@ -20,6 +20,9 @@ public:
     void refreshStatus();
     void openEfetivos();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     TModuleLoader& m_loader;
     QMdiArea* m_mdi;

@@ -57,6 +57,14 @@ void TApplication::ReleaseScreens() {
     }
 }
 
+bool TApplication::CloseScreens() {
+    if (!m_mdi) return true;
+    bool all = true;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        if (!sub->close()) all = false;
+    return all;
+}
+
 void TApplication::ShowChild(QWidget* screen) {
     if (!screen) return;
     QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(screen->parentWidget());

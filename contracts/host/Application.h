@@ -31,6 +31,9 @@ public:
     // Shows a screen as an MDI child of the main window (a top-level window when the host has no
     // MDI area): restored from minimised or maximised, shown and brought to the front.
     void ShowChild(QWidget* screen);
+    // Asks every screen of the MDI area to close, as a person closing each would. False when one
+    // refused (its own close check stopped it): that one stays open, and so should the host.
+    bool CloseScreens();
 
     // Help: a screen names its help file ("KvoHelp.hlp") and context; the help installed under that
     // name is the compiled collection KvoHelp.qhc, looked up in KVO_HELP_DIR when it is set, else

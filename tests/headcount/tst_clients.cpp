@@ -3,6 +3,7 @@
 #include "Fixture.h"
 
 #include "headcount/TfrmMediEfetDiet.h"
+#include "host/Application.h"
 #include "host/dtmDBGeral.h"
 #include "widgets/Dispatch.h"
 
@@ -36,10 +37,10 @@ private:
     static QString share(const QString& client) { return shares().filter(client).join(u','); }
 
     // The day loaded with IDCONSMINEFE as given, the Clientes page of 00001 / 0001 Livre shown.
-    static TfrmMediEfetDiet* onClients(HeadcountFixture& fx,
-                                       const QString& consMinEfe = QStringLiteral("S")) {
+    static TfrmMediEfetDiet* onClients(HeadcountFixture& fx, const QString& consMinEfe = QStringLiteral("S"),
+                                       bool inMainWindow = false) {
         fx.sql(QStringLiteral("UPDATE PARAMGERAL SET IDCONSMINEFE = '%1'").arg(consMinEfe));
-        TfrmMediEfetDiet* f = fx.open();
+        TfrmMediEfetDiet* f = inMainWindow ? fx.openInMainWindow() : fx.open();
         fx.loadDay(proc());
         kvo::test::ClickTab(f->pgcPadrao, 1);
         kvo::test::Settle();
@@ -323,7 +324,7 @@ private slots:
                               " '0000000005', 4, 0, 0, NULL)"));
         fx.sql(QStringLiteral("INSERT INTO EFETDIET VALUES ('0001', '00002', 'C01', '2026-12-08', '0002',"
                               " '0000000006', 7, 2, 0, NULL)"));
-        TfrmMediEfetDiet* f = onClients(fx, consMinEfe);
+        TfrmMediEfetDiet* f = onClients(fx, consMinEfe, true);
         const bool error = consMinEfe == u'S';
         QString text; // the last check's message
         auto reported = [&] {
@@ -357,7 +358,8 @@ private slots:
         QCOMPARE(f->cdsCardServ->FieldByName(QStringLiteral("CDSERVFILI"))->AsString(),
                  QStringLiteral("00002"));
 
-        f->close();
+        // Quitting the host asks the screen first, and stays open with it.
+        QVERIFY(!kvo::Application().CloseScreens());
         kvo::test::Settle();
         QVERIFY(f->isVisible());
         reported();
