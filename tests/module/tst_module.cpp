@@ -11,6 +11,7 @@
 #include "server/Database.h"
 #include "server/DemoData.h"
 #include "server/Schema.h"
+#include "tests/support/StubHostUi.h"
 #include "widgets/Dispatch.h"
 #include "widgets/HostUi.h"
 
@@ -28,7 +29,7 @@
 namespace {
 
 // Records what the module would have shown and checks that progress windows balance.
-class RecordingUi : public kvo::HostUi {
+class RecordingUi : public kvo::test::StubHostUi {
 public:
     QStringList errors, messages;
     QList<int> aviKinds;
@@ -40,8 +41,6 @@ public:
         messages << text;
         return kvo::mrOk;
     }
-    bool Pesquisar(TDataSource*, const QString&) override { return false; }
-    bool PesquisaLista(TDataSource*, const QString&, const QString&, QString&) override { return false; }
     void ActiveShowAvi(QWidget*, int kind, const QString&) override {
         aviKinds << kind;
         const QCursor* c = QGuiApplication::overrideCursor();
@@ -49,13 +48,6 @@ public:
         ++depth;
     }
     void DeactiveShowAvi() override { --depth; }
-    void ShowPreview(QWidget*, const QString&) override {}
-    bool ShowHelp(const QString&, int) override { return true; }
-    bool ChoosePrinter(QPrinter*, QWidget*) override { return false; }
-    bool AskText(const QString&, const QString&, QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    bool ExecDialog(QDialog*) override { return false; }
-    bool ShowAviProgress(qint64, qint64) override { return true; }
 };
 
 QString modulePath() {

@@ -3,6 +3,7 @@
 // A form with a data grid over a three-row record set and a second control to move the focus
 // to, a recording host UI, and a trace of record-set, data-source and grid events.
 
+#include "../support/StubHostUi.h"
 #include "widgets/Focus.h"
 #include "widgets/HostUi.h"
 #include "widgets/StdControls.h"
@@ -17,7 +18,7 @@
 
 namespace kvo::test {
 
-class RecordingUi : public kvo::HostUi {
+class RecordingUi : public StubHostUi {
 public:
     QStringList errors, questions;
     QList<int> answers; // for ShowMessage, in order; mrNo when exhausted
@@ -27,17 +28,6 @@ public:
         questions << text;
         return answers.isEmpty() ? kvo::mrNo : answers.takeFirst();
     }
-    bool Pesquisar(TDataSource*, const QString&) override { return false; }
-    bool PesquisaLista(TDataSource*, const QString&, const QString&, QString&) override { return false; }
-    void ActiveShowAvi(QWidget*, int, const QString&) override {}
-    void DeactiveShowAvi() override {}
-    void ShowPreview(QWidget*, const QString&) override {}
-    bool ShowHelp(const QString&, int) override { return true; }
-    bool ChoosePrinter(QPrinter*, QWidget*) override { return false; }
-    bool AskText(const QString&, const QString&, QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    bool ExecDialog(QDialog*) override { return false; }
-    bool ShowAviProgress(qint64, qint64) override { return true; }
 };
 
 class Trace {
