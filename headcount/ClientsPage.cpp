@@ -31,8 +31,8 @@ constexpr Quantidade kQuantidades[] = {
 } // namespace
 
 QVector<double> TfrmMediEfetDiet::VistoDoCliente(const QString& cliente) const {
-    if (m_gravados.contains(cliente)) return m_gravados.value(cliente);
-    // Changed since the load, its own change log still holds the row as loaded.
+    // Changed since the load or its last save, its own change log still holds the row as the
+    // server held it then (a save merges the log).
     QVector<double> visto;
     const TChangeLog log = cdsClienteTrab->Delta();
     const int ci = log.FieldIndex(kCdCliente);
@@ -78,7 +78,6 @@ void TfrmMediEfetDiet::CarregaClientes(QWidget* sobre) {
                                 : QString();
     cdsClienteTrab->SetData(clientes.first);
     cdsCliApuKvo->SetData(clientes.second);
-    m_gravados.clear(); // the working copy shows what the server holds again
     lblDietaClientes->SetCaption(QStringLiteral("Dieta %1 do serviço %2").arg(RotuloDieta(), NomeServico()));
     if (!cliente.isEmpty()) cdsClienteTrab->Locate(kCdCliente, cliente);
 }
@@ -223,7 +222,7 @@ void TfrmMediEfetDiet::cdsClienteTrabAfterPost(TClientDataSet* /*DataSet*/) {
     for (int i = 0; i < 3; ++i)
         cdsCliente->FieldByName(QLatin1String(kQuantidades[i].field))->SetAsFloat(digitado[i]);
     cdsCliente->Post();
-    m_gravados.insert(cliente, digitado);
+    cdsClienteTrab->MergeChangeLog(); // saved: what the row shows is now what the server holds
 
     if (IdConsMinEfe() == QLatin1String("N") && pgcPadrao->ActivePage() == tshClientes) SomaClientesNaDieta();
 }

@@ -16,7 +16,6 @@
 #include "widgets/TMessages.h"
 #include "widgets/TPageControl.h"
 
-#include <QHash>
 #include <QVariantList>
 #include <QVector>
 
@@ -211,7 +210,4 @@ private:
     TPacketPair ParPacotes(const QString& metodo, const QVariantList& args);
 
     bool blPrimAtivacao = false;
-    // Per client, the share as the server held it after this screen's last save of it since the
-    // working copy was loaded (what the clerk saw before typing again).
-    QHash<QString, QVector<double>> m_gravados;
 };

@@ -124,6 +124,11 @@ private slots:
         typeShare(f, QStringLiteral("C04"), 1, QStringLiteral("-x+5"));
         click(f->sbtConfirmar);
         QCOMPARE(share(QStringLiteral("C04")), QStringLiteral("C04 0000000002 5+0+0"));
+        // Saved again without a reload in between: its own last save is not another workstation's.
+        typeShare(f, QStringLiteral("C04"), 1, QStringLiteral("6"));
+        click(f->sbtConfirmar);
+        QCOMPARE(fx.ui.Errors(), QStringList());
+        QCOMPARE(share(QStringLiteral("C04")), QStringLiteral("C04 0000000002 6+0+0"));
 
         fx.click(f->dbgClientes);
         f->cdsClienteTrab->Last();
