@@ -21,11 +21,11 @@ public:
     // checked), or an empty text. Estimates are plans, not the counts a closed day protects: the
     // diner calculation passes closedDays false.
     QString refusal(const QString& branch, const QDate& day, const QString& op, bool closedDays = true) {
-        const Branch& b = branchOf(branch);
+        const QString who = op.trimmed();
+        const Branch& b = branchOf(branch, who);
         if (!b.exists) return texts::FiliNaoCad;
         if (b.rescinded) return texts::FiliResc;
-        if (!op.trimmed().isEmpty() && !mayWork(op.trimmed(), branch))
-            return texts::OperFili.arg(op.trimmed(), branch);
+        if (!who.isEmpty() && !mayWork(who, branch)) return texts::OperFili.arg(who, branch);
         if (b.laterRefused && b.processing.isValid() && day > b.processing) return texts::DataProc;
         if (closedDays && b.firstOpen.isValid() && day.isValid() && day < b.firstOpen)
             return texts::ClosedDay.arg(b.firstOpen.toString(QStringLiteral("dd/MM/yyyy")));
@@ -37,23 +37,27 @@ private:
         bool exists = false, rescinded = false, laterRefused = false;
         QDate processing, firstOpen;
     };
-    const Branch& branchOf(const QString& code) {
+    // The branch, its planning parameters and the operator's access to it come in one query.
+    const Branch& branchOf(const QString& code, const QString& op) {
         auto it = m_branches.find(code);
         if (it != m_branches.end()) return *it;
         Branch b;
-        Statement& q =
-            m_sc.exec(QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR FROM FILIAL F"
-                                     " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
-                                     " WHERE F.CDFILIAL = ?"),
-                      {code});
+        Statement& q = m_sc.exec(
+            QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR, P.IDBLQEFEDIAFECH,"
+                           " P.NRDIAANTDTPROC, EXISTS (SELECT 1 FROM OPERFILI O WHERE O.CDOPERADOR = ?"
+                           " AND O.CDFILIAL = F.CDFILIAL) FROM FILIAL F"
+                           " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
+                           " WHERE F.CDFILIAL = ?"),
+            {op, code});
         if (q.next()) {
             b.exists = true;
             b.rescinded = q.value(0).toString().trimmed() == QLatin1String("S");
             b.processing = dateFromDb(q.value(1));
             b.laterRefused = q.value(2).toString().trimmed() == QLatin1String("N");
+            b.firstOpen = RdmMedEfetDiet::firstOpenDay(b.processing, q.value(3), q.value(4));
+            if (!op.isEmpty()) m_access.insert({op, code}, q.value(5).toBool());
         }
         q.finish();
-        if (b.exists) b.firstOpen = m_rdm.firstOpenDay(code);
         return *m_branches.insert(code, b);
     }
     bool mayWork(const QString& op, const QString& branch) {

@@ -381,8 +381,12 @@ StatementCache::StatementCache(QSqlDatabase& db) : m_db(db) {
 
 StatementCache::~StatementCache() {
     // Unsent writes belong to a call that failed; its transaction rolls back without them.
-    m_writes.clear();
+    discardWrites();
     finishAll();
+}
+
+void StatementCache::discardWrites() {
+    m_writes.clear();
 }
 
 Statement& StatementCache::statement(const QString& sql) {
@@ -425,10 +429,16 @@ Statement& StatementCache::statement(const QString& sql) {
 }
 
 Statement& StatementCache::exec(const QString& sql, const QVariantList& args) {
-    flush();
     Statement& st = statement(sql);
     st.finish();
-    st.run(args);
+    if (m_writes.empty()) {
+        st.run(args);
+    } else {
+        // The read rides in the pipeline behind the pending writes: one round trip for both.
+        write(sql, args);
+        m_writes.back().read = true;
+        flush();
+    }
     return st;
 }
 
@@ -500,6 +510,15 @@ void StatementCache::flush() {
                     nativeError(shortSql(i < to ? writes[i].statement->m_sql : QStringLiteral("pipeline")),
                                 QString::fromUtf8(PQresultErrorMessage(r)),
                                 QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE)));
+            if (i < to && writes[i].read && (st == PGRES_TUPLES_OK || st == PGRES_COMMAND_OK)) {
+                Statement& q = *writes[i].statement;
+                PQclear(static_cast<PGresult*>(q.m_native));
+                q.m_native = r;
+                q.m_rows = PQntuples(r);
+                q.m_row = -1;
+                q.m_changes = std::atoi(PQcmdTuples(r));
+                continue;
+            }
             PQclear(r);
             if (PQstatus(conn) == CONNECTION_BAD) break;
         }
@@ -522,13 +541,29 @@ Transaction::Transaction(QSqlDatabase& db) : m_db(db) {
 
 Transaction::~Transaction() {
     if (m_open) {
+        // Writes not sent yet belong to the failed call; a BEGIN never sent leaves nothing to undo.
+        if (m_sc) m_sc->discardWrites();
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
     }
 }
 
+Transaction::Transaction(StatementCache& sc) : m_db(sc.db()), m_sc(&sc) {
+    if (sc.dialect() == Dialect::SQLite)
+        sc.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        sc.write(QStringLiteral("BEGIN"), {}); // sent with the call's first statement
+    m_open = true;
+}
+
 void Transaction::commit() {
-    execSql(m_db, QStringLiteral("COMMIT"));
+    if (m_sc && m_sc->dialect() == Dialect::PostgreSQL) {
+        m_sc->write(QStringLiteral("COMMIT"), {}); // sent with the last writes
+        m_sc->finishAll();
+    } else {
+        if (m_sc) m_sc->finishAll();
+        execSql(m_db, QStringLiteral("COMMIT"));
+    }
     m_open = false;
 }
 

@@ -104,6 +104,7 @@ public:
     // Sends the pending writes and waits for their outcome; throws DbError for the first that failed.
     void flush();
     void finishAll(); // flushes, then lets go of every statement's rows
+    void discardWrites();
     QSqlDatabase& db() { return m_db; }
     Dialect dialect() const { return m_pg ? Dialect::PostgreSQL : Dialect::SQLite; }
 
@@ -112,6 +113,7 @@ private:
     struct PendingWrite {
         Statement* statement;
         std::vector<QByteArray> params;
+        bool read = false; // its rows are kept on the statement
     };
 
     QSqlDatabase& m_db;
@@ -126,6 +128,8 @@ private:
 class Transaction {
 public:
     explicit Transaction(QSqlDatabase& db);
+    // On PostgreSQL BEGIN and COMMIT travel in the cache's pipeline with the call's own statements.
+    explicit Transaction(StatementCache& sc);
     ~Transaction(); // rolls back unless committed
     void commit();
     Transaction(const Transaction&) = delete;
@@ -133,6 +137,7 @@ public:
 
 private:
     QSqlDatabase& m_db;
+    StatementCache* m_sc = nullptr;
     bool m_open = false;
 };
 

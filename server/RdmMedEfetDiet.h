@@ -64,6 +64,8 @@ public:
     // The first day that is still open for changes on that branch, or an invalid date when no
     // day is closed (closing off, no processing date).
     QDate firstOpenDay(const QString& branch);
+    // The same from a branch's DTPROC, IDBLQEFEDIAFECH and NRDIAANTDTPROC already read.
+    static QDate firstOpenDay(const QDate& proc, const QVariant& blocks, const QVariant& daysBefore);
 
 private:
     TDataPacket planningParams(const QString& branch);

@@ -256,11 +256,14 @@ QDate RdmMedEfetDiet::firstOpenDay(const QString& branch) {
                                " JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL WHERE F.CDFILIAL = ?"),
                 {branch});
     if (!q.next()) return {};
-    const QDate proc = dateFromDb(q.value(0));
-    if (!proc.isValid() || q.value(1).toString() != QLatin1String("S")) return {};
+    return firstOpenDay(dateFromDb(q.value(0)), q.value(1), q.value(2));
+}
+
+QDate RdmMedEfetDiet::firstOpenDay(const QDate& proc, const QVariant& blocks, const QVariant& daysBefore) {
+    if (!proc.isValid() || blocks.toString() != QLatin1String("S")) return {};
     // Closed when the day is strictly before processing date - NRDIAANTDTPROC; with whole-day
     // dates the first open day is processing date - floor(NRDIAANTDTPROC).
-    const double n = q.value(2).isNull() ? 0.0 : q.value(2).toDouble();
+    const double n = daysBefore.isNull() ? 0.0 : daysBefore.toDouble();
     if (!std::isfinite(n)) return {};
     return proc.addDays(-static_cast<qint64>(std::floor(n)));
 }

@@ -213,12 +213,24 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         auto it = serviceType.find({b, s});
         if (it == serviceType.end() && loadBranch(b)) it = serviceType.find({b, s});
         if (it == serviceType.end()) {
+            // The service and its standard diets in one query: a row per linked diet, or one with a
+            // null diet when none is linked.
             QString type;
+            QSet<QString> diets;
             if (!wholeBranch.contains(b)) {
                 Statement& q = sc.exec(
-                    QStringLiteral("SELECT IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ? AND CDSERVFILI = ?"),
+                    QStringLiteral("SELECT S.IDTIPOSERV, DS.CDDIETPAD FROM SERVICO S"
+                                   " LEFT JOIN (DIETSERV DS JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
+                                   " AND DP.IDTIPODIET = 'S') ON DS.CDFILIAL = S.CDFILIAL"
+                                   " AND DS.CDSERVFILI = S.CDSERVFILI"
+                                   " WHERE S.CDFILIAL = ? AND S.CDSERVFILI = ?"),
                     {b, s});
-                type = q.next() ? q.value(0).toString() : QString();
+                while (q.next()) {
+                    type = q.value(0).toString();
+                    if (!q.isNull(1)) diets.insert(q.value(1).toString());
+                }
+                q.finish();
+                if (!standardDiets.contains({b, s})) standardDiets.insert({b, s}, diets);
             }
             it = serviceType.insert({b, s}, type);
         }
@@ -326,7 +338,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     };
 
     return safeRefusal(applyLog(texts::DietJaCad, [&] {
-        Transaction tx(m_db);
+        Transaction tx(sc);
         const QString stamp = nowStamp();
         History history(sc, m_context, QStringLiteral("SetCardadia"), stamp);
         QVector<Row> gone; // deleted diet rows, whose client shares go at the end
@@ -419,7 +431,6 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             deleteRow(sc, shares, r);
             history.record(shares, locked, std::nullopt);
         }
-        sc.finishAll();
         tx.commit();
     }));
 }
@@ -489,7 +500,7 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
     };
 
     return applyLog(texts::Concurrency, [&] {
-        Transaction tx(m_db);
+        Transaction tx(sc);
         const QString stamp = nowStamp();
         History history(sc, m_context, QStringLiteral("UpdEfetDiet"), stamp);
         // Numbers for the new shares are taken at once, before any share is locked: the counter is
@@ -556,7 +567,6 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
             deleteRow(sc, def, oldRow);
             history.record(def, stored, std::nullopt);
         }
-        sc.finishAll();
         tx.commit();
     });
 }
