@@ -550,7 +550,7 @@ Transaction::~Transaction() {
 
 Transaction::Transaction(StatementCache& sc) : m_db(sc.db()), m_sc(&sc) {
     if (sc.dialect() == Dialect::SQLite)
-        sc.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        execSql(m_db, QStringLiteral("BEGIN IMMEDIATE"));
     else
         sc.write(QStringLiteral("BEGIN"), {}); // sent with the call's first statement
     m_open = true;
