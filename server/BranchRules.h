@@ -32,7 +32,19 @@ public:
         return {};
     }
 
+    // Sends the branch's query ahead, to travel with the call's next round trip.
+    void ahead(const QString& branch, const QString& op) {
+        if (!m_branches.contains(branch)) m_sc.ahead(branchSql(), {op.trimmed(), branch});
+    }
+
 private:
+    static QString branchSql() {
+        return QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR, P.IDBLQEFEDIAFECH,"
+                              " P.NRDIAANTDTPROC, EXISTS (SELECT 1 FROM OPERFILI O WHERE O.CDOPERADOR = ?"
+                              " AND O.CDFILIAL = F.CDFILIAL) FROM FILIAL F"
+                              " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
+                              " WHERE F.CDFILIAL = ?");
+    }
     struct Branch {
         bool exists = false, rescinded = false, laterRefused = false;
         QDate processing, firstOpen;
@@ -42,13 +54,7 @@ private:
         auto it = m_branches.find(code);
         if (it != m_branches.end()) return *it;
         Branch b;
-        Statement& q = m_sc.exec(
-            QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR, P.IDBLQEFEDIAFECH,"
-                           " P.NRDIAANTDTPROC, EXISTS (SELECT 1 FROM OPERFILI O WHERE O.CDOPERADOR = ?"
-                           " AND O.CDFILIAL = F.CDFILIAL) FROM FILIAL F"
-                           " LEFT JOIN PARAMPLANEJA P ON P.CDFILIAL = F.CDFILIAL"
-                           " WHERE F.CDFILIAL = ?"),
-            {op, code});
+        Statement& q = m_sc.exec(branchSql(), {op, code});
         if (q.next()) {
             b.exists = true;
             b.rescinded = q.value(0).toString().trimmed() == QLatin1String("S");

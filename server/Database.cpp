@@ -258,6 +258,7 @@ bool Statement::next() {
 }
 
 void Statement::finish() {
+    m_ahead = Ahead::None;
     m_pending = false;
     m_row = -1;
     if (m_sqlite) {
@@ -430,6 +431,13 @@ Statement& StatementCache::statement(const QString& sql) {
 
 Statement& StatementCache::exec(const QString& sql, const QVariantList& args) {
     Statement& st = statement(sql);
+    if (st.m_ahead != Statement::Ahead::None) {
+        const bool same = st.m_aheadParams == encode(args);
+        if (same && st.m_ahead == Statement::Ahead::Sent) flush();
+        const bool arrived = st.m_ahead == Statement::Ahead::Arrived;
+        st.m_ahead = Statement::Ahead::None;
+        if (same && arrived) return st;
+    }
     st.finish();
     if (m_writes.empty()) {
         st.run(args);
@@ -442,19 +450,31 @@ Statement& StatementCache::exec(const QString& sql, const QVariantList& args) {
     return st;
 }
 
+std::vector<QByteArray> StatementCache::encode(const QVariantList& args) {
+    std::vector<QByteArray> params(size_t(args.size()));
+    for (int i = 0; i < args.size(); ++i) {
+        bool null = false;
+        params[size_t(i)] = textParam(args.at(i), null);
+        if (null) params[size_t(i)] = QByteArray(); // a null QByteArray is SQL null
+    }
+    return params;
+}
+
 void StatementCache::write(const QString& sql, const QVariantList& args) {
     if (!m_pg) {
         exec(sql, args);
         return;
     }
-    PendingWrite w{&statement(sql), {}};
-    w.params.resize(size_t(args.size()));
-    for (int i = 0; i < args.size(); ++i) {
-        bool null = false;
-        w.params[size_t(i)] = textParam(args.at(i), null);
-        if (null) w.params[size_t(i)] = QByteArray(); // a null QByteArray is SQL null
-    }
-    m_writes.push_back(std::move(w));
+    m_writes.push_back(PendingWrite{&statement(sql), encode(args)});
+}
+
+void StatementCache::ahead(const QString& sql, const QVariantList& args) {
+    if (!m_pg) return;
+    Statement& st = statement(sql);
+    if (st.m_ahead != Statement::Ahead::None) return; // one read ahead per statement
+    m_writes.push_back(PendingWrite{&st, encode(args), true});
+    st.m_ahead = Statement::Ahead::Sent;
+    st.m_aheadParams = m_writes.back().params;
 }
 
 void StatementCache::flush() {
@@ -517,6 +537,7 @@ void StatementCache::flush() {
                 q.m_rows = PQntuples(r);
                 q.m_row = -1;
                 q.m_changes = std::atoi(PQcmdTuples(r));
+                if (q.m_ahead == Statement::Ahead::Sent) q.m_ahead = Statement::Ahead::Arrived;
                 continue;
             }
             PQclear(r);

@@ -87,6 +87,9 @@ private:
     bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
     bool m_sqlite = true;
     int m_changes = 0;
+    // A read sent ahead: its arguments, and whether its rows have arrived yet.
+    enum class Ahead { None, Sent, Arrived } m_ahead = Ahead::None;
+    std::vector<QByteArray> m_aheadParams;
 };
 
 // The statements of one method call, prepared once each. On PostgreSQL the writes of a call are
@@ -101,6 +104,10 @@ public:
     Statement& exec(const QString& sql, const QVariantList& args = {});
     // A write whose outcome is only needed at the next read or flush; errors surface there.
     void write(const QString& sql, const QVariantList& args);
+    // A read sent ahead of its use: on PostgreSQL it travels with the next round trip, and the
+    // first exec of the same text with the same arguments takes its rows instead of asking
+    // again. Only for reads of what the call itself does not write. Nothing on SQLite.
+    void ahead(const QString& sql, const QVariantList& args);
     // Sends the pending writes and waits for their outcome; throws DbError for the first that failed.
     void flush();
     void finishAll(); // flushes, then lets go of every statement's rows
@@ -115,6 +122,7 @@ private:
         std::vector<QByteArray> params;
         bool read = false; // its rows are kept on the statement
     };
+    static std::vector<QByteArray> encode(const QVariantList& args);
 
     QSqlDatabase& m_db;
     void* m_conn = nullptr; // sqlite3* or PGconn*

@@ -103,6 +103,7 @@ TDataPacket RdmMedEfetDiet::GetCardServ(const QString& branch, const QDate& date
 
 QByteArray RdmMedEfetDiet::GetCardadiaJson(const QString& branch, const QDate& date) {
     StatementCache sc(m_db);
+    sc.ahead(planejaSql(), {branch}); // with the day's rows, in one round trip
     Statement& q = sc.exec(
         QStringLiteral(
             "SELECT C.CDSERVFILI, S.NMSERVICO, C.CDDIETPAD, D.DSDIETPAD, C.QTCOMEFETCAR, C.QTCLIEFETCAR,"

@@ -167,6 +167,20 @@ template <typename F> QString applyLog(const QString& inserted, F&& apply) {
     return {};
 }
 
+// From this many services of a branch in one log on, the branch's services and diet links are read
+// whole rather than one service at a time.
+constexpr int kWholeBranchServices = 64;
+
+// A service and its standard diets in one query: a row per linked diet, or one with a null diet
+// when none is linked. Not a join nested inside the outer join: SQLite would build that whole first.
+QString serviceSql() {
+    return QStringLiteral("SELECT S.IDTIPOSERV, DS.CDDIETPAD FROM SERVICO S"
+                          " LEFT JOIN DIETSERV DS ON DS.CDFILIAL = S.CDFILIAL"
+                          " AND DS.CDSERVFILI = S.CDSERVFILI AND EXISTS (SELECT 1 FROM DIETPADR DP"
+                          " WHERE DP.CDDIETPAD = DS.CDDIETPAD AND DP.IDTIPODIET = 'S')"
+                          " WHERE S.CDFILIAL = ? AND S.CDSERVFILI = ?");
+}
+
 } // namespace
 
 QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
@@ -176,21 +190,23 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     StatementCache sc(m_db);
 
     // Reference data is read once per call: branch, service types, the services' standard diets,
-    // the day's menus. A branch with many changes has its services and diet links read whole,
-    // others one service at a time.
+    // the day's menus. A log touching many services of a branch has the branch's services and
+    // diet links read whole, others one service at a time.
     using Pair = std::pair<QString, QString>;
     QHash<Pair, QString> serviceType;                       // (branch, service) -> IDTIPOSERV
     QHash<Pair, QSet<QString>> standardDiets;               // (branch, service) -> linked standard diets
     QHash<std::pair<QString, qint64>, QVariant> menuNumber; // (branch, day) -> NRCARDAPIO
-    QHash<QString, int> perBranch;                          // changes per branch
+    QHash<QString, QSet<QString>> servicesOf;               // branch -> services the log touches
     QSet<QString> wholeBranch;                              // branches read whole
     {
-        const int bi = idx.at(CdFilial);
-        for (const TChange& c : delta.changes)
-            ++perBranch[logText((c.op == TChange::Insert ? c.newValues : c.oldValues).value(bi))];
+        const int bi = idx.at(CdFilial), si = idx.at(CdServFili);
+        for (const TChange& c : delta.changes) {
+            const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
+            servicesOf[logText(v.value(bi))].insert(logText(v.value(si)));
+        }
     }
     auto loadBranch = [&](const QString& b) {
-        if (wholeBranch.contains(b) || perBranch.value(b) < 16) return false;
+        if (wholeBranch.contains(b) || servicesOf.value(b).size() < kWholeBranchServices) return false;
         Statement& q =
             sc.exec(QStringLiteral("SELECT CDSERVFILI, IDTIPOSERV FROM SERVICO WHERE CDFILIAL = ?"), {b});
         while (q.next()) {
@@ -213,18 +229,10 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         auto it = serviceType.find({b, s});
         if (it == serviceType.end() && loadBranch(b)) it = serviceType.find({b, s});
         if (it == serviceType.end()) {
-            // The service and its standard diets in one query: a row per linked diet, or one with a
-            // null diet when none is linked.
             QString type;
             QSet<QString> diets;
             if (!wholeBranch.contains(b)) {
-                Statement& q = sc.exec(
-                    QStringLiteral("SELECT S.IDTIPOSERV, DS.CDDIETPAD FROM SERVICO S"
-                                   " LEFT JOIN (DIETSERV DS JOIN DIETPADR DP ON DP.CDDIETPAD = DS.CDDIETPAD"
-                                   " AND DP.IDTIPODIET = 'S') ON DS.CDFILIAL = S.CDFILIAL"
-                                   " AND DS.CDSERVFILI = S.CDSERVFILI"
-                                   " WHERE S.CDFILIAL = ? AND S.CDSERVFILI = ?"),
-                    {b, s});
+                Statement& q = sc.exec(serviceSql(), {b, s});
                 while (q.next()) {
                     type = q.value(0).toString();
                     if (!q.isNull(1)) diets.insert(q.value(1).toString());
@@ -342,7 +350,20 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         const QString stamp = nowStamp();
         History history(sc, m_context, QStringLiteral("SetCardadia"), stamp);
         QVector<Row> gone; // deleted diet rows, whose client shares go at the end
-        for (const TChange* change : inKeyOrder(delta, def, idx)) {
+        const QVector<const TChange*> ordered = inKeyOrder(delta, def, idx);
+        if (!ordered.isEmpty()) {
+            // The first change's branch and service travel with its row's lock (one round trip on
+            // PostgreSQL instead of three); a bad guess only costs the read.
+            const TChange& c = *ordered.first();
+            const Row r = rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues);
+            const QString b = logText(r.at(CdFilial));
+            rules.ahead(b, c.op == TChange::Insert && m_context.operatorCode.isEmpty()
+                               ? logText(r.at(CdOperador))
+                               : m_context.operatorCode);
+            if (c.op != TChange::Delete && servicesOf.value(b).size() < kWholeBranchServices)
+                sc.ahead(serviceSql(), {b, logText(r.at(CdServFili))});
+        }
+        for (const TChange* change : ordered) {
             const TChange& c = *change;
             if (c.op == TChange::Insert) {
                 Row r = rowFromLog(def, idx, c.newValues);
