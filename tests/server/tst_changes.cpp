@@ -516,7 +516,13 @@ private slots:
         QCOMPARE(day(d19).rows.size(), 5);
         QCOMPARE(rdm->SetCardadia(LogBuilder(c.fields).remove(after.rows[0]).log()), texts::Concurrency);
 
-        // With the branch's services and links read whole, a bad row among many is still refused.
+        // A log touching many services reads the branch's services and links whole; a bad row
+        // among them is still refused.
+        for (int k = 100; k < 170; ++k) {
+            const QString service = QStringLiteral("%1").arg(k, 5, 10, QLatin1Char('0'));
+            t->exec("INSERT INTO SERVICO VALUES ('0001', ?, 'Carga', 'D')", {service});
+            t->exec("INSERT INTO DIETSERV VALUES ('0001', ?, 'D000')", {service});
+        }
         const struct {
             const char *service, *diet;
             const QString& message;
@@ -527,13 +533,19 @@ private slots:
                    {"00001", "D001", texts::DietCad}};
         for (const auto& b : bad) {
             LogBuilder many(c.fields);
-            for (int k = 0; k < 20; ++k)
-                many.insert(newRow("00002", QStringLiteral("D%1").arg(k, 3, 10, QLatin1Char('0')), 1, 0, 0,
+            for (int k = 100; k < 170; ++k)
+                many.insert(newRow(QStringLiteral("%1").arg(k, 5, 10, QLatin1Char('0')), "D000", 1, 0, 0,
                                    QDate(2026, 3, 20)));
             many.insert(newRow(b.service, b.diet, 1, 0, 0, QDate(2026, 3, 20)));
             QCOMPARE(rdm->SetCardadia(many.log()), b.message);
             QCOMPARE(day(QDate(2026, 3, 20)).rows.size(), 0);
         }
+        LogBuilder good(c.fields);
+        for (int k = 100; k < 170; ++k)
+            good.insert(newRow(QStringLiteral("%1").arg(k, 5, 10, QLatin1Char('0')), "D000", 1, 0, 0,
+                               QDate(2026, 3, 20)));
+        QCOMPARE(rdm->SetCardadia(good.log()), QString());
+        QCOMPARE(day(QDate(2026, 3, 20)).rows.size(), 70);
     }
 
     void twoClientsChangeTheSameRow() {
