@@ -64,10 +64,11 @@ struct TClientDataSet::Impl {
     CalcCache calc;
     bool logChanges = true;
 
-    // Cursor and state
-    int cur = -1;
-    bool eof = true, bof = true;
-    TDataSetState state = dsInactive;
+    // Cursor and state (held by the set, see TClientDataSet::Cursor)
+    int& cur = q->m_cursor.cur;
+    bool& eof = q->m_cursor.eof;
+    bool& bof = q->m_cursor.bof;
+    TDataSetState& state = q->m_cursor.state;
     bool modified = false;
     std::vector<Cell> buf; // the edited / inserted row
     quint32 editRow = 0;
@@ -77,12 +78,17 @@ struct TClientDataSet::Impl {
     bool filtered = false;
     QString indexName;
 
-    int disableCount = 0;
+    int& disableCount = q->m_cursor.disableCount;
     TDataSetState disableState = dsInactive;
     bool viewLost = false; // a view change went untold while controls were disabled
-    std::vector<TDataSource*> sources;
+    std::vector<TDataSource*>& sources = q->m_cursor.sources;
 
-    explicit Impl(TClientDataSet* owner) : q(owner) {}
+    explicit Impl(TClientDataSet* owner) : q(owner) {
+        q->m_cursor.view = &view.rows;
+        q->m_cursor.colOf = &colOf;
+        q->m_cursor.store = &store;
+        q->m_cursor.calc = &calc;
+    }
 
     // ---- events and notifications
     void fire(const TDataSetNotifyEvent& ev) {
@@ -552,9 +558,6 @@ void TClientDataSet::Last() {
     d->scrollTo(d->view.size() - 1, true, d->view.empty());
 }
 
-void TClientDataSet::Next() {
-    MoveBy(1);
-}
 void TClientDataSet::Prior() {
     MoveBy(-1);
 }
@@ -576,9 +579,6 @@ int TClientDataSet::MoveBy(int distance) {
     return moved;
 }
 
-bool TClientDataSet::Eof() const {
-    return d->state == dsInactive || d->view.empty() || d->eof;
-}
 bool TClientDataSet::Bof() const {
     return d->state == dsInactive || d->view.empty() || d->bof;
 }
@@ -961,7 +961,7 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
     return d->valueOf(d->view.rows[d->cur], field);
 }
 
-bool TClientDataSet::floatValue(const TField* field, double* value) const {
+bool TClientDataSet::floatValueChecked(const TField* field, double* value) const {
     const int fi = field->Index();
     if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() &&
         d->colOf[fi] >= 0 && d->store.cols[d->colOf[fi]].type == ftFloat) {
