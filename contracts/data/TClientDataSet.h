@@ -132,12 +132,12 @@ private:
         int disableCount = 0;
         std::vector<TDataSource*> sources;
         // Impl's parts, for the inline reads
-        const std::vector<quint32>* view = nullptr;
+        const kvo::data::RowList* view = nullptr;
         const std::vector<int>* colOf = nullptr;
         const kvo::data::RowStore* store = nullptr;
         const kvo::data::CalcCache* calc = nullptr;
 
-        bool onRow() const { return cur >= 0 && cur < int(view->size()); }
+        bool onRow() const { return cur >= 0 && cur < view->size(); }
         // A move here tells no control: none is bound, or they are disabled.
         bool unwatched() const { return sources.empty() || disableCount != 0; }
     };
@@ -154,8 +154,8 @@ private:
 // the whole sequence in MoveBy.
 inline void TClientDataSet::Next() {
     Cursor& c = m_cursor;
-    if (c.state == dsBrowse && c.cur >= 0 && c.cur + 1 < int(c.view->size()) && !BeforeScroll &&
-        !AfterScroll && c.unwatched()) {
+    if (c.state == dsBrowse && c.cur >= 0 && c.cur + 1 < c.view->size() && !BeforeScroll && !AfterScroll &&
+        c.unwatched()) {
         ++c.cur;
         c.eof = false;
         c.bof = false;
