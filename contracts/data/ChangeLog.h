@@ -2,10 +2,10 @@
 
 // What changed since the last load or merge: one entry per row, knowing its operation and, for a
 // modified or deleted row, the values it had. Reverting puts the rows back as they were.
+// Entries sit in one list in the order they were first made, their old values in one flat block,
+// and a table by row id finds a row's entry, so logging a change allocates nothing per row.
 
 #include "RowStore.h"
-
-#include <unordered_map>
 
 namespace kvo::data {
 
@@ -15,9 +15,9 @@ public:
     // an inserted row keeps it an insert; deleting it removes its entry. With logging off the change
     // goes straight into the data, and deleting a logged row still drops its entry.
     void record(quint32 r, TChange::Op op, const Cell* orig, int ncols, bool logging);
-    int size() const { return int(m_entries.size()); }
-    bool empty() const { return m_entries.empty(); }
-    void clear() { m_entries.clear(); }
+    int size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    void clear();
     // The rows were laid out again: inv maps each old row id to its new one.
     void renumber(const std::vector<quint32>& inv);
 
@@ -28,13 +28,20 @@ public:
     TChangeLog delta(const RowStore& store) const;
 
 private:
+    static constexpr quint32 None = 0xFFFFFFFFu;
     struct Entry {
-        TChange::Op op = TChange::Insert;
-        std::vector<Cell> orig; // Modify, Delete
-        quint64 order = 0;
+        quint32 row;
+        TChange::Op op;
+        bool dropped; // an insert deleted again: no change at all
+        size_t orig;  // where its old values start in m_orig (Modify, Delete)
     };
-    std::unordered_map<quint32, Entry> m_entries;
-    quint64 m_order = 0;
+    quint32 entryOf(quint32 r) const { return r < m_slot.size() ? m_slot[r] : None; }
+    void drop(quint32 at);
+
+    std::vector<Entry> m_entries;
+    std::vector<Cell> m_orig;
+    std::vector<quint32> m_slot; // row id -> its entry, None when the row is unchanged
+    int m_count = 0;             // entries not dropped
 };
 
 } // namespace kvo::data

@@ -15,13 +15,16 @@ void RowStore::load(std::vector<Column> columns, std::vector<Cell> cells, size_t
     cols = std::move(columns);
     m_cells = std::move(cells);
     if (cols.empty()) m_cells.clear();
+    m_seq.reserve(withSpare(rows));
+    m_alive.reserve(withSpare(rows));
     m_seq.resize(rows);
     m_alive.assign(rows, 1);
-    m_arrival.resize(rows);
+    std::vector<quint32> arrival(rows);
     for (size_t r = 0; r < rows; ++r) {
         m_seq[r] = qint64(r + 1) * SeqStep;
-        m_arrival[r] = quint32(r);
+        arrival[r] = quint32(r);
     }
+    m_arrival.assign(arrival);
 }
 
 void RowStore::clear() {
@@ -43,12 +46,12 @@ quint32 RowStore::add(quint32 before) {
     m_seq.push_back(0);
     m_alive.push_back(1);
     if (before == Last) {
-        m_seq[id] = (m_arrival.empty() ? 0 : m_seq[m_arrival.back()]) + SeqStep;
+        m_seq[id] = (m_arrival.empty() ? 0 : m_seq[m_arrival[m_arrival.size() - 1]]) + SeqStep;
         m_arrival.push_back(id);
         return id;
     }
-    const size_t at = arrivalPos(before);
-    m_arrival.insert(m_arrival.begin() + qsizetype(at), id);
+    const int at = arrivalPos(before);
+    m_arrival.insert(at, id);
     const qint64 prev = at > 0 ? m_seq[m_arrival[at - 1]] : 0;
     if (m_seq[before] - prev >= 2)
         m_seq[id] = prev + (m_seq[before] - prev) / 2;
@@ -57,17 +60,14 @@ quint32 RowStore::add(quint32 before) {
     return id;
 }
 
-size_t RowStore::arrivalPos(quint32 r) const {
-    return size_t(std::lower_bound(m_arrival.begin(), m_arrival.end(), r,
-                                   [this](quint32 a, quint32 b) { return m_seq[a] < m_seq[b]; }) -
-                  m_arrival.begin());
+int RowStore::arrivalPos(quint32 r) const {
+    return m_arrival.partitionPoint([this, key = m_seq[r]](quint32 a) { return m_seq[a] < key; });
 }
 
 // Spreads the arrival keys apart again, in arrival order (deleted rows and a new one included).
 void RowStore::renumber() {
     qint64 s = 0;
-    for (quint32 r : m_arrival)
-        m_seq[r] = (s += SeqStep);
+    m_arrival.forEach([&](quint32 r) { m_seq[r] = (s += SeqStep); });
 }
 
 std::vector<quint32> RowStore::relayout(std::vector<quint32>& order) {
@@ -95,8 +95,7 @@ std::vector<quint32> RowStore::relayout(std::vector<quint32>& order) {
     }
     for (quint32& r : order)
         r = inv[r];
-    for (quint32& r : m_arrival)
-        r = inv[r];
+    m_arrival.forEachMutable([&inv](quint32& r) { r = inv[r]; });
     m_cells = std::move(cells);
     m_seq = std::move(seq);
     m_alive = std::move(alive);

@@ -8,6 +8,7 @@
 // sit out of place until the next reorder.
 
 #include "CellValue.h"
+#include "RowList.h"
 
 #include <vector>
 
@@ -22,11 +23,14 @@ public:
     const Cell* row(quint32 r) const { return m_cells.data() + size_t(r) * cols.size(); }
     Cell* row(quint32 r) { return m_cells.data() + size_t(r) * cols.size(); }
     // Every row in arrival order, deleted ones included (they keep their place for a revert).
-    const std::vector<quint32>& arrival() const { return m_arrival; }
+    const RowList& arrival() const { return m_arrival; }
     bool live(quint32 r) const { return m_alive[r] != 0; }
     // Orders two rows by arrival.
     bool arrivedBefore(quint32 a, quint32 b) const { return m_seq[a] < m_seq[b]; }
 
+    // Room for rows and some more, so that the first rows added after a load do not copy the whole
+    // table (the spare pages cost nothing until they are written).
+    static size_t withSpare(size_t rows) { return rows + rows / 8 + 64; }
     // Takes decoded rows (row-major, cols.size() cells each), all live, in that arrival order.
     void load(std::vector<Column> columns, std::vector<Cell> cells, size_t rows);
     void clear();
@@ -48,12 +52,12 @@ public:
 private:
     void renumber();
     // Where row r is in the arrival order, by its key.
-    size_t arrivalPos(quint32 r) const;
+    int arrivalPos(quint32 r) const;
 
     std::vector<Cell> m_cells;
     std::vector<qint64> m_seq; // arrival key per row, gaps left for inserts
     std::vector<quint8> m_alive;
-    std::vector<quint32> m_arrival; // every row id, by m_seq
+    RowList m_arrival; // every row id, by m_seq
 };
 
 } // namespace kvo::data

@@ -64,10 +64,11 @@ struct TClientDataSet::Impl {
     CalcCache calc;
     bool logChanges = true;
 
-    // Cursor and state
-    int cur = -1;
-    bool eof = true, bof = true;
-    TDataSetState state = dsInactive;
+    // Cursor and state (held by the set, see TClientDataSet::Cursor)
+    int& cur = q->m_cursor.cur;
+    bool& eof = q->m_cursor.eof;
+    bool& bof = q->m_cursor.bof;
+    TDataSetState& state = q->m_cursor.state;
     bool modified = false;
     std::vector<Cell> buf; // the edited / inserted row
     quint32 editRow = 0;
@@ -77,12 +78,17 @@ struct TClientDataSet::Impl {
     bool filtered = false;
     QString indexName;
 
-    int disableCount = 0;
+    int& disableCount = q->m_cursor.disableCount;
     TDataSetState disableState = dsInactive;
     bool viewLost = false; // a view change went untold while controls were disabled
-    std::vector<TDataSource*> sources;
+    std::vector<TDataSource*>& sources = q->m_cursor.sources;
 
-    explicit Impl(TClientDataSet* owner) : q(owner) {}
+    explicit Impl(TClientDataSet* owner) : q(owner) {
+        q->m_cursor.view = &view.rows;
+        q->m_cursor.colOf = &colOf;
+        q->m_cursor.store = &store;
+        q->m_cursor.calc = &calc;
+    }
 
     // ---- events and notifications
     void fire(const TDataSetNotifyEvent& ev) {
@@ -206,7 +212,7 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
     const bool beforeCurrent = !atEnd && hasRow();
     const int pos = atEnd ? view.size() : beforeCurrent ? cur : 0;
     const quint32 row = store.add(beforeCurrent ? view.rows[cur] : RowStore::Last);
-    view.rows.insert(view.rows.begin() + pos, row);
+    view.rows.insert(pos, row);
     cur = pos;
     editRow = row;
     buf.assign(store.row(row), store.row(row) + store.ncols());
@@ -232,7 +238,7 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
 // The row being inserted leaves the view and the store; `then` becomes the current position.
 void TClientDataSet::Impl::dropInserted(int then) {
     const int pos = cur;
-    view.rows.erase(view.rows.begin() + pos);
+    view.rows.erase(pos);
     store.drop(editRow);
     calc.invalidate();
     viewChanged(TViewChange::Removed, pos);
@@ -244,7 +250,7 @@ void TClientDataSet::Impl::dropInserted(int then) {
 // nearest position does, at neither end: BeforeScroll may refuse the First that follows, and the
 // cursor must not be left past the end or on a row it never moved to.
 void TClientDataSet::Impl::reorder(bool resort) {
-    qint64 current = hasRow() ? qint64(view.rows[size_t(cur)]) : -1;
+    qint64 current = hasRow() ? qint64(view.rows[cur]) : -1;
     if (resort) {
         const std::vector<quint32> moved = view.rebuild(store, true);
         if (!moved.empty()) {
@@ -458,7 +464,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     std::vector<Column> cols = d->packetColumns(packet, srcOf, newFields);
     const size_t nc = cols.size();
     std::vector<Cell> cells;
-    cells.reserve(size_t(packet.rows.size()) * nc);
+    cells.reserve(RowStore::withSpare(size_t(packet.rows.size())) * nc);
     for (qsizetype r = 0; r < packet.rows.size(); ++r) {
         const QVector<QVariant>& row = packet.rows[r];
         if (row.size() != packet.fields.size())
@@ -507,15 +513,15 @@ TDataPacket TClientDataSet::Data() const {
     for (const Column& c : store.cols)
         p.fields.push_back({c.field->FieldName(), c.type, c.size});
     p.rows.reserve(qsizetype(store.arrival().size()));
-    for (quint32 r : store.arrival()) {
-        if (!store.live(r)) continue;
+    store.arrival().forEach([&](quint32 r) {
+        if (!store.live(r)) return;
         QVector<QVariant> row;
         row.reserve(store.ncols());
         const Cell* rc = store.row(r);
         for (int c = 0; c < store.ncols(); ++c)
             row.push_back(cellValue(store.cols[c], rc[c]));
         p.rows.push_back(std::move(row));
-    }
+    });
     return p;
 }
 
@@ -552,9 +558,6 @@ void TClientDataSet::Last() {
     d->scrollTo(d->view.size() - 1, true, d->view.empty());
 }
 
-void TClientDataSet::Next() {
-    MoveBy(1);
-}
 void TClientDataSet::Prior() {
     MoveBy(-1);
 }
@@ -576,9 +579,6 @@ int TClientDataSet::MoveBy(int distance) {
     return moved;
 }
 
-bool TClientDataSet::Eof() const {
-    return d->state == dsInactive || d->view.empty() || d->eof;
-}
 bool TClientDataSet::Bof() const {
     return d->state == dsInactive || d->view.empty() || d->bof;
 }
@@ -731,7 +731,7 @@ void TClientDataSet::Post() {
         if (!inserting) d->view.unsort(d->store, row);
         if (bytes) std::memcpy(stored, d->buf.data(), bytes);
         const int oldPos = d->cur;
-        d->view.rows.erase(d->view.rows.begin() + oldPos);
+        d->view.rows.erase(oldPos);
         const int pos = d->view.place(d->store, row);
         d->calc.invalidate();
         if (pos < 0) {
@@ -780,7 +780,7 @@ void TClientDataSet::Delete() {
     const quint32 row = d->view.rows[pos];
     d->log.record(row, TChange::Delete, d->store.row(row), d->store.ncols(), d->logChanges);
     d->view.unsort(d->store, row);
-    d->view.rows.erase(d->view.rows.begin() + pos);
+    d->view.rows.erase(pos);
     d->store.drop(row);
     d->viewChanged(TViewChange::Removed, pos);
     d->setCur(pos);
@@ -961,7 +961,7 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
     return d->valueOf(d->view.rows[d->cur], field);
 }
 
-bool TClientDataSet::floatValue(const TField* field, double* value) const {
+bool TClientDataSet::floatValueChecked(const TField* field, double* value) const {
     const int fi = field->Index();
     if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() &&
         d->colOf[fi] >= 0 && d->store.cols[d->colOf[fi]].type == ftFloat) {

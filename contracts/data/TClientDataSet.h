@@ -1,12 +1,15 @@
 #pragma once
 
+#include "CalcCache.h"
 #include "Exceptions.h"
+#include "RowStore.h"
 #include "TDataPacket.h"
 #include "TField.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -53,10 +56,10 @@ public:
     // Navigation over the current view (filter applied, index order)
     void First();
     void Last();
-    void Next();
+    void Next(); // inline
     void Prior();
     int MoveBy(int distance); // returns the distance actually moved
-    bool Eof() const;
+    bool Eof() const;         // inline
     bool Bof() const;
     int RecNo() const; // 1-based; 0 when empty
     void SetRecNo(int recNo);
@@ -119,9 +122,66 @@ public:
 
 private:
     friend class TDataSource;
+
+    // The cursor, kept here rather than in Impl so that a plain walk (Next / Eof / AsFloat in the
+    // browse state, nothing listening) runs inline; Impl works on these members in place.
+    struct Cursor {
+        int cur = -1;
+        bool eof = true, bof = true;
+        TDataSetState state = dsInactive;
+        int disableCount = 0;
+        std::vector<TDataSource*> sources;
+        // Impl's parts, for the inline reads
+        const kvo::data::RowList* view = nullptr;
+        const std::vector<int>* colOf = nullptr;
+        const kvo::data::RowStore* store = nullptr;
+        const kvo::data::CalcCache* calc = nullptr;
+
+        bool onRow() const { return cur >= 0 && cur < view->size(); }
+        // A move here tells no control: none is bound, or they are disabled.
+        bool unwatched() const { return sources.empty() || disableCount != 0; }
+    };
+    Cursor m_cursor;
+    bool floatValueChecked(const TField* field, double* value) const;
     void attachSource(TDataSource* source);
     void detachSource(TDataSource* source);
 
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// A step that fires no event and tells no control is just the cursor moving; anything else runs
+// the whole sequence in MoveBy.
+inline void TClientDataSet::Next() {
+    Cursor& c = m_cursor;
+    if (c.state == dsBrowse && c.cur >= 0 && c.cur + 1 < c.view->size() && !BeforeScroll && !AfterScroll &&
+        c.unwatched()) {
+        ++c.cur;
+        c.eof = false;
+        c.bof = false;
+        return;
+    }
+    MoveBy(1);
+}
+
+inline bool TClientDataSet::Eof() const {
+    return m_cursor.state == dsInactive || m_cursor.view->empty() || m_cursor.eof;
+}
+
+inline bool TClientDataSet::floatValue(const TField* field, double* value) const {
+    const Cursor& c = m_cursor;
+    if (c.state == dsBrowse && field->DataSet() == this && !c.calc->computing() && c.onRow()) {
+        const int col = (*c.colOf)[field->Index()];
+        if (col >= 0 && c.store->cols[col].type == ftFloat) {
+            *value = c.store->row((*c.view)[c.cur])[col].f;
+            return !std::isnan(*value);
+        }
+    }
+    return floatValueChecked(field, value);
+}
+
+inline double TField::AsFloat() const {
+    if (m_type != ftFloat) return convertedFloat();
+    double v = 0;
+    return m_dataSet->floatValue(this, &v) ? v : 0;
+}

@@ -94,11 +94,7 @@ void TField::SetAsString(const QString& text) {
     }
 }
 
-double TField::AsFloat() const {
-    if (m_type == ftFloat) {
-        double d = 0;
-        return m_dataSet->floatValue(this, &d) ? d : 0;
-    }
+double TField::convertedFloat() const {
     const QVariant v = Value();
     if (v.isNull()) return 0;
     switch (m_type) {

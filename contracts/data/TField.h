@@ -45,7 +45,7 @@ public:
     void SetValue(const QVariant& value);
     QString AsString() const;              // numbers in C locale ("12.5"); dates "dd/MM/yyyy"
     void SetAsString(const QString& text); // throws EDatabaseError for a non-number in a float
-    double AsFloat() const;
+    inline double AsFloat() const;         // defined with TClientDataSet
     void SetAsFloat(double value);
     QDate AsDate() const; // invalid for date 0
     void SetAsDate(const QDate& value);
@@ -65,6 +65,7 @@ public:
     void FocusControl();
 
 private:
+    double convertedFloat() const; // AsFloat of a field that holds no number
     TClientDataSet* m_dataSet;
     QString m_name;
     TFieldType m_type;
@@ -78,3 +79,5 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft;
     int m_displayWidth = 0;
 };
+
+#include "TClientDataSet.h" // TField::AsFloat

@@ -4,11 +4,6 @@
 
 namespace kvo::data {
 
-int ViewOrder::find(quint32 row) const {
-    const auto it = std::find(rows.begin(), rows.end(), row);
-    return it == rows.end() ? -1 : int(it - rows.begin());
-}
-
 // Nulls before values; texts by their characters.
 int ViewOrder::compareCells(const Column& col, Cell x, Cell y) {
     const bool nx = cellNull(col.type, x), ny = cellNull(col.type, y);
@@ -42,24 +37,13 @@ int ViewOrder::seek(const RowStore& store, const std::vector<Cell>& key) const {
             if (const int c = compareCells(store.cols[m_index[k]], rc[m_index[k]], key[k])) return c;
         return 0;
     };
-    const auto it = std::partition_point(rows.begin(), rows.end(), [&](quint32 r) { return order(r) < 0; });
-    return it != rows.end() && order(*it) == 0 ? int(it - rows.begin()) : -1;
+    const int pos = rows.partitionPoint([&](quint32 r) { return order(r) < 0; });
+    return pos < rows.size() && order(rows[pos]) == 0 ? pos : -1;
 }
 
-size_t ViewOrder::lowerBound(const RowStore& store, const std::vector<quint32>& v, quint32 row) const {
-    if (m_index.empty())
-        return size_t(std::lower_bound(v.begin(), v.end(), row,
-                                       [&store](quint32 a, quint32 b) { return store.arrivedBefore(a, b); }) -
-                      v.begin());
-    size_t lo = 0, hi = v.size();
-    while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        if (compare(store, v[mid], row) < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
+int ViewOrder::lowerBound(const RowStore& store, const RowList& v, quint32 row) const {
+    if (m_index.empty()) return v.partitionPoint([&](quint32 a) { return store.arrivedBefore(a, row); });
+    return v.partitionPoint([&](quint32 a) { return compare(store, a, row) < 0; });
 }
 
 void ViewOrder::filterView(const RowStore& store) {
@@ -69,7 +53,7 @@ void ViewOrder::filterView(const RowStore& store) {
         m_sortedKept = false;
         return;
     }
-    rows.clear();
+    std::vector<quint32> passed;
     quint32 id = 0;
     bool equal = false;
     const ValueMatcher* single = m_filter->single();
@@ -77,21 +61,25 @@ void ViewOrder::filterView(const RowStore& store) {
         // The usual "FIELD = 'text'": one id comparison per row.
         const size_t nc = store.cols.size(), c = size_t(single->column());
         const Cell* base = store.row(0);
-        for (quint32 r : m_sorted)
-            if ((base[size_t(r) * nc + c].s == id) == equal) rows.push_back(r);
-        return;
+        m_sorted.forEach([&](quint32 r) {
+            if ((base[size_t(r) * nc + c].s == id) == equal) passed.push_back(r);
+        });
+    } else {
+        m_sorted.forEach([&](quint32 r) {
+            if (m_filter->matches(store.cols, store.row(r))) passed.push_back(r);
+        });
     }
-    for (quint32 r : m_sorted)
-        if (m_filter->matches(store.cols, store.row(r))) rows.push_back(r);
+    rows.assign(passed);
 }
 
 // The same order as compare(), with each text column's ids ranked once by their texts, so the sort
 // compares numbers instead of texts.
 std::vector<quint32> ViewOrder::rebuild(RowStore& store, bool relayout) {
-    m_sorted.clear();
-    m_sortedKept = true;
-    for (quint32 r : store.arrival())
-        if (store.live(r)) m_sorted.push_back(r);
+    std::vector<quint32> sorted;
+    sorted.reserve(size_t(store.arrival().size()));
+    store.arrival().forEach([&](quint32 r) {
+        if (store.live(r)) sorted.push_back(r);
+    });
     if (!m_index.empty()) {
         std::vector<std::vector<quint32>> ranks(m_index.size());
         for (size_t k = 0; k < m_index.size(); ++k) {
@@ -109,7 +97,7 @@ std::vector<quint32> ViewOrder::rebuild(RowStore& store, bool relayout) {
         }
         const size_t nc = store.cols.size();
         const Cell* base = store.row(0);
-        std::sort(m_sorted.begin(), m_sorted.end(), [&](quint32 a, quint32 b) {
+        std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
             const Cell* ca = base + size_t(a) * nc;
             const Cell* cb = base + size_t(b) * nc;
             for (size_t k = 0; k < m_index.size(); ++k) {
@@ -132,7 +120,9 @@ std::vector<quint32> ViewOrder::rebuild(RowStore& store, bool relayout) {
         });
     }
     std::vector<quint32> moved;
-    if (relayout) moved = store.relayout(m_sorted);
+    if (relayout) moved = store.relayout(sorted);
+    m_sorted.assign(sorted);
+    m_sortedKept = true;
     filterView(store);
     return moved;
 }
@@ -145,21 +135,21 @@ void ViewOrder::clear() {
 
 void ViewOrder::unsort(const RowStore& store, quint32 row) {
     if (!m_sortedKept) return; // the caller takes it out of the view
-    const size_t p = lowerBound(store, m_sorted, row);
+    const int p = lowerBound(store, m_sorted, row);
     if (p < m_sorted.size() && m_sorted[p] == row) {
-        m_sorted.erase(m_sorted.begin() + qsizetype(p));
+        m_sorted.erase(p);
         return;
     }
-    const auto it = std::find(m_sorted.begin(), m_sorted.end(), row); // only if the order was disturbed
-    if (it != m_sorted.end()) m_sorted.erase(it);
+    const int at = m_sorted.find(row); // only if the order was disturbed
+    if (at >= 0) m_sorted.erase(at);
 }
 
 int ViewOrder::place(const RowStore& store, quint32 row) {
-    if (m_sortedKept) m_sorted.insert(m_sorted.begin() + qsizetype(lowerBound(store, m_sorted, row)), row);
+    if (m_sortedKept) m_sorted.insert(lowerBound(store, m_sorted, row), row);
     if (!passes(store, store.row(row))) return -1;
-    const size_t p = lowerBound(store, rows, row);
-    rows.insert(rows.begin() + qsizetype(p), row);
-    return int(p);
+    const int p = lowerBound(store, rows, row);
+    rows.insert(p, row);
+    return p;
 }
 
 } // namespace kvo::data

@@ -4,6 +4,7 @@
 // index (arrival order without one), then the filter applied. Positions are 0-based view rows.
 
 #include "RowFilter.h"
+#include "RowList.h"
 #include "RowStore.h"
 
 #include <optional>
@@ -13,12 +14,12 @@ namespace kvo::data {
 class ViewOrder {
 public:
     // The view: sorted rows the filter passes, plus a row being inserted at its place.
-    std::vector<quint32> rows;
+    RowList rows;
 
-    int size() const { return int(rows.size()); }
+    int size() const { return rows.size(); }
     bool empty() const { return rows.empty(); }
     // The position of a row in the view, -1 when it is not there.
-    int find(quint32 row) const;
+    int find(quint32 row) const { return rows.find(row); }
 
     const std::vector<int>& indexColumns() const { return m_index; }
     void setIndex(std::vector<int> columns) { m_index = std::move(columns); }
@@ -54,14 +55,14 @@ public:
 private:
     static int compareCells(const Column& col, Cell x, Cell y);
     int compare(const RowStore& store, quint32 a, quint32 b) const;
-    size_t lowerBound(const RowStore& store, const std::vector<quint32>& v, quint32 row) const;
+    int lowerBound(const RowStore& store, const RowList& v, quint32 row) const;
     void filterView(const RowStore& store);
 
     std::vector<int> m_index; // data columns of the active index, empty for arrival order
     std::optional<RowFilter> m_filter;
     // Every posted live row in order, kept only while a filter is on: without one it is `rows`, and
     // a delete or a post moves one list instead of two.
-    std::vector<quint32> m_sorted;
+    RowList m_sorted;
     bool m_sortedKept = false;
 };
 

@@ -205,6 +205,52 @@ private slots:
         QCOMPARE(cds.ChangeCount(), 2);
     }
 
+    // A walk with Next tells exactly who listens, whichever one alone; numbers read on the way,
+    // including from OnCalcFields while another row is painted, come from the right row.
+    void walkTellsEachListener_data() {
+        QTest::addColumn<QString>("listener");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nobody") << ""
+                                << "3 1 2";
+        QTest::newRow("BeforeScroll") << "before"
+                                      << "3 B1 1 B2 2";
+        QTest::newRow("AfterScroll") << "after"
+                                     << "3 A2 1 A3 2";
+        QTest::newRow("bound source") << "source"
+                                      << "3 D 1 D 2";
+        QTest::newRow("disabled controls") << "disabled"
+                                           << "3 1 2";
+    }
+    void walkTellsEachListener() {
+        QFETCH(QString, listener);
+        QFETCH(QString, expected);
+        TClientDataSet cds;
+        define(cds);
+        TField* twice = cds.AddCalcField("TWICE", ftFloat);
+        cds.OnCalcFields = [](TClientDataSet* ds) {
+            ds->FieldByName("TWICE")->SetAsFloat(ds->FieldByName("QTY")->AsFloat() * 2);
+        };
+        cds.SetData(threeRows());
+        QStringList log;
+        TDataSource source;
+        if (listener == "before")
+            cds.BeforeScroll = [&](TClientDataSet* ds) { log << QStringLiteral("B%1").arg(ds->RecNo()); };
+        if (listener == "after")
+            cds.AfterScroll = [&](TClientDataSet* ds) { log << QStringLiteral("A%1").arg(ds->RecNo()); };
+        if (listener == "source" || listener == "disabled") {
+            source.SetDataSet(&cds);
+            source.OnDataChange = [&](QObject*, TField*) { log << QStringLiteral("D"); };
+        }
+        if (listener == "disabled") cds.DisableControls();
+        TField* qty = cds.FieldByName("QTY");
+        for (cds.First(), log.clear(); !cds.Eof(); cds.Next())
+            log << QString::number(qty->AsFloat());
+        QCOMPARE(log.join(' '), expected);
+        QCOMPARE(cds.RecNo(), 3);
+        QCOMPARE(cds.viewFieldValue(2, twice).toDouble(), 2.0);
+        QCOMPARE(twice->AsFloat(), 4.0);
+    }
+
     void movesAndEndFlags() {
         TClientDataSet cds;
         define(cds);
