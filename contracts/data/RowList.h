@@ -26,7 +26,7 @@ public:
     int size() const { return m_size; }
     bool empty() const { return m_size == 0; }
 
-    quint32 operator[](int pos) const {
+    Q_ALWAYS_INLINE quint32 operator[](int pos) const {
         const unsigned at = unsigned(pos - m_hitBegin);
         if (at < m_hitSize) return m_hitData[at];
         return slowAt(pos);
@@ -42,8 +42,7 @@ public:
     int find(quint32 row) const;
     // The first position whose id fails `pred`, for ids ordered so that pred holds up to some point
     // and fails after it; O(log n) calls of pred.
-    template <class Pred>
-    int partitionPoint(Pred pred) const {
+    template <class Pred> int partitionPoint(Pred pred) const {
         size_t lo = 0, hi = m_blocks.size(); // first block whose last id fails
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
@@ -66,14 +65,12 @@ public:
     }
 
     // Calls f(id) for every id in order; f may change the id through its reference in the mutable form.
-    template <class F>
-    void forEach(F f) const {
+    template <class F> void forEach(F f) const {
         for (const std::vector<quint32>& b : m_blocks)
             for (quint32 r : b)
                 f(r);
     }
-    template <class F>
-    void forEachMutable(F f) {
+    template <class F> void forEachMutable(F f) {
         for (std::vector<quint32>& b : m_blocks)
             for (quint32& r : b)
                 f(r);
@@ -81,7 +78,7 @@ public:
     std::vector<quint32> toVector() const;
 
 private:
-    quint32 slowAt(int pos) const;
+    Q_NEVER_INLINE quint32 slowAt(int pos) const;
     // The block holding position pos (0 <= pos < size), and the position its first id has.
     size_t blockOf(int pos, int* start) const;
     int blockStart(size_t block) const;
