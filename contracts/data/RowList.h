@@ -26,7 +26,7 @@ public:
     int size() const { return m_size; }
     bool empty() const { return m_size == 0; }
 
-    quint32 operator[](int pos) const {
+    Q_ALWAYS_INLINE quint32 operator[](int pos) const {
         const unsigned at = unsigned(pos - m_hitBegin);
         if (at < m_hitSize) return m_hitData[at];
         return slowAt(pos);
@@ -78,7 +78,7 @@ public:
     std::vector<quint32> toVector() const;
 
 private:
-    quint32 slowAt(int pos) const;
+    Q_NEVER_INLINE quint32 slowAt(int pos) const;
     // The block holding position pos (0 <= pos < size), and the position its first id has.
     size_t blockOf(int pos, int* start) const;
     int blockStart(size_t block) const;

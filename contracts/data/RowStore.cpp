@@ -13,6 +13,7 @@ constexpr qint64 SeqStep = qint64(1) << 32;
 
 void RowStore::load(std::vector<Column> columns, std::vector<Cell> cells, size_t rows) {
     cols = std::move(columns);
+    m_width = cols.size();
     m_cells = std::move(cells);
     if (cols.empty()) m_cells.clear();
     m_seq.reserve(withSpare(rows));

@@ -20,8 +20,8 @@ public:
 
     int ncols() const { return int(cols.size()); }
     size_t rowCount() const { return m_alive.size(); } // every row id, deleted ones included
-    const Cell* row(quint32 r) const { return m_cells.data() + size_t(r) * cols.size(); }
-    Cell* row(quint32 r) { return m_cells.data() + size_t(r) * cols.size(); }
+    const Cell* row(quint32 r) const { return m_cells.data() + size_t(r) * m_width; }
+    Cell* row(quint32 r) { return m_cells.data() + size_t(r) * m_width; }
     // Every row in arrival order, deleted ones included (they keep their place for a revert).
     const RowList& arrival() const { return m_arrival; }
     bool live(quint32 r) const { return m_alive[r] != 0; }
@@ -55,6 +55,7 @@ private:
     int arrivalPos(quint32 r) const;
 
     std::vector<Cell> m_cells;
+    size_t m_width = 0;        // cells per row: cols.size() as of the load (columns change only while empty)
     std::vector<qint64> m_seq; // arrival key per row, gaps left for inserts
     std::vector<quint8> m_alive;
     RowList m_arrival; // every row id, by m_seq

@@ -961,17 +961,14 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
     return d->valueOf(d->view.rows[d->cur], field);
 }
 
-bool TClientDataSet::floatValueChecked(const TField* field, double* value) const {
+double TClientDataSet::floatValueChecked(const TField* field) const {
     const int fi = field->Index();
     if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() &&
         d->colOf[fi] >= 0 && d->store.cols[d->colOf[fi]].type == ftFloat) {
-        const double v = d->cellsOf(d->view.rows[d->cur])[d->colOf[fi]].f;
-        *value = v;
-        return !std::isnan(v);
+        return d->cellsOf(d->view.rows[d->cur])[d->colOf[fi]].f;
     }
     const QVariant v = fieldValue(field);
-    *value = v.isNull() ? 0 : v.toDouble();
-    return !v.isNull();
+    return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
 }
 
 QVariant TClientDataSet::viewFieldValue(int recNo, const TField* field) const {

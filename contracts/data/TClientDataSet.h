@@ -117,8 +117,9 @@ public:
     // (1-based) of the current view, read without moving the current row and without events.
     // Calculated fields are computed for that row; out-of-range rows read as null.
     QVariant viewFieldValue(int recNo, const TField* field) const;
-    // Fast path of TField::AsFloat for a float field: false when the value is null.
-    bool floatValue(const TField* field, double* value) const;
+    // Fast path of TField::AsFloat for a float field: NaN when the value is null (a returned value
+    // rather than an out parameter, so a walk keeps it in a register).
+    double floatValue(const TField* field) const;
 
 private:
     friend class TDataSource;
@@ -142,7 +143,7 @@ private:
         bool unwatched() const { return sources.empty() || disableCount != 0; }
     };
     Cursor m_cursor;
-    bool floatValueChecked(const TField* field, double* value) const;
+    double floatValueChecked(const TField* field) const;
     void attachSource(TDataSource* source);
     void detachSource(TDataSource* source);
 
@@ -168,20 +169,19 @@ inline bool TClientDataSet::Eof() const {
     return m_cursor.state == dsInactive || m_cursor.view->empty() || m_cursor.eof;
 }
 
-inline bool TClientDataSet::floatValue(const TField* field, double* value) const {
+inline double TClientDataSet::floatValue(const TField* field) const {
     const Cursor& c = m_cursor;
     if (c.state == dsBrowse && field->DataSet() == this && !c.calc->computing() && c.onRow()) {
         const int col = (*c.colOf)[field->Index()];
-        if (col >= 0 && c.store->cols[col].type == ftFloat) {
-            *value = c.store->row((*c.view)[c.cur])[col].f;
-            return !std::isnan(*value);
+        if (col >= 0 && field->DataType() == ftFloat) { // a data field's column has its type
+            return c.store->row((*c.view)[c.cur])[col].f;
         }
     }
-    return floatValueChecked(field, value);
+    return floatValueChecked(field);
 }
 
 inline double TField::AsFloat() const {
     if (m_type != ftFloat) return convertedFloat();
-    double v = 0;
-    return m_dataSet->floatValue(this, &v) ? v : 0;
+    const double v = m_dataSet->floatValue(this);
+    return std::isnan(v) ? 0 : v;
 }
