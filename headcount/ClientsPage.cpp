@@ -113,7 +113,6 @@ void TfrmMediEfetDiet::pgcPadraoChange(QObject* /*Sender*/) {
         EdicaoGrades(false);
         return;
     }
-    EdicaoGrades(true);
     AplicaRegraEdicao();
     // The Clientes page left include and search off; back here they follow the services again.
     ChangeBut(true);

@@ -26,26 +26,34 @@ bool Selecionada(const TDBGrid* grid, const char* fieldName) {
 
 } // namespace
 
+bool TfrmMediEfetDiet::CodigoServicoFixo() const {
+    return Selecionada(dbgCardServ, "CDSERVFILI") && cdsCardServ->State() != dsInsert;
+}
+
+bool TfrmMediEfetDiet::DietaFixa() const {
+    const bool codigoExistente = Selecionada(dbgPadrao, "CDDIETPAD") && cdsCardadia->State() != dsInsert;
+    return codigoExistente || Selecionada(dbgPadrao, "DSDIETPAD");
+}
+
 // Both rules only ever switch editing off on a closed day: what the day's load switched off stays off.
 void TfrmMediEfetDiet::RegraEdicaoServico() {
-    const bool codigoExistente = Selecionada(dbgCardServ, "CDSERVFILI") && cdsCardServ->State() != dsInsert;
-    if (codigoExistente)
+    if (CodigoServicoFixo())
         dbgCardServ->SetOption(dgEditing, false);
     else if (!DiaFechado())
         dbgCardServ->SetOption(dgEditing, true);
 }
 
 void TfrmMediEfetDiet::RegraEdicaoDieta() {
-    const bool codigoExistente = Selecionada(dbgPadrao, "CDDIETPAD") && cdsCardadia->State() != dsInsert;
-    if (codigoExistente || Selecionada(dbgPadrao, "DSDIETPAD"))
+    if (DietaFixa())
         dbgPadrao->SetOption(dgEditing, false);
     else if (!DiaFechado())
         dbgPadrao->SetOption(dgEditing, true);
 }
 
 void TfrmMediEfetDiet::AplicaRegraEdicao() {
-    RegraEdicaoServico();
-    RegraEdicaoDieta();
+    // Each grid written once: editing switched on and off again repaints the grid's current row.
+    dbgCardServ->SetOption(dgEditing, !CodigoServicoFixo());
+    dbgPadrao->SetOption(dgEditing, !DietaFixa());
 }
 
 void TfrmMediEfetDiet::EdicaoGrades(bool on) {

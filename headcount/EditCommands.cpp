@@ -63,7 +63,6 @@ void TfrmMediEfetDiet::dtsPadraoStateChange(QObject* Sender) {
         EdicaoGrades(false);
     } else {
         sbtCalcComens->SetEnabled(true);
-        EdicaoGrades(true);
         AplicaRegraEdicao();
     }
 }

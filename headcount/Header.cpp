@@ -26,8 +26,10 @@ TPacketPair TfrmMediEfetDiet::ParPacotes(const QString& metodo, const QVariantLi
 }
 
 void TfrmMediEfetDiet::FormActivate(QObject* /*Sender*/) {
-    repaint();
+    // Coming back to the screen (a message closed, another window left) changes nothing on it.
     if (!blPrimAtivacao) return;
+    // Shown whole before the first activation's server calls hold the event loop.
+    repaint();
 
     // A failure anywhere leaves blPrimAtivacao set, so the next activation starts over.
     cdsParamGeral->SetData(Pacote(QStringLiteral("GETParamGeral"), {}));
@@ -188,7 +190,6 @@ void TfrmMediEfetDiet::panDadosExit(QObject* /*Sender*/) {
         Habilita(false);
         EdicaoGrades(false);
     } else {
-        EdicaoGrades(true);
         AplicaRegraEdicao();
     }
 

@@ -131,6 +131,7 @@ public:
     // Column-edit rule on an open day: codes only in a new row, a diet name never.
     void RegraEdicaoServico();
     void RegraEdicaoDieta();
+    // Both grids editable for an open day, except where the column rule keeps editing off.
     void AplicaRegraEdicao();
     void EdicaoGrades(bool on);
     // Shows beside the date whether the loaded day is closed for changes.
@@ -176,6 +177,9 @@ public:
     void HabilitaHistorico();
 
 private:
+    // The column rule's cells: a stored code, a diet's name.
+    bool CodigoServicoFixo() const;
+    bool DietaFixa() const;
     void CriaRecordSets();
     void CriaConsultas();
     void CriaCatalogo();

@@ -124,7 +124,13 @@ int GridModel::viewRow(int row) const {
 
 void GridModel::rowChanged(int row) {
     if (columnCount() > 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::DisplayRole});
-    emit headerDataChanged(Qt::Vertical, row, row);
+    // Qt lays the grid and its headers out again, all cells repainted, on any header change: only
+    // a row indicator shown is worth it.
+    if (m_grid->HasOption(dgIndicator)) emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void GridModel::indicatorShown() {
+    if (m_rows > 0) emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
 }
 
 GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}

@@ -29,6 +29,8 @@ public:
     void viewChanged(const TViewChange& change);
     // Rows and columns read again (another set, a reload, new columns).
     void resetAll();
+    // The row indicator comes into view: its texts are read afresh.
+    void indicatorShown();
 
 private:
     // The view row shown in a model row; -1 for a row that is being removed.

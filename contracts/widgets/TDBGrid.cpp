@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScopedValueRollback>
@@ -205,7 +206,12 @@ void TDBGrid::SetDataSource(TDataSource* source) {
 }
 
 void TDBGrid::SetOptions(TDBGridOptions options) {
+    // The screens reapply their editing rule on every state change and column move: the same
+    // options again must not repaint the cells.
+    if (options == m_options) return;
     const bool editingOff = m_options.testFlag(dgEditing) && !options.testFlag(dgEditing);
+    const bool editingOnly = (m_options ^ options) == TDBGridOptions(dgEditing);
+    const bool indicatorOn = !m_options.testFlag(dgIndicator) && options.testFlag(dgIndicator);
     m_options = options;
     if (editingOff && EditorMode()) {
         commitEditor();
@@ -215,7 +221,12 @@ void TDBGrid::SetOptions(TDBGridOptions options) {
     horizontalHeader()->setSectionResizeMode(HasOption(dgColumnResize) ? QHeaderView::Interactive
                                                                        : QHeaderView::Fixed);
     verticalHeader()->setVisible(HasOption(dgIndicator));
-    viewport()->update();
+    if (indicatorOn) m_model->indicatorShown();
+    // Editing shows only in the current cell (its lookup button); the other options in every cell.
+    if (editingOnly)
+        updateRow(Row());
+    else
+        viewport()->update();
 }
 
 void TDBGrid::SetOption(TDBGridOption option, bool on) {
@@ -379,7 +390,7 @@ bool TDBGrid::showEditor(const QString* firstChar) {
     placeEditor();
     m_editor->show();
     if (hasFocus() || isAncestorOf(QApplication::focusWidget())) m_editor->setFocus(Qt::OtherFocusReason);
-    viewport()->update();
+    updateRow(Row());
     return true;
 }
 
@@ -391,7 +402,7 @@ void TDBGrid::hideEditor() {
     m_editor->hide();
     m_closingEditor = false;
     m_editorModified = false;
-    viewport()->update();
+    updateRow(Row()); // the cell the editor covered; hiding it repaints its own area
 }
 
 void TDBGrid::placeEditor() {
@@ -769,15 +780,38 @@ void TDBGrid::mouseMoveEvent(QMouseEvent* e) {
     e->accept();
 }
 
+// The focus passing between the grid and its cell editor leaves the grid focused as the cells
+// show it (GridDelegate): only the grid's own pixels, its frame, may look different. Qt's handlers
+// would repaint the whole grid, and with it the scroll bars and every container under it.
 void TDBGrid::focusInEvent(QFocusEvent* e) {
+    if (m_closingEditor) {
+        updateFrame();
+        return;
+    }
     QTableView::focusInEvent(e);
-    if (!m_editor->isHidden() && !m_closingEditor) m_editor->setFocus(Qt::OtherFocusReason);
+    if (!m_editor->isHidden()) m_editor->setFocus(Qt::OtherFocusReason);
     viewport()->update();
 }
 
 void TDBGrid::focusOutEvent(QFocusEvent* e) {
+    if (isAncestorOf(QApplication::focusWidget())) {
+        updateFrame();
+        // What Qt's handler does besides repainting.
+        if (qApp->autoSipEnabled() && testAttribute(Qt::WA_InputMethodEnabled))
+            QGuiApplication::inputMethod()->hide();
+        return;
+    }
     QTableView::focusOutEvent(e);
     viewport()->update();
+}
+
+void TDBGrid::updateFrame() {
+    QRegion own(rect());
+    for (QObject* child : children()) {
+        const auto* w = qobject_cast<QWidget*>(child);
+        if (w && !w->isWindow() && w->isVisible()) own -= w->geometry();
+    }
+    update(own);
 }
 
 void TDBGrid::resizeEvent(QResizeEvent* e) {

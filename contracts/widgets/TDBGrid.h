@@ -233,6 +233,7 @@ private:
     void applyColumnLayout();
     void syncCurrent();
     void updateRow(int row);
+    void updateFrame(); // the grid's own pixels, none of its children's
     int viewRowCount() const;
 
     TDataLink m_link;

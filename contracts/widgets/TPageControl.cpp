@@ -33,7 +33,9 @@ int TTabSheet::PageIndex() const {
 }
 
 void TTabSheet::SetEnabled(bool on) {
-    if (m_owner && PageIndex() >= 0) m_owner->setTabEnabled(PageIndex(), on);
+    // The tab bar repaints on every write, even of the state it already shows.
+    const int i = PageIndex();
+    if (i >= 0 && m_owner->isTabEnabled(i) != on) m_owner->setTabEnabled(i, on);
     TFocusControl::SetEnabled(on);
 }
 

@@ -10,12 +10,16 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTest>
 
 using namespace kvo::test;
 
 using SetStep = std::function<void(TClientDataSet&)>;
 Q_DECLARE_METATYPE(SetStep)
+using GridSteps = QList<std::function<void(GridFixture&)>>;
+Q_DECLARE_METATYPE(GridSteps)
 
 class TestDBGrid : public QObject {
     Q_OBJECT
@@ -415,6 +419,53 @@ private slots:
         QVERIFY(painted.intersects(rowRect(0)));
         QVERIFY(painted.intersects(rowRect(1)));
         QVERIFY(!painted.intersects(rowRect(2)));
+    }
+
+    // The grid repaints only what a step changes: after every step the window must show what a
+    // fresh paint of the grid shows, so that nothing a step changes is left out.
+    void eachStepLeavesTheGridShownAsItIs_data() {
+        QTest::addColumn<GridSteps>("steps");
+        auto type = [](const char* text) { return [text](GridFixture& g) { g.type(QLatin1String(text)); }; };
+        auto key = [](Qt::Key k) { return [k](GridFixture& g) { g.key(k); }; };
+        auto column = [](int index) { return [index](GridFixture& g) { g.grid->SetSelectedIndex(index); }; };
+        auto option = [](TDBGridOption o, bool on) {
+            return [o, on](GridFixture& g) { g.grid->SetOption(o, on); };
+        };
+        auto focus = [](bool onGrid) {
+            return [onGrid](GridFixture& g) { onGrid ? g.grid->SetFocus() : g.other->SetFocus(); };
+        };
+        QTest::newRow("typing opens the editor, Tab moves it, Esc closes it and cancels") << GridSteps{
+            column(1), type("Z"), key(Qt::Key_Tab), type("4"), key(Qt::Key_Escape), key(Qt::Key_Escape)};
+        QTest::newRow("the focus leaves the grid and its editor, and comes back")
+            << GridSteps{focus(false), focus(true), type("7"), focus(false), focus(true)};
+        QTest::newRow("editing off and on under a lookup button")
+            << GridSteps{[](GridFixture& g) { g.grid->Columns()[0]->SetButtonStyle(cbsEllipsis); },
+                         option(dgEditing, false), option(dgEditing, true)};
+        QTest::newRow("values written from code, with and without the row indicator")
+            << GridSteps{[](GridFixture& g) {
+                             g.cds.Edit();
+                             g.cds.FieldByName("NAME")->SetAsString(QStringLiteral("Ala Z"));
+                         },
+                         option(dgIndicator, true),
+                         [](GridFixture& g) { g.cds.FieldByName("QT")->SetAsFloat(3); }, key(Qt::Key_Down)};
+    }
+    void eachStepLeavesTheGridShownAsItIs() {
+        QFETCH(GridSteps, steps);
+        const int flash = QApplication::cursorFlashTime();
+        QApplication::setCursorFlashTime(0); // a steady caret in both pictures
+        const auto restore = qScopeGuard([flash] { QApplication::setCursorFlashTime(flash); });
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            steps[i](*f);
+            for (int k = 0; k < 3; ++k)
+                QCoreApplication::processEvents();
+            const QImage shown = f->form.screen()
+                                     ->grabWindow(f->form.winId())
+                                     .toImage()
+                                     .copy(QRect(grid()->mapTo(&f->form, QPoint()), grid()->size()))
+                                     .convertToFormat(QImage::Format_RGB32);
+            const QImage fresh = grid()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QVERIFY2(shown == fresh, qPrintable(QStringLiteral("step %1").arg(i + 1)));
+        }
     }
 
     void rowChangePostsAndARefusedPostKeepsRowAndEdit() {
