@@ -78,6 +78,7 @@ public:
     std::vector<quint32> toVector() const;
 
 private:
+    static std::vector<quint32> newBlock(const quint32* first, const quint32* last);
     Q_NEVER_INLINE quint32 slowAt(int pos) const;
     // The block holding position pos (0 <= pos < size), and the position its first id has.
     size_t blockOf(int pos, int* start) const;
