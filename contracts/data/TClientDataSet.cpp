@@ -494,6 +494,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->clearStorage();
     const size_t nrows = nc ? cells.size() / nc : size_t(packet.rows.size());
     d->store.load(std::move(cols), std::move(cells), nrows);
+    d->log.sizeFor(nrows);
     d->view.setIndex(std::move(indexCols));
     d->view.setFilter(d->filtered ? std::move(filter) : std::nullopt);
     d->view.rebuild(d->store, true); // a fresh load: no one holds row ids yet
