@@ -7,10 +7,22 @@
 
 namespace kvo::data {
 
-void ChangeLog::clear() {
+void ChangeLog::sizeFor(size_t rows) {
+    const size_t room = RowStore::withSpare(rows);
     m_entries.clear();
+    m_entries.reserve(room - rows);
     m_orig.clear();
     m_slot.clear();
+    m_slot.reserve(room);
+    m_slot.resize(rows, None);
+    m_count = 0;
+}
+
+void ChangeLog::clear() {
+    for (const Entry& e : m_entries)
+        if (e.row < m_slot.size()) m_slot[e.row] = None;
+    m_entries.clear();
+    m_orig.clear();
     m_count = 0;
 }
 
@@ -27,10 +39,14 @@ void ChangeLog::record(quint32 r, TChange::Op op, const Cell* orig, int ncols, b
         return;
     }
     if (at == None) {
-        if (r >= m_slot.size()) m_slot.resize(std::max<size_t>(r + 1, m_slot.size() * 2), None);
+        if (r >= m_slot.size()) m_slot.resize(r + 1, None);
         m_slot[r] = quint32(m_entries.size());
-        m_entries.push_back({r, op, false, m_orig.size()});
-        if (op != TChange::Insert) m_orig.insert(m_orig.end(), orig, orig + ncols);
+        quint32 saved = None;
+        if (op == TChange::Modify) {
+            saved = ncols ? quint32(m_orig.size() / size_t(ncols)) : 0;
+            m_orig.insert(m_orig.end(), orig, orig + ncols);
+        }
+        m_entries.push_back({r, saved, op, false});
         ++m_count;
         return;
     }
@@ -56,19 +72,10 @@ bool ChangeLog::revert(RowStore& store) {
     const size_t bytes = store.cols.size() * sizeof(Cell);
     for (const Entry& e : m_entries) {
         if (e.dropped) continue;
-        switch (e.op) {
-        case TChange::Insert:
-            store.setLive(e.row, false);
+        if (e.orig != None && bytes) std::memcpy(store.row(e.row), oldValues(e, store), bytes);
+        if (e.op != TChange::Modify) {
+            store.setLive(e.row, e.op == TChange::Delete);
             reordered = true;
-            break;
-        case TChange::Modify:
-            if (bytes) std::memcpy(store.row(e.row), m_orig.data() + e.orig, bytes);
-            break;
-        case TChange::Delete:
-            if (bytes) std::memcpy(store.row(e.row), m_orig.data() + e.orig, bytes);
-            store.setLive(e.row, true);
-            reordered = true;
-            break;
         }
     }
     clear();
@@ -90,7 +97,7 @@ TChangeLog ChangeLog::delta(const RowStore& store) const {
         if (e.dropped) continue;
         TChange ch;
         ch.op = e.op;
-        if (e.op != TChange::Insert) ch.oldValues = values(m_orig.data() + e.orig);
+        if (e.op != TChange::Insert) ch.oldValues = values(oldValues(e, store));
         if (e.op != TChange::Delete) ch.newValues = values(store.row(e.row));
         out.changes.push_back(std::move(ch));
     }

@@ -2,8 +2,10 @@
 
 // What changed since the last load or merge: one entry per row, knowing its operation and, for a
 // modified or deleted row, the values it had. Reverting puts the rows back as they were.
-// Entries sit in one list in the order they were first made, their old values in one flat block,
-// and a table by row id finds a row's entry, so logging a change allocates nothing per row.
+// Entries sit in one list in the order they were first made, a modified row's old values in one
+// flat block, and a table by row id finds a row's entry. A deleted row keeps its cells in the store,
+// so they are its old values and are not copied. The table and the list are sized with the rows at
+// load: right after a load the heap is churned, and every growth then costs up to a millisecond.
 
 #include "RowStore.h"
 
@@ -11,13 +13,16 @@ namespace kvo::data {
 
 class ChangeLog {
 public:
-    // Notes a change of row r; orig is the row's values before it (unused for an insert). Editing
+    // Room for rows ids below `rows` (and some more) and for changes to a share of them; empties the
+    // log.
+    void sizeFor(size_t rows);
+    // Notes a change of row r; orig is the row's values before a modify (unused otherwise). Editing
     // an inserted row keeps it an insert; deleting it removes its entry. With logging off the change
     // goes straight into the data, and deleting a logged row still drops its entry.
     void record(quint32 r, TChange::Op op, const Cell* orig, int ncols, bool logging);
     int size() const { return m_count; }
     bool empty() const { return m_count == 0; }
-    void clear();
+    void clear(); // keeps the room
     // The rows were laid out again: inv maps each old row id to its new one.
     void renumber(const std::vector<quint32>& inv);
 
@@ -31,15 +36,18 @@ private:
     static constexpr quint32 None = 0xFFFFFFFFu;
     struct Entry {
         quint32 row;
+        quint32 orig; // which row of m_orig holds its old values; None when the store holds them
         TChange::Op op;
         bool dropped; // an insert deleted again: no change at all
-        size_t orig;  // where its old values start in m_orig (Modify, Delete)
     };
     quint32 entryOf(quint32 r) const { return r < m_slot.size() ? m_slot[r] : None; }
     void drop(quint32 at);
+    const Cell* oldValues(const Entry& e, const RowStore& store) const {
+        return e.orig == None ? store.row(e.row) : m_orig.data() + size_t(e.orig) * store.cols.size();
+    }
 
     std::vector<Entry> m_entries;
-    std::vector<Cell> m_orig;
+    std::vector<Cell> m_orig;    // rows of ncols cells
     std::vector<quint32> m_slot; // row id -> its entry, None when the row is unchanged
     int m_count = 0;             // entries not dropped
 };

@@ -5,9 +5,21 @@
 
 namespace kvo::data {
 
+// A block gets the most it will ever hold when it is made: growing it later means a reallocation,
+// and on a heap a load has just churned one such allocation costs up to a millisecond.
+std::vector<quint32> RowList::newBlock(const quint32* first, const quint32* last) {
+    std::vector<quint32> b;
+    b.reserve(2 * BlockSize + 1);
+    b.assign(first, last);
+    return b;
+}
+
 RowList& RowList::operator=(const RowList& other) {
     if (this == &other) return *this;
-    m_blocks = other.m_blocks;
+    m_blocks.clear();
+    m_blocks.reserve(other.m_blocks.size());
+    for (const std::vector<quint32>& b : other.m_blocks)
+        m_blocks.push_back(newBlock(b.data(), b.data() + b.size()));
     m_tree = other.m_tree;
     m_size = other.m_size;
     forget();
@@ -30,7 +42,7 @@ void RowList::assign(const std::vector<quint32>& rows) {
     m_blocks.clear();
     for (size_t at = 0; at < rows.size(); at += BlockSize) {
         const size_t end = std::min(rows.size(), at + BlockSize);
-        m_blocks.emplace_back(rows.begin() + qsizetype(at), rows.begin() + qsizetype(end));
+        m_blocks.push_back(newBlock(rows.data() + at, rows.data() + end));
     }
     m_size = int(rows.size());
     rebuildTree();
@@ -64,7 +76,7 @@ int RowList::find(quint32 row) const {
 void RowList::insert(int pos, quint32 row) {
     forget();
     if (m_blocks.empty()) {
-        m_blocks.push_back({row});
+        m_blocks.push_back(newBlock(&row, &row + 1));
         m_size = 1;
         rebuildTree();
         return;
@@ -83,7 +95,7 @@ void RowList::insert(int pos, quint32 row) {
         grow(block, 1);
         return;
     }
-    std::vector<quint32> tail(b.begin() + BlockSize, b.end());
+    std::vector<quint32> tail = newBlock(b.data() + BlockSize, b.data() + b.size());
     b.resize(BlockSize);
     m_blocks.insert(m_blocks.begin() + qsizetype(block) + 1, std::move(tail));
     rebuildTree();

@@ -32,6 +32,14 @@ public:
         return slowAt(pos);
     }
 
+    // The ids from position pos (0 <= pos < size) to the end of its block, valid until the list
+    // changes: a pointer to pos's id, and the last position of the block.
+    const quint32* run(int pos, int* last) const {
+        (void)(*this)[pos]; // remembers pos's block
+        *last = m_hitBegin + int(m_hitSize) - 1;
+        return m_hitData + (pos - m_hitBegin);
+    }
+
     void assign(const std::vector<quint32>& rows);
     void clear();
     void insert(int pos, quint32 row);
@@ -78,6 +86,7 @@ public:
     std::vector<quint32> toVector() const;
 
 private:
+    static std::vector<quint32> newBlock(const quint32* first, const quint32* last);
     Q_NEVER_INLINE quint32 slowAt(int pos) const;
     // The block holding position pos (0 <= pos < size), and the position its first id has.
     size_t blockOf(int pos, int* start) const;

@@ -83,9 +83,16 @@ std::vector<quint32> RowStore::relayout(std::vector<quint32>& order) {
     for (quint32 r = 0; r < n; ++r)
         if (!m_alive[r]) all.push_back(r);
     if (all.size() != n) return {};
-    std::vector<Cell> cells(m_cells.size());
-    std::vector<qint64> seq(n);
-    std::vector<quint8> alive(n);
+    // The new storage keeps the spare room of a load, or the first row added copies the whole table.
+    std::vector<Cell> cells;
+    cells.reserve(withSpare(n) * nc);
+    cells.resize(m_cells.size());
+    std::vector<qint64> seq;
+    seq.reserve(withSpare(n));
+    seq.resize(n);
+    std::vector<quint8> alive;
+    alive.reserve(withSpare(n));
+    alive.resize(n);
     std::vector<quint32> inv(n);
     for (size_t i = 0; i < n; ++i) {
         const quint32 src = all[i];

@@ -21,6 +21,7 @@ public:
     int ncols() const { return int(cols.size()); }
     size_t rowCount() const { return m_alive.size(); } // every row id, deleted ones included
     const Cell* row(quint32 r) const { return m_cells.data() + size_t(r) * m_width; }
+    size_t width() const { return m_width; } // cells from one row to the next
     Cell* row(quint32 r) { return m_cells.data() + size_t(r) * m_width; }
     // Every row in arrival order, deleted ones included (they keep their place for a revert).
     const RowList& arrival() const { return m_arrival; }

@@ -64,11 +64,11 @@ struct TClientDataSet::Impl {
     CalcCache calc;
     bool logChanges = true;
 
-    // Cursor and state (held by the set, see TClientDataSet::Cursor)
-    int& cur = q->m_cursor.cur;
+    // Cursor and state (held by the set, see TClientDataSet::Cursor); setCur and setState write them.
+    const int& cur = q->m_cursor.cur;
     bool& eof = q->m_cursor.eof;
     bool& bof = q->m_cursor.bof;
-    TDataSetState& state = q->m_cursor.state;
+    const TDataSetState& state = q->m_cursor.state;
     bool modified = false;
     std::vector<Cell> buf; // the edited / inserted row
     quint32 editRow = 0;
@@ -83,12 +83,7 @@ struct TClientDataSet::Impl {
     bool viewLost = false; // a view change went untold while controls were disabled
     std::vector<TDataSource*>& sources = q->m_cursor.sources;
 
-    explicit Impl(TClientDataSet* owner) : q(owner) {
-        q->m_cursor.view = &view.rows;
-        q->m_cursor.colOf = &colOf;
-        q->m_cursor.store = &store;
-        q->m_cursor.calc = &calc;
-    }
+    explicit Impl(TClientDataSet* owner) : q(owner) { q->m_cursor.view = &view.rows; }
 
     // ---- events and notifications
     void fire(const TDataSetNotifyEvent& ev) {
@@ -98,7 +93,8 @@ struct TClientDataSet::Impl {
     void setState(TDataSetState s) {
         if (s == state) return;
         const bool activeChange = (s == dsInactive) != (state == dsInactive);
-        state = s;
+        q->m_cursor.state = s;
+        q->m_cursor.drop();
         if (!controlsOn()) return;
         const auto list = sources;
         for (TDataSource* src : list) {
@@ -113,6 +109,7 @@ struct TClientDataSet::Impl {
             src->notifyDataChange(field);
     }
     void viewChanged(TViewChange::Kind kind, int row = -1, int to = -1) {
+        q->m_cursor.drop(); // before the controls read the changed view
         if (sources.empty()) return;
         if (!controlsOn()) {
             viewLost = true;
@@ -138,7 +135,24 @@ struct TClientDataSet::Impl {
     // ---- values
     bool editing() const { return state == dsEdit || state == dsInsert; }
     bool hasRow() const { return cur >= 0 && cur < view.size(); }
-    void setCur(int pos) { cur = view.empty() ? -1 : std::clamp(pos, 0, view.size() - 1); }
+    void setCur(int pos) {
+        q->m_cursor.cur = view.empty() ? -1 : std::clamp(pos, 0, view.size() - 1);
+        q->m_cursor.drop();
+    }
+    // The walk from the current row (see Cursor), after a move.
+    void walk() {
+        Cursor& c = q->m_cursor;
+        c.drop();
+        if (state != dsBrowse || !hasRow() || calc.computing()) return;
+        int last = 0;
+        c.ids = view.rows.run(cur, &last);
+        c.idsBegin = cur;
+        c.width = store.width();
+        c.rowAt = size_t(*c.ids) * c.width;
+        c.colOf = colOf.data();
+        c.cells = store.row(0);
+        if (c.unwatched() && !eof && !bof) c.walkEnd = last; // a step then leaves the flags as they are
+    }
 
     // Cells of a view row, the edit buffer for the row being edited.
     const Cell* cellsOf(quint32 row) const {
@@ -147,7 +161,10 @@ struct TClientDataSet::Impl {
     }
     std::function<void()> calcHandler() {
         if (!q->OnCalcFields) return {};
-        return [this] { q->OnCalcFields(q); };
+        return [this] {
+            q->m_cursor.drop(); // the handler reads the row it computes, not the current one
+            q->OnCalcFields(q);
+        };
     }
     QVariant calcValueOf(qint64 row, int slot) {
         return calc.value(row, slot, hasRow() && row == view.rows[cur], calcHandler());
@@ -200,6 +217,7 @@ void TClientDataSet::Impl::scrollTo(int pos, bool atEof, bool atBof) {
     bof = atBof;
     dataChanged(nullptr);
     fire(q->AfterScroll);
+    walk();
 }
 
 // Insert puts the new row before the current one (in the view and in arrival order), Append after
@@ -213,7 +231,7 @@ void TClientDataSet::Impl::insertRow(bool atEnd) {
     const int pos = atEnd ? view.size() : beforeCurrent ? cur : 0;
     const quint32 row = store.add(beforeCurrent ? view.rows[cur] : RowStore::Last);
     view.rows.insert(pos, row);
-    cur = pos;
+    setCur(pos);
     editRow = row;
     buf.assign(store.row(row), store.row(row) + store.ncols());
     eof = bof = false;
@@ -273,7 +291,7 @@ void TClientDataSet::Impl::clearStorage() {
     store.clear();
     view.clear();
     log.clear();
-    cur = -1;
+    setCur(-1);
     eof = bof = true;
     modified = false;
     buf.clear();
@@ -494,6 +512,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->clearStorage();
     const size_t nrows = nc ? cells.size() / nc : size_t(packet.rows.size());
     d->store.load(std::move(cols), std::move(cells), nrows);
+    d->log.sizeFor(nrows);
     d->view.setIndex(std::move(indexCols));
     d->view.setFilter(d->filtered ? std::move(filter) : std::nullopt);
     d->view.rebuild(d->store, true); // a fresh load: no one holds row ids yet
@@ -504,6 +523,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->fire(AfterOpen);
     d->dataChanged(nullptr);
     d->fire(AfterScroll);
+    d->walk();
 }
 
 TDataPacket TClientDataSet::Data() const {
@@ -572,6 +592,7 @@ int TClientDataSet::MoveBy(int distance) {
     if (target == d->cur) {
         d->eof = distance > 0;
         d->bof = distance < 0;
+        m_cursor.walkEnd = -1; // a walk keeps both flags down
         return 0;
     }
     const int moved = target - d->cur;
@@ -738,7 +759,7 @@ void TClientDataSet::Post() {
             d->setCur(oldPos);
             d->viewChanged(TViewChange::Removed, oldPos);
         } else {
-            d->cur = pos;
+            d->setCur(pos);
             if (pos != oldPos) d->viewChanged(TViewChange::Moved, oldPos, pos);
             d->viewChanged(TViewChange::Changed, pos);
         }
@@ -913,10 +934,12 @@ void TClientDataSet::CancelUpdates() {
 // ---- controls -----------------------------------------------------------------------------------
 
 void TClientDataSet::DisableControls() {
+    m_cursor.drop(); // the next move may walk quietly
     if (d->disableCount++ == 0) d->disableState = d->state;
 }
 
 void TClientDataSet::EnableControls() {
+    m_cursor.drop(); // moves are told again
     if (d->disableCount == 0) return;
     if (--d->disableCount > 0) return;
     const auto list = d->sources;
@@ -938,11 +961,13 @@ const std::vector<TDataSource*>& TClientDataSet::DataSources() const {
 }
 
 void TClientDataSet::attachSource(TDataSource* source) {
+    m_cursor.drop();
     if (std::find(d->sources.begin(), d->sources.end(), source) == d->sources.end())
         d->sources.push_back(source);
 }
 
 void TClientDataSet::detachSource(TDataSource* source) {
+    m_cursor.drop();
     d->sources.erase(std::remove(d->sources.begin(), d->sources.end(), source), d->sources.end());
 }
 

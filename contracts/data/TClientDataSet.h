@@ -125,20 +125,33 @@ private:
     friend class TDataSource;
 
     // The cursor, kept here rather than in Impl so that a plain walk (Next / Eof / AsFloat in the
-    // browse state, nothing listening) runs inline; Impl works on these members in place.
+    // browse state, nothing listening) runs inline; Impl works on these members in place, and only
+    // through its setters for the position and the state.
     struct Cursor {
         int cur = -1;
         bool eof = true, bof = true;
         TDataSetState state = dsInactive;
         int disableCount = 0;
         std::vector<TDataSource*> sources;
-        // Impl's parts, for the inline reads
-        const kvo::data::RowList* view = nullptr;
-        const std::vector<int>* colOf = nullptr;
-        const kvo::data::RowStore* store = nullptr;
-        const kvo::data::CalcCache* calc = nullptr;
+        const kvo::data::RowList* view = nullptr; // Impl's view, for Eof
 
-        bool onRow() const { return cur >= 0 && cur < view->size(); }
+        // The walk, derived from the rest by Impl after a move and dropped by any change. While
+        // browsing on a row, `cells` is the store's cells (nullptr otherwise) and the current row's
+        // start in them is rowAt; Next may step up to walkEnd along one block of view ids (`ids`,
+        // the first at position idsBegin) while nothing listens and neither end flag is set. A step
+        // writes integers only, so a walk's loop keeps the rest in registers.
+        const kvo::data::Cell* cells = nullptr;
+        size_t rowAt = 0;
+        int walkEnd = -1;
+        const quint32* ids = nullptr;
+        int idsBegin = 0;
+        size_t width = 0;           // cells per row
+        const int* colOf = nullptr; // field index -> data column, -1 for calculated
+
+        void drop() {
+            cells = nullptr;
+            walkEnd = -1;
+        }
         // A move here tells no control: none is bound, or they are disabled.
         bool unwatched() const { return sources.empty() || disableCount != 0; }
     };
@@ -155,33 +168,34 @@ private:
 // the whole sequence in MoveBy.
 inline void TClientDataSet::Next() {
     Cursor& c = m_cursor;
-    if (c.state == dsBrowse && c.cur >= 0 && c.cur + 1 < c.view->size() && !BeforeScroll && !AfterScroll &&
-        c.unwatched()) {
-        ++c.cur;
-        c.eof = false;
-        c.bof = false;
+    if (c.cur < c.walkEnd && !BeforeScroll && !AfterScroll) [[likely]] {
+        const int pos = ++c.cur;
+        c.rowAt = size_t(c.ids[pos - c.idsBegin]) * c.width;
         return;
     }
     MoveBy(1);
 }
 
 inline bool TClientDataSet::Eof() const {
-    return m_cursor.state == dsInactive || m_cursor.view->empty() || m_cursor.eof;
+    const Cursor& c = m_cursor;
+    if (c.cells) [[likely]]
+        return c.eof; // browsing on a row
+    return c.state == dsInactive || c.view->empty() || c.eof;
 }
 
 inline double TClientDataSet::floatValue(const TField* field) const {
     const Cursor& c = m_cursor;
-    if (c.state == dsBrowse && field->DataSet() == this && !c.calc->computing() && c.onRow()) {
-        const int col = (*c.colOf)[field->Index()];
-        if (col >= 0 && field->DataType() == ftFloat) { // a data field's column has its type
-            return c.store->row((*c.view)[c.cur])[col].f;
-        }
+    if (c.cells && field->DataSet() == this) [[likely]] {
+        const int col = c.colOf[field->Index()];
+        if (col >= 0 && field->DataType() == ftFloat) [[likely]] // a data column has its type
+            return c.cells[c.rowAt + size_t(col)].f;
     }
     return floatValueChecked(field);
 }
 
 inline double TField::AsFloat() const {
-    if (m_type != ftFloat) return convertedFloat();
+    if (m_type != ftFloat) [[unlikely]]
+        return convertedFloat();
     const double v = m_dataSet->floatValue(this);
     return std::isnan(v) ? 0 : v;
 }

@@ -251,6 +251,49 @@ private slots:
         QCOMPARE(twice->AsFloat(), 4.0);
     }
 
+    // A walk nobody listens to steps along blocks of row ids; across several blocks, and after a
+    // row is deleted, inserted or moved in the index on the way, each step reads the row it is on.
+    void quietWalkReadsTheRowItIsOn_data() {
+        QTest::addColumn<QString>("midway");
+        QTest::addColumn<int>("steps"); // of 2,500 rows, the change made at the 1,500th
+        QTest::newRow("nothing") << "" << 2500;
+        QTest::newRow("delete") << "delete" << 2499;
+        QTest::newRow("insert after the 1,601st") << "insert" << 2399;
+        QTest::newRow("edit moving the row first") << "edit" << 3999;
+    }
+    void quietWalkReadsTheRowItIsOn() {
+        QFETCH(QString, midway);
+        QFETCH(int, steps);
+        constexpr int n = 2500; // more than two blocks
+        QVector<QVector<QVariant>> rows;
+        for (int i = 0; i < n; ++i)
+            rows.push_back(row("0001", "N", (i * 7919) % n)); // the index order is not the arrival order
+        TClientDataSet cds;
+        define(cds);
+        cds.SetIndexName("IDX_QTY_CODE");
+        cds.SetData(packet(rows));
+        TField* qty = cds.FieldByName("QTY");
+        int walked = 0;
+        for (cds.First(); !cds.Eof(); cds.Next()) {
+            QCOMPARE(qty->AsFloat(), cds.viewFieldValue(cds.RecNo(), qty).toDouble());
+            if (++walked != 1500) continue;
+            if (midway == "delete") cds.Delete();
+            if (midway == "insert") {
+                cds.Insert();
+                qty->SetAsFloat(1600.5);
+                cds.Post();
+            }
+            if (midway == "edit") {
+                cds.Edit();
+                qty->SetAsFloat(-1); // to the front: the walk starts over from there
+                cds.Post();
+            }
+            QCOMPARE(qty->AsFloat(), cds.viewFieldValue(cds.RecNo(), qty).toDouble());
+        }
+        QCOMPARE(cds.RecNo(), cds.RecordCount());
+        QCOMPARE(walked, steps);
+    }
+
     void movesAndEndFlags() {
         TClientDataSet cds;
         define(cds);
