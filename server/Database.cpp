@@ -146,6 +146,8 @@ QByteArray textParam(const QVariant& v, bool& isNull) {
         return kvo::data::isoDate(v.toDate()).toLatin1();
     case QMetaType::Bool:
         return v.toBool() ? "1" : "0";
+    case QMetaType::QByteArray: // text already in UTF-8
+        return v.toByteArray();
     default:
         return v.toString().toUtf8();
     }
@@ -277,6 +279,11 @@ void Statement::run(const QVariantList& args) {
             case QMetaType::Bool:
                 sqlite3_bind_int64(st, i + 1, v.toLongLong());
                 break;
+            case QMetaType::QByteArray: { // text already in UTF-8
+                const QByteArray& text = *static_cast<const QByteArray*>(v.constData());
+                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
             default: {
                 // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
                 const QByteArray text =
