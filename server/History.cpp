@@ -13,7 +13,7 @@ namespace {
 // One key value as the history stores it, in UTF-8.
 void appendKeyPart(QByteArray& out, const QVariant& v) {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
-        out += logDate(v).toString(Qt::ISODate).toLatin1();
+        out += kvo::data::isoDate(logDate(v)).toLatin1();
     else
         out += logText(v).toUtf8();
 }
