@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +61,20 @@ template <typename F> double medianOf(int runs, F&& f) {
         t.start();
         f();
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    return median(ms);
+}
+
+// The median CPU time of this thread: steadier than wall time on a shared machine, and blind to
+// the disk's flushes, which server and reference wait for alike.
+template <typename F> double cpuMedian(int runs, F&& f) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        f();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        ms.push_back(double(b.tv_sec - a.tv_sec) * 1e3 + double(b.tv_nsec - a.tv_nsec) / 1e6);
     }
     return median(ms);
 }
@@ -526,6 +541,12 @@ void run(const QString& label, const QString& target, const std::function<std::u
         post(cli, body); // every worker's first call opens its connection
         const double serverMs = medianOf(runs, [&] { post(cli, body); });
         line(QStringLiteral("GetCardadia (%1 rows)").arg(z.rows), serverMs, rawMs, rtt);
+        if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
+            // The call without HTTP, on the benchmark's own connection, beside the raw read.
+            const double s = cpuMedian(runs, [&] { handleRpc(body, db); });
+            const double r = cpuMedian(runs, [&] { raw.read(z.day); });
+            std::printf("  %-28s CPU in process %8.2f ms   raw %8.2f ms   ratio %5.2f\n", "", s, r, s / r);
+        }
     }
 
     // Four clients reading the 2,400-row day at once.
@@ -579,6 +600,23 @@ void run(const QString& label, const QString& target, const std::function<std::u
         size_t next = 0;
         post(cli, bodies[next++], "\"result\":\"\"");
         const double serverMs = medianOf(runs, [&] { post(cli, bodies[next++], "\"result\":\"\""); });
+        if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
+            const int n = w.changes >= 24000 ? 3 : 7;
+            const double r = cpuMedian(n, [&] {
+                raw.save(w.day.day, w.changes, value);
+                value += 1;
+            });
+            std::vector<QByteArray> logs;
+            raw.update(w.day.day, w.changes, value);
+            for (int i = 0; i < n; ++i)
+                logs.push_back(modifyLog(day, w.changes, value + 1 + i, value + 2 + i));
+            value += n + 3;
+            size_t at = 0;
+            const double s = cpuMedian(n, [&] {
+                if (!handleRpc(logs[at++], db).body.contains("\"result\":\"\"")) std::exit(1);
+            });
+            std::printf("  %-28s CPU in process %8.2f ms   raw %8.2f ms   ratio %5.2f\n", "", s, r, s / r);
+        }
         if (qEnvironmentVariableIsSet("KVO_BENCH_BREAKDOWN")) {
             // The same save without HTTP: the request handled on the benchmark's own connection.
             for (int k = 0; k < 3; ++k) {

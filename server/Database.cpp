@@ -5,13 +5,17 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlResult>
 #include <QStringList>
+#include <QThread>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <optional>
+#include <unordered_map>
 
 namespace kvo::server {
 
@@ -142,29 +146,116 @@ QByteArray textParam(const QVariant& v, bool& isNull) {
         return kvo::data::isoDate(v.toDate()).toLatin1();
     case QMetaType::Bool:
         return v.toBool() ? "1" : "0";
+    case QMetaType::QByteArray: // text already in UTF-8
+        return v.toByteArray();
     default:
         return v.toString().toUtf8();
     }
 }
-
-// Names of the statements prepared on each PostgreSQL session; a session reopened after a failure
-// (new backend) starts with none.
-struct PreparedNames {
-    int backend = 0;
-    QHash<QString, QByteArray> names;
-};
-thread_local QHash<const void*, PreparedNames> tlsPrepared;
 
 constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700,
               kDate = 1082, kTimestamp = 1114;
 
 } // namespace
 
+// The statements prepared on one connection, kept while it stays open: compiling a statement
+// costs more than running it for a row or two. A child of the connection's driver, so it goes with
+// the connection. On SQLite each statement is held by a QSqlQuery: the driver finalises those
+// itself before it closes the connection (sqlite3_close refuses while any is left), and one
+// finalised that way hands back a null handle. On PostgreSQL they are named statements of the
+// session; a session reopened (a new backend) starts with none.
+class PreparedStatements : public QObject {
+public:
+    // The store of db's connection, or a new one the caller owns when the connection belongs to
+    // another thread (its driver cannot take a child there).
+    static PreparedStatements* of(QSqlDatabase& db, std::unique_ptr<PreparedStatements>& owned) {
+        QSqlDriver* driver = db.driver();
+        if (driver->thread() != QThread::currentThread()) {
+            owned = std::make_unique<PreparedStatements>();
+            return owned.get();
+        }
+        if (auto* s = driver->findChild<QObject*>(kName, Qt::FindDirectChildrenOnly))
+            return static_cast<PreparedStatements*>(s);
+        auto* s = new PreparedStatements;
+        s->setObjectName(kName);
+        s->setParent(driver);
+        return s;
+    }
+
+    // A statement for one user at a time; nullptr when it is in use already (a call inside a call).
+    sqlite3_stmt* acquire(QSqlDatabase& db, const QString& sql) {
+        auto it = m_sqlite.find(sql);
+        if (it != m_sqlite.end()) {
+            if (it->second.busy) return nullptr;
+            if (sqlite3_stmt* h = handleOf(it->second.query)) {
+                it->second.busy = true;
+                return h;
+            }
+            m_sqlite.erase(it); // finalised when the connection closed
+        }
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql)) {
+            const QSqlError e = q.lastError();
+            throw nativeError(shortSql(sql), e.databaseText(), e.nativeErrorCode());
+        }
+        sqlite3_stmt* h = handleOf(q);
+        if (!h) throw nativeError(shortSql(sql), QStringLiteral("comando não preparado"), {});
+        m_sqlite.emplace(sql, Held{std::move(q), true});
+        return h;
+    }
+    void release(const QString& sql) {
+        if (auto it = m_sqlite.find(sql); it != m_sqlite.end()) it->second.busy = false;
+    }
+
+    // The session's name for the statement, prepared on first use.
+    QByteArray name(PGconn* conn, const QString& sql) {
+        if (m_backend != PQbackendPID(conn)) {
+            m_backend = PQbackendPID(conn);
+            m_names.clear();
+        }
+        auto n = m_names.constFind(sql);
+        if (n != m_names.constEnd()) return *n;
+        static std::atomic<quint64> counter{0};
+        const QByteArray name = "kvo_" + QByteArray::number(++counter);
+        PGresult* r = PQprepare(conn, name.constData(), numberedPlaceholders(sql).constData(), 0, nullptr);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+            const DbError e = nativeError(
+                shortSql(sql), QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)),
+                QString::fromLatin1(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr));
+            PQclear(r);
+            throw e;
+        }
+        PQclear(r);
+        return *m_names.insert(sql, name);
+    }
+
+private:
+    static constexpr const char* kName = "kvo-prepared-statements";
+    static sqlite3_stmt* handleOf(const QSqlQuery& q) {
+        const QVariant h = q.result() ? q.result()->handle() : QVariant();
+        return h.isValid() ? *static_cast<sqlite3_stmt* const*>(h.constData()) : nullptr;
+    }
+    struct Held {
+        QSqlQuery query;
+        bool busy = false;
+    };
+    std::unordered_map<QString, Held> m_sqlite;
+    int m_backend = 0;
+    QHash<QString, QByteArray> m_names;
+};
+
 Statement::~Statement() {
-    if (m_sqlite)
-        sqlite3_finalize(static_cast<sqlite3_stmt*>(m_native));
-    else
+    if (!m_sqlite) {
         PQclear(static_cast<PGresult*>(m_native));
+    } else if (m_store) {
+        // Back to the connection's store, reset and without the bound copies.
+        sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+        sqlite3_clear_bindings(static_cast<sqlite3_stmt*>(m_native));
+        m_store->release(m_sql);
+    } else {
+        sqlite3_finalize(static_cast<sqlite3_stmt*>(m_native));
+    }
 }
 
 void Statement::run(const QVariantList& args) {
@@ -188,6 +279,11 @@ void Statement::run(const QVariantList& args) {
             case QMetaType::Bool:
                 sqlite3_bind_int64(st, i + 1, v.toLongLong());
                 break;
+            case QMetaType::QByteArray: { // text already in UTF-8
+                const QByteArray& text = *static_cast<const QByteArray*>(v.constData());
+                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                break;
+            }
             default: {
                 // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
                 const QByteArray text =
@@ -378,6 +474,7 @@ StatementCache::StatementCache(QSqlDatabase& db) : m_db(db) {
             QStringLiteral("Driver de banco de dados sem acesso direto (%1).").arg(db.driverName()));
     m_conn = *static_cast<void* const*>(h.constData());
     if (!m_conn) throw DbError(QStringLiteral("Conexão com o banco de dados fechada."));
+    m_store = PreparedStatements::of(db, m_ownStore);
 }
 
 StatementCache::~StatementCache() {
@@ -397,34 +494,22 @@ Statement& StatementCache::statement(const QString& sql) {
     st->m_sql = sql;
     st->m_sqlite = !m_pg;
     if (!m_pg) {
-        const QByteArray utf8 = sql.toUtf8();
-        sqlite3_stmt* h = nullptr;
-        auto* db = static_cast<sqlite3*>(m_conn);
-        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &h, nullptr) != SQLITE_OK)
-            throw nativeError(shortSql(sql), QString::fromUtf8(sqlite3_errmsg(db)),
-                              QString::number(sqlite3_extended_errcode(db)));
-        st->m_native = h;
-    } else {
-        auto* conn = static_cast<PGconn*>(m_conn);
-        PreparedNames& names = tlsPrepared[conn];
-        if (names.backend != PQbackendPID(conn)) names = {PQbackendPID(conn), {}};
-        auto n = names.names.constFind(sql);
-        if (n == names.names.constEnd()) {
-            const QByteArray name = "kvo_" + QByteArray::number(names.names.size() + 1);
-            PGresult* r =
-                PQprepare(conn, name.constData(), numberedPlaceholders(sql).constData(), 0, nullptr);
-            if (PQresultStatus(r) != PGRES_COMMAND_OK) {
-                const DbError e = nativeError(
-                    shortSql(sql), QString::fromUtf8(r ? PQresultErrorMessage(r) : PQerrorMessage(conn)),
-                    QString::fromLatin1(r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr));
-                PQclear(r);
-                throw e;
-            }
-            PQclear(r);
-            n = names.names.insert(sql, name);
+        if (auto* h = m_store->acquire(m_db, sql)) {
+            st->m_native = h;
+            st->m_store = m_store;
+        } else {
+            // In use by an enclosing call: a statement of this call's own, finalised with it.
+            const QByteArray utf8 = sql.toUtf8();
+            auto* db = static_cast<sqlite3*>(m_conn);
+            sqlite3_stmt* own = nullptr;
+            if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &own, nullptr) != SQLITE_OK)
+                throw nativeError(shortSql(sql), QString::fromUtf8(sqlite3_errmsg(db)),
+                                  QString::number(sqlite3_extended_errcode(db)));
+            st->m_native = own;
         }
-        st->m_conn = conn;
-        st->m_name = *n;
+    } else {
+        st->m_conn = m_conn;
+        st->m_name = m_store->name(static_cast<PGconn*>(m_conn), sql);
     }
     return **m_statements.insert(sql, st);
 }

@@ -19,6 +19,8 @@
 
 namespace kvo::server {
 
+class PreparedStatements;
+
 enum class Dialect { SQLite, PostgreSQL };
 
 struct DbSpec {
@@ -79,9 +81,10 @@ private:
     Statement() = default;
     void run(const QVariantList& args);
 
-    void* m_native = nullptr; // sqlite3_stmt*, or the PGresult* of the last run
-    void* m_conn = nullptr;   // PGconn* on PostgreSQL
-    QByteArray m_name;        // prepared statement name on PostgreSQL
+    void* m_native = nullptr;              // sqlite3_stmt*, or the PGresult* of the last run
+    PreparedStatements* m_store = nullptr; // SQLite: the store m_native is borrowed from
+    void* m_conn = nullptr;                // PGconn* on PostgreSQL
+    QByteArray m_name;                     // prepared statement name on PostgreSQL
     QString m_sql;
     int m_row = -1, m_rows = 0;
     bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
@@ -127,6 +130,8 @@ private:
     QSqlDatabase& m_db;
     void* m_conn = nullptr; // sqlite3* or PGconn*
     bool m_pg = false;
+    PreparedStatements* m_store = nullptr; // the connection's prepared statements
+    std::unique_ptr<PreparedStatements> m_ownStore;
     QHash<QString, std::shared_ptr<Statement>> m_statements;
     std::vector<PendingWrite> m_writes;
 };

@@ -10,13 +10,16 @@ namespace kvo::server {
 
 namespace {
 
-QString keyPart(const QVariant& v) {
+// One key value as the history stores it, in UTF-8.
+void appendKeyPart(QByteArray& out, const QVariant& v) {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
-        return logDate(v).toString(Qt::ISODate);
-    return logText(v);
+        out += kvo::data::isoDate(logDate(v)).toLatin1();
+    else
+        out += logText(v).toUtf8();
 }
 
-// The row as a JSON object, members in name order as the history has always stored them.
+// The row as a JSON object in UTF-8, bound as it is; members in name order as the history has
+// always stored them.
 QVariant rowJson(const TableDef& def, const std::optional<Row>& row) {
     if (!row) return QVariant(QMetaType(QMetaType::QString));
     QByteArray o;
@@ -39,16 +42,18 @@ QVariant rowJson(const TableDef& def, const std::optional<Row>& row) {
         }
     }
     o += '}';
-    return QString::fromUtf8(o);
+    return o;
 }
 
 } // namespace
 
 QString historyKey(const QVariantList& keyValues) {
-    QStringList parts;
-    for (const QVariant& v : keyValues)
-        parts << keyPart(v);
-    return parts.join(QLatin1Char('|'));
+    QByteArray key;
+    for (qsizetype i = 0; i < keyValues.size(); ++i) {
+        if (i) key += '|';
+        appendKeyPart(key, keyValues.at(i));
+    }
+    return QString::fromUtf8(key);
 }
 
 History::History(StatementCache& sc, const CallContext& context, QString method, QString stamp)
@@ -57,9 +62,11 @@ History::History(StatementCache& sc, const CallContext& context, QString method,
 void History::record(const TableDef& def, const std::optional<Row>& before, const std::optional<Row>& after,
                      const QString& rowOperator) {
     const Row& any = after ? *after : *before;
-    QVariantList key;
-    for (int k : def.keys)
-        key << any.at(k);
+    QByteArray key;
+    for (qsizetype i = 0; i < def.keys.size(); ++i) {
+        if (i) key += '|';
+        appendKeyPart(key, any.at(def.keys.at(i)));
+    }
     const QChar op = !before ? u'I' : !after ? u'E' : u'A';
     const QString who = m_context.operatorCode.isEmpty() ? rowOperator : m_context.operatorCode;
     auto text = [](const QString& s) {
@@ -68,7 +75,7 @@ void History::record(const TableDef& def, const std::optional<Row>& before, cons
     m_sc.write(
         QStringLiteral("INSERT INTO KVOHISTORICO (DTHISTORICO, NMMETODO, NMTABELA, DSCHAVE, IDOPERACAO,"
                        " CDOPERADOR, DSENDERECO, DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {m_stamp, m_method, def.table, historyKey(key), QString(op), text(who.left(12)),
+        {m_stamp, m_method, def.table, key, QString(op), text(who.left(12)),
          text(m_context.peerAddress.left(64)), rowJson(def, before), rowJson(def, after)});
 }
 

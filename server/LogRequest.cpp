@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QSet>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -338,6 +339,8 @@ void readLog(Reader& r, TChangeLog& log) {
     };
     QVector<Raw> raw;
     bool fields = false, changes = false;
+    // Changes come before fields in name order: rows are sized by the rows read before them.
+    qsizetype width = 0;
     r.object([&](std::string_view k) {
         if (k == "fields") {
             once(fields);
@@ -347,8 +350,9 @@ void readLog(Reader& r, TChangeLog& log) {
             r.array([&] {
                 Raw c;
                 bool op = false;
-                c.oldValues.reserve(log.fields.size());
-                c.newValues.reserve(log.fields.size());
+                const qsizetype expect = std::max(width, log.fields.size());
+                c.oldValues.reserve(expect);
+                c.newValues.reserve(expect);
                 r.object([&](std::string_view m) {
                     if (m == "op") {
                         once(op);
@@ -371,6 +375,7 @@ void readLog(Reader& r, TChangeLog& log) {
                         unusual();
                     }
                 });
+                width = std::max({width, c.oldValues.size(), c.newValues.size()});
                 raw.push_back(std::move(c));
             });
         } else {

@@ -35,11 +35,17 @@ TDataPacket packetFromQuery(const QVector<TPacketField>& fields, QSqlQuery& q) {
     return p;
 }
 
+// A decoded log holds texts and doubles: those are read in place, without a conversion.
 QString logText(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString) return *static_cast<const QString*>(v.constData());
     return v.isNull() ? QString() : v.toString();
 }
 
 double logNum(const QVariant& v) {
+    if (v.typeId() == QMetaType::Double) {
+        const double d = *static_cast<const double*>(v.constData());
+        return std::isfinite(d) ? d : std::nan("");
+    }
     if (v.isNull()) return 0;
     return kvo::data::toNumber(v).value_or(std::nan(""));
 }

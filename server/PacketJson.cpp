@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace kvo::server {
 
@@ -94,6 +96,10 @@ void appendJsonString(QByteArray& out, const QString& s) {
         return;
     }
     const QByteArray u = s.toUtf8();
+    appendJsonUtf8(out, std::string_view(u.constData(), size_t(u.size())));
+}
+
+void appendJsonUtf8(QByteArray& out, std::string_view u) {
     out += '"';
     for (char ch : u) {
         const unsigned char c = static_cast<unsigned char>(ch);
@@ -170,6 +176,11 @@ void appendPacketJson(QByteArray& out, const TDataPacket& p) {
 void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Statement& q) {
     appendFieldsJson(out, fields);
     LastDate last;
+    struct StoredDay {
+        std::string stored;
+        QByteArray json;
+    };
+    std::vector<StoredDay> days(size_t(fields.size()));
     bool first = true;
     while (q.next()) {
         out += first ? "[" : ",[";
@@ -196,6 +207,8 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                     out += '"';
                     out.append(t.data(), qsizetype(t.size()));
                     out += '"';
+                } else if (QByteArrayView(t.data(), qsizetype(t.size())).isValidUtf8()) {
+                    appendJsonUtf8(out, t); // what a QString of it would write back
                 } else {
                     appendJsonString(out, QString::fromUtf8(t.data(), qsizetype(t.size())));
                 }
@@ -207,9 +220,20 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                 else
                     appendNumber(out, q.number(i));
                 break;
-            case ftDateTime:
-                appendValue(out, fields.at(i), q.date(i), last);
+            case ftDateTime: {
+                // Each date column repeats one or two days: the same stored text, the same JSON.
+                StoredDay& day = days[size_t(i)];
+                const std::string_view t = q.bytes(i);
+                if (day.json.isEmpty() || t != day.stored) {
+                    const qsizetype at = out.size();
+                    appendValue(out, fields.at(i), q.date(i), last);
+                    day.stored.assign(t);
+                    day.json = out.mid(at);
+                } else {
+                    out += day.json;
+                }
                 break;
+            }
             }
         }
         out += ']';

@@ -5,6 +5,7 @@
 // the database read.
 
 #include <QByteArray>
+#include <string_view>
 
 #include "data/TDataPacket.h"
 
@@ -17,6 +18,8 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
 QByteArray packetJson(const TDataPacket& p);
 QByteArray pairJson(const TPacketPair& p);
 void appendJsonString(QByteArray& out, const QString& s);
+// The same for text already in valid UTF-8.
+void appendJsonUtf8(QByteArray& out, std::string_view utf8);
 // A finite number: whole ones below the limit as plain digits, others in the shortest form that
 // reads back the same; non-finite ones as null. Packets write digits below 1e15, Qt's JSON
 // writer (whose form the history keeps) below 2^53.

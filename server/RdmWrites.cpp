@@ -135,7 +135,7 @@ QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, c
     items.reserve(log.changes.size());
     for (const TChange& c : log.changes)
         items.push_back(
-            {sortKey(def, rowFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
+            {sortKey(def, keyFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
     std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
     out.reserve(items.size());
@@ -383,12 +383,15 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
             if (const QString m = checkValues(def, oldRow); !m.isEmpty()) refuse(m);
-            if (c.op == TChange::Modify) refuseKeyChange(def, changedColumns(def, idx, c));
+            QVector<int> changed;
+            if (c.op == TChange::Modify) {
+                changed = changedColumns(def, idx, c);
+                refuseKeyChange(def, changed);
+            }
             const std::optional<Row> found = storedRow(oldRow);
             if (!found) refuse(texts::Concurrency);
             const Row& stored = *found;
             if (c.op == TChange::Modify) {
-                QVector<int> changed = changedColumns(def, idx, c);
                 if (changed.isEmpty()) continue;
                 Row merged = stored;
                 for (int col : changed) {

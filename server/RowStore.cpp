@@ -40,20 +40,31 @@ QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log) {
     return idx;
 }
 
+// One table column of a change-log row; a malformed date stays as it came so the value check can name it.
+static void cellFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values, int i,
+                        Row& r) {
+    const int j = idx.at(i);
+    if (j < 0 || j >= values.size() || values.at(j).isNull()) return;
+    const QVariant& v = values.at(j);
+    if (def.columns.at(i).type == ftDateTime) {
+        const QDate d = logDate(v);
+        r[i] = d.isValid() ? QVariant(d) : v;
+    } else {
+        r[i] = v;
+    }
+}
+
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
     Row r(def.columns.size());
-    for (int i = 0; i < def.columns.size(); ++i) {
-        const int j = idx.at(i);
-        if (j < 0 || j >= values.size() || values.at(j).isNull()) continue;
-        const QVariant& v = values.at(j);
-        if (def.columns.at(i).type == ftDateTime) {
-            const QDate d = logDate(v);
-            // A malformed date stays as it came so the value check can name it.
-            r[i] = d.isValid() ? QVariant(d) : v;
-        } else {
-            r[i] = v;
-        }
-    }
+    for (int i = 0; i < def.columns.size(); ++i)
+        cellFromLog(def, idx, values, i, r);
+    return r;
+}
+
+Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
+    Row r(def.columns.size());
+    for (int k : def.keys)
+        cellFromLog(def, idx, values, k, r);
     return r;
 }
 

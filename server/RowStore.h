@@ -44,6 +44,8 @@ using Row = QVector<QVariant>;
 QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log);
 // The table's columns of one change-log row; missing columns are null.
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
+// The same with only the key columns filled in.
+Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
 // Positions of the columns present in the log whose old and new values differ.
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
 bool sameKey(const TableDef& def, const Row& a, const Row& b);

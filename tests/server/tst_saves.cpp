@@ -10,10 +10,12 @@
 #include "ServerTestDb.h"
 #include "server/AppServer.h"
 #include "server/LogRequest.h"
+#include "server/RdmMedEfetDiet.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlError>
 #include <ctime>
 
 using namespace kvo::test;
@@ -202,6 +204,32 @@ private slots:
         QCOMPARE(call("SetCardadia", {one.log().toJsonValue()}).value("result").toString(), QString());
         QCOMPARE(day(d19).rows.size(), 1);
         QCOMPARE(count("SELECT COUNT(*) FROM KVOHISTORICO"), history + 1);
+    }
+
+    // A connection keeps its statements from call to call: each call still sees what another
+    // connection committed since the last one, closing the connection finalises them (SQLite
+    // refuses to close one that has statements left) and, reopened, it runs them again.
+    void keptStatementsFollowTheirConnection() {
+        const QDate d18(2026, 3, 18);
+        QSqlDatabase db = t->another();
+        kvo::server::RdmMedEfetDiet rdm(db);
+        for (int round = 0; round < 2; ++round) {
+            const TDataPacket before = rdm.GetCardadia("0001", d18).first;
+            const int cli = before.FieldIndex("QTCLIEFETCAR"), tot = before.FieldIndex("QTCOMEFETCAR");
+            const double was = before.rows[0][cli].toDouble();
+            LogBuilder b(before.fields);
+            b.modify(before.rows[0],
+                     {{"QTCLIEFETCAR", was + 1}, {"QTCOMEFETCAR", before.rows[0][tot].toDouble() + 1}});
+            QCOMPARE(rdm.SetCardadia(b.log()), QString());
+            t->exec("UPDATE CARDADIA SET QTCLIEFETCAR = QTCLIEFETCAR + 10, QTCOMEFETCAR = QTCOMEFETCAR + 10"
+                    " WHERE CDSERVFILI = ? AND CDDIETPAD = ? AND DTCARDAPIO = ?",
+                    {before.rows[0][before.FieldIndex("CDSERVFILI")],
+                     before.rows[0][before.FieldIndex("CDDIETPAD")], ServerTestDb::d(2026, 3, 18)});
+            QCOMPARE(rdm.GetCardadia("0001", d18).first.rows[0][cli].toDouble(), was + 11);
+            db.close();
+            QVERIFY2(!db.lastError().isValid(), qPrintable(db.lastError().text()));
+            QVERIFY(db.open());
+        }
     }
 
     // Brazil's clocks went from 00:00 to 01:00 on these days: the day saved and read back (and
