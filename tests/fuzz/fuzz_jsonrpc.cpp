@@ -16,12 +16,17 @@ QSqlDatabase* db = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
-    static QSqlDatabase conn =
-        kvo::server::openDatabase(kvo::server::DbSpec::parse("sqlite::memory:"), "fuzz");
-    kvo::server::Schema::migrate(conn);
+    db = new QSqlDatabase(kvo::server::openDatabase(kvo::server::DbSpec::parse("sqlite::memory:"), "fuzz"));
+    kvo::server::Schema::migrate(*db);
     // A fixed day, so that the seed corpus's dates meet data.
-    kvo::server::seedDemo(conn, QDate(2026, 3, 20));
-    db = &conn;
+    kvo::server::seedDemo(*db, QDate(2026, 3, 20));
+    // The connection keeps its prepared statements until it goes; it must go before Qt SQL's own
+    // statics do (registered after them, so run first), or their queries cannot free their results.
+    std::atexit([] {
+        delete db;
+        db = nullptr;
+        QSqlDatabase::removeDatabase(QStringLiteral("fuzz"));
+    });
     return 0;
 }
 
