@@ -25,6 +25,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -600,6 +601,7 @@ void run(const QString& label, const QString& target, const std::function<std::u
         size_t next = 0;
         post(cli, bodies[next++], "\"result\":\"\"");
         const double serverMs = medianOf(runs, [&] { post(cli, bodies[next++], "\"result\":\"\""); });
+        std::optional<std::pair<double, double>> cpu; // in process and raw, printed after the line
         if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
             const int n = w.changes >= 24000 ? 3 : 7;
             const double r = cpuMedian(n, [&] {
@@ -615,7 +617,7 @@ void run(const QString& label, const QString& target, const std::function<std::u
             const double s = cpuMedian(n, [&] {
                 if (!handleRpc(logs[at++], db).body.contains("\"result\":\"\"")) std::exit(1);
             });
-            std::printf("  %-28s CPU in process %8.2f ms   raw %8.2f ms   ratio %5.2f\n", "", s, r, s / r);
+            cpu = std::make_pair(s, r);
         }
         if (qEnvironmentVariableIsSet("KVO_BENCH_BREAKDOWN")) {
             // The same save without HTTP: the request handled on the benchmark's own connection.
@@ -636,6 +638,9 @@ void run(const QString& label, const QString& target, const std::function<std::u
         std::printf(
             "  %-28s server %9.2f ms   UPDATEs alone %8.2f ms + rtt %5.2f ms   ratio %5.2f  (information)\n",
             qPrintable(what), serverMs, updatesMs, rtt, serverMs / (updatesMs + rtt));
+        if (cpu)
+            std::printf("  %-28s CPU in process %8.2f ms   raw %8.2f ms   ratio %5.2f\n", "", cpu->first,
+                        cpu->second, cpu->first / cpu->second);
     }
 
     server.stop();
@@ -655,8 +660,9 @@ int main(int argc, char** argv) {
             "SQLite", "sqlite:" + path, [&] { return std::make_unique<RawSqlite>(path); }, rtt, quick);
     }
     const QString script = QStringLiteral(KVO_SOURCE_DIR "/scripts/pg-test-cluster");
-    const QString pgDir = QDir::tempPath() + "/kvo-bench-pg";
     const QString port = qEnvironmentVariable("KVO_BENCH_PG_PORT", "55447");
+    // One cluster per port: two runs side by side must not restart each other's.
+    const QString pgDir = QDir::tempPath() + "/kvo-bench-pg-" + port;
     if (QProcess::execute(script, {"start", pgDir, port}) != 0) {
         std::printf("PostgreSQL: skipped (the throwaway cluster did not start)\n");
         return misses ? 1 : 0;
