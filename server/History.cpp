@@ -37,12 +37,11 @@ QVariant rowArg(QByteArray& out, const TableDef& def, const std::optional<Row>& 
 void writeHistoryRow(QByteArray& o, const TableDef& def, const Row& row) {
     o.resize(0); // keeps the capacity, unless a pending write still shares the text
     o += '{';
-    for (int i : def.byName) {
+    for (qsizetype k = 0; k < def.byName.size(); ++k) {
+        const int i = def.byName.at(k);
         const Column& c = def.columns.at(i);
         const QVariant& v = row.at(i);
-        if (o.size() > 1) o += ',';
-        appendJsonString(o, c.name);
-        o += ':';
+        o += def.jsonMembers.at(k);
         if (v.isNull()) {
             o += "null";
         } else if (c.type == ftFloat) {
