@@ -13,39 +13,51 @@ namespace {
 // One key value as the history stores it, in UTF-8.
 void appendKeyPart(QByteArray& out, const QVariant& v) {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
-        out += kvo::data::isoDate(logDate(v)).toLatin1();
+        kvo::data::appendIsoDate(out, logDate(v));
+    else if (v.typeId() == QMetaType::QString)
+        out += static_cast<const QString*>(v.constData())->toUtf8();
     else
         out += logText(v).toUtf8();
 }
 
-// The row as a JSON object in UTF-8, bound as it is; members in name order as the history has
-// always stored them.
-QVariant rowJson(const TableDef& def, const std::optional<Row>& row) {
+// A text as the history binds it: UTF-8, and null when empty.
+QVariant textArg(const QString& s) {
+    return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s.toUtf8());
+}
+
+// The row as the history binds it: null when there is none.
+QVariant rowArg(QByteArray& out, const TableDef& def, const std::optional<Row>& row) {
     if (!row) return QVariant(QMetaType(QMetaType::QString));
-    QByteArray o;
-    o.reserve(32 * def.columns.size());
+    writeHistoryRow(out, def, *row);
+    return out;
+}
+
+} // namespace
+
+void writeHistoryRow(QByteArray& o, const TableDef& def, const Row& row) {
+    o.resize(0); // keeps the capacity, unless a pending write still shares the text
     o += '{';
-    for (int i : def.byName) {
+    for (qsizetype k = 0; k < def.byName.size(); ++k) {
+        const int i = def.byName.at(k);
         const Column& c = def.columns.at(i);
-        const QVariant& v = row->at(i);
-        if (o.size() > 1) o += ',';
-        appendJsonString(o, c.name);
-        o += ':';
+        const QVariant& v = row.at(i);
+        o += def.jsonMembers.at(k);
         if (v.isNull()) {
             o += "null";
         } else if (c.type == ftFloat) {
             appendJsonNumber(o, logNum(v), 9007199254740992.0);
         } else if (c.type == ftDateTime) {
-            appendJsonString(o, kvo::data::isoDate(logDate(v)));
+            o += '"';
+            kvo::data::appendIsoDate(o, logDate(v));
+            o += '"';
+        } else if (v.typeId() == QMetaType::QString) {
+            appendJsonString(o, *static_cast<const QString*>(v.constData()));
         } else {
             appendJsonString(o, logText(v));
         }
     }
     o += '}';
-    return o;
 }
-
-} // namespace
 
 QString historyKey(const QVariantList& keyValues) {
     QByteArray key;
@@ -57,26 +69,30 @@ QString historyKey(const QVariantList& keyValues) {
 }
 
 History::History(StatementCache& sc, const CallContext& context, QString method, QString stamp)
-    : m_sc(sc), m_context(context), m_method(std::move(method)), m_stamp(std::move(stamp)) {}
+    : m_sc(sc), m_context(context), m_method(method.toUtf8()), m_stamp(stamp.toUtf8()),
+      m_address(textArg(context.peerAddress.left(64))), m_operator(textArg(context.operatorCode.left(12))) {}
 
 void History::record(const TableDef& def, const std::optional<Row>& before, const std::optional<Row>& after,
                      const QString& rowOperator) {
     const Row& any = after ? *after : *before;
-    QByteArray key;
+    m_key.resize(0);
     for (qsizetype i = 0; i < def.keys.size(); ++i) {
-        if (i) key += '|';
-        appendKeyPart(key, any.at(def.keys.at(i)));
+        if (i) m_key += '|';
+        appendKeyPart(m_key, any.at(def.keys.at(i)));
     }
-    const QChar op = !before ? u'I' : !after ? u'E' : u'A';
-    const QString who = m_context.operatorCode.isEmpty() ? rowOperator : m_context.operatorCode;
-    auto text = [](const QString& s) {
-        return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
-    };
+    if (m_def != &def) {
+        m_def = &def;
+        m_table = def.table.toUtf8();
+    }
+    const QByteArray op = !before  ? QByteArrayLiteral("I")
+                          : !after ? QByteArrayLiteral("E")
+                                   : QByteArrayLiteral("A");
     m_sc.write(
         QStringLiteral("INSERT INTO KVOHISTORICO (DTHISTORICO, NMMETODO, NMTABELA, DSCHAVE, IDOPERACAO,"
                        " CDOPERADOR, DSENDERECO, DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {m_stamp, m_method, def.table, key, QString(op), text(who.left(12)),
-         text(m_context.peerAddress.left(64)), rowJson(def, before), rowJson(def, after)});
+        {m_stamp, m_method, m_table, m_key, op,
+         m_context.operatorCode.isEmpty() ? textArg(rowOperator.left(12)) : m_operator, m_address,
+         rowArg(m_before, def, before), rowArg(m_after, def, after)});
 }
 
 } // namespace kvo::server

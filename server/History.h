@@ -26,8 +26,18 @@ public:
 private:
     StatementCache& m_sc;
     const CallContext& m_context;
-    QString m_method, m_stamp;
+    // What every row of the call shares, bound as UTF-8 without converting it per row.
+    QVariant m_method, m_stamp, m_address, m_operator;
+    const TableDef* m_def = nullptr;
+    QVariant m_table;
+    // A large save records thousands of rows: their key and values are written into these,
+    // which keep their capacity from one row to the next.
+    QByteArray m_key, m_before, m_after;
 };
+
+// The row's values as the history stores them, written over out: a JSON object in UTF-8, members
+// in name order, the text Qt's compact JSON writer gives.
+void writeHistoryRow(QByteArray& out, const TableDef& def, const Row& row);
 
 // A row's key as the history stores it: the key values in table order joined by "|", days as
 // YYYY-MM-DD.

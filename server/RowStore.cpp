@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "PacketBuild.h"
+#include "PacketJson.h"
 #include "Texts.h"
 
 #include <QStringList>
@@ -24,6 +25,11 @@ TableDef::TableDef(QString t, QVector<Column> cols) : table(std::move(t)), colum
         byName << i;
     std::sort(byName.begin(), byName.end(),
               [&](int a, int b) { return columns.at(a).name < columns.at(b).name; });
+    for (int i : byName) {
+        QByteArray m = jsonMembers.isEmpty() ? QByteArray() : QByteArray(",");
+        appendJsonString(m, columns.at(i).name);
+        jsonMembers << m + ':';
+    }
     keyWhere = conds.join(QStringLiteral(" AND "));
 }
 

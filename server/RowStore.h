@@ -34,6 +34,8 @@ public:
     QString selectList;  // "A, B, ..." in column order
     QString keyWhere;    // "K1 = ? AND K2 = ?"
     QVector<int> byName; // column positions in name order
+    // For each of byName, what opens its member in a JSON object: ,"NAME": (no comma for the first).
+    QVector<QByteArray> jsonMembers;
 
     int indexOf(const QString& name) const; // -1 when absent
 };

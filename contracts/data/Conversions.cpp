@@ -31,7 +31,21 @@ QDate isoDayPrefix(QStringView t) {
 }
 
 // Written by hand: QDate::toString goes through a printf, and large packets and logs format
-// thousands of dates.
+// thousands of dates. Writes "YYYY-MM-DD" for a year of four digits and returns where it ends.
+template <typename Ch> Ch* putIsoDay(Ch* c, int y, int m, int day) {
+    auto put = [&c](int v, int digits) {
+        for (int i = digits - 1; i >= 0; --i, v /= 10)
+            c[i] = Ch(u'0' + v % 10);
+        c += digits;
+    };
+    put(y, 4);
+    *c++ = Ch(u'-');
+    put(m, 2);
+    *c++ = Ch(u'-');
+    put(day, 2);
+    return c;
+}
+
 QString formatIso(const QDate& d, bool withTime) {
     if (!d.isValid()) return {};
     int y = 0, m = 0, day = 0;
@@ -41,17 +55,7 @@ QString formatIso(const QDate& d, bool withTime) {
         return withTime ? s + QStringLiteral("T00:00:00") : s;
     }
     QString s(withTime ? 19 : 10, Qt::Uninitialized);
-    QChar* c = s.data();
-    auto put = [&c](int v, int digits) {
-        for (int i = digits - 1; i >= 0; --i, v /= 10)
-            c[i] = QChar(u'0' + v % 10);
-        c += digits;
-    };
-    put(y, 4);
-    *c++ = u'-';
-    put(m, 2);
-    *c++ = u'-';
-    put(day, 2);
+    QChar* c = putIsoDay(s.data(), y, m, day);
     if (withTime) {
         *c++ = u'T';
         for (const char16_t ch : u"00:00:00")
@@ -110,6 +114,18 @@ QDate parseIsoDate(QStringView t) {
 
 QString isoDate(const QDate& d) {
     return formatIso(d, false);
+}
+
+void appendIsoDate(QByteArray& out, const QDate& d) {
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (!d.isValid() || y < 1 || y > 9999) {
+        out += isoDate(d).toLatin1();
+        return;
+    }
+    const qsizetype at = out.size();
+    out.resize(at + 10);
+    putIsoDay(out.data() + at, y, m, day);
 }
 
 QString packetDate(const QDate& d) {

@@ -4,6 +4,7 @@
 // Dates are calendar days (QDate): a local-time QDateTime costs a time-zone lookup per value and
 // shifts or loses a day where a clock jumped forward at midnight.
 
+#include <QByteArray>
 #include <QDate>
 #include <QList>
 #include <QPair>
@@ -19,8 +20,9 @@ namespace kvo::data {
 // Packet and argument form: "YYYY-MM-DD", or "YYYY-MM-DDT00:00:00" as packets carry it. A time
 // other than midnight is refused: every date the suite moves is a whole day. Invalid when malformed.
 QDate parseIsoDate(QStringView text);
-QString isoDate(const QDate& d);    // "YYYY-MM-DD", empty for an invalid date
-QString packetDate(const QDate& d); // "YYYY-MM-DDT00:00:00", empty for an invalid date
+QString isoDate(const QDate& d);                     // "YYYY-MM-DD", empty for an invalid date
+void appendIsoDate(QByteArray& out, const QDate& d); // the same, appended as Latin-1
+QString packetDate(const QDate& d);                  // "YYYY-MM-DDT00:00:00", empty for an invalid date
 
 // What a person types and sees: d/M/yyyy (one or two digits for day and month, four for the
 // year; a two-digit year is refused). Invalid when malformed.

@@ -4,6 +4,7 @@
 
 #include "LogBuild.h"
 #include "ServerTestDb.h"
+#include "server/History.h"
 #include "server/PacketBuild.h"
 #include "server/PacketJson.h"
 #include "server/RdmMedEfetDiet.h"
@@ -297,6 +298,43 @@ private slots:
 
     // Two saves of the same rows in opposite orders, at the same moment, over and over: one wins,
     // the other is told that the data changed, and neither hits a deadlock or a database error.
+    // The history's values are written by hand into a buffer reused from row to row; the text is
+    // the one Qt's JSON writer gives, whatever the row before it held.
+    void historyRowIsQtsJsonText_data() {
+        QTest::addColumn<QVariant>("text");
+        QTest::addColumn<QVariant>("number");
+        QTest::addColumn<QVariant>("day");
+        const QVariant none;
+        QTest::newRow("nulls") << none << none << none;
+        QTest::newRow("whole numbers") << QVariant("A") << QVariant(-42.0) << QVariant(QDate(2026, 3, 9));
+        QTest::newRow("fraction") << QVariant("B") << QVariant(0.1) << QVariant(QDate(2026, 12, 31));
+        QTest::newRow("huge") << QVariant("C") << QVariant(1e20) << QVariant(QDate(999, 1, 5));
+        QTest::newRow("past 2^53") << QVariant("D") << QVariant(9007199254740994.0) << none;
+        QTest::newRow("quotes") << QVariant("a\"b\\c/") << QVariant(0.0) << none;
+        QTest::newRow("control characters") << QVariant(QString("\t\n\r\b\f\x01\x1f\x7f")) << none << none;
+        QTest::newRow("non-ASCII") << QVariant(QString::fromUtf8("Açaí \u00e7\u65e5 \U0001F600")) << none
+                                   << none;
+        QTest::newRow("day as text") << QVariant("E") << QVariant(7.0) << QVariant("2026-03-19");
+    }
+    void historyRowIsQtsJsonText() {
+        QFETCH(QVariant, text);
+        QFETCH(QVariant, number);
+        QFETCH(QVariant, day);
+        const kvo::server::TableDef def("T", {{"TX", ftString, 40, true},
+                                              {"QT", ftFloat, 0, false},
+                                              {"DT", ftDateTime, 0, false},
+                                              {"AB", ftString, 10, false}});
+        QByteArray out;
+        kvo::server::writeHistoryRow(out, def,
+                                     {QString(200, u'x'), 123456.5, QDate(2026, 1, 1), QString(90, u'y')});
+        kvo::server::writeHistoryRow(out, def, {text, number, day, QVariant()});
+        auto json = [](const QVariant& v) { return v.isNull() ? QJsonValue() : QJsonValue::fromVariant(v); };
+        const QVariant date = day.isNull() ? day : QVariant(kvo::data::isoDate(kvo::server::logDate(day)));
+        const QJsonObject expected{
+            {"TX", json(text)}, {"QT", json(number)}, {"DT", json(date)}, {"AB", QJsonValue()}};
+        QCOMPARE(out, QJsonDocument(expected).toJson(QJsonDocument::Compact));
+    }
+
     void oppositeOrdersNeverDeadlock() {
         const TDataPacket c = day();
         const int a = findRow(c, {{"CDSERVFILI", "00001"}, {"CDDIETPAD", "0001"}});
