@@ -14,8 +14,6 @@ namespace {
 void appendKeyPart(QByteArray& out, const QVariant& v) {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
         kvo::data::appendIsoDate(out, logDate(v));
-    else if (v.typeId() == QMetaType::QString)
-        out += static_cast<const QString*>(v.constData())->toUtf8();
     else
         out += logText(v).toUtf8();
 }
@@ -30,6 +28,15 @@ QVariant rowArg(QByteArray& out, const TableDef& def, const std::optional<Row>& 
     if (!row) return QVariant(QMetaType(QMetaType::QString));
     writeHistoryRow(out, def, *row);
     return out;
+}
+
+// The key values joined by "|", written over out.
+template <typename Value> void writeKey(QByteArray& out, qsizetype count, Value value) {
+    out.resize(0);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i) out += '|';
+        appendKeyPart(out, value(i));
+    }
 }
 
 } // namespace
@@ -50,8 +57,6 @@ void writeHistoryRow(QByteArray& o, const TableDef& def, const Row& row) {
             o += '"';
             kvo::data::appendIsoDate(o, logDate(v));
             o += '"';
-        } else if (v.typeId() == QMetaType::QString) {
-            appendJsonString(o, *static_cast<const QString*>(v.constData()));
         } else {
             appendJsonString(o, logText(v));
         }
@@ -61,10 +66,7 @@ void writeHistoryRow(QByteArray& o, const TableDef& def, const Row& row) {
 
 QString historyKey(const QVariantList& keyValues) {
     QByteArray key;
-    for (qsizetype i = 0; i < keyValues.size(); ++i) {
-        if (i) key += '|';
-        appendKeyPart(key, keyValues.at(i));
-    }
+    writeKey(key, keyValues.size(), [&](qsizetype i) -> const QVariant& { return keyValues.at(i); });
     return QString::fromUtf8(key);
 }
 
@@ -75,11 +77,7 @@ History::History(StatementCache& sc, const CallContext& context, QString method,
 void History::record(const TableDef& def, const std::optional<Row>& before, const std::optional<Row>& after,
                      const QString& rowOperator) {
     const Row& any = after ? *after : *before;
-    m_key.resize(0);
-    for (qsizetype i = 0; i < def.keys.size(); ++i) {
-        if (i) m_key += '|';
-        appendKeyPart(m_key, any.at(def.keys.at(i)));
-    }
+    writeKey(m_key, def.keys.size(), [&](qsizetype i) -> const QVariant& { return any.at(def.keys.at(i)); });
     if (m_def != &def) {
         m_def = &def;
         m_table = def.table.toUtf8();

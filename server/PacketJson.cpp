@@ -225,13 +225,11 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                 StoredDay& day = days[size_t(i)];
                 const std::string_view t = q.bytes(i);
                 if (day.json.isEmpty() || t != day.stored) {
-                    const qsizetype at = out.size();
-                    appendValue(out, fields.at(i), q.date(i), last);
                     day.stored.assign(t);
-                    day.json = out.mid(at);
-                } else {
-                    out += day.json;
+                    day.json.resize(0);
+                    appendValue(day.json, fields.at(i), q.date(i), last);
                 }
+                out += day.json;
                 break;
             }
             }
