@@ -2,13 +2,13 @@
 
 #include "FrameworkExport.h"
 
+#include "TDBGrid.h"
+
 #include "data/TDataSource.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 #include <optional>
-
-class TDBGrid;
 
 namespace kvo::db {
 
@@ -48,6 +48,8 @@ public:
     explicit GridDelegate(TDBGrid* grid);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // What paint would draw for that cell now.
+    CellPicture picture(const QModelIndex& index, const QRect& rect) const;
 
     static int buttonWidth(const QRect& cell) { return std::min(cell.height(), 18); }
 

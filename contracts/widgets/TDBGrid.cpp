@@ -863,15 +863,29 @@ bool TDBGrid::focusFieldFromSet(TField* field) {
 
 void TDBGrid::sourceActiveChanged() {
     hideEditor();
+    auto sections = [this] {
+        std::vector<int> sizes;
+        const QHeaderView* h = horizontalHeader();
+        for (int i = 0; i < h->count(); ++i)
+            sizes.push_back(h->isSectionHidden(i) ? -1 : h->sectionSize(i));
+        return sizes;
+    };
+    const std::vector<int> before = sections();
     m_columns.rebuildDefault();
     m_syncing = true;
+    m_reloading = true;
     m_model->resetAll();
+    m_reloading = false;
     m_syncing = false;
     if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
         const int first = firstVisibleColumn();
         m_col = first >= 0 ? first : 0;
     }
     applyColumnLayout();
+    // A set reloaded (closed and opened again, as a screen's verify command does) keeps its columns:
+    // the layout that follows may then leave alone the cells that show what they showed.
+    if (m_reset != Reset::Other) m_reset = sections() == before ? Reset::SameColumns : Reset::Other;
+    if (m_reset == Reset::Other && std::exchange(m_resetRepaint, false)) viewport()->update();
     syncCurrent();
 }
 
@@ -899,6 +913,7 @@ void TDBGrid::sourceDataChanged(TField* field) {
 
 void TDBGrid::columnsChanged(bool layout) {
     if (layout) {
+        m_reset = Reset::Other;
         m_syncing = true;
         m_model->resetAll();
         m_syncing = false;
@@ -935,6 +950,79 @@ void TDBGrid::syncCurrent() {
     if (m_paintedRow != row) updateRow(m_paintedRow);
     updateRow(row);
     m_paintedRow = row;
+}
+
+void TDBGrid::paintEvent(QPaintEvent* e) {
+    m_paintedRows = m_model->rowCount();
+    m_paintedOffset = QPoint(horizontalOffset(), verticalOffset());
+    if (m_pictures.size() > 4096) m_pictures.clear(); // rows long scrolled away
+    QTableView::paintEvent(e);
+}
+
+void TDBGrid::cellPainted(const QModelIndex& index, kvo::db::CellPicture&& picture) {
+    m_pictures.insert(quint64(quint32(index.row())) << 32 | quint32(index.column()), std::move(picture));
+}
+
+// Qt lays the rows out again after a model reset and repaints every cell. When the reset reloaded
+// the rows with the columns as they were, the row count and scroll position as painted, only the
+// rows whose cells would look different are repainted.
+void TDBGrid::doItemsLayout() {
+    const bool sameColumns = std::exchange(m_reset, Reset::None) == Reset::SameColumns;
+    const bool resetRepaint = std::exchange(m_resetRepaint, false);
+    const QPoint offset(horizontalOffset(), verticalOffset());
+    if (!sameColumns || !resetRepaint || m_paintedRows < 0 || m_model->rowCount() != m_paintedRows ||
+        offset != m_paintedOffset) {
+        QTableView::doItemsLayout(); // repaints every cell, the reset's repaint included
+        return;
+    }
+    updateGeometries();
+    // What QTableView's layout does besides, with Qt's public calls: the row header follows the
+    // scroll bar (per item) and paints again.
+    QHeaderView* rows = verticalHeader();
+    const QScrollBar* bar = verticalScrollBar();
+    if (bar->maximum() > 0 && bar->value() == bar->maximum())
+        rows->setOffsetToLastSection();
+    else
+        rows->setOffsetToSectionPosition(bar->value());
+    if (!rows->updatesEnabled()) rows->setUpdatesEnabled(true);
+    if (QPoint(horizontalOffset(), verticalOffset()) != offset) {
+        viewport()->update();
+        return;
+    }
+    updateChangedRows();
+}
+
+// A model reset sets the root index again, and QTableView repaints every cell for the same root:
+// during a reload that repaint waits for the layout, which decides what it covers.
+void TDBGrid::setRootIndex(const QModelIndex& index) {
+    if (m_reloading && index == rootIndex()) {
+        m_resetRepaint = true;
+        scheduleDelayedItemsLayout();
+        return;
+    }
+    QTableView::setRootIndex(index);
+}
+
+void TDBGrid::updateChangedRows() {
+    const int rows = m_model->rowCount(), columns = m_model->columnCount();
+    if (rows == 0 || columns == 0) return;
+    const int height = viewport()->height(), width = viewport()->width();
+    const int top = std::max(0, rowAt(0));
+    const int bottomAt = rowAt(height - 1);
+    const int bottom = bottomAt < 0 ? rows - 1 : bottomAt;
+    for (int row = top; row <= bottom; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            if (isColumnHidden(column)) continue;
+            const QModelIndex index = m_model->index(row, column);
+            const QRect rect = visualRect(index);
+            if (rect.right() < 0 || rect.left() >= width) continue;
+            const auto painted = m_pictures.constFind(quint64(quint32(row)) << 32 | quint32(column));
+            if (painted == m_pictures.cend() || !(*painted == m_delegate->picture(index, rect))) {
+                updateRow(row);
+                break;
+            }
+        }
+    }
 }
 
 void TDBGrid::updateRow(int row) {

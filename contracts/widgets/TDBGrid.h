@@ -7,6 +7,7 @@
 
 #include "data/TDataSource.h"
 
+#include <QHash>
 #include <QTableView>
 #include <functional>
 #include <memory>
@@ -20,6 +21,15 @@ class QLineEdit;
 namespace kvo::db {
 class GridModel;
 class GridDelegate;
+
+// Everything a cell's pixels depend on besides the grid's palette, font and style (whose changes
+// repaint the whole grid anyway): two equal pictures are the same pixels.
+struct CellPicture {
+    QString text; // before eliding
+    QRect rect;
+    int look = 0; // alignment, highlight, button, enabled, lines
+    bool operator==(const CellPicture&) const = default;
+};
 } // namespace kvo::db
 
 enum TColumnButtonStyle { cbsNone, cbsEllipsis };
@@ -173,6 +183,10 @@ public:
     // The grid's own delete question (dgConfirmDelete).
     static QString ConfirmDeleteText();
 
+    // Qt's layout after a model reset and its root index (public in QTableView).
+    void doItemsLayout() override;
+    void setRootIndex(const QModelIndex& index) override;
+
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -184,6 +198,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* e) override;
     void DoExit() override;
     void changeEvent(QEvent* e) override;
 
@@ -235,6 +250,8 @@ private:
     void updateRow(int row);
     void updateFrame(); // the grid's own pixels, none of its children's
     int viewRowCount() const;
+    void cellPainted(const QModelIndex& index, kvo::db::CellPicture&& picture);
+    void updateChangedRows();
 
     TDataLink m_link;
     kvo::db::GridModel* m_model = nullptr;
@@ -245,6 +262,15 @@ private:
     int m_col = 0;
     int m_paintedRow = -1; // the row last painted as current
     int m_rows = 0;        // row count the model last announced
+    // What the cells on screen show, by model row and column, and the row count and scroll
+    // offsets they were painted with: a reload of the same rows repaints only what differs.
+    QHash<quint64, kvo::db::CellPicture> m_pictures;
+    int m_paintedRows = -1;
+    QPoint m_paintedOffset;
+    // The model resets since the last layout: none, only reloads keeping the columns, or others.
+    enum class Reset { None, SameColumns, Other } m_reset = Reset::None;
+    bool m_reloading = false;    // the model is being reset for a set opened, closed or reloaded
+    bool m_resetRepaint = false; // the repaint Qt asks for on a reset waits for the layout
     bool m_editorModified = false;
     bool m_inColExit = false;
     bool m_syncing = false;

@@ -448,6 +448,18 @@ private slots:
                          },
                          option(dgIndicator, true),
                          [](GridFixture& g) { g.cds.FieldByName("QT")->SetAsFloat(3); }, key(Qt::Key_Down)};
+        // A reload repaints only the cells whose pictures differ from what is on screen.
+        auto reload = [](void (*change)(TDataPacket&)) {
+            return [change](GridFixture& g) {
+                TDataPacket p = g.cds.Data();
+                change(p);
+                g.cds.SetData(p);
+            };
+        };
+        QTest::newRow("reloads: the same rows, one value changed, a row fewer, on another current row")
+            << GridSteps{reload([](TDataPacket&) {}), reload([](TDataPacket& p) { p.rows[2][1] = "Ala Z"; }),
+                         reload([](TDataPacket& p) { p.rows.removeLast(); }), key(Qt::Key_Down),
+                         reload([](TDataPacket& p) { p.rows[0][2] = 5.0; })};
     }
     void eachStepLeavesTheGridShownAsItIs() {
         QFETCH(GridSteps, steps);
