@@ -13,8 +13,10 @@
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
 
 using kvo::db::GridDelegate;
 using kvo::db::GridModel;
@@ -687,6 +689,8 @@ bool TDBGrid::handleKey(int key, Qt::KeyboardModifiers mods, const QString& text
 }
 
 bool TDBGrid::event(QEvent* e) {
+    if (e->type() == QEvent::Paint)
+        m_paintedFrame = framePicture(); // the frame, the cells are the viewport's
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
@@ -806,12 +810,34 @@ void TDBGrid::focusOutEvent(QFocusEvent* e) {
 }
 
 void TDBGrid::updateFrame() {
+    if (m_paintedFrame && *m_paintedFrame == framePicture()) return;
     QRegion own(rect());
     for (QObject* child : children()) {
         const auto* w = qobject_cast<QWidget*>(child);
         if (w && !w->isWindow() && w->isVisible()) own -= w->geometry();
     }
     update(own);
+}
+
+kvo::db::FramePicture TDBGrid::framePicture() {
+    QStyleOptionFrame o;
+    initStyleOption(&o);
+    if (m_focusOnFrame < 0) {
+        // Drawn once with and without the focus: most styles show it only in the cells.
+        QStyleOptionFrame sample = o;
+        sample.rect = QRect(0, 0, 24, 24);
+        QImage with(sample.rect.size(), QImage::Format_ARGB32_Premultiplied), without = with;
+        for (QImage* image : {&with, &without}) {
+            image->fill(Qt::transparent);
+            QPainter p(image);
+            sample.state.setFlag(QStyle::State_HasFocus, image == &with);
+            style()->drawControl(QStyle::CE_ShapedFrame, &sample, &p, this);
+        }
+        m_focusOnFrame = with != without;
+    }
+    if (!m_focusOnFrame) o.state &= ~QStyle::State_HasFocus;
+    return {int(o.state),      o.rect,      o.palette.cacheKey(), int(o.direction),
+            int(o.frameShape), o.lineWidth, o.midLineWidth,       int(o.features)};
 }
 
 void TDBGrid::resizeEvent(QResizeEvent* e) {
@@ -826,6 +852,7 @@ void TDBGrid::scrollContentsBy(int dx, int dy) {
 
 void TDBGrid::changeEvent(QEvent* e) {
     QTableView::changeEvent(e);
+    if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange) m_focusOnFrame = -1;
     if (e->type() == QEvent::EnabledChange) viewport()->update();
 }
 
@@ -1004,31 +1031,27 @@ void TDBGrid::setRootIndex(const QModelIndex& index) {
 }
 
 void TDBGrid::updateChangedRows() {
-    const int rows = m_model->rowCount(), columns = m_model->columnCount();
-    if (rows == 0 || columns == 0) return;
-    const int height = viewport()->height(), width = viewport()->width();
-    const int top = std::max(0, rowAt(0));
-    const int bottomAt = rowAt(height - 1);
-    const int bottom = bottomAt < 0 ? rows - 1 : bottomAt;
-    for (int row = top; row <= bottom; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            if (isColumnHidden(column)) continue;
-            const QModelIndex index = m_model->index(row, column);
-            const QRect rect = visualRect(index);
-            if (rect.right() < 0 || rect.left() >= width) continue;
-            const auto painted = m_pictures.constFind(quint64(quint32(row)) << 32 | quint32(column));
-            if (painted == m_pictures.cend() || !(*painted == m_delegate->picture(index, rect))) {
-                updateRow(row);
-                break;
-            }
-        }
-    }
+    const int rows = m_model->rowCount();
+    if (rows == 0) return;
+    const int top = std::max(0, rowAt(0)), bottom = rowAt(viewport()->height() - 1);
+    for (int row = top; row <= (bottom < 0 ? rows - 1 : bottom); ++row)
+        updateRow(row);
 }
 
+// The cells of a row that would look different from what is on screen, and its indicator.
 void TDBGrid::updateRow(int row) {
     if (row < 0 || row >= m_model->rowCount()) return;
     const int y = rowViewportPosition(row), h = rowHeight(row);
-    viewport()->update(QRect(0, y, viewport()->width(), h));
+    const int width = viewport()->width();
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (isColumnHidden(column)) continue;
+        const QModelIndex index = m_model->index(row, column);
+        const QRect rect = visualRect(index);
+        if (rect.right() < 0 || rect.left() >= width) continue;
+        const auto painted = m_pictures.constFind(quint64(quint32(row)) << 32 | quint32(column));
+        if (painted == m_pictures.cend() || !(*painted == m_delegate->picture(index, rect)))
+            viewport()->update(rect);
+    }
     if (verticalHeader()->isVisible())
         verticalHeader()->viewport()->update(QRect(0, y, verticalHeader()->viewport()->width(), h));
 }

@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TDBGrid;
@@ -29,6 +30,15 @@ struct CellPicture {
     QRect rect;
     int look = 0; // alignment, highlight, button, enabled, lines
     bool operator==(const CellPicture&) const = default;
+};
+
+// The same for the grid's frame: its style option as drawn.
+struct FramePicture {
+    int state = 0;
+    QRect rect;
+    qint64 palette = 0;
+    int direction = 0, shape = 0, lineWidth = 0, midLineWidth = 0, features = 0;
+    bool operator==(const FramePicture&) const = default;
 };
 } // namespace kvo::db
 
@@ -248,7 +258,8 @@ private:
     void applyColumnLayout();
     void syncCurrent();
     void updateRow(int row);
-    void updateFrame(); // the grid's own pixels, none of its children's
+    void updateFrame(); // the grid's own pixels, none of its children's, when they look different
+    kvo::db::FramePicture framePicture();
     int viewRowCount() const;
     void cellPainted(const QModelIndex& index, kvo::db::CellPicture&& picture);
     void updateChangedRows();
@@ -271,6 +282,8 @@ private:
     enum class Reset { None, SameColumns, Other } m_reset = Reset::None;
     bool m_reloading = false;    // the model is being reset for a set opened, closed or reloaded
     bool m_resetRepaint = false; // the repaint Qt asks for on a reset waits for the layout
+    std::optional<kvo::db::FramePicture> m_paintedFrame;
+    int m_focusOnFrame = -1; // whether the style draws the frame differently with the focus; -1 unknown
     bool m_editorModified = false;
     bool m_inColExit = false;
     bool m_syncing = false;
