@@ -8,6 +8,7 @@
 #include "data/TClientDataSet.h"
 #include "data/TField.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QInputMethod>
@@ -1028,6 +1029,27 @@ void TDBGrid::setRootIndex(const QModelIndex& index) {
         return;
     }
     QTableView::setRootIndex(index);
+}
+
+void TDBGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                          const QList<int>& roles) {
+    if (topLeft.model() != m_model || !topLeft.isValid() || !bottomRight.isValid()) {
+        QTableView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    // The grid has no item editors of Qt's and keeps its size: what Qt does besides repainting the
+    // range is telling assistive technology.
+    if (isVisible())
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+            updateRow(row);
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+        event.setFirstRow(topLeft.row());
+        event.setFirstColumn(topLeft.column());
+        event.setLastRow(bottomRight.row());
+        event.setLastColumn(bottomRight.column());
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void TDBGrid::updateChangedRows() {

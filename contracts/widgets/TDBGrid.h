@@ -198,6 +198,12 @@ public:
     void setRootIndex(const QModelIndex& index) override;
 
 protected:
+    // The model's row changes: only the cells that look different are repainted.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+public:
+protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
