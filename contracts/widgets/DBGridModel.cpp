@@ -133,6 +133,58 @@ void GridModel::indicatorShown() {
     if (m_rows > 0) emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
 }
 
+GridHeader::GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+QList<QVariant> GridHeader::titles() const {
+    QList<QVariant> t{QVariant::fromValue(quintptr(style())),
+                      font().key(),
+                      isSortIndicatorShown(),
+                      defaultSectionSize(),
+                      minimumSectionSize(),
+                      count()};
+    const QAbstractItemModel* m = model();
+    for (int i = 0; m && i < count(); ++i) {
+        t << isSectionHidden(i);
+        if (isSectionHidden(i)) continue;
+        t << m->headerData(i, orientation(), Qt::DisplayRole)
+          << m->headerData(i, orientation(), Qt::TextAlignmentRole);
+    }
+    return t;
+}
+
+QList<QVariant> GridHeader::picture() const {
+    QList<QVariant> p = titles();
+    p << offset() << isEnabled() << viewport()->size();
+    for (int i = 0; i < count(); ++i)
+        p << logicalIndex(i) << sectionPosition(i) << sectionSize(i);
+    return p;
+}
+
+QSize GridHeader::sizeHint() const {
+    QList<QVariant> t = titles();
+    if (!m_hint.isValid() || t != m_hintTitles) {
+        m_hint = QHeaderView::sizeHint();
+        m_hintTitles = std::move(t);
+    }
+    return m_hint;
+}
+
+// Qt lays the sections out again after a model reset and repaints every title: not when they
+// would show what is on screen.
+void GridHeader::doItemsLayout() {
+    initializeSections();
+    if (m_painted.isEmpty() || picture() != m_painted) {
+        QHeaderView::doItemsLayout();
+        return;
+    }
+    updateGeometries();
+}
+
+void GridHeader::paintEvent(QPaintEvent* e) {
+    m_painted = picture();
+    QHeaderView::paintEvent(e);
+}
+
 GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
 namespace {

@@ -162,6 +162,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     m_link.OnUpdateData = [this] { commitEditor(); };
     m_link.OnFocusField = [this](TField* field) { return focusFieldFromSet(field); };
 
+    setHorizontalHeader(new kvo::db::GridHeader(this));
     m_model = new GridModel(this);
     setModel(m_model);
     m_delegate = new GridDelegate(this);
