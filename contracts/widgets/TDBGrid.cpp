@@ -971,8 +971,14 @@ void TDBGrid::applyColumnLayout() {
 
 void TDBGrid::syncCurrent() {
     const int row = Row();
-    if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount())
-        scrollTo(m_model->index(row, m_col), QAbstractItemView::EnsureVisible);
+    if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount()) {
+        // Qt's scrollTo repaints the cell it scrolls to even when it is in view: the rows below
+        // repaint what looks different.
+        executeDelayedItemsLayout();
+        const QModelIndex current = m_model->index(row, m_col);
+        if (!viewport()->rect().contains(visualRect(current)))
+            scrollTo(current, QAbstractItemView::EnsureVisible);
+    }
     placeEditor();
     // Only the row left and the row reached look different: repainting just those keeps a move
     // as cheap as in any table view, whatever the row count.
