@@ -133,33 +133,110 @@ void GridModel::indicatorShown() {
     if (m_rows > 0) emit headerDataChanged(Qt::Vertical, 0, m_rows - 1);
 }
 
+GridHeader::GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+QList<QVariant> GridHeader::titles() const {
+    QList<QVariant> t{QVariant::fromValue(quintptr(style())),
+                      font().key(),
+                      isSortIndicatorShown(),
+                      defaultSectionSize(),
+                      minimumSectionSize(),
+                      count()};
+    const QAbstractItemModel* m = model();
+    for (int i = 0; m && i < count(); ++i) {
+        t << isSectionHidden(i);
+        if (isSectionHidden(i)) continue;
+        t << m->headerData(i, orientation(), Qt::DisplayRole)
+          << m->headerData(i, orientation(), Qt::TextAlignmentRole);
+    }
+    return t;
+}
+
+QList<QVariant> GridHeader::picture() const {
+    QList<QVariant> p = titles();
+    p << offset() << isEnabled() << viewport()->size();
+    for (int i = 0; i < count(); ++i)
+        p << logicalIndex(i) << sectionPosition(i) << sectionSize(i);
+    return p;
+}
+
+QSize GridHeader::sizeHint() const {
+    QList<QVariant> t = titles();
+    if (!m_hint.isValid() || t != m_hintTitles) {
+        m_hint = QHeaderView::sizeHint();
+        m_hintTitles = std::move(t);
+    }
+    return m_hint;
+}
+
+// Qt lays the sections out again after a model reset and repaints every title: not when they
+// would show what is on screen.
+void GridHeader::doItemsLayout() {
+    initializeSections();
+    if (m_painted.isEmpty() || picture() != m_painted) {
+        QHeaderView::doItemsLayout();
+        return;
+    }
+    updateGeometries();
+}
+
+void GridHeader::paintEvent(QPaintEvent* e) {
+    m_painted = picture();
+    QHeaderView::paintEvent(e);
+}
+
 GridDelegate::GridDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
-void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                         const QModelIndex& index) const {
-    const QRect r = option.rect;
-    const QPalette& pal = option.palette;
+namespace {
+
+enum LookBit {
+    Highlight = 1 << 16,
+    Button = 1 << 17,
+    Disabled = 1 << 18,
+    ColLines = 1 << 19,
+    RowLines = 1 << 20
+};
+
+} // namespace
+
+CellPicture GridDelegate::picture(const QModelIndex& index, const QRect& rect) const {
     const bool currentRow = index.row() == m_grid->Row();
     const bool currentCell = currentRow && index.column() == m_grid->SelectedIndex();
     QWidget* fw = QApplication::focusWidget();
     const bool focused = fw && (fw == m_grid || m_grid->isAncestorOf(fw));
     const bool highlight = (focused || m_grid->HasOption(dgAlwaysShowSelection)) &&
                            (currentCell || (currentRow && m_grid->HasOption(dgRowSelect)));
+    CellPicture p;
+    p.text = index.data(Qt::DisplayRole).toString();
+    p.rect = rect;
+    p.look = index.data(Qt::TextAlignmentRole).toInt() & 0xffff;
+    if (highlight) p.look |= Highlight;
+    if (currentCell && m_grid->showsButton(index.column())) p.look |= Button;
+    if (!m_grid->isEnabled()) p.look |= Disabled;
+    if (m_grid->HasOption(dgColLines)) p.look |= ColLines;
+    if (m_grid->HasOption(dgRowLines)) p.look |= RowLines;
+    return p;
+}
+
+void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+    CellPicture p = picture(index, option.rect);
+    const QRect r = option.rect;
+    const QPalette& pal = option.palette;
+    const bool highlight = p.look & Highlight, button = p.look & Button;
 
     painter->save();
-    const QPalette::ColorGroup group = m_grid->isEnabled() ? QPalette::Normal : QPalette::Disabled;
+    const QPalette::ColorGroup group = (p.look & Disabled) ? QPalette::Disabled : QPalette::Normal;
     painter->fillRect(r,
                       highlight ? pal.brush(group, QPalette::Highlight) : pal.brush(group, QPalette::Base));
 
     QRect textRect = r.adjusted(3, 0, -3, 0);
-    if (currentCell && m_grid->showsButton(index.column())) textRect.setRight(r.right() - buttonWidth(r) - 2);
-    const int align = index.data(Qt::TextAlignmentRole).toInt();
+    if (button) textRect.setRight(r.right() - buttonWidth(r) - 2);
     painter->setPen(pal.color(group, highlight ? QPalette::HighlightedText : QPalette::Text));
-    const QString text = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                       textRect.width());
-    painter->drawText(textRect, align, text);
+    const QString text = option.fontMetrics.elidedText(p.text, Qt::ElideRight, textRect.width());
+    painter->drawText(textRect, p.look & 0xffff, text);
 
-    if (currentCell && m_grid->showsButton(index.column())) {
+    if (button) {
         QStyleOptionButton b;
         b.rect = m_grid->buttonRect(index);
         b.text = QStringLiteral("…");
@@ -169,9 +246,10 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
 
     painter->setPen(pal.color(QPalette::Mid));
-    if (m_grid->HasOption(dgColLines)) painter->drawLine(r.topRight(), r.bottomRight());
-    if (m_grid->HasOption(dgRowLines)) painter->drawLine(r.bottomLeft(), r.bottomRight());
+    if (p.look & ColLines) painter->drawLine(r.topRight(), r.bottomRight());
+    if (p.look & RowLines) painter->drawLine(r.bottomLeft(), r.bottomRight());
     painter->restore();
+    m_grid->cellPainted(index, std::move(p));
 }
 
 } // namespace kvo::db

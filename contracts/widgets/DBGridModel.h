@@ -2,13 +2,14 @@
 
 #include "FrameworkExport.h"
 
+#include "TDBGrid.h"
+
 #include "data/TDataSource.h"
 
 #include <QAbstractTableModel>
+#include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <optional>
-
-class TDBGrid;
 
 namespace kvo::db {
 
@@ -42,12 +43,35 @@ private:
     std::optional<TViewChange> m_pending; // the change whose begin signal is out, until its end
 };
 
+// The grid's column titles: Qt's header, whose size hint (every title measured) and picture
+// survive a model reset when the titles are the same, as when the grid's set is reloaded.
+class KVO_FRAMEWORK_EXPORT GridHeader : public QHeaderView {
+public:
+    explicit GridHeader(QWidget* parent);
+    QSize sizeHint() const override;
+    void doItemsLayout() override;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    // What the titles show: each section's place, size, caption and alignment, in order.
+    QList<QVariant> picture() const;
+    QList<QVariant> titles() const; // what the size hint is measured from
+
+    mutable QList<QVariant> m_hintTitles;
+    mutable QSize m_hint;
+    QList<QVariant> m_painted;
+};
+
 // Paints cells: the selected cell, the column and row lines and the ellipsis button.
 class KVO_FRAMEWORK_EXPORT GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(TDBGrid* grid);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // What paint would draw for that cell now.
+    CellPicture picture(const QModelIndex& index, const QRect& rect) const;
 
     static int buttonWidth(const QRect& cell) { return std::min(cell.height(), 18); }
 

@@ -8,13 +8,16 @@
 #include "data/TClientDataSet.h"
 #include "data/TField.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStyleOptionFrame>
 
 using kvo::db::GridDelegate;
 using kvo::db::GridModel;
@@ -159,6 +162,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     m_link.OnUpdateData = [this] { commitEditor(); };
     m_link.OnFocusField = [this](TField* field) { return focusFieldFromSet(field); };
 
+    setHorizontalHeader(new kvo::db::GridHeader(this));
     m_model = new GridModel(this);
     setModel(m_model);
     m_delegate = new GridDelegate(this);
@@ -687,6 +691,8 @@ bool TDBGrid::handleKey(int key, Qt::KeyboardModifiers mods, const QString& text
 }
 
 bool TDBGrid::event(QEvent* e) {
+    if (e->type() == QEvent::Paint)
+        m_paintedFrame = framePicture(); // the frame, the cells are the viewport's
     if (e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
@@ -806,12 +812,34 @@ void TDBGrid::focusOutEvent(QFocusEvent* e) {
 }
 
 void TDBGrid::updateFrame() {
+    if (m_paintedFrame && *m_paintedFrame == framePicture()) return;
     QRegion own(rect());
     for (QObject* child : children()) {
         const auto* w = qobject_cast<QWidget*>(child);
         if (w && !w->isWindow() && w->isVisible()) own -= w->geometry();
     }
     update(own);
+}
+
+kvo::db::FramePicture TDBGrid::framePicture() {
+    QStyleOptionFrame o;
+    initStyleOption(&o);
+    if (m_focusOnFrame < 0) {
+        // Drawn once with and without the focus: most styles show it only in the cells.
+        QStyleOptionFrame sample = o;
+        sample.rect = QRect(0, 0, 24, 24);
+        QImage with(sample.rect.size(), QImage::Format_ARGB32_Premultiplied), without = with;
+        for (QImage* image : {&with, &without}) {
+            image->fill(Qt::transparent);
+            QPainter p(image);
+            sample.state.setFlag(QStyle::State_HasFocus, image == &with);
+            style()->drawControl(QStyle::CE_ShapedFrame, &sample, &p, this);
+        }
+        m_focusOnFrame = with != without;
+    }
+    if (!m_focusOnFrame) o.state &= ~QStyle::State_HasFocus;
+    return {int(o.state),      o.rect,      o.palette.cacheKey(), int(o.direction),
+            int(o.frameShape), o.lineWidth, o.midLineWidth,       int(o.features)};
 }
 
 void TDBGrid::resizeEvent(QResizeEvent* e) {
@@ -826,6 +854,7 @@ void TDBGrid::scrollContentsBy(int dx, int dy) {
 
 void TDBGrid::changeEvent(QEvent* e) {
     QTableView::changeEvent(e);
+    if (e->type() == QEvent::StyleChange || e->type() == QEvent::PaletteChange) m_focusOnFrame = -1;
     if (e->type() == QEvent::EnabledChange) viewport()->update();
 }
 
@@ -863,15 +892,29 @@ bool TDBGrid::focusFieldFromSet(TField* field) {
 
 void TDBGrid::sourceActiveChanged() {
     hideEditor();
+    auto sections = [this] {
+        std::vector<int> sizes;
+        const QHeaderView* h = horizontalHeader();
+        for (int i = 0; i < h->count(); ++i)
+            sizes.push_back(h->isSectionHidden(i) ? -1 : h->sectionSize(i));
+        return sizes;
+    };
+    const std::vector<int> before = sections();
     m_columns.rebuildDefault();
     m_syncing = true;
+    m_reloading = true;
     m_model->resetAll();
+    m_reloading = false;
     m_syncing = false;
     if (!m_columns.Items(m_col) || !m_columns.Items(m_col)->Visible()) {
         const int first = firstVisibleColumn();
         m_col = first >= 0 ? first : 0;
     }
     applyColumnLayout();
+    // A set reloaded (closed and opened again, as a screen's verify command does) keeps its columns:
+    // the layout that follows may then leave alone the cells that show what they showed.
+    if (m_reset != Reset::Other) m_reset = sections() == before ? Reset::SameColumns : Reset::Other;
+    if (m_reset == Reset::Other && std::exchange(m_resetRepaint, false)) viewport()->update();
     syncCurrent();
 }
 
@@ -899,6 +942,7 @@ void TDBGrid::sourceDataChanged(TField* field) {
 
 void TDBGrid::columnsChanged(bool layout) {
     if (layout) {
+        m_reset = Reset::Other;
         m_syncing = true;
         m_model->resetAll();
         m_syncing = false;
@@ -927,8 +971,14 @@ void TDBGrid::applyColumnLayout() {
 
 void TDBGrid::syncCurrent() {
     const int row = Row();
-    if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount())
-        scrollTo(m_model->index(row, m_col), QAbstractItemView::EnsureVisible);
+    if (row >= 0 && m_col >= 0 && m_col < m_columns.Count() && row < m_model->rowCount()) {
+        // Qt's scrollTo repaints the cell it scrolls to even when it is in view: the rows below
+        // repaint what looks different.
+        executeDelayedItemsLayout();
+        const QModelIndex current = m_model->index(row, m_col);
+        if (!viewport()->rect().contains(visualRect(current)))
+            scrollTo(current, QAbstractItemView::EnsureVisible);
+    }
     placeEditor();
     // Only the row left and the row reached look different: repainting just those keeps a move
     // as cheap as in any table view, whatever the row count.
@@ -937,10 +987,100 @@ void TDBGrid::syncCurrent() {
     m_paintedRow = row;
 }
 
+void TDBGrid::paintEvent(QPaintEvent* e) {
+    m_paintedRows = m_model->rowCount();
+    m_paintedOffset = QPoint(horizontalOffset(), verticalOffset());
+    if (m_pictures.size() > 4096) m_pictures.clear(); // rows long scrolled away
+    QTableView::paintEvent(e);
+}
+
+void TDBGrid::cellPainted(const QModelIndex& index, kvo::db::CellPicture&& picture) {
+    m_pictures.insert(quint64(quint32(index.row())) << 32 | quint32(index.column()), std::move(picture));
+}
+
+// Qt lays the rows out again after a model reset and repaints every cell. When the reset reloaded
+// the rows with the columns as they were, the row count and scroll position as painted, only the
+// rows whose cells would look different are repainted.
+void TDBGrid::doItemsLayout() {
+    const bool sameColumns = std::exchange(m_reset, Reset::None) == Reset::SameColumns;
+    const bool resetRepaint = std::exchange(m_resetRepaint, false);
+    const QPoint offset(horizontalOffset(), verticalOffset());
+    if (!sameColumns || !resetRepaint || m_paintedRows < 0 || m_model->rowCount() != m_paintedRows ||
+        offset != m_paintedOffset) {
+        QTableView::doItemsLayout(); // repaints every cell, the reset's repaint included
+        return;
+    }
+    updateGeometries();
+    // What QTableView's layout does besides, with Qt's public calls: the row header follows the
+    // scroll bar (per item) and paints again.
+    QHeaderView* rows = verticalHeader();
+    const QScrollBar* bar = verticalScrollBar();
+    if (bar->maximum() > 0 && bar->value() == bar->maximum())
+        rows->setOffsetToLastSection();
+    else
+        rows->setOffsetToSectionPosition(bar->value());
+    if (!rows->updatesEnabled()) rows->setUpdatesEnabled(true);
+    if (QPoint(horizontalOffset(), verticalOffset()) != offset) {
+        viewport()->update();
+        return;
+    }
+    updateChangedRows();
+}
+
+// A model reset sets the root index again, and QTableView repaints every cell for the same root:
+// during a reload that repaint waits for the layout, which decides what it covers.
+void TDBGrid::setRootIndex(const QModelIndex& index) {
+    if (m_reloading && index == rootIndex()) {
+        m_resetRepaint = true;
+        scheduleDelayedItemsLayout();
+        return;
+    }
+    QTableView::setRootIndex(index);
+}
+
+void TDBGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                          const QList<int>& roles) {
+    if (topLeft.model() != m_model || !topLeft.isValid() || !bottomRight.isValid()) {
+        QTableView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    // The grid has no item editors of Qt's and keeps its size: what Qt does besides repainting the
+    // range is telling assistive technology.
+    if (isVisible())
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+            updateRow(row);
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+        event.setFirstRow(topLeft.row());
+        event.setFirstColumn(topLeft.column());
+        event.setLastRow(bottomRight.row());
+        event.setLastColumn(bottomRight.column());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TDBGrid::updateChangedRows() {
+    const int rows = m_model->rowCount();
+    if (rows == 0) return;
+    const int top = std::max(0, rowAt(0)), bottom = rowAt(viewport()->height() - 1);
+    for (int row = top; row <= (bottom < 0 ? rows - 1 : bottom); ++row)
+        updateRow(row);
+}
+
+// The cells of a row that would look different from what is on screen, and its indicator.
 void TDBGrid::updateRow(int row) {
     if (row < 0 || row >= m_model->rowCount()) return;
     const int y = rowViewportPosition(row), h = rowHeight(row);
-    viewport()->update(QRect(0, y, viewport()->width(), h));
+    const int width = viewport()->width();
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (isColumnHidden(column)) continue;
+        const QModelIndex index = m_model->index(row, column);
+        const QRect rect = visualRect(index);
+        if (rect.right() < 0 || rect.left() >= width) continue;
+        const auto painted = m_pictures.constFind(quint64(quint32(row)) << 32 | quint32(column));
+        if (painted == m_pictures.cend() || !(*painted == m_delegate->picture(index, rect)))
+            viewport()->update(rect);
+    }
     if (verticalHeader()->isVisible())
         verticalHeader()->viewport()->update(QRect(0, y, verticalHeader()->viewport()->width(), h));
 }

@@ -7,9 +7,11 @@
 
 #include "data/TDataSource.h"
 
+#include <QHash>
 #include <QTableView>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TDBGrid;
@@ -20,6 +22,24 @@ class QLineEdit;
 namespace kvo::db {
 class GridModel;
 class GridDelegate;
+
+// Everything a cell's pixels depend on besides the grid's palette, font and style (whose changes
+// repaint the whole grid anyway): two equal pictures are the same pixels.
+struct CellPicture {
+    QString text; // before eliding
+    QRect rect;
+    int look = 0; // alignment, highlight, button, enabled, lines
+    bool operator==(const CellPicture&) const = default;
+};
+
+// The same for the grid's frame: its style option as drawn.
+struct FramePicture {
+    int state = 0;
+    QRect rect;
+    qint64 palette = 0;
+    int direction = 0, shape = 0, lineWidth = 0, midLineWidth = 0, features = 0;
+    bool operator==(const FramePicture&) const = default;
+};
 } // namespace kvo::db
 
 enum TColumnButtonStyle { cbsNone, cbsEllipsis };
@@ -173,6 +193,16 @@ public:
     // The grid's own delete question (dgConfirmDelete).
     static QString ConfirmDeleteText();
 
+    // Qt's layout after a model reset and its root index (public in QTableView).
+    void doItemsLayout() override;
+    void setRootIndex(const QModelIndex& index) override;
+
+protected:
+    // The model's row changes: only the cells that look different are repainted.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+public:
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -184,6 +214,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* e) override;
     void DoExit() override;
     void changeEvent(QEvent* e) override;
 
@@ -233,8 +264,11 @@ private:
     void applyColumnLayout();
     void syncCurrent();
     void updateRow(int row);
-    void updateFrame(); // the grid's own pixels, none of its children's
+    void updateFrame(); // the grid's own pixels, none of its children's, when they look different
+    kvo::db::FramePicture framePicture();
     int viewRowCount() const;
+    void cellPainted(const QModelIndex& index, kvo::db::CellPicture&& picture);
+    void updateChangedRows();
 
     TDataLink m_link;
     kvo::db::GridModel* m_model = nullptr;
@@ -245,6 +279,17 @@ private:
     int m_col = 0;
     int m_paintedRow = -1; // the row last painted as current
     int m_rows = 0;        // row count the model last announced
+    // What the cells on screen show, by model row and column, and the row count and scroll
+    // offsets they were painted with: a reload of the same rows repaints only what differs.
+    QHash<quint64, kvo::db::CellPicture> m_pictures;
+    int m_paintedRows = -1;
+    QPoint m_paintedOffset;
+    // The model resets since the last layout: none, only reloads keeping the columns, or others.
+    enum class Reset { None, SameColumns, Other } m_reset = Reset::None;
+    bool m_reloading = false;    // the model is being reset for a set opened, closed or reloaded
+    bool m_resetRepaint = false; // the repaint Qt asks for on a reset waits for the layout
+    std::optional<kvo::db::FramePicture> m_paintedFrame;
+    int m_focusOnFrame = -1; // whether the style draws the frame differently with the focus; -1 unknown
     bool m_editorModified = false;
     bool m_inColExit = false;
     bool m_syncing = false;

@@ -10,8 +10,11 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStyleFactory>
 #include <QTest>
 
 using namespace kvo::test;
@@ -20,6 +23,18 @@ using SetStep = std::function<void(TClientDataSet&)>;
 Q_DECLARE_METATYPE(SetStep)
 using GridSteps = QList<std::function<void(GridFixture&)>>;
 Q_DECLARE_METATYPE(GridSteps)
+
+// Fusion with the focus drawn on a scroll area's frame, as some platform styles do.
+class FocusFrameStyle : public QProxyStyle {
+public:
+    FocusFrameStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_ShapedFrame && (option->state & State_HasFocus))
+            painter->fillRect(option->rect.adjusted(0, 0, 0, -option->rect.height() + 2), Qt::red);
+    }
+};
 
 class TestDBGrid : public QObject {
     Q_OBJECT
@@ -438,6 +453,18 @@ private slots:
             column(1), type("Z"), key(Qt::Key_Tab), type("4"), key(Qt::Key_Escape), key(Qt::Key_Escape)};
         QTest::newRow("the focus leaves the grid and its editor, and comes back")
             << GridSteps{focus(false), focus(true), type("7"), focus(false), focus(true)};
+        QTest::newRow("the same under a style that shows the focus on the frame")
+            << GridSteps{[](GridFixture& g) {
+                             auto* style = new FocusFrameStyle;
+                             style->setParent(g.grid);
+                             g.grid->setStyle(style);
+                         },
+                         focus(false),
+                         focus(true),
+                         type("7"),
+                         key(Qt::Key_Escape),
+                         focus(false),
+                         focus(true)};
         QTest::newRow("editing off and on under a lookup button")
             << GridSteps{[](GridFixture& g) { g.grid->Columns()[0]->SetButtonStyle(cbsEllipsis); },
                          option(dgEditing, false), option(dgEditing, true)};
@@ -448,6 +475,24 @@ private slots:
                          },
                          option(dgIndicator, true),
                          [](GridFixture& g) { g.cds.FieldByName("QT")->SetAsFloat(3); }, key(Qt::Key_Down)};
+        // A reload repaints only the cells whose pictures differ from what is on screen.
+        auto reload = [](void (*change)(TDataPacket&)) {
+            return [change](GridFixture& g) {
+                TDataPacket p = g.cds.Data();
+                change(p);
+                g.cds.SetData(p);
+            };
+        };
+        QTest::newRow("reloads: the same rows, one value changed, a row fewer, on another current row")
+            << GridSteps{reload([](TDataPacket&) {}),
+                         reload([](TDataPacket& p) { p.rows[2][1] = "Ala Z"; }),
+                         reload([](TDataPacket& p) { p.rows.removeLast(); }),
+                         key(Qt::Key_Down),
+                         reload([](TDataPacket& p) { p.rows[0][2] = 5.0; }),
+                         [reload](GridFixture& g) {
+                             g.cds.FieldByName("NAME")->SetDisplayLabel(QStringLiteral("Ala"));
+                             reload([](TDataPacket&) {})(g);
+                         }};
     }
     void eachStepLeavesTheGridShownAsItIs() {
         QFETCH(GridSteps, steps);
