@@ -401,6 +401,26 @@ QString Statement::text(int c) const {
     return QString::fromUtf8(t.data(), qsizetype(t.size()));
 }
 
+bool Statement::isText(int c) const {
+    if (m_sqlite) return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_TEXT;
+    auto* r = static_cast<PGresult*>(m_native);
+    if (PQgetisnull(r, m_row, c)) return false;
+    switch (PQftype(r, c)) {
+    case kBool:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+    case kDate:
+    case kTimestamp:
+        return false;
+    default:
+        return true;
+    }
+}
+
 QDate Statement::date(int c) const {
     const std::string_view t = bytes(c);
     if (t.size() == 10) {

@@ -70,6 +70,8 @@ public:
     std::string_view bytes(int column) const; // UTF-8 text of any value; empty for null
     double number(int column) const;          // 0 for null
     QString text(int column) const;
+    // True when value() hands over exactly text(): the value is stored as text and not converted.
+    bool isText(int column) const;
     QDate date(int column) const; // a stored day; invalid for null or anything else
     // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
     bool isInteger(int column) const;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kvo::server {
 
@@ -164,9 +165,37 @@ static QString lockSuffix(StatementCache& sc) {
     return sc.dialect() == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
+namespace {
+
+// Texts repeat down the rows of a query (the branch, a service over its diets, the last save's
+// stamp): a column's text equal to the row before's is shared instead of decoded again.
+class RepeatedTexts {
+public:
+    explicit RepeatedTexts(qsizetype columns) : m_last(size_t(columns)) {}
+    QString text(const Statement& q, int column) {
+        Last& l = m_last[size_t(column)];
+        const std::string_view b = q.bytes(column);
+        if (!l.valid || b != std::string_view(l.bytes.constData(), size_t(l.bytes.size()))) {
+            l.bytes.resize(qsizetype(b.size()));
+            std::memcpy(l.bytes.data(), b.data(), b.size());
+            l.text = QString::fromUtf8(b.data(), qsizetype(b.size()));
+            l.valid = true;
+        }
+        return l.text;
+    }
+
+private:
+    struct Last {
+        bool valid = false;
+        QByteArray bytes;
+        QString text;
+    };
+    std::vector<Last> m_last;
+};
+
 // A stored row as rows carry it: dates as QDate (cheap to build and compare), numbers as doubles,
 // the rest as text.
-static Row rowFromQuery(const TableDef& def, Statement& q) {
+Row rowFromQuery(const TableDef& def, Statement& q, RepeatedTexts& texts) {
     Row r(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i) {
         if (q.isNull(i)) continue;
@@ -178,6 +207,10 @@ static Row rowFromQuery(const TableDef& def, Statement& q) {
             r[i] = q.number(i);
             break;
         default:
+            if (q.isText(i)) {
+                r[i] = texts.text(q, i);
+                break;
+            }
             // Through value(): a stamp column comes back in the form the server writes it.
             if (const QVariant v = q.value(i); v.typeId() == QMetaType::QString)
                 r[i] = v;
@@ -187,6 +220,8 @@ static Row rowFromQuery(const TableDef& def, Statement& q) {
     }
     return r;
 }
+
+} // namespace
 
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key) {
     thread_local QHash<std::pair<const TableDef*, bool>, QString> texts;
@@ -200,7 +235,8 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
     keyArgs(def, args, key);
     Statement& q = sc.exec(*it, args);
     if (!q.next()) return std::nullopt;
-    Row r = rowFromQuery(def, q);
+    RepeatedTexts repeated(def.columns.size());
+    Row r = rowFromQuery(def, q, repeated);
     q.finish();
     return r;
 }
@@ -225,8 +261,9 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
                                  order.join(QStringLiteral(", ")), lock ? lockSuffix(sc) : QString());
     Statement& q = sc.exec(sql, args);
     QVector<Row> rows;
+    RepeatedTexts repeated(def.columns.size());
     while (q.next())
-        rows << rowFromQuery(def, q);
+        rows << rowFromQuery(def, q, repeated);
     q.finish();
     return rows;
 }
