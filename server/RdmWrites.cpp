@@ -134,8 +134,7 @@ QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, c
     QVector<Item> items;
     items.reserve(log.changes.size());
     for (const TChange& c : log.changes)
-        items.push_back(
-            {sortKey(def, keyFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
+        items.push_back({sortKey(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues), &c});
     std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
     out.reserve(items.size());

@@ -68,13 +68,6 @@ Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVari
     return r;
 }
 
-Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
-    Row r(def.columns.size());
-    for (int k : def.keys)
-        cellFromLog(def, idx, values, k, r);
-    return r;
-}
-
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c) {
     QVector<int> out;
     for (int i = 0; i < def.columns.size(); ++i) {
@@ -91,23 +84,40 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     return true;
 }
 
+// One key value in the byte order of keyLess, appended to out.
+static void appendSortKey(QByteArray& out, TFieldType type, const QVariant& v) {
+    if (type == ftDateTime) {
+        // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
+        const quint64 n = quint64(logDate(v).toJulianDay()) ^ (quint64(1) << 63);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            out += char(n >> shift);
+        return;
+    }
+    // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
+    const QString t = logText(v);
+    const qsizetype at = out.size();
+    out.resize(at + 3 * t.size() + 1);
+    char* o = out.data() + at;
+    for (QChar ch : t) {
+        *o++ = char(1);
+        *o++ = char(ch.unicode() >> 8);
+        *o++ = char(ch.unicode() & 0xFF);
+    }
+    *o = char(0);
+}
+
 QByteArray sortKey(const TableDef& def, const Row& r) {
     QByteArray out;
+    for (int k : def.keys)
+        appendSortKey(out, def.columns.at(k).type, r.value(k));
+    return out;
+}
+
+QByteArray sortKey(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
+    QByteArray out;
     for (int k : def.keys) {
-        if (def.columns.at(k).type == ftDateTime) {
-            // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
-            const quint64 n = quint64(logDate(r.value(k)).toJulianDay()) ^ (quint64(1) << 63);
-            for (int shift = 56; shift >= 0; shift -= 8)
-                out += char(n >> shift);
-            continue;
-        }
-        // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
-        for (QChar ch : logText(r.value(k))) {
-            out += char(1);
-            out += char(ch.unicode() >> 8);
-            out += char(ch.unicode() & 0xFF);
-        }
-        out += char(0);
+        const int j = idx.at(k);
+        appendSortKey(out, def.columns.at(k).type, j >= 0 ? values.value(j) : QVariant());
     }
     return out;
 }

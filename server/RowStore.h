@@ -46,8 +46,6 @@ using Row = QVector<QVariant>;
 QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log);
 // The table's columns of one change-log row; missing columns are null.
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
-// The same with only the key columns filled in.
-Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
 // Positions of the columns present in the log whose old and new values differ.
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
 bool sameKey(const TableDef& def, const Row& a, const Row& b);
@@ -56,6 +54,8 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b);
 bool keyLess(const TableDef& def, const Row& a, const Row& b);
 // The same order as bytes, for sorting many rows: a < b exactly when keyLess(a, b).
 QByteArray sortKey(const TableDef& def, const Row& r);
+// The same for the key of a change-log row, without building the row.
+QByteArray sortKey(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
