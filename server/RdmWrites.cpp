@@ -275,16 +275,28 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     };
 
     // The checks every inserted or changed diet row must pass; op is the operator writing it.
+    // Rows come in key order, a service's diets one after another: the last service that passed
+    // is kept with its standard diets, which no later lookup changes.
+    struct {
+        bool valid = false;
+        QString branch, service;
+        QSet<QString> diets;
+    } lastService;
     auto checkRow = [&](const Row& r, const QString& op) {
         if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
         const QString b = logText(r.at(CdFilial));
         if (const QString m = rules.refusal(b, logDate(r.at(DtCardapio)), op); !m.isEmpty()) refuse(m);
         const QString s = logText(r.at(CdServFili));
         const QString d = logText(r.at(CdDietPad));
-        const QString type = typeOf(b, s);
-        if (type.isEmpty()) refuse(texts::ServCad);
-        if (type != QLatin1String("D")) refuse(texts::ServPad);
-        if (!dietLinked(b, s, d)) refuse(texts::DietCad);
+        if (lastService.valid && lastService.branch == b && lastService.service == s) {
+            if (!lastService.diets.contains(d)) refuse(texts::DietCad);
+        } else {
+            const QString type = typeOf(b, s);
+            if (type.isEmpty()) refuse(texts::ServCad);
+            if (type != QLatin1String("D")) refuse(texts::ServPad);
+            if (!dietLinked(b, s, d)) refuse(texts::DietCad);
+            lastService = {true, b, s, standardDiets.value({b, s})};
+        }
         const double cli = logNum(r.at(QtCliEfetCar));
         const double fun = logNum(r.at(QtFunEfetCar));
         const double doa = logNum(r.at(QtDoaEfetCar));
@@ -316,8 +328,12 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             ++perDay[DayKey(logText(v.value(bi)), logDate(v.value(di)).toJulianDay())];
         }
     }
+    // Changes come in key order, so most share the day of the change before.
+    DayKey lastDay;
+    Day* lastDayRows = nullptr;
     auto dayOf = [&](const Row& r) -> Day& {
-        const DayKey k = dayKey(r);
+        DayKey k = dayKey(r);
+        if (lastDayRows && k == lastDay) return *lastDayRows;
         auto it = days.find(k);
         if (it == days.end()) {
             Day d;
@@ -330,18 +346,19 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             }
             it = days.insert(k, std::move(d));
         }
+        lastDay = std::move(k);
+        lastDayRows = &*it;
         return *it;
     };
-    auto storedRow = [&](const Row& r) -> std::optional<Row> {
+    // The row's place among its day's stored rows, read on first use: what the database holds now,
+    // or nullopt when it holds no such row. Written as the change is applied; valid until the
+    // next row of that day is looked up.
+    auto storedRow = [&](const Row& r) -> std::optional<Row>& {
         Day& d = dayOf(r);
         const Pair k = rowKey(r);
         auto it = d.rows.find(k);
         if (it != d.rows.end()) return *it;
-        if (d.whole) return std::nullopt;
-        return *d.rows.insert(k, lockRow(sc, def, r));
-    };
-    auto remember = [&](const Row& r, std::optional<Row> value) {
-        dayOf(r).rows.insert(rowKey(r), std::move(value));
+        return *d.rows.insert(k, d.whole ? std::nullopt : lockRow(sc, def, r));
     };
 
     return safeRefusal(applyLog(texts::DietJaCad, [&] {
@@ -369,7 +386,8 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 const QString op =
                     m_context.operatorCode.isEmpty() ? logText(r.at(CdOperador)) : m_context.operatorCode;
                 checkRow(r, op);
-                if (storedRow(r)) refuse(texts::DietJaCad);
+                std::optional<Row>& slot = storedRow(r);
+                if (slot) refuse(texts::DietJaCad);
                 const QDate day = logDate(r.at(DtCardapio));
                 const QVariant nr = menuOf(logText(r.at(CdFilial)), day);
                 if (!nr.isNull()) r[NrCardapio] = nr.toString();
@@ -377,7 +395,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 r[DtUltAtu] = stamp;
                 insertRow(sc, def, r);
                 history.record(def, std::nullopt, r, logText(r.at(CdOperador)));
-                remember(r, r);
+                slot = std::move(r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
@@ -387,9 +405,9 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 changed = changedColumns(def, idx, c);
                 refuseKeyChange(def, changed);
             }
-            const std::optional<Row> found = storedRow(oldRow);
-            if (!found) refuse(texts::Concurrency);
-            const Row& stored = *found;
+            std::optional<Row>& slot = storedRow(oldRow);
+            if (!slot) refuse(texts::Concurrency);
+            const Row& stored = *slot;
             if (c.op == TChange::Modify) {
                 if (changed.isEmpty()) continue;
                 Row merged = stored;
@@ -405,7 +423,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 if (!changed.contains(DtUltAtu)) changed << DtUltAtu;
                 updateRow(sc, def, oldRow, merged, changed);
                 history.record(def, stored, merged, logText(merged.at(CdOperador)));
-                remember(merged, merged);
+                slot = std::move(merged);
                 continue;
             }
             // Delete: the row must still hold what the client saw, so no one's later change is lost.
@@ -438,7 +456,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             deleteRow(sc, def, oldRow);
             history.record(def, stored, std::nullopt, logText(stored.at(CdOperador)));
             gone << stored;
-            remember(oldRow, std::nullopt);
+            slot = std::nullopt;
         }
         // The shares are locked after every diet row, in their own key order, as UpdEfetDiet locks them.
         const TableDef& shares = efetdietDef();
