@@ -201,7 +201,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         const int bi = idx.at(CdFilial), si = idx.at(CdServFili);
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            servicesOf[logText(v.value(bi))].insert(logText(v.value(si)));
+            servicesOf[logText(cellAt(v, bi))].insert(logText(cellAt(v, si)));
         }
     }
     auto loadBranch = [&](const QString& b) {
@@ -325,7 +325,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
         const int bi = idx.at(CdFilial), di = idx.at(DtCardapio);
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            ++perDay[DayKey(logText(v.value(bi)), logDate(v.value(di)).toJulianDay())];
+            ++perDay[DayKey(logText(cellAt(v, bi)), logDate(cellAt(v, di)).toJulianDay())];
         }
     }
     // Changes come in key order, so most share the day of the change before.
@@ -413,9 +413,9 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 Row merged = stored;
                 for (int col : changed) {
                     const int fi = idx.at(col);
-                    if (!sameValue(def.columns.at(col).type, stored.at(col), c.oldValues.value(fi)))
+                    if (!sameValue(def.columns.at(col).type, stored.at(col), cellAt(c.oldValues, fi)))
                         refuse(texts::Concurrency);
-                    merged[col] = c.newValues.value(fi);
+                    merged[col] = cellAt(c.newValues, fi);
                 }
                 checkRow(merged, m_context.operatorCode);
                 merged[DtUltAtu] = stamp;
@@ -585,9 +585,9 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                 for (int col : changed) {
                     if (col == EdSeqEfetDie) continue; // assigned by the server, never by a client
                     const int fi = idx.at(col);
-                    if (!sameValue(def.columns.at(col).type, stored->at(col), c.oldValues.value(fi)))
+                    if (!sameValue(def.columns.at(col).type, stored->at(col), cellAt(c.oldValues, fi)))
                         refuse(texts::Concurrency);
-                    merged[col] = c.newValues.value(fi);
+                    merged[col] = cellAt(c.newValues, fi);
                     if (col != EdUltAtu) written << col;
                 }
                 if (changed.isEmpty()) continue;

@@ -73,14 +73,14 @@ QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const 
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
         if (j < 0) continue;
-        if (!sameValue(def.columns.at(i).type, c.oldValues.value(j), c.newValues.value(j))) out << i;
+        if (!sameValue(def.columns.at(i).type, cellAt(c.oldValues, j), cellAt(c.newValues, j))) out << i;
     }
     return out;
 }
 
 bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     for (int k : def.keys)
-        if (!sameValue(def.columns.at(k).type, a.value(k), b.value(k))) return false;
+        if (!sameValue(def.columns.at(k).type, cellAt(a, k), cellAt(b, k))) return false;
     return true;
 }
 
@@ -109,16 +109,14 @@ static void appendSortKey(QByteArray& out, TFieldType type, const QVariant& v) {
 QByteArray sortKey(const TableDef& def, const Row& r) {
     QByteArray out;
     for (int k : def.keys)
-        appendSortKey(out, def.columns.at(k).type, r.value(k));
+        appendSortKey(out, def.columns.at(k).type, cellAt(r, k));
     return out;
 }
 
 QByteArray sortKey(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
     QByteArray out;
-    for (int k : def.keys) {
-        const int j = idx.at(k);
-        appendSortKey(out, def.columns.at(k).type, j >= 0 ? values.value(j) : QVariant());
-    }
+    for (int k : def.keys)
+        appendSortKey(out, def.columns.at(k).type, cellAt(values, idx.at(k)));
     return out;
 }
 
@@ -168,7 +166,7 @@ QVariant dbValue(const Column& c, const QVariant& v) {
 
 static void keyArgs(const TableDef& def, QVariantList& args, const Row& key) {
     for (int k : def.keys)
-        args << dbValue(def.columns.at(k), key.value(k));
+        args << dbValue(def.columns.at(k), cellAt(key, k));
 }
 
 static QString lockSuffix(StatementCache& sc) {
@@ -258,7 +256,7 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
     for (int i = 0; i < where.size(); ++i) {
         const Column& c = def.columns.at(where.at(i));
         conds << c.name + QStringLiteral(" = ?");
-        args << dbValue(c, values.value(i));
+        args << dbValue(c, cellAt(values, i));
     }
     // Byte order on PostgreSQL, whatever the database's collation, to match keyLess.
     const bool pg = sc.dialect() == Dialect::PostgreSQL;
@@ -301,7 +299,7 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {
     QVariantList args;
     args.reserve(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i)
-        args << dbValue(def.columns.at(i), row.value(i));
+        args << dbValue(def.columns.at(i), cellAt(row, i));
     sc.write(*it, args);
 }
 
@@ -323,7 +321,7 @@ void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const
     QVariantList args;
     args.reserve(columns.size() + def.keys.size());
     for (int i = 0; i < def.columns.size(); ++i)
-        if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), row.value(i));
+        if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), cellAt(row, i));
     keyArgs(def, args, oldKey);
     sc.write(*it, args);
 }
