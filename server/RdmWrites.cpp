@@ -127,19 +127,16 @@ void checkLogShape(const TChangeLog& log, const TableDef& def) {
 // same rows then lock them in the same order and one waits for the other instead of both
 // deadlocking. Changes of one key keep their order (a delete before a new insert of that row).
 QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, const QVector<int>& idx) {
-    struct Item {
-        QByteArray key;
-        const TChange* change;
-    };
-    QVector<Item> items;
-    items.reserve(log.changes.size());
-    for (const TChange& c : log.changes)
-        items.push_back({sortKey(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues), &c});
-    std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
-    out.reserve(items.size());
-    for (const Item& i : items)
-        out << i.change;
+    out.reserve(log.changes.size());
+    for (const TChange& c : log.changes)
+        out << &c;
+    auto less = [&](const TChange* x, const TChange* y) {
+        return keyLess(def, idx, x->op == TChange::Insert ? x->newValues : x->oldValues,
+                       y->op == TChange::Insert ? y->newValues : y->oldValues);
+    };
+    // A screen sends its rows in key order already.
+    if (!std::is_sorted(out.begin(), out.end(), less)) std::stable_sort(out.begin(), out.end(), less);
     return out;
 }
 

@@ -84,44 +84,32 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     return true;
 }
 
-// One key value in the byte order of keyLess, appended to out.
-static void appendSortKey(QByteArray& out, TFieldType type, const QVariant& v) {
+// One key value against another in the lock order: texts by UTF-16 unit (a text before any text
+// it is the start of), days by date.
+static int keyCompare(TFieldType type, const QVariant& a, const QVariant& b) {
     if (type == ftDateTime) {
-        // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
-        const quint64 n = quint64(logDate(v).toJulianDay()) ^ (quint64(1) << 63);
-        for (int shift = 56; shift >= 0; shift -= 8)
-            out += char(n >> shift);
-        return;
+        const qint64 x = logDate(a).toJulianDay(), y = logDate(b).toJulianDay();
+        return x < y ? -1 : x > y;
     }
-    // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
-    const QString t = logText(v);
-    const qsizetype at = out.size();
-    out.resize(at + 3 * t.size() + 1);
-    char* o = out.data() + at;
-    for (QChar ch : t) {
-        *o++ = char(1);
-        *o++ = char(ch.unicode() >> 8);
-        *o++ = char(ch.unicode() & 0xFF);
-    }
-    *o = char(0);
-}
-
-QByteArray sortKey(const TableDef& def, const Row& r) {
-    QByteArray out;
-    for (int k : def.keys)
-        appendSortKey(out, def.columns.at(k).type, cellAt(r, k));
-    return out;
-}
-
-QByteArray sortKey(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
-    QByteArray out;
-    for (int k : def.keys)
-        appendSortKey(out, def.columns.at(k).type, cellAt(values, idx.at(k)));
-    return out;
+    const QString x = logText(a), y = logText(b);
+    const qsizetype n = std::min(x.size(), y.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (x.at(i) != y.at(i)) return x.at(i).unicode() < y.at(i).unicode() ? -1 : 1;
+    return x.size() < y.size() ? -1 : x.size() > y.size();
 }
 
 bool keyLess(const TableDef& def, const Row& a, const Row& b) {
-    return sortKey(def, a) < sortKey(def, b);
+    for (int k : def.keys)
+        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, k), cellAt(b, k))) return c < 0;
+    return false;
+}
+
+bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
+             const QVector<QVariant>& b) {
+    for (int k : def.keys)
+        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, idx.at(k)), cellAt(b, idx.at(k))))
+            return c < 0;
+    return false;
 }
 
 QString checkValues(const TableDef& def, const Row& row) {

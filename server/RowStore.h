@@ -52,10 +52,9 @@ bool sameKey(const TableDef& def, const Row& a, const Row& b);
 // The one order in which rows are locked, so that no two transactions wait for each other in a
 // cycle: key columns in table order, texts by code unit, days by date.
 bool keyLess(const TableDef& def, const Row& a, const Row& b);
-// The same order as bytes, for sorting many rows: a < b exactly when keyLess(a, b).
-QByteArray sortKey(const TableDef& def, const Row& r);
-// The same for the key of a change-log row, without building the row.
-QByteArray sortKey(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
+// The same for the keys of two change-log rows, read in place.
+bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
+             const QVector<QVariant>& b);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
