@@ -261,8 +261,10 @@ Statement::~Statement() {
 void Statement::run(const QVariantList& args) {
     if (m_sqlite) {
         auto* st = static_cast<sqlite3_stmt*>(m_native);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
+        if (m_stepped) sqlite3_reset(st);
+        m_stepped = false;
+        // Every parameter is bound below, unless the call gives fewer: those must not keep the last run's.
+        if (args.size() < sqlite3_bind_parameter_count(st)) sqlite3_clear_bindings(st);
         for (int i = 0; i < args.size(); ++i) {
             const QVariant& v = args.at(i);
             if (v.isNull()) {
@@ -296,6 +298,7 @@ void Statement::run(const QVariantList& args) {
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW) {
             m_pending = true;
+            m_stepped = true;
         } else if (rc == SQLITE_DONE) {
             m_changes = sqlite3_changes(sqlite3_db_handle(st));
             sqlite3_reset(st);
@@ -342,6 +345,7 @@ bool Statement::next() {
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) return true;
     m_row = -1;
+    m_stepped = false;
     if (rc == SQLITE_DONE) {
         sqlite3_reset(st);
         return false;
@@ -358,7 +362,8 @@ void Statement::finish() {
     m_pending = false;
     m_row = -1;
     if (m_sqlite) {
-        sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+        if (m_stepped) sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+        m_stepped = false;
     } else {
         PQclear(static_cast<PGresult*>(m_native));
         m_native = nullptr;

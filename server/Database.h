@@ -90,6 +90,7 @@ private:
     QString m_sql;
     int m_row = -1, m_rows = 0;
     bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
+    bool m_stepped = false; // SQLite: stepped to a row since the last reset
     bool m_sqlite = true;
     int m_changes = 0;
     // A read sent ahead: its arguments, and whether its rows have arrived yet.
