@@ -196,9 +196,16 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     QSet<QString> wholeBranch;                              // branches read whole
     {
         const int bi = idx.at(CdFilial), si = idx.at(CdServFili);
+        QString lastBranch, lastService; // a service's changes come one after another
+        bool any = false;
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            servicesOf[logText(cellAt(v, bi))].insert(logText(cellAt(v, si)));
+            QString b = logText(cellAt(v, bi)), s = logText(cellAt(v, si));
+            if (any && b == lastBranch && s == lastService) continue;
+            servicesOf[b].insert(s);
+            lastBranch = std::move(b);
+            lastService = std::move(s);
+            any = true;
         }
     }
     auto loadBranch = [&](const QString& b) {
@@ -320,9 +327,16 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     QHash<DayKey, int> perDay;
     {
         const int bi = idx.at(CdFilial), di = idx.at(DtCardapio);
+        DayKey last;
+        int* count = nullptr; // the last day's, valid until the next day is added
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            ++perDay[DayKey(logText(cellAt(v, bi)), logDate(cellAt(v, di)).toJulianDay())];
+            DayKey k(logText(cellAt(v, bi)), logDate(cellAt(v, di)).toJulianDay());
+            if (!count || k != last) {
+                count = &perDay[k];
+                last = std::move(k);
+            }
+            ++*count;
         }
     }
     // Changes come in key order, so most share the day of the change before.
@@ -336,7 +350,10 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             Day d;
             if (perDay.value(k) >= 16) {
                 d.whole = true;
-                for (Row& s : lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)})) {
+                QVector<Row> stored =
+                    lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)});
+                d.rows.reserve(stored.size());
+                for (Row& s : stored) {
                     const Pair k = rowKey(s);
                     d.rows.insert(k, std::move(s));
                 }
