@@ -288,9 +288,15 @@ void Statement::run(const QVariantList& args) {
             }
             default: {
                 // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
-                const QByteArray text =
-                    (v.typeId() == QMetaType::QDate ? kvo::data::isoDate(v.toDate()) : v.toString()).toUtf8();
-                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                // Written into one buffer kept from run to run (the bind takes its own copy).
+                m_text.resize(0);
+                if (v.typeId() == QMetaType::QDate)
+                    kvo::data::appendIsoDate(m_text, v.toDate());
+                else if (v.typeId() == QMetaType::QString)
+                    kvo::data::appendUtf8(m_text, *static_cast<const QString*>(v.constData()));
+                else
+                    m_text += v.toString().toUtf8();
+                sqlite3_bind_text(st, i + 1, m_text.constData(), int(m_text.size()), SQLITE_TRANSIENT);
             }
             }
         }
