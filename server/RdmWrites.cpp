@@ -436,7 +436,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 // Only what changed is written: the rest of the row is locked and equal to what was read.
                 if (!changed.contains(DtUltAtu)) changed << DtUltAtu;
                 updateRow(sc, def, oldRow, merged, changed);
-                history.record(def, stored, merged, logText(merged.at(CdOperador)));
+                history.record(def, stored, merged, logText(merged.at(CdOperador)), columnMask(changed));
                 slot = std::move(merged);
                 continue;
             }

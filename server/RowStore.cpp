@@ -291,12 +291,17 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {
     sc.write(*it, args);
 }
 
-void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
-               const QVector<int>& columns) {
-    // The statement text depends only on the table and on which columns are written.
+quint64 columnMask(const QVector<int>& columns) {
     quint64 mask = 0;
     for (int c : columns)
         mask |= quint64(1) << c;
+    return mask;
+}
+
+void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
+               const QVector<int>& columns) {
+    // The statement text depends only on the table and on which columns are written.
+    const quint64 mask = columnMask(columns);
     thread_local QHash<std::pair<const TableDef*, quint64>, QString> texts;
     auto it = texts.find({&def, mask});
     if (it == texts.end()) {

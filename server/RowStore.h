@@ -56,6 +56,9 @@ bool keyLess(const TableDef& def, const Row& a, const Row& b);
 bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
              const QVector<QVariant>& b);
 
+// A bit (1 << column) for each of the columns.
+quint64 columnMask(const QVector<int>& columns);
+
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);
 
