@@ -93,7 +93,7 @@ void History::record(const TableDef& def, const std::optional<Row>& before, cons
     const QByteArray op = !before  ? QByteArrayLiteral("I")
                           : !after ? QByteArrayLiteral("E")
                                    : QByteArrayLiteral("A");
-    const QVariant none(QMetaType(QMetaType::QString));
+    const QVariant none{QMetaType(QMetaType::QString)};
     if (before) writeRow(m_before, def, *before, after && changed != kAllColumns ? &m_spans : nullptr);
     if (after && before && changed != kAllColumns) {
         // The columns the change left alone hold what the row held before: their text is copied.
