@@ -659,6 +659,8 @@ int main(int argc, char** argv) {
         run(
             "SQLite", "sqlite:" + path, [&] { return std::make_unique<RawSqlite>(path); }, rtt, quick);
     }
+    // For profiling and quick comparisons of the SQLite side alone.
+    if (qEnvironmentVariableIsSet("KVO_BENCH_SQLITE_ONLY")) return misses ? 1 : 0;
     const QString script = QStringLiteral(KVO_SOURCE_DIR "/scripts/pg-test-cluster");
     const QString port = qEnvironmentVariable("KVO_BENCH_PG_PORT", "55447");
     // One cluster per port: two runs side by side must not restart each other's.

@@ -21,6 +21,21 @@ public:
     // checked), or an empty text. Estimates are plans, not the counts a closed day protects: the
     // diner calculation passes closedDays false.
     QString refusal(const QString& branch, const QDate& day, const QString& op, bool closedDays = true) {
+        // A save asks the same question for row after row; what it reads never changes in a call.
+        if (m_last.valid && m_last.day == day && m_last.closedDays == closedDays && m_last.branch == branch &&
+            m_last.op == op)
+            return m_last.refusal;
+        m_last = {true, branch, day, op, closedDays, answer(branch, day, op, closedDays)};
+        return m_last.refusal;
+    }
+
+    // Sends the branch's query ahead, to travel with the call's next round trip.
+    void ahead(const QString& branch, const QString& op) {
+        if (!m_branches.contains(branch)) m_sc.ahead(branchSql(), {op.trimmed(), branch});
+    }
+
+private:
+    QString answer(const QString& branch, const QDate& day, const QString& op, bool closedDays) {
         const QString who = op.trimmed();
         const Branch& b = branchOf(branch, who);
         if (!b.exists) return texts::FiliNaoCad;
@@ -31,13 +46,6 @@ public:
             return texts::ClosedDay.arg(b.firstOpen.toString(QStringLiteral("dd/MM/yyyy")));
         return {};
     }
-
-    // Sends the branch's query ahead, to travel with the call's next round trip.
-    void ahead(const QString& branch, const QString& op) {
-        if (!m_branches.contains(branch)) m_sc.ahead(branchSql(), {op.trimmed(), branch});
-    }
-
-private:
     static QString branchSql() {
         return QStringLiteral("SELECT F.IDCNTRRESC, F.DTPROC, P.IDPEREFEPOSDTPR, P.IDBLQEFEDIAFECH,"
                               " P.NRDIAANTDTPROC, EXISTS (SELECT 1 FROM OPERFILI O WHERE O.CDOPERADOR = ?"
@@ -82,6 +90,14 @@ private:
     RdmMedEfetDiet& m_rdm;
     QHash<QString, Branch> m_branches;
     QHash<std::pair<QString, QString>, bool> m_access;
+    struct {
+        bool valid = false;
+        QString branch;
+        QDate day;
+        QString op;
+        bool closedDays = true;
+        QString refusal;
+    } m_last;
 };
 
 } // namespace kvo::server

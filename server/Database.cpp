@@ -261,8 +261,10 @@ Statement::~Statement() {
 void Statement::run(const QVariantList& args) {
     if (m_sqlite) {
         auto* st = static_cast<sqlite3_stmt*>(m_native);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
+        if (m_stepped) sqlite3_reset(st);
+        m_stepped = false;
+        // Every parameter is bound below, unless the call gives fewer: those must not keep the last run's.
+        if (args.size() < sqlite3_bind_parameter_count(st)) sqlite3_clear_bindings(st);
         for (int i = 0; i < args.size(); ++i) {
             const QVariant& v = args.at(i);
             if (v.isNull()) {
@@ -286,9 +288,15 @@ void Statement::run(const QVariantList& args) {
             }
             default: {
                 // UTF-8, the database's own encoding: nothing left to convert when the statement runs.
-                const QByteArray text =
-                    (v.typeId() == QMetaType::QDate ? kvo::data::isoDate(v.toDate()) : v.toString()).toUtf8();
-                sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+                // Written into one buffer kept from run to run (the bind takes its own copy).
+                m_text.resize(0);
+                if (v.typeId() == QMetaType::QDate)
+                    kvo::data::appendIsoDate(m_text, v.toDate());
+                else if (v.typeId() == QMetaType::QString)
+                    kvo::data::appendUtf8(m_text, *static_cast<const QString*>(v.constData()));
+                else
+                    m_text += v.toString().toUtf8();
+                sqlite3_bind_text(st, i + 1, m_text.constData(), int(m_text.size()), SQLITE_TRANSIENT);
             }
             }
         }
@@ -296,6 +304,7 @@ void Statement::run(const QVariantList& args) {
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW) {
             m_pending = true;
+            m_stepped = true;
         } else if (rc == SQLITE_DONE) {
             m_changes = sqlite3_changes(sqlite3_db_handle(st));
             sqlite3_reset(st);
@@ -342,6 +351,7 @@ bool Statement::next() {
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) return true;
     m_row = -1;
+    m_stepped = false;
     if (rc == SQLITE_DONE) {
         sqlite3_reset(st);
         return false;
@@ -358,7 +368,8 @@ void Statement::finish() {
     m_pending = false;
     m_row = -1;
     if (m_sqlite) {
-        sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+        if (m_stepped) sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
+        m_stepped = false;
     } else {
         PQclear(static_cast<PGresult*>(m_native));
         m_native = nullptr;
@@ -399,6 +410,26 @@ double Statement::number(int c) const {
 QString Statement::text(int c) const {
     const std::string_view t = bytes(c);
     return QString::fromUtf8(t.data(), qsizetype(t.size()));
+}
+
+bool Statement::isText(int c) const {
+    if (m_sqlite) return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_TEXT;
+    auto* r = static_cast<PGresult*>(m_native);
+    if (PQgetisnull(r, m_row, c)) return false;
+    switch (PQftype(r, c)) {
+    case kBool:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+    case kDate:
+    case kTimestamp:
+        return false;
+    default:
+        return true;
+    }
 }
 
 QDate Statement::date(int c) const {

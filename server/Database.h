@@ -70,6 +70,8 @@ public:
     std::string_view bytes(int column) const; // UTF-8 text of any value; empty for null
     double number(int column) const;          // 0 for null
     QString text(int column) const;
+    // True when value() hands over exactly text(): the value is stored as text and not converted.
+    bool isText(int column) const;
     QDate date(int column) const; // a stored day; invalid for null or anything else
     // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
     bool isInteger(int column) const;
@@ -88,6 +90,8 @@ private:
     QString m_sql;
     int m_row = -1, m_rows = 0;
     bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
+    bool m_stepped = false; // SQLite: stepped to a row since the last reset
+    QByteArray m_text;      // SQLite: a text parameter's UTF-8, kept from run to run
     bool m_sqlite = true;
     int m_changes = 0;
     // A read sent ahead: its arguments, and whether its rows have arrived yet.

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariantList>
 #include <optional>
+#include <vector>
 
 #include "CallContext.h"
 #include "RowStore.h"
@@ -19,9 +20,11 @@ public:
     History(StatementCache& sc, const CallContext& context, QString method, QString stamp);
 
     // One applied change: before is empty for an insert, after for a delete. rowOperator is the
-    // operator the row names, recorded when the call itself names none.
+    // operator the row names, recorded when the call itself names none. changed has a bit (1 << column)
+    // for each column in which after may differ from before.
+    static constexpr quint64 kAllColumns = ~quint64(0);
     void record(const TableDef& def, const std::optional<Row>& before, const std::optional<Row>& after,
-                const QString& rowOperator = {});
+                const QString& rowOperator = {}, quint64 changed = kAllColumns);
 
 private:
     StatementCache& m_sc;
@@ -33,6 +36,7 @@ private:
     // A large save records thousands of rows: their key and values are written into these,
     // which keep their capacity from one row to the next.
     QByteArray m_key, m_before, m_after;
+    std::vector<qsizetype> m_spans; // where each member's value starts and ends in m_before
 };
 
 // The row's values as the history stores them, written over out: a JSON object in UTF-8, members

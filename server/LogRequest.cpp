@@ -194,6 +194,29 @@ public:
         return QString::fromUtf8(buf.data(), qsizetype(buf.size()));
     }
 
+    // The last plain text (no escapes) read into one column of a log's rows: the rows after it
+    // that repeat it (a day's log repeats its branch, day, service and stamp) share its QString.
+    struct LastText {
+        std::string_view bytes; // in the body, between the quotes
+        QString text;
+        bool valid = false;
+    };
+    QString string(LastText& last) {
+        if (next() != '"') unusual();
+        if (last.valid) {
+            const size_t n = last.bytes.size();
+            if (size_t(e - p) >= n + 2 && p[n + 1] == '"' && std::memcmp(p + 1, last.bytes.data(), n) == 0) {
+                p += n + 2;
+                return last.text;
+            }
+        }
+        const char* s = p + 1;
+        QString t = string();
+        const std::string_view raw(s, size_t(p - 1 - s));
+        if (raw.find('\\') == std::string_view::npos) last = {raw, t, true};
+        return t;
+    }
+
     Number number() {
         next();
         const char* s = p;
@@ -234,9 +257,9 @@ public:
     }
 
     // A row value before its field is known (a log's changes may come before its fields).
-    QVariant scalar() {
+    QVariant scalar(LastText& last) {
         const char c = next();
-        if (c == '"') return string();
+        if (c == '"') return string(last);
         if (null()) return {};
         if (c == '-' || (c >= '0' && c <= '9')) return number().value;
         unusual();
@@ -297,24 +320,45 @@ TPacketField readField(Reader& r) {
     return f;
 }
 
-void readRow(Reader& r, QVector<QVariant>& row) {
-    r.array([&] { row.push_back(r.scalar()); });
+// Per column position, the last text of the rows read.
+using LastTexts = std::vector<Reader::LastText>;
+
+void readRow(Reader& r, QVector<QVariant>& row, LastTexts& last) {
+    r.array([&] {
+        if (size_t(row.size()) >= last.size()) last.resize(size_t(row.size()) + 1);
+        row.push_back(r.scalar(last[size_t(row.size())]));
+    });
 }
 
+// Per column, the last text that passed decodeRow, and for a day its date: a text shared with
+// it (the same QString, see LastText) passes again without being looked at.
+struct Decoded {
+    bool valid = false;
+    QString text;
+    QDate date;
+    bool repeats(const QString& s) const {
+        return valid && s.constData() == text.constData() && s.size() == text.size();
+    }
+};
+
 // The row as the log decoder holds it, or Unusual where that decoder would refuse it.
-void decodeRow(QVector<QVariant>& row, const QVector<TPacketField>& fields) {
+void decodeRow(QVector<QVariant>& row, const QVector<TPacketField>& fields, std::vector<Decoded>& done) {
     if (row.size() != fields.size()) unusual();
+    done.resize(size_t(fields.size()));
     for (int i = 0; i < row.size(); ++i) {
         QVariant& v = row[i];
         if (v.isNull()) continue;
         const TPacketField& f = fields.at(i);
+        Decoded& last = done[size_t(i)];
         switch (f.type) {
         case ftString:
         case ftFixedChar: {
             if (v.typeId() != QMetaType::QString) unusual();
             const QString& s = *static_cast<const QString*>(v.constData());
+            if (last.repeats(s)) break;
             if (!textFault(s).isEmpty()) unusual();
             if (s.size() > f.size && charCount(s) > f.size) unusual();
+            last = {true, s, {}};
             break;
         }
         case ftFloat:
@@ -322,9 +366,13 @@ void decodeRow(QVector<QVariant>& row, const QVector<TPacketField>& fields) {
             break;
         case ftDateTime: {
             if (v.typeId() != QMetaType::QString) unusual();
-            const QDate d = parseIsoDate(*static_cast<const QString*>(v.constData()));
-            if (!d.isValid()) unusual();
-            v = d;
+            const QString& s = *static_cast<const QString*>(v.constData());
+            if (!last.repeats(s)) {
+                const QDate d = parseIsoDate(s);
+                if (!d.isValid()) unusual();
+                last = {true, s, d};
+            }
+            v = last.date;
             break;
         }
         }
@@ -341,6 +389,7 @@ void readLog(Reader& r, TChangeLog& log) {
     bool fields = false, changes = false;
     // Changes come before fields in name order: rows are sized by the rows read before them.
     qsizetype width = 0;
+    LastTexts last;
     r.object([&](std::string_view k) {
         if (k == "fields") {
             once(fields);
@@ -367,10 +416,10 @@ void readLog(Reader& r, TChangeLog& log) {
                             unusual();
                     } else if (m == "old") {
                         once(c.hasOld);
-                        readRow(r, c.oldValues);
+                        readRow(r, c.oldValues, last);
                     } else if (m == "new") {
                         once(c.hasNew);
-                        readRow(r, c.newValues);
+                        readRow(r, c.newValues, last);
                     } else {
                         unusual();
                     }
@@ -390,18 +439,19 @@ void readLog(Reader& r, TChangeLog& log) {
         names.insert(upper);
     }
     log.changes.reserve(raw.size());
+    std::vector<Decoded> done;
     for (Raw& c : raw) {
         if (c.op < 0) unusual();
         TChange ch;
         ch.op = TChange::Op(c.op);
         if (ch.op != TChange::Insert) {
             if (!c.hasOld) unusual();
-            decodeRow(c.oldValues, log.fields);
+            decodeRow(c.oldValues, log.fields, done);
             ch.oldValues = std::move(c.oldValues);
         }
         if (ch.op != TChange::Delete) {
             if (!c.hasNew) unusual();
-            decodeRow(c.newValues, log.fields);
+            decodeRow(c.newValues, log.fields, done);
             ch.newValues = std::move(c.newValues);
         }
         log.changes.push_back(std::move(ch));

@@ -35,4 +35,10 @@ double logNum(const QVariant& v);   // null -> 0
 QDate logDate(const QVariant& v);   // null or malformed -> invalid; see kvo::data::toDate
 bool sameValue(TFieldType type, const QVariant& a, const QVariant& b);
 
+// The value at i, null past the end (or for a negative i): QVector::value without the copy.
+inline const QVariant& cellAt(const QVector<QVariant>& values, qsizetype i) {
+    static const QVariant null;
+    return i >= 0 && i < values.size() ? values.at(i) : null;
+}
+
 } // namespace kvo::server

@@ -127,20 +127,16 @@ void checkLogShape(const TChangeLog& log, const TableDef& def) {
 // same rows then lock them in the same order and one waits for the other instead of both
 // deadlocking. Changes of one key keep their order (a delete before a new insert of that row).
 QVector<const TChange*> inKeyOrder(const TChangeLog& log, const TableDef& def, const QVector<int>& idx) {
-    struct Item {
-        QByteArray key;
-        const TChange* change;
-    };
-    QVector<Item> items;
-    items.reserve(log.changes.size());
-    for (const TChange& c : log.changes)
-        items.push_back(
-            {sortKey(def, keyFromLog(def, idx, c.op == TChange::Insert ? c.newValues : c.oldValues)), &c});
-    std::stable_sort(items.begin(), items.end(), [](const Item& x, const Item& y) { return x.key < y.key; });
     QVector<const TChange*> out;
-    out.reserve(items.size());
-    for (const Item& i : items)
-        out << i.change;
+    out.reserve(log.changes.size());
+    for (const TChange& c : log.changes)
+        out << &c;
+    auto less = [&](const TChange* x, const TChange* y) {
+        return keyLess(def, idx, x->op == TChange::Insert ? x->newValues : x->oldValues,
+                       y->op == TChange::Insert ? y->newValues : y->oldValues);
+    };
+    // A screen sends its rows in key order already.
+    if (!std::is_sorted(out.begin(), out.end(), less)) std::stable_sort(out.begin(), out.end(), less);
     return out;
 }
 
@@ -200,9 +196,16 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     QSet<QString> wholeBranch;                              // branches read whole
     {
         const int bi = idx.at(CdFilial), si = idx.at(CdServFili);
+        QString lastBranch, lastService; // a service's changes come one after another
+        bool any = false;
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            servicesOf[logText(v.value(bi))].insert(logText(v.value(si)));
+            QString b = logText(cellAt(v, bi)), s = logText(cellAt(v, si));
+            if (any && b == lastBranch && s == lastService) continue;
+            servicesOf[b].insert(s);
+            lastBranch = std::move(b);
+            lastService = std::move(s);
+            any = true;
         }
     }
     auto loadBranch = [&](const QString& b) {
@@ -276,16 +279,28 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     };
 
     // The checks every inserted or changed diet row must pass; op is the operator writing it.
+    // Rows come in key order, a service's diets one after another: the last service that passed
+    // is kept with its standard diets, which no later lookup changes.
+    struct {
+        bool valid = false;
+        QString branch, service;
+        QSet<QString> diets;
+    } lastService;
     auto checkRow = [&](const Row& r, const QString& op) {
         if (const QString m = checkValues(def, r); !m.isEmpty()) refuse(m);
         const QString b = logText(r.at(CdFilial));
         if (const QString m = rules.refusal(b, logDate(r.at(DtCardapio)), op); !m.isEmpty()) refuse(m);
         const QString s = logText(r.at(CdServFili));
         const QString d = logText(r.at(CdDietPad));
-        const QString type = typeOf(b, s);
-        if (type.isEmpty()) refuse(texts::ServCad);
-        if (type != QLatin1String("D")) refuse(texts::ServPad);
-        if (!dietLinked(b, s, d)) refuse(texts::DietCad);
+        if (lastService.valid && lastService.branch == b && lastService.service == s) {
+            if (!lastService.diets.contains(d)) refuse(texts::DietCad);
+        } else {
+            const QString type = typeOf(b, s);
+            if (type.isEmpty()) refuse(texts::ServCad);
+            if (type != QLatin1String("D")) refuse(texts::ServPad);
+            if (!dietLinked(b, s, d)) refuse(texts::DietCad);
+            lastService = {true, b, s, standardDiets.value({b, s})};
+        }
         const double cli = logNum(r.at(QtCliEfetCar));
         const double fun = logNum(r.at(QtFunEfetCar));
         const double doa = logNum(r.at(QtDoaEfetCar));
@@ -312,37 +327,52 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     QHash<DayKey, int> perDay;
     {
         const int bi = idx.at(CdFilial), di = idx.at(DtCardapio);
+        DayKey last;
+        int* count = nullptr; // the last day's, valid until the next day is added
         for (const TChange& c : delta.changes) {
             const QVector<QVariant>& v = c.op == TChange::Insert ? c.newValues : c.oldValues;
-            ++perDay[DayKey(logText(v.value(bi)), logDate(v.value(di)).toJulianDay())];
+            DayKey k(logText(cellAt(v, bi)), logDate(cellAt(v, di)).toJulianDay());
+            if (!count || k != last) {
+                count = &perDay[k];
+                last = std::move(k);
+            }
+            ++*count;
         }
     }
+    // Changes come in key order, so most share the day of the change before.
+    DayKey lastDay;
+    Day* lastDayRows = nullptr;
     auto dayOf = [&](const Row& r) -> Day& {
-        const DayKey k = dayKey(r);
+        DayKey k = dayKey(r);
+        if (lastDayRows && k == lastDay) return *lastDayRows;
         auto it = days.find(k);
         if (it == days.end()) {
             Day d;
             if (perDay.value(k) >= 16) {
                 d.whole = true;
-                for (Row& s : lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)})) {
+                QVector<Row> stored =
+                    lockRows(sc, def, {CdFilial, DtCardapio}, {r.at(CdFilial), r.at(DtCardapio)});
+                d.rows.reserve(stored.size());
+                for (Row& s : stored) {
                     const Pair k = rowKey(s);
                     d.rows.insert(k, std::move(s));
                 }
             }
             it = days.insert(k, std::move(d));
         }
+        lastDay = std::move(k);
+        lastDayRows = &*it;
         return *it;
     };
-    auto storedRow = [&](const Row& r) -> std::optional<Row> {
+    // The row's place among its day's stored rows, read on first use: what the database holds now,
+    // or nullopt when it holds no such row. Written as the change is applied; valid until the
+    // next row of that day is looked up.
+    auto storedRow = [&](const Row& r) -> std::optional<Row>& {
         Day& d = dayOf(r);
         const Pair k = rowKey(r);
         auto it = d.rows.find(k);
         if (it != d.rows.end()) return *it;
-        if (d.whole) return std::nullopt;
-        return *d.rows.insert(k, lockRow(sc, def, r));
-    };
-    auto remember = [&](const Row& r, std::optional<Row> value) {
-        dayOf(r).rows.insert(rowKey(r), std::move(value));
+        return *d.rows.insert(k, d.whole ? std::nullopt : lockRow(sc, def, r));
     };
 
     return safeRefusal(applyLog(texts::DietJaCad, [&] {
@@ -370,7 +400,8 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 const QString op =
                     m_context.operatorCode.isEmpty() ? logText(r.at(CdOperador)) : m_context.operatorCode;
                 checkRow(r, op);
-                if (storedRow(r)) refuse(texts::DietJaCad);
+                std::optional<Row>& slot = storedRow(r);
+                if (slot) refuse(texts::DietJaCad);
                 const QDate day = logDate(r.at(DtCardapio));
                 const QVariant nr = menuOf(logText(r.at(CdFilial)), day);
                 if (!nr.isNull()) r[NrCardapio] = nr.toString();
@@ -378,7 +409,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 r[DtUltAtu] = stamp;
                 insertRow(sc, def, r);
                 history.record(def, std::nullopt, r, logText(r.at(CdOperador)));
-                remember(r, r);
+                slot = std::move(r);
                 continue;
             }
             const Row oldRow = rowFromLog(def, idx, c.oldValues);
@@ -388,25 +419,25 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                 changed = changedColumns(def, idx, c);
                 refuseKeyChange(def, changed);
             }
-            const std::optional<Row> found = storedRow(oldRow);
-            if (!found) refuse(texts::Concurrency);
-            const Row& stored = *found;
+            std::optional<Row>& slot = storedRow(oldRow);
+            if (!slot) refuse(texts::Concurrency);
+            const Row& stored = *slot;
             if (c.op == TChange::Modify) {
                 if (changed.isEmpty()) continue;
                 Row merged = stored;
                 for (int col : changed) {
                     const int fi = idx.at(col);
-                    if (!sameValue(def.columns.at(col).type, stored.at(col), c.oldValues.value(fi)))
+                    if (!sameValue(def.columns.at(col).type, stored.at(col), cellAt(c.oldValues, fi)))
                         refuse(texts::Concurrency);
-                    merged[col] = c.newValues.value(fi);
+                    merged[col] = cellAt(c.newValues, fi);
                 }
                 checkRow(merged, m_context.operatorCode);
                 merged[DtUltAtu] = stamp;
                 // Only what changed is written: the rest of the row is locked and equal to what was read.
                 if (!changed.contains(DtUltAtu)) changed << DtUltAtu;
                 updateRow(sc, def, oldRow, merged, changed);
-                history.record(def, stored, merged, logText(merged.at(CdOperador)));
-                remember(merged, merged);
+                history.record(def, stored, merged, logText(merged.at(CdOperador)), columnMask(changed));
+                slot = std::move(merged);
                 continue;
             }
             // Delete: the row must still hold what the client saw, so no one's later change is lost.
@@ -439,7 +470,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
             deleteRow(sc, def, oldRow);
             history.record(def, stored, std::nullopt, logText(stored.at(CdOperador)));
             gone << stored;
-            remember(oldRow, std::nullopt);
+            slot = std::nullopt;
         }
         // The shares are locked after every diet row, in their own key order, as UpdEfetDiet locks them.
         const TableDef& shares = efetdietDef();
@@ -568,9 +599,9 @@ QString RdmMedEfetDiet::UpdEfetDiet(const TChangeLog& delta) {
                 for (int col : changed) {
                     if (col == EdSeqEfetDie) continue; // assigned by the server, never by a client
                     const int fi = idx.at(col);
-                    if (!sameValue(def.columns.at(col).type, stored->at(col), c.oldValues.value(fi)))
+                    if (!sameValue(def.columns.at(col).type, stored->at(col), cellAt(c.oldValues, fi)))
                         refuse(texts::Concurrency);
-                    merged[col] = c.newValues.value(fi);
+                    merged[col] = cellAt(c.newValues, fi);
                     if (col != EdUltAtu) written << col;
                 }
                 if (changed.isEmpty()) continue;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kvo::server {
 
@@ -67,52 +68,48 @@ Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVari
     return r;
 }
 
-Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values) {
-    Row r(def.columns.size());
-    for (int k : def.keys)
-        cellFromLog(def, idx, values, k, r);
-    return r;
-}
-
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c) {
     QVector<int> out;
     for (int i = 0; i < def.columns.size(); ++i) {
         const int j = idx.at(i);
         if (j < 0) continue;
-        if (!sameValue(def.columns.at(i).type, c.oldValues.value(j), c.newValues.value(j))) out << i;
+        if (!sameValue(def.columns.at(i).type, cellAt(c.oldValues, j), cellAt(c.newValues, j))) out << i;
     }
     return out;
 }
 
 bool sameKey(const TableDef& def, const Row& a, const Row& b) {
     for (int k : def.keys)
-        if (!sameValue(def.columns.at(k).type, a.value(k), b.value(k))) return false;
+        if (!sameValue(def.columns.at(k).type, cellAt(a, k), cellAt(b, k))) return false;
     return true;
 }
 
-QByteArray sortKey(const TableDef& def, const Row& r) {
-    QByteArray out;
-    for (int k : def.keys) {
-        if (def.columns.at(k).type == ftDateTime) {
-            // The day number with its sign bit flipped, big-endian: bytes compare as the numbers do.
-            const quint64 n = quint64(logDate(r.value(k)).toJulianDay()) ^ (quint64(1) << 63);
-            for (int shift = 56; shift >= 0; shift -= 8)
-                out += char(n >> shift);
-            continue;
-        }
-        // Each UTF-16 unit after a 1, then a 0: a text sorts before any text it is the start of.
-        for (QChar ch : logText(r.value(k))) {
-            out += char(1);
-            out += char(ch.unicode() >> 8);
-            out += char(ch.unicode() & 0xFF);
-        }
-        out += char(0);
+// One key value against another in the lock order: texts by UTF-16 unit (a text before any text
+// it is the start of), days by date.
+static int keyCompare(TFieldType type, const QVariant& a, const QVariant& b) {
+    if (type == ftDateTime) {
+        const qint64 x = logDate(a).toJulianDay(), y = logDate(b).toJulianDay();
+        return x < y ? -1 : x > y;
     }
-    return out;
+    const QString x = logText(a), y = logText(b);
+    const qsizetype n = std::min(x.size(), y.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (x.at(i) != y.at(i)) return x.at(i).unicode() < y.at(i).unicode() ? -1 : 1;
+    return x.size() < y.size() ? -1 : x.size() > y.size();
 }
 
 bool keyLess(const TableDef& def, const Row& a, const Row& b) {
-    return sortKey(def, a) < sortKey(def, b);
+    for (int k : def.keys)
+        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, k), cellAt(b, k))) return c < 0;
+    return false;
+}
+
+bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
+             const QVector<QVariant>& b) {
+    for (int k : def.keys)
+        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, idx.at(k)), cellAt(b, idx.at(k))))
+            return c < 0;
+    return false;
 }
 
 QString checkValues(const TableDef& def, const Row& row) {
@@ -157,16 +154,44 @@ QVariant dbValue(const Column& c, const QVariant& v) {
 
 static void keyArgs(const TableDef& def, QVariantList& args, const Row& key) {
     for (int k : def.keys)
-        args << dbValue(def.columns.at(k), key.value(k));
+        args << dbValue(def.columns.at(k), cellAt(key, k));
 }
 
 static QString lockSuffix(StatementCache& sc) {
     return sc.dialect() == Dialect::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
 }
 
+namespace {
+
+// Texts repeat down the rows of a query (the branch, a service over its diets, the last save's
+// stamp): a column's text equal to the row before's is shared instead of decoded again.
+class RepeatedTexts {
+public:
+    explicit RepeatedTexts(qsizetype columns) : m_last(size_t(columns)) {}
+    QString text(const Statement& q, int column) {
+        Last& l = m_last[size_t(column)];
+        const std::string_view b = q.bytes(column);
+        if (!l.valid || b != std::string_view(l.bytes.constData(), size_t(l.bytes.size()))) {
+            l.bytes.resize(qsizetype(b.size()));
+            std::memcpy(l.bytes.data(), b.data(), b.size());
+            l.text = QString::fromUtf8(b.data(), qsizetype(b.size()));
+            l.valid = true;
+        }
+        return l.text;
+    }
+
+private:
+    struct Last {
+        bool valid = false;
+        QByteArray bytes;
+        QString text;
+    };
+    std::vector<Last> m_last;
+};
+
 // A stored row as rows carry it: dates as QDate (cheap to build and compare), numbers as doubles,
 // the rest as text.
-static Row rowFromQuery(const TableDef& def, Statement& q) {
+Row rowFromQuery(const TableDef& def, Statement& q, RepeatedTexts& texts) {
     Row r(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i) {
         if (q.isNull(i)) continue;
@@ -178,6 +203,10 @@ static Row rowFromQuery(const TableDef& def, Statement& q) {
             r[i] = q.number(i);
             break;
         default:
+            if (q.isText(i)) {
+                r[i] = texts.text(q, i);
+                break;
+            }
             // Through value(): a stamp column comes back in the form the server writes it.
             if (const QVariant v = q.value(i); v.typeId() == QMetaType::QString)
                 r[i] = v;
@@ -187,6 +216,8 @@ static Row rowFromQuery(const TableDef& def, Statement& q) {
     }
     return r;
 }
+
+} // namespace
 
 std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& key) {
     thread_local QHash<std::pair<const TableDef*, bool>, QString> texts;
@@ -200,7 +231,8 @@ std::optional<Row> lockRow(StatementCache& sc, const TableDef& def, const Row& k
     keyArgs(def, args, key);
     Statement& q = sc.exec(*it, args);
     if (!q.next()) return std::nullopt;
-    Row r = rowFromQuery(def, q);
+    RepeatedTexts repeated(def.columns.size());
+    Row r = rowFromQuery(def, q, repeated);
     q.finish();
     return r;
 }
@@ -212,7 +244,7 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
     for (int i = 0; i < where.size(); ++i) {
         const Column& c = def.columns.at(where.at(i));
         conds << c.name + QStringLiteral(" = ?");
-        args << dbValue(c, values.value(i));
+        args << dbValue(c, cellAt(values, i));
     }
     // Byte order on PostgreSQL, whatever the database's collation, to match keyLess.
     const bool pg = sc.dialect() == Dialect::PostgreSQL;
@@ -225,8 +257,9 @@ static QVector<Row> selectRows(StatementCache& sc, const TableDef& def, const QV
                                  order.join(QStringLiteral(", ")), lock ? lockSuffix(sc) : QString());
     Statement& q = sc.exec(sql, args);
     QVector<Row> rows;
+    RepeatedTexts repeated(def.columns.size());
     while (q.next())
-        rows << rowFromQuery(def, q);
+        rows << rowFromQuery(def, q, repeated);
     q.finish();
     return rows;
 }
@@ -254,16 +287,21 @@ void insertRow(StatementCache& sc, const TableDef& def, const Row& row) {
     QVariantList args;
     args.reserve(def.columns.size());
     for (int i = 0; i < def.columns.size(); ++i)
-        args << dbValue(def.columns.at(i), row.value(i));
+        args << dbValue(def.columns.at(i), cellAt(row, i));
     sc.write(*it, args);
+}
+
+quint64 columnMask(const QVector<int>& columns) {
+    quint64 mask = 0;
+    for (int c : columns)
+        mask |= quint64(1) << c;
+    return mask;
 }
 
 void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const Row& row,
                const QVector<int>& columns) {
     // The statement text depends only on the table and on which columns are written.
-    quint64 mask = 0;
-    for (int c : columns)
-        mask |= quint64(1) << c;
+    const quint64 mask = columnMask(columns);
     thread_local QHash<std::pair<const TableDef*, quint64>, QString> texts;
     auto it = texts.find({&def, mask});
     if (it == texts.end()) {
@@ -276,7 +314,7 @@ void updateRow(StatementCache& sc, const TableDef& def, const Row& oldKey, const
     QVariantList args;
     args.reserve(columns.size() + def.keys.size());
     for (int i = 0; i < def.columns.size(); ++i)
-        if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), row.value(i));
+        if (mask & (quint64(1) << i)) args << dbValue(def.columns.at(i), cellAt(row, i));
     keyArgs(def, args, oldKey);
     sc.write(*it, args);
 }

@@ -46,16 +46,18 @@ using Row = QVector<QVariant>;
 QVector<int> columnIndexes(const TableDef& def, const TChangeLog& log);
 // The table's columns of one change-log row; missing columns are null.
 Row rowFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
-// The same with only the key columns filled in.
-Row keyFromLog(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& values);
 // Positions of the columns present in the log whose old and new values differ.
 QVector<int> changedColumns(const TableDef& def, const QVector<int>& idx, const TChange& c);
 bool sameKey(const TableDef& def, const Row& a, const Row& b);
 // The one order in which rows are locked, so that no two transactions wait for each other in a
 // cycle: key columns in table order, texts by code unit, days by date.
 bool keyLess(const TableDef& def, const Row& a, const Row& b);
-// The same order as bytes, for sorting many rows: a < b exactly when keyLess(a, b).
-QByteArray sortKey(const TableDef& def, const Row& r);
+// The same for the keys of two change-log rows, read in place.
+bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
+             const QVector<QVariant>& b);
+
+// A bit (1 << column) for each of the columns.
+quint64 columnMask(const QVector<int>& columns);
 
 // An empty text when the row's values fit the columns, else the message to show.
 QString checkValues(const TableDef& def, const Row& row);

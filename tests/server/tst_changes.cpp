@@ -266,6 +266,12 @@ private slots:
         QVERIFY(field(0, "DSANTES").isEmpty());
         QCOMPARE(values(1, "DSANTES").value("QTCLIEFETCAR").toDouble(), 2.0);
         QCOMPARE(values(1, "DSDEPOIS").value("QTCLIEFETCAR").toDouble(), 3.0);
+        // The modify's after-text is its before-text with the changed members alone written anew.
+        QJsonObject after = values(1, "DSANTES");
+        after["QTCLIEFETCAR"] = 3.0;
+        after["QTCOMEFETCAR"] = 3.0;
+        after["DTULTATU"] = values(1, "DSDEPOIS").value("DTULTATU");
+        QCOMPARE(field(1, "DSDEPOIS").toUtf8(), QJsonDocument(after).toJson(QJsonDocument::Compact));
         QCOMPARE(values(2, "DSANTES").value("DTCARDAPIO").toString(), QStringLiteral("2026-03-19"));
         QVERIFY(field(2, "DSDEPOIS").isEmpty());
         QCOMPARE(QDateTime::fromString(field(2, "DTHISTORICO"), Qt::ISODate).date(), QDate::currentDate());

@@ -119,6 +119,15 @@ private slots:
             << body(kModify, nullptr,
                     R"({"id":12345678901234567,"jsonrpc":"2.0","method":"SetCardadia","params":[@]})")
             << true;
+        // A column's text repeated from the row before is shared, and only there.
+        QTest::newRow("texts repeated down the rows")
+            << body(
+                   R"([{"new":["0001","2026-03-18",1,"UTI"],"op":"insert"},)"
+                   R"({"new":["0001","2026-03-18",2,"UTI 2"],"old":["0001","2026-03-18",2,"UTI"],"op":"modify"},)"
+                   R"({"new":["0001","2026-03-19",3,"UTI"],"op":"insert"},)"
+                   R"({"new":["0001","2026-03-19",4,"Sa\u00fade"],"op":"insert"},)"
+                   R"({"new":["0001","2026-03-19",5,"Saúde"],"op":"insert"}])")
+            << true;
         QTest::newRow("surrogate pair")
             << body(R"([{"new":["0001",null,1,"\ud83d\ude00"],"op":"insert"}])") << false;
         QTest::newRow("NUL in a text")
