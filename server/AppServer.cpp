@@ -247,10 +247,16 @@ struct AppServer::Impl {
     }
 
     static MHD_Result send(MHD_Connection* c, Request& r) {
-        MHD_Response* res =
-            MHD_create_response_from_buffer(size_t(r.answer.size()), r.answer.data(), MHD_RESPMEM_MUST_COPY);
-        if (!res) return MHD_NO;
-        if (!r.answer.isEmpty())
+        // The answer (a day's rows are megabytes) goes to the response as it is, not copied; the
+        // response frees it once sent.
+        auto* body = new QByteArray(std::move(r.answer));
+        MHD_Response* res = MHD_create_response_from_buffer_with_free_callback_cls(
+            size_t(body->size()), body->data(), [](void* p) { delete static_cast<QByteArray*>(p); }, body);
+        if (!res) {
+            delete body;
+            return MHD_NO;
+        }
+        if (!body->isEmpty())
             MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json; charset=utf-8");
         if (r.status == MHD_HTTP_UNAUTHORIZED) MHD_add_response_header(res, "WWW-Authenticate", "Bearer");
         if (r.status == MHD_HTTP_METHOD_NOT_ALLOWED)
