@@ -115,7 +115,11 @@ private:
                 ++m_busy;
                 return job;
             }
-            if (m_stopping) return nullptr; // every queued request has been served
+            if (m_stopping) { // every queued request has been served
+                if (s.idle) std::erase(m_idle, &s);
+                s.idle = false;
+                return nullptr;
+            }
             if (!s.idle) {
                 s.idle = true;
                 m_idle.push_back(&s);
