@@ -215,10 +215,14 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                 break;
             }
             case ftFloat:
-                if (q.isInteger(i))
+                // Counts are whole: their text goes as it came, without a round trip through double.
+                if (q.isInteger(i)) {
                     appendNumber(out, double(q.integer(i)));
-                else
+                } else if (const std::string_view w = q.wholeText(i); !w.empty()) {
+                    out.append(w.data(), qsizetype(w.size()));
+                } else {
                     appendNumber(out, q.number(i));
+                }
                 break;
             case ftDateTime: {
                 // Each date column repeats one or two days: the same stored text, the same JSON.
