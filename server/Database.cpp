@@ -391,8 +391,8 @@ qint64 Statement::integer(int c) const {
 }
 
 std::string_view Statement::wholeText(int c, int maxDigits) const {
-    if (m_sqlite || isNull(c)) return {};
-    const std::string_view t = bytes(c);
+    if (m_sqlite) return {};
+    const std::string_view t = bytes(c); // empty for null
     const size_t from = !t.empty() && t[0] == '-' ? 1 : 0, digits = t.size() - from;
     if (digits == 0 || digits > size_t(maxDigits) || (t[from] == '0' && (digits > 1 || from))) return {};
     for (size_t k = from; k < t.size(); ++k)
