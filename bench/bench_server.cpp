@@ -4,6 +4,8 @@
 // loopback HTTP round trip with an empty body. Target: server <= 2 x (raw SQL + round trip).
 // PostgreSQL runs on a throwaway cluster started with scripts/pg-test-cluster (skipped when that
 // fails). Arguments other than --quick are ignored (scripts/bench passes its own).
+// KVO_BENCH_SERVER_ONLY="WORD|WORD..." runs only the lines whose database and name hold one of
+// the words, e.g. "PostgreSQL SetCardadia (1 change)|PostgreSQL GetCardadia".
 #include <httplib.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -503,6 +505,24 @@ void post(httplib::Client& cli, const QByteArray& body, const char* expect = nul
 
 int misses = 0;
 
+// Whether the line `what` of database `label` runs (KVO_BENCH_SERVER_ONLY).
+bool wanted(const QString& label, const QString& what) {
+    static const QStringList words =
+        qEnvironmentVariable("KVO_BENCH_SERVER_ONLY").split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    if (words.isEmpty()) return true;
+    const QString name = label + QLatin1Char(' ') + what;
+    return std::any_of(words.begin(), words.end(), [&](const QString& w) { return name.contains(w); });
+}
+
+QString readName(const DaySize& z) {
+    return QStringLiteral("GetCardadia (%1 rows)").arg(z.rows);
+}
+QString saveName(int changes) {
+    return QStringLiteral("SetCardadia (%1 change%2)").arg(changes).arg(changes > 1 ? "s" : "");
+}
+const char* kClientsName = "GetCardadia (2400 rows) with 4 clients";
+constexpr int kSaveSizes[] = {1, 240, 2400, 24000};
+
 void line(const QString& what, double server, double raw, double rtt) {
     const double reference = raw + rtt, ratio = server / reference;
     if (ratio > 2) ++misses;
@@ -511,8 +531,19 @@ void line(const QString& what, double server, double raw, double rtt) {
         qPrintable(what), server, raw, rtt, ratio, ratio <= 2 ? "PASS" : "MISS");
 }
 
+// Whether any line of database `label` runs.
+bool wantedDatabase(const QString& label) {
+    bool any = wanted(label, kClientsName);
+    for (const DaySize& z : kSizes)
+        any = any || wanted(label, readName(z));
+    for (int n : kSaveSizes)
+        any = any || wanted(label, saveName(n));
+    return any;
+}
+
 void run(const QString& label, const QString& target, const std::function<std::unique_ptr<Raw>()>& makeRaw,
          double rtt, bool quick) {
+    if (!wantedDatabase(label)) return;
     QSqlDatabase db = openDatabase(DbSpec::parse(target), "bench-" + label);
     Schema::migrate(db);
     seed(db);
@@ -536,12 +567,13 @@ void run(const QString& label, const QString& target, const std::function<std::u
     std::printf("%s (loopback round trip with an empty body: %.3f ms)\n", qPrintable(label), rtt);
     RdmMedEfetDiet direct(db);
     for (const DaySize& z : kSizes) {
+        if (!wanted(label, readName(z))) continue;
         const int runs = quick ? 5 : z.rows >= 24000 ? 10 : 40;
         const double rawMs = medianOf(runs, [&] { raw.read(z.day); });
         const QByteArray body = request("GetCardadia", {"0001", z.day.toString(Qt::ISODate)});
         post(cli, body); // every worker's first call opens its connection
         const double serverMs = medianOf(runs, [&] { post(cli, body); });
-        line(QStringLiteral("GetCardadia (%1 rows)").arg(z.rows), serverMs, rawMs, rtt);
+        line(readName(z), serverMs, rawMs, rtt);
         if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
             // The call without HTTP, on the benchmark's own connection, beside the raw read.
             const double s = cpuMedian(runs, [&] { handleRpc(body, db); });
@@ -551,7 +583,7 @@ void run(const QString& label, const QString& target, const std::function<std::u
     }
 
     // Four clients reading the 2,400-row day at once.
-    {
+    if (wanted(label, kClientsName)) {
         const QByteArray body = request("GetCardadia", {"0001", kSizes[1].day.toString(Qt::ISODate)});
         const int each = quick ? 5 : 25;
         QElapsedTimer wall;
@@ -579,8 +611,10 @@ void run(const QString& label, const QString& target, const std::function<std::u
         int changes;
         const DaySize& day;
     };
-    for (const WriteCase& w : {WriteCase{1, kSizes[0]}, WriteCase{240, kSizes[0]}, WriteCase{2400, kSizes[1]},
-                               WriteCase{24000, kSizes[2]}}) {
+    for (const WriteCase& w : {WriteCase{kSaveSizes[0], kSizes[0]}, WriteCase{kSaveSizes[1], kSizes[0]},
+                               WriteCase{kSaveSizes[2], kSizes[1]}, WriteCase{kSaveSizes[3], kSizes[2]}}) {
+        const QString what = saveName(w.changes);
+        if (!wanted(label, what)) continue;
         const int runs = quick ? 3 : w.changes >= 24000 ? 3 : w.changes >= 2400 ? 10 : 40;
         const TDataPacket day = direct.GetCardadia("0001", w.day.day).first;
         const double rawMs = medianOf(runs, [&] {
@@ -632,8 +666,6 @@ void run(const QString& label, const QString& target, const std::function<std::u
                             out.body.left(60).constData());
             }
         }
-        const QString what =
-            QStringLiteral("SetCardadia (%1 change%2)").arg(w.changes).arg(w.changes > 1 ? "s" : "");
         line(what, serverMs, rawMs, rtt);
         std::printf(
             "  %-28s server %9.2f ms   UPDATEs alone %8.2f ms + rtt %5.2f ms   ratio %5.2f  (information)\n",
@@ -659,8 +691,7 @@ int main(int argc, char** argv) {
         run(
             "SQLite", "sqlite:" + path, [&] { return std::make_unique<RawSqlite>(path); }, rtt, quick);
     }
-    // For profiling and quick comparisons of the SQLite side alone.
-    if (qEnvironmentVariableIsSet("KVO_BENCH_SQLITE_ONLY")) return misses ? 1 : 0;
+    if (!wantedDatabase(QStringLiteral("PostgreSQL"))) return misses ? 1 : 0; // no cluster needed
     const QString script = QStringLiteral(KVO_SOURCE_DIR "/scripts/pg-test-cluster");
     const QString port = qEnvironmentVariable("KVO_BENCH_PG_PORT", "55447");
     // One cluster per port: two runs side by side must not restart each other's.

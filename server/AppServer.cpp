@@ -28,6 +28,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Why a polling thread plus our own workers rather than the HTTP library's thread pool: a pool
@@ -47,55 +48,94 @@ struct Worker {
 };
 thread_local Worker* tlsWorker = nullptr;
 
+// A request goes to the worker that went idle last: one client's calls in a row then keep
+// running on the same thread and database session, warm in cache, instead of waking every
+// worker (and its database backend) in turn as a shared condition variable does.
 class WorkerPool {
 public:
     WorkerPool(int threads, const QString& prefix) {
         for (int i = 0; i < std::max(1, threads); ++i)
-            m_threads.emplace_back([this, name = QStringLiteral("%1-%2").arg(prefix).arg(i)] { run(name); });
+            m_slots.push_back(std::make_unique<Slot>());
+        for (int i = 0; i < int(m_slots.size()); ++i)
+            m_threads.emplace_back([this, i, name = QStringLiteral("%1-%2").arg(prefix).arg(i)] {
+                run(*m_slots[size_t(i)], name);
+            });
     }
     ~WorkerPool() { shutdown(); }
 
     void enqueue(std::function<void()> fn) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_jobs.push_back(std::move(fn));
-        m_ready.notify_one();
+        if (m_idle.empty()) {
+            m_jobs.push_back(std::move(fn));
+            return;
+        }
+        Slot* s = m_idle.back();
+        m_idle.pop_back();
+        s->idle = false;
+        s->job = std::move(fn);
+        ++m_busy;
+        s->wake.notify_one();
     }
 
     // Returns once no job is waiting or running.
     void waitIdle() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_idle.wait(lock, [&] { return m_jobs.empty() && m_busy == 0; });
+        m_idleAll.wait(lock, [&] { return m_jobs.empty() && m_busy == 0; });
     }
 
     void shutdown() {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_stopping = true;
+            for (const auto& s : m_slots)
+                s->wake.notify_one();
         }
-        m_ready.notify_all();
         for (std::thread& t : m_threads)
             if (t.joinable()) t.join();
         m_threads.clear();
     }
 
 private:
-    void run(const QString& name) {
-        Worker w{name};
-        tlsWorker = &w;
+    struct Slot {
+        std::condition_variable wake;
+        std::function<void()> job; // handed over by enqueue
+        bool idle = false;         // on m_idle
+    };
+
+    // The next job for s: handed over, or waiting in the queue; none once stopping and drained.
+    std::function<void()> next(Slot& s) {
+        std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_ready.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
-                if (m_jobs.empty()) break; // stopping, and every queued request has been served
-                job = std::move(m_jobs.front());
+            if (s.job) return std::exchange(s.job, nullptr);
+            if (!m_jobs.empty()) {
+                if (s.idle) std::erase(m_idle, &s);
+                s.idle = false;
+                std::function<void()> job = std::move(m_jobs.front());
                 m_jobs.pop_front();
                 ++m_busy;
+                return job;
             }
+            if (m_stopping) { // every queued request has been served
+                if (s.idle) std::erase(m_idle, &s);
+                s.idle = false;
+                return nullptr;
+            }
+            if (!s.idle) {
+                s.idle = true;
+                m_idle.push_back(&s);
+            }
+            s.wake.wait(lock);
+        }
+    }
+
+    void run(Slot& s, const QString& name) {
+        Worker w{name};
+        tlsWorker = &w;
+        while (std::function<void()> job = next(s)) {
             job();
             std::lock_guard<std::mutex> lock(m_mutex);
             --m_busy;
-            if (m_busy == 0 && m_jobs.empty()) m_idle.notify_all();
+            if (m_busy == 0 && m_jobs.empty()) m_idleAll.notify_all();
         }
         tlsWorker = nullptr;
         if (QSqlDatabase::contains(w.connectionName)) {
@@ -105,7 +145,9 @@ private:
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_ready, m_idle;
+    std::condition_variable m_idleAll;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    std::vector<Slot*> m_idle; // the worker that went idle last at the back
     std::deque<std::function<void()>> m_jobs;
     std::vector<std::thread> m_threads;
     int m_busy = 0;
@@ -209,10 +251,16 @@ struct AppServer::Impl {
     }
 
     static MHD_Result send(MHD_Connection* c, Request& r) {
-        MHD_Response* res =
-            MHD_create_response_from_buffer(size_t(r.answer.size()), r.answer.data(), MHD_RESPMEM_MUST_COPY);
-        if (!res) return MHD_NO;
-        if (!r.answer.isEmpty())
+        // The answer (a day's rows are megabytes) goes to the response as it is, not copied; the
+        // response frees it once sent.
+        auto* body = new QByteArray(std::move(r.answer));
+        MHD_Response* res = MHD_create_response_from_buffer_with_free_callback_cls(
+            size_t(body->size()), body->data(), [](void* p) { delete static_cast<QByteArray*>(p); }, body);
+        if (!res) {
+            delete body;
+            return MHD_NO;
+        }
+        if (!body->isEmpty())
             MHD_add_response_header(res, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json; charset=utf-8");
         if (r.status == MHD_HTTP_UNAUTHORIZED) MHD_add_response_header(res, "WWW-Authenticate", "Bearer");
         if (r.status == MHD_HTTP_METHOD_NOT_ALLOWED)

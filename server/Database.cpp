@@ -401,6 +401,16 @@ qint64 Statement::integer(int c) const {
     return std::strtoll(PQgetvalue(static_cast<PGresult*>(m_native), m_row, c), nullptr, 10);
 }
 
+std::string_view Statement::wholeText(int c, int maxDigits) const {
+    if (m_sqlite) return {};
+    const std::string_view t = bytes(c); // empty for null
+    const size_t from = !t.empty() && t[0] == '-' ? 1 : 0, digits = t.size() - from;
+    if (digits == 0 || digits > size_t(maxDigits) || (t[from] == '0' && (digits > 1 || from))) return {};
+    for (size_t k = from; k < t.size(); ++k)
+        if (t[k] < '0' || t[k] > '9') return {};
+    return t;
+}
+
 double Statement::number(int c) const {
     if (m_sqlite) return sqlite3_column_double(static_cast<sqlite3_stmt*>(m_native), c);
     if (isNull(c)) return 0;

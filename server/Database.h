@@ -76,6 +76,9 @@ public:
     // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
     bool isInteger(int column) const;
     qint64 integer(int column) const;
+    // A whole number of at most maxDigits digits as PostgreSQL hands it over, when that text is
+    // already the shortest form ("-12", never "-0" or "007"); empty otherwise, and always on SQLite.
+    std::string_view wholeText(int column, int maxDigits) const;
     int affectedRows() const;
 
 private:

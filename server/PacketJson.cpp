@@ -18,8 +18,12 @@ struct LastDate {
     QByteArray text;
 };
 
+// Packets write whole numbers of up to 15 digits as plain digits.
+constexpr int kWholeDigits = 15;
+constexpr double kWholeBelow = 1e15;
+
 void appendNumber(QByteArray& out, double d) {
-    appendJsonNumber(out, d, 1e15);
+    appendJsonNumber(out, d, kWholeBelow);
 }
 
 void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, LastDate& last) {
@@ -215,10 +219,14 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                 break;
             }
             case ftFloat:
-                if (q.isInteger(i))
+                // Counts are whole: their text goes as it came, without a round trip through double.
+                if (q.isInteger(i)) {
                     appendNumber(out, double(q.integer(i)));
-                else
+                } else if (const std::string_view w = q.wholeText(i, kWholeDigits); !w.empty()) {
+                    out.append(w.data(), qsizetype(w.size()));
+                } else {
                     appendNumber(out, q.number(i));
+                }
                 break;
             case ftDateTime: {
                 // Each date column repeats one or two days: the same stored text, the same JSON.

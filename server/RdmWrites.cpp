@@ -177,6 +177,11 @@ QString serviceSql() {
                           " WHERE S.CDFILIAL = ? AND S.CDSERVFILI = ?");
 }
 
+// The menu of a branch's day, whose number an inserted diet row takes.
+QString menuSql() {
+    return QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?");
+}
+
 } // namespace
 
 QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
@@ -270,9 +275,7 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
     auto menuOf = [&](const QString& b, const QDate& d) {
         auto it = menuNumber.find({b, d.toJulianDay()});
         if (it == menuNumber.end()) {
-            Statement& q = sc.exec(
-                QStringLiteral("SELECT NRCARDAPIO FROM CARDAPIO WHERE CDFILIAL = ? AND DTCARDAPIO = ?"),
-                {b, dateParam(d)});
+            Statement& q = sc.exec(menuSql(), {b, dateParam(d)});
             it = menuNumber.insert({b, d.toJulianDay()}, q.next() ? q.value(0) : QVariant());
         }
         return *it;
@@ -392,6 +395,9 @@ QString RdmMedEfetDiet::SetCardadia(const TChangeLog& delta) {
                                : m_context.operatorCode);
             if (c.op != TChange::Delete && servicesOf.value(b).size() < kWholeBranchServices)
                 sc.ahead(serviceSql(), {b, logText(r.at(CdServFili))});
+            // An inserted row's menu number too, once its values pass the checks (no bad date is sent).
+            if (c.op == TChange::Insert && checkValues(def, r).isEmpty())
+                sc.ahead(menuSql(), {b, dateParam(logDate(r.at(DtCardapio)))});
         }
         for (const TChange* change : ordered) {
             const TChange& c = *change;

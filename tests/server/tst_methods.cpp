@@ -3,6 +3,7 @@
 
 #include "LogBuild.h"
 #include "ServerTestDb.h"
+#include "server/PacketJson.h"
 #include "server/RdmMedEfetDiet.h"
 
 using namespace kvo::test;
@@ -125,6 +126,24 @@ private slots:
             QVERIFY(e.first.rows.isEmpty());
             QVERIFY(rdm->GetCardServ(b, dt).rows.isEmpty());
         }
+    }
+
+    void dayJsonIsWhatItsPacketsWrite_data() {
+        QTest::addColumn<QString>("count"); // as the database reads it
+        for (const char* v : {"0", "-0", "7", "-12", "999999999999999", "-999999999999999", "1e15",
+                              "1234567890123456", "-3.25", "1e-7"})
+            QTest::newRow(v) << QString::fromLatin1(v);
+    }
+    void dayJsonIsWhatItsPacketsWrite() {
+        // The day's rows are written from the statement's text; it must be the text the packet
+        // writer gives for the values it reads back, numbers in their shortest form included.
+        QFETCH(QString, count);
+        t->exec("UPDATE CARDADIA SET QTCLIEFETCAR = CAST(? AS DOUBLE PRECISION) WHERE CDFILIAL = '0001'",
+                {count});
+        const QByteArray json = rdm->GetCardadiaJson("0001", d18);
+        const TPacketPair pair = TPacketPair::fromJson(QJsonDocument::fromJson(json).array());
+        QCOMPARE(pair.first.rows.size(), 3);
+        QCOMPARE(json, kvo::server::pairJson(pair));
     }
 
     void serviceAndDietAlreadyRegistered() {
