@@ -261,8 +261,7 @@ Statement::~Statement() {
 void Statement::run(const QVariantList& args) {
     if (m_sqlite) {
         auto* st = static_cast<sqlite3_stmt*>(m_native);
-        if (m_stepped) sqlite3_reset(st);
-        m_stepped = false;
+        sqlite3_reset(st);
         // Every parameter is bound below, unless the call gives fewer: those must not keep the last run's.
         if (args.size() < sqlite3_bind_parameter_count(st)) sqlite3_clear_bindings(st);
         for (int i = 0; i < args.size(); ++i) {
@@ -292,8 +291,6 @@ void Statement::run(const QVariantList& args) {
                 m_text.resize(0);
                 if (v.typeId() == QMetaType::QDate)
                     kvo::data::appendIsoDate(m_text, v.toDate());
-                else if (v.typeId() == QMetaType::QString)
-                    kvo::data::appendUtf8(m_text, *static_cast<const QString*>(v.constData()));
                 else
                     m_text += v.toString().toUtf8();
                 sqlite3_bind_text(st, i + 1, m_text.constData(), int(m_text.size()), SQLITE_TRANSIENT);
@@ -304,7 +301,6 @@ void Statement::run(const QVariantList& args) {
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW) {
             m_pending = true;
-            m_stepped = true;
         } else if (rc == SQLITE_DONE) {
             m_changes = sqlite3_changes(sqlite3_db_handle(st));
             sqlite3_reset(st);
@@ -351,7 +347,6 @@ bool Statement::next() {
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW) return true;
     m_row = -1;
-    m_stepped = false;
     if (rc == SQLITE_DONE) {
         sqlite3_reset(st);
         return false;
@@ -368,8 +363,7 @@ void Statement::finish() {
     m_pending = false;
     m_row = -1;
     if (m_sqlite) {
-        if (m_stepped) sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
-        m_stepped = false;
+        sqlite3_reset(static_cast<sqlite3_stmt*>(m_native));
     } else {
         PQclear(static_cast<PGresult*>(m_native));
         m_native = nullptr;

@@ -93,7 +93,6 @@ private:
     QString m_sql;
     int m_row = -1, m_rows = 0;
     bool m_pending = false; // SQLite: a row was stepped to but not handed out yet
-    bool m_stepped = false; // SQLite: stepped to a row since the last reset
     QByteArray m_text;      // SQLite: a text parameter's UTF-8, kept from run to run
     bool m_sqlite = true;
     int m_changes = 0;

@@ -15,7 +15,7 @@ void appendKeyPart(QByteArray& out, const QVariant& v) {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
         kvo::data::appendIsoDate(out, logDate(v));
     else
-        kvo::data::appendUtf8(out, logText(v));
+        out += logText(v).toUtf8();
 }
 
 // A text as the history binds it: UTF-8, and null when empty.

@@ -91,25 +91,25 @@ static int keyCompare(TFieldType type, const QVariant& a, const QVariant& b) {
         const qint64 x = logDate(a).toJulianDay(), y = logDate(b).toJulianDay();
         return x < y ? -1 : x > y;
     }
-    const QString x = logText(a), y = logText(b);
-    const qsizetype n = std::min(x.size(), y.size());
-    for (qsizetype i = 0; i < n; ++i)
-        if (x.at(i) != y.at(i)) return x.at(i).unicode() < y.at(i).unicode() ? -1 : 1;
-    return x.size() < y.size() ? -1 : x.size() > y.size();
+    return logText(a).compare(logText(b)); // case-sensitive: by UTF-16 unit
+}
+
+// The key columns of a and b compared in table order; at(k) is where column k sits in a row.
+template <typename At>
+static bool keyLessAt(const TableDef& def, const QVector<QVariant>& a, const QVector<QVariant>& b, At at) {
+    for (int k : def.keys)
+        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, at(k)), cellAt(b, at(k))))
+            return c < 0;
+    return false;
 }
 
 bool keyLess(const TableDef& def, const Row& a, const Row& b) {
-    for (int k : def.keys)
-        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, k), cellAt(b, k))) return c < 0;
-    return false;
+    return keyLessAt(def, a, b, [](int k) { return k; });
 }
 
 bool keyLess(const TableDef& def, const QVector<int>& idx, const QVector<QVariant>& a,
              const QVector<QVariant>& b) {
-    for (int k : def.keys)
-        if (const int c = keyCompare(def.columns.at(k).type, cellAt(a, idx.at(k)), cellAt(b, idx.at(k))))
-            return c < 0;
-    return false;
+    return keyLessAt(def, a, b, [&](int k) { return idx.at(k); });
 }
 
 QString checkValues(const TableDef& def, const Row& row) {

@@ -246,19 +246,6 @@ int charCount(QStringView s) {
     return n;
 }
 
-void appendUtf8(QByteArray& out, QStringView s) {
-    for (QChar c : s)
-        if (c.unicode() >= 0x80) {
-            out += s.toUtf8();
-            return;
-        }
-    const qsizetype at = out.size();
-    out.resize(at + s.size());
-    char* o = out.data() + at;
-    for (QChar c : s)
-        *o++ = char(c.unicode());
-}
-
 QString textFault(QStringView s) {
     int chars = 0;
     for (qsizetype i = 0; i < s.size(); ++i, ++chars) {

@@ -67,8 +67,6 @@ int charCount(QStringView s);
 QString textFault(QStringView s);
 // The first `size` characters of s, never splitting a surrogate pair.
 QString cutToChars(const QString& s, int size);
-// s appended as UTF-8; codes, days and stamps are ASCII, copied without a temporary.
-void appendUtf8(QByteArray& out, QStringView s);
 // s padded with blanks to `size` characters.
 QString padToChars(const QString& s, int size);
 // A value as a text field of `size` characters keeps it: cut, and padded when fixed (an empty
