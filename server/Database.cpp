@@ -371,6 +371,20 @@ void Statement::finish() {
     }
 }
 
+Statement::Kind Statement::kind(int c) const {
+    if (!m_sqlite) return PQgetisnull(static_cast<PGresult*>(m_native), m_row, c) ? Kind::Null : Kind::Text;
+    switch (sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c)) {
+    case SQLITE_NULL:
+        return Kind::Null;
+    case SQLITE_INTEGER:
+        return Kind::Integer;
+    case SQLITE_FLOAT:
+        return Kind::Real;
+    default:
+        return Kind::Text;
+    }
+}
+
 bool Statement::isNull(int c) const {
     if (m_sqlite) return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_NULL;
     return PQgetisnull(static_cast<PGresult*>(m_native), m_row, c);

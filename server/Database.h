@@ -64,6 +64,10 @@ public:
 
     bool next();
     void finish();
+    // What the database holds there, from one look at the value: a row writer reads each value
+    // with the one call that fits (PostgreSQL hands every value over as text).
+    enum class Kind { Null, Integer, Real, Text };
+    Kind kind(int column) const;
     bool isNull(int column) const;
     // The value as Qt SQL delivers it: text, integer, double, or null.
     QVariant value(int column) const;
