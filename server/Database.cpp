@@ -371,18 +371,27 @@ void Statement::finish() {
     }
 }
 
-Statement::Kind Statement::kind(int c) const {
-    if (!m_sqlite) return PQgetisnull(static_cast<PGresult*>(m_native), m_row, c) ? Kind::Null : Kind::Text;
-    switch (sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c)) {
-    case SQLITE_NULL:
-        return Kind::Null;
-    case SQLITE_INTEGER:
-        return Kind::Integer;
-    case SQLITE_FLOAT:
-        return Kind::Real;
-    default:
-        return Kind::Text;
+std::optional<std::string_view> Statement::textOrNull(int c) const {
+    if (!m_sqlite) {
+        if (PQgetisnull(static_cast<PGresult*>(m_native), m_row, c)) return std::nullopt;
+        return bytes(c);
     }
+    auto* st = static_cast<sqlite3_stmt*>(m_native);
+    if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c)))
+        return std::string_view(t, size_t(sqlite3_column_bytes(st, c)));
+    if (sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+    return std::string_view(); // as bytes() reads a value the library could not convert
+}
+
+std::optional<double> Statement::numberOrNull(int c) const {
+    if (!m_sqlite) {
+        if (PQgetisnull(static_cast<PGresult*>(m_native), m_row, c)) return std::nullopt;
+        return number(c);
+    }
+    auto* st = static_cast<sqlite3_stmt*>(m_native);
+    const double d = sqlite3_column_double(st, c);
+    if (d == 0 && sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+    return d;
 }
 
 bool Statement::isNull(int c) const {

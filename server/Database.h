@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -64,10 +65,11 @@ public:
 
     bool next();
     void finish();
-    // What the database holds there, from one look at the value: a row writer reads each value
-    // with the one call that fits (PostgreSQL hands every value over as text).
-    enum class Kind { Null, Integer, Real, Text };
-    Kind kind(int column) const;
+    // A row writer's reads, each with as few calls into the library as it can (a day is hundreds
+    // of thousands of values). The text bytes() gives, or nothing for null.
+    std::optional<std::string_view> textOrNull(int column) const;
+    // The number number() gives, or nothing for null; on SQLite only a zero needs a look at the type.
+    std::optional<double> numberOrNull(int column) const;
     bool isNull(int column) const;
     // The value as Qt SQL delivers it: text, integer, double, or null.
     QVariant value(int column) const;

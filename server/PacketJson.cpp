@@ -256,18 +256,21 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
         w.wrote(p);
         first = false;
         for (int i = 0; i < columns; ++i) {
-            const Statement::Kind kind = q.kind(i);
-            if (kind == Statement::Kind::Null) {
+            auto null = [&] {
                 p = w.room(5);
                 if (i) *p++ = ',';
                 std::memcpy(p, "null", 4);
                 w.wrote(p + 4);
-                continue;
-            }
+            };
             switch (types[size_t(i)]) {
             case ftString:
             case ftFixedChar: {
-                const std::string_view t = q.bytes(i);
+                const std::optional<std::string_view> text = q.textOrNull(i);
+                if (!text) {
+                    null();
+                    break;
+                }
+                const std::string_view t = *text;
                 // Copied as it is checked: only control characters, quotes and backslashes are
                 // escaped, and UTF-8 goes as it is once known to be valid (names have accents).
                 p = w.room(qsizetype(t.size()) + 3);
@@ -301,24 +304,33 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
             }
             case ftFloat: {
                 // Counts are whole: their text goes as it came, without a round trip through double.
-                std::string_view whole;
-                if (kind == Statement::Kind::Text) whole = q.wholeText(i, kWholeDigits);
-                p = w.room(qsizetype(whole.size()) + 24);
-                if (i) *p++ = ',';
-                if (kind == Statement::Kind::Integer) {
-                    number(p, double(q.integer(i)));
-                } else if (!whole.empty()) {
+                // An integer reads the same through double as it is written from one.
+                if (const std::string_view whole = q.wholeText(i, kWholeDigits); !whole.empty()) {
+                    p = w.room(qsizetype(whole.size()) + 1);
+                    if (i) *p++ = ',';
                     std::memcpy(p, whole.data(), whole.size());
                     w.wrote(p + whole.size());
-                } else {
-                    number(p, q.number(i));
+                    break;
                 }
+                const std::optional<double> d = q.numberOrNull(i);
+                if (!d) {
+                    null();
+                    break;
+                }
+                p = w.room(24);
+                if (i) *p++ = ',';
+                number(p, *d);
                 break;
             }
             case ftDateTime: {
                 // Each date column repeats one or two days: the same stored text, the same JSON.
+                const std::optional<std::string_view> text = q.textOrNull(i);
+                if (!text) {
+                    null();
+                    break;
+                }
                 StoredDay& day = days[size_t(i)];
-                const std::string_view t = q.bytes(i);
+                const std::string_view t = *text;
                 if (day.json.isEmpty() || t != day.stored) {
                     day.stored.assign(t);
                     day.json.resize(0);

@@ -155,6 +155,18 @@ private slots:
         QCOMPARE(json, kvo::server::pairJson(pair));
     }
 
+    void dayJsonKeepsNulls() {
+        // A null is written as null, never as the empty text, zero or date a value would read as.
+        t->exec("UPDATE CARDADIA SET NRCARDAPIO = NULL, DTMESCARD = NULL WHERE CDFILIAL = '0001'");
+        t->exec("UPDATE PARAMPLANEJA SET NRDIAANTDTPROC = NULL WHERE CDFILIAL = '0001'");
+        const TPacketPair pair =
+            TPacketPair::fromJson(QJsonDocument::fromJson(rdm->GetCardadiaJson("0001", d18)).array());
+        QCOMPARE(pair.first.rows.size(), 3);
+        for (const char* f : {"NRCARDAPIO", "DTMESCARD"})
+            QVERIFY2(at(pair.first, 0, f).isNull(), f);
+        QVERIFY(at(pair.second, 0, "NRDIAANTDTPROC").isNull());
+    }
+
     void serviceAndDietAlreadyRegistered() {
         QVERIFY(rdm->Verif_Serv("0001", d18, "00001", "N"));
         QVERIFY(rdm->Verif_Serv("0001", d18, "00002", "N"));
