@@ -409,10 +409,6 @@ std::string_view Statement::bytes(int c) const {
     return std::string_view(PQgetvalue(r, m_row, c), size_t(PQgetlength(r, m_row, c)));
 }
 
-bool Statement::isInteger(int c) const {
-    return m_sqlite && sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_INTEGER;
-}
-
 qint64 Statement::integer(int c) const {
     if (m_sqlite) return sqlite3_column_int64(static_cast<sqlite3_stmt*>(m_native), c);
     return std::strtoll(PQgetvalue(static_cast<PGresult*>(m_native), m_row, c), nullptr, 10);

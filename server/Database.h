@@ -79,8 +79,6 @@ public:
     // True when value() hands over exactly text(): the value is stored as text and not converted.
     bool isText(int column) const;
     QDate date(int column) const; // a stored day; invalid for null or anything else
-    // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
-    bool isInteger(int column) const;
     qint64 integer(int column) const;
     // A whole number of at most maxDigits digits as PostgreSQL hands it over, when that text is
     // already the shortest form ("-12", never "-0" or "007"); empty otherwise, and always on SQLite.

@@ -304,7 +304,7 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
             }
             case ftFloat: {
                 // Counts are whole: their text goes as it came, without a round trip through double.
-                // An integer reads the same through double as it is written from one.
+                // SQLite's integers are read as doubles: the packet writer writes them from one too.
                 if (const std::string_view whole = q.wholeText(i, kWholeDigits); !whole.empty()) {
                     p = w.room(qsizetype(whole.size()) + 1);
                     if (i) *p++ = ',';
