@@ -371,6 +371,29 @@ void Statement::finish() {
     }
 }
 
+std::optional<std::string_view> Statement::textOrNull(int c) const {
+    if (!m_sqlite) {
+        if (PQgetisnull(static_cast<PGresult*>(m_native), m_row, c)) return std::nullopt;
+        return bytes(c);
+    }
+    auto* st = static_cast<sqlite3_stmt*>(m_native);
+    if (const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c)))
+        return std::string_view(t, size_t(sqlite3_column_bytes(st, c)));
+    if (sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+    return std::string_view(); // as bytes() reads a value the library could not convert
+}
+
+std::optional<double> Statement::numberOrNull(int c) const {
+    if (!m_sqlite) {
+        if (PQgetisnull(static_cast<PGresult*>(m_native), m_row, c)) return std::nullopt;
+        return number(c);
+    }
+    auto* st = static_cast<sqlite3_stmt*>(m_native);
+    const double d = sqlite3_column_double(st, c);
+    if (d == 0 && sqlite3_column_type(st, c) == SQLITE_NULL) return std::nullopt;
+    return d;
+}
+
 bool Statement::isNull(int c) const {
     if (m_sqlite) return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_NULL;
     return PQgetisnull(static_cast<PGresult*>(m_native), m_row, c);
@@ -384,10 +407,6 @@ std::string_view Statement::bytes(int c) const {
     }
     auto* r = static_cast<PGresult*>(m_native);
     return std::string_view(PQgetvalue(r, m_row, c), size_t(PQgetlength(r, m_row, c)));
-}
-
-bool Statement::isInteger(int c) const {
-    return m_sqlite && sqlite3_column_type(static_cast<sqlite3_stmt*>(m_native), c) == SQLITE_INTEGER;
 }
 
 qint64 Statement::integer(int c) const {

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +65,11 @@ public:
 
     bool next();
     void finish();
+    // A row writer's reads, each with as few calls into the library as it can (a day is hundreds
+    // of thousands of values). The text bytes() gives, or nothing for null.
+    std::optional<std::string_view> textOrNull(int column) const;
+    // The number number() gives, or nothing for null; on SQLite only a zero needs a look at the type.
+    std::optional<double> numberOrNull(int column) const;
     bool isNull(int column) const;
     // The value as Qt SQL delivers it: text, integer, double, or null.
     QVariant value(int column) const;
@@ -73,8 +79,6 @@ public:
     // True when value() hands over exactly text(): the value is stored as text and not converted.
     bool isText(int column) const;
     QDate date(int column) const; // a stored day; invalid for null or anything else
-    // True when the database holds an integer there (SQLite); PostgreSQL hands over text.
-    bool isInteger(int column) const;
     qint64 integer(int column) const;
     // A whole number of at most maxDigits digits as PostgreSQL hands it over, when that text is
     // already the shortest form ("-12", never "-0" or "007"); empty otherwise, and always on SQLite.

@@ -3,8 +3,10 @@
 #include "Database.h"
 #include "data/Conversions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,64 @@ struct LastDate {
     QDate date;
     QByteArray text;
 };
+
+// Writes through a plain pointer into room made ahead: a day is hundreds of thousands of values,
+// and every QByteArray append checks sharing and capacity again. The bytes past what was written
+// are cut off when it goes.
+class RowWriter {
+public:
+    explicit RowWriter(QByteArray& out) : m_out(out), m_used(out.size()) { reset(); }
+    ~RowWriter() { m_out.resize(m_used); }
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    // Room for n more bytes; wrote() then says where the writing ended.
+    char* room(qsizetype n) {
+        if (m_end - m_base - m_used < n) {
+            m_out.resize(std::max(m_out.size() * 2, m_used + n + 4096));
+            reset();
+        }
+        return m_base + m_used;
+    }
+    void wrote(const char* end) { m_used = end - m_base; }
+    // For the rare value written by the QByteArray functions.
+    template <typename F> void through(F&& write) {
+        m_out.resize(m_used);
+        write(m_out);
+        m_used = m_out.size();
+        reset();
+    }
+
+private:
+    void reset() {
+        m_base = m_out.data();
+        m_end = m_base + m_out.size();
+    }
+    QByteArray& m_out;
+    qsizetype m_used;
+    char* m_base = nullptr;
+    char* m_end = nullptr;
+};
+
+// The digits of a whole number, at most 21 bytes.
+char* writeWhole(char* to, qint64 n) {
+    char buf[24];
+    char* e = buf + sizeof buf;
+    char* c = e;
+    const bool negative = n < 0;
+    quint64 u = negative ? 0 - quint64(n) : quint64(n);
+    do {
+        *--c = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (negative) *--c = '-';
+    std::memcpy(to, c, size_t(e - c));
+    return to + (e - c);
+}
+
+bool writesWhole(double d, double wholeBelow) {
+    return std::isfinite(d) && d == std::floor(d) && std::fabs(d) < wholeBelow;
+}
 
 // Packets write whole numbers of up to 15 digits as plain digits.
 constexpr int kWholeDigits = 15;
@@ -58,22 +118,12 @@ void appendValue(QByteArray& out, const TPacketField& f, const QVariant& v, Last
 } // namespace
 
 void appendJsonNumber(QByteArray& out, double d, double wholeBelow) {
-    if (!std::isfinite(d)) {
-        out += "null";
-    } else if (d == std::floor(d) && std::fabs(d) < wholeBelow) {
+    if (writesWhole(d, wholeBelow)) {
         // Whole counts are most of a day's values: digits written in place, no temporary.
         char buf[24];
-        char* e = buf + sizeof buf;
-        char* c = e;
-        qint64 n = qint64(d);
-        const bool negative = n < 0;
-        if (negative) n = -n;
-        do {
-            *--c = char('0' + n % 10);
-            n /= 10;
-        } while (n);
-        if (negative) *--c = '-';
-        out.append(c, e - c);
+        out.append(buf, writeWhole(buf, qint64(d)) - buf);
+    } else if (!std::isfinite(d)) {
+        out += "null";
     } else {
         out += QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
     }
@@ -185,67 +235,121 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
         QByteArray json;
     };
     std::vector<StoredDay> days(size_t(fields.size()));
+    std::vector<TFieldType> types;
+    for (const TPacketField& f : fields)
+        types.push_back(f.type);
+    const int columns = int(types.size());
+    RowWriter w(out);
+    auto number = [&](char* p, double d) {
+        if (writesWhole(d, kWholeBelow)) {
+            w.wrote(writeWhole(p, qint64(d)));
+        } else {
+            w.wrote(p);
+            w.through([d](QByteArray& b) { appendNumber(b, d); });
+        }
+    };
     bool first = true;
     while (q.next()) {
-        out += first ? "[" : ",[";
+        char* p = w.room(2);
+        if (!first) *p++ = ',';
+        *p++ = '[';
+        w.wrote(p);
         first = false;
-        for (int i = 0; i < fields.size(); ++i) {
-            if (i) out += ',';
-            if (q.isNull(i)) {
-                out += "null";
-                continue;
-            }
-            switch (fields.at(i).type) {
+        for (int i = 0; i < columns; ++i) {
+            auto null = [&] {
+                p = w.room(5);
+                if (i) *p++ = ',';
+                std::memcpy(p, "null", 4);
+                w.wrote(p + 4);
+            };
+            switch (types[size_t(i)]) {
             case ftString:
             case ftFixedChar: {
-                const std::string_view t = q.bytes(i);
-                bool plain = true;
+                const std::optional<std::string_view> text = q.textOrNull(i);
+                if (!text) {
+                    null();
+                    break;
+                }
+                const std::string_view t = *text;
+                // Copied as it is checked: only control characters, quotes and backslashes are
+                // escaped, and UTF-8 goes as it is once known to be valid (names have accents).
+                p = w.room(qsizetype(t.size()) + 3);
+                if (i) *p++ = ',';
+                char* const at = p;
+                *p++ = '"';
+                bool plain = true, ascii = true;
                 for (char ch : t) {
                     const auto c = static_cast<unsigned char>(ch);
-                    if (c < 0x20 || c >= 0x80 || c == '"' || c == '\\') {
+                    if (c < 0x20 || c == '"' || c == '\\') {
                         plain = false;
                         break;
                     }
+                    ascii = ascii && c < 0x80;
+                    *p++ = ch;
                 }
+                if (plain && !ascii) plain = QByteArrayView(t.data(), qsizetype(t.size())).isValidUtf8();
                 if (plain) {
-                    out += '"';
-                    out.append(t.data(), qsizetype(t.size()));
-                    out += '"';
-                } else if (QByteArrayView(t.data(), qsizetype(t.size())).isValidUtf8()) {
-                    appendJsonUtf8(out, t); // what a QString of it would write back
-                } else {
-                    appendJsonString(out, QString::fromUtf8(t.data(), qsizetype(t.size())));
+                    *p++ = '"';
+                    w.wrote(p);
+                    break;
                 }
+                w.wrote(at);
+                w.through([t](QByteArray& b) {
+                    if (QByteArrayView(t.data(), qsizetype(t.size())).isValidUtf8())
+                        appendJsonUtf8(b, t); // what a QString of it would write back
+                    else
+                        appendJsonString(b, QString::fromUtf8(t.data(), qsizetype(t.size())));
+                });
                 break;
             }
-            case ftFloat:
+            case ftFloat: {
                 // Counts are whole: their text goes as it came, without a round trip through double.
-                if (q.isInteger(i)) {
-                    appendNumber(out, double(q.integer(i)));
-                } else if (const std::string_view w = q.wholeText(i, kWholeDigits); !w.empty()) {
-                    out.append(w.data(), qsizetype(w.size()));
-                } else {
-                    appendNumber(out, q.number(i));
+                // SQLite's integers are read as doubles: the packet writer writes them from one too.
+                if (const std::string_view whole = q.wholeText(i, kWholeDigits); !whole.empty()) {
+                    p = w.room(qsizetype(whole.size()) + 1);
+                    if (i) *p++ = ',';
+                    std::memcpy(p, whole.data(), whole.size());
+                    w.wrote(p + whole.size());
+                    break;
                 }
+                const std::optional<double> d = q.numberOrNull(i);
+                if (!d) {
+                    null();
+                    break;
+                }
+                p = w.room(24);
+                if (i) *p++ = ',';
+                number(p, *d);
                 break;
+            }
             case ftDateTime: {
                 // Each date column repeats one or two days: the same stored text, the same JSON.
+                const std::optional<std::string_view> text = q.textOrNull(i);
+                if (!text) {
+                    null();
+                    break;
+                }
                 StoredDay& day = days[size_t(i)];
-                const std::string_view t = q.bytes(i);
+                const std::string_view t = *text;
                 if (day.json.isEmpty() || t != day.stored) {
                     day.stored.assign(t);
                     day.json.resize(0);
                     appendValue(day.json, fields.at(i), q.date(i), last);
                 }
-                out += day.json;
+                p = w.room(day.json.size() + 1);
+                if (i) *p++ = ',';
+                std::memcpy(p, day.json.constData(), size_t(day.json.size()));
+                w.wrote(p + day.json.size());
                 break;
             }
             }
         }
-        out += ']';
+        p = w.room(1);
+        *p++ = ']';
+        w.wrote(p);
     }
     q.finish();
-    out += "]}";
+    w.through([](QByteArray& b) { b += "]}"; });
 }
 
 QByteArray packetJson(const TDataPacket& p) {

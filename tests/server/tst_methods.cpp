@@ -130,20 +130,41 @@ private slots:
 
     void dayJsonIsWhatItsPacketsWrite_data() {
         QTest::addColumn<QString>("count"); // as the database reads it
+        QTest::addColumn<QString>("name");  // a service's name, written with the rows
         for (const char* v : {"0", "-0", "7", "-12", "999999999999999", "-999999999999999", "1e15",
                               "1234567890123456", "-3.25", "1e-7"})
-            QTest::newRow(v) << QString::fromLatin1(v);
+            QTest::newRow(v) << QString::fromLatin1(v) << QStringLiteral("UTI Adulto");
+        for (const char16_t* n : {u"Nutrição Enteral", u"\"Ala\" B\\C", u"a\tb\nc\u0001", u"病棟 🍲", u""})
+            QTest::newRow(QString::fromUtf16(n).toUtf8().constData())
+                << QStringLiteral("5") << QString::fromUtf16(n);
     }
     void dayJsonIsWhatItsPacketsWrite() {
         // The day's rows are written from the statement's text; it must be the text the packet
-        // writer gives for the values it reads back, numbers in their shortest form included.
+        // writer gives for the values it reads back, numbers in their shortest form and escaped
+        // or multi-byte texts included.
         QFETCH(QString, count);
+        QFETCH(QString, name);
         t->exec("UPDATE CARDADIA SET QTCLIEFETCAR = CAST(? AS DOUBLE PRECISION) WHERE CDFILIAL = '0001'",
                 {count});
+        t->exec("UPDATE SERVICO SET NMSERVICO = ? WHERE CDFILIAL = '0001' AND CDSERVFILI = '00001'", {name});
         const QByteArray json = rdm->GetCardadiaJson("0001", d18);
         const TPacketPair pair = TPacketPair::fromJson(QJsonDocument::fromJson(json).array());
         QCOMPARE(pair.first.rows.size(), 3);
+        QCOMPARE(at(pair.first, findRow(pair.first, {{"CDSERVFILI", "00001"}}), "NMSERVICO").toString(),
+                 name);
         QCOMPARE(json, kvo::server::pairJson(pair));
+    }
+
+    void dayJsonKeepsNulls() {
+        // A null is written as null, never as the empty text, zero or date a value would read as.
+        t->exec("UPDATE CARDADIA SET NRCARDAPIO = NULL, DTMESCARD = NULL WHERE CDFILIAL = '0001'");
+        t->exec("UPDATE PARAMPLANEJA SET NRDIAANTDTPROC = NULL WHERE CDFILIAL = '0001'");
+        const TPacketPair pair =
+            TPacketPair::fromJson(QJsonDocument::fromJson(rdm->GetCardadiaJson("0001", d18)).array());
+        QCOMPARE(pair.first.rows.size(), 3);
+        for (const char* f : {"NRCARDAPIO", "DTMESCARD"})
+            QVERIFY2(at(pair.first, 0, f).isNull(), f);
+        QVERIFY(at(pair.second, 0, "NRDIAANTDTPROC").isNull());
     }
 
     void serviceAndDietAlreadyRegistered() {
