@@ -9,6 +9,7 @@
 #include "ValueMatcher.h"
 #include "ViewOrder.h"
 
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -614,33 +615,34 @@ bool TClientDataSet::IsEmpty() const {
 
 bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLocateOptions options) {
     d->checkActive();
-    const std::vector<TField*> located = d->locatedFields(fields);
-    QVariantList keys;
-    if (located.size() == 1) {
-        keys << values;
-    } else {
-        keys = values.toList();
-        if (size_t(keys.size()) != located.size())
+    // A copy: a handler run by CheckBrowseMode may locate on other fields. Most searches name a
+    // field or two, so nothing here should need the heap.
+    const std::vector<TField*>& cached = d->locatedFields(fields);
+    const QVarLengthArray<TField*, 4> located(cached.begin(), cached.end());
+    QVariantList keyList;
+    if (located.size() > 1) {
+        keyList = values.toList();
+        if (keyList.size() != located.size())
             dbError(QStringLiteral("A busca em %1 campos precisa de %1 valores").arg(located.size()));
     }
     CheckBrowseMode();
-    std::vector<ValueMatcher> matchers;
-    for (size_t i = 0; i < located.size(); ++i) {
+    QVarLengthArray<ValueMatcher, 2> matchers;
+    for (qsizetype i = 0; i < located.size(); ++i) {
         TField* f = located[i];
         if (f->FieldKind() != fkData)
             dbError(QStringLiteral("A busca não pode usar o campo calculado '%1'").arg(f->FieldName()));
         const int c = f->m_column;
-        matchers.push_back(ValueMatcher::key(d->store.cols[c], c, keys[i],
+        matchers.push_back(ValueMatcher::key(d->store.cols[c], c, located.size() == 1 ? values : keyList[i],
                                              options.testFlag(loCaseInsensitive),
                                              options.testFlag(loPartialKey)));
     }
     const std::vector<Column>& cols = d->store.cols;
     // Exact keys on the leading columns of the active index: a binary search in the view.
     const std::vector<int>& index = d->view.indexColumns();
-    if (!options && matchers.size() <= index.size()) {
-        std::vector<Cell> key(matchers.size());
+    if (!options && size_t(matchers.size()) <= index.size()) {
+        QVarLengthArray<Cell, 4> key(matchers.size());
         bool usable = true, none = false;
-        for (size_t k = 0; k < key.size() && usable; ++k) {
+        for (qsizetype k = 0; k < key.size() && usable; ++k) {
             const auto m = std::find_if(matchers.begin(), matchers.end(),
                                         [&](const ValueMatcher& v) { return v.column() == index[k]; });
             const ValueMatcher::KeyCell kc =
@@ -649,7 +651,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
             none |= kc == ValueMatcher::NoRow;
         }
         if (usable) {
-            const int pos = none ? -1 : d->view.seek(d->store, key);
+            const int pos = none ? -1 : d->view.seek(d->store, key.data(), size_t(key.size()));
             if (pos >= 0) d->scrollTo(pos, false, false);
             return pos >= 0;
         }
@@ -660,7 +662,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         quint32 id;
         const std::vector<quint8>* table; // case-insensitive or partial keys
     };
-    std::vector<TextKey> texts;
+    QVarLengthArray<TextKey, 4> texts;
     for (const ValueMatcher& m : matchers) {
         TextKey k{m.column(), 0, m.textTable(cols[m.column()])};
         bool equal = false;
