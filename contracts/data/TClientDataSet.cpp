@@ -9,6 +9,7 @@
 #include "ValueMatcher.h"
 #include "ViewOrder.h"
 
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -53,7 +54,6 @@ struct TClientDataSet::Impl {
 
     // Field definitions
     std::vector<std::unique_ptr<TField>> fields;
-    std::vector<int> colOf;  // field index -> data column, -1 for calculated
     std::vector<int> calcOf; // field index -> calc slot, -1 for data
     bool defined = false;    // fields were declared by the owner, not taken from a packet
     std::vector<IndexDef> indexDefs;
@@ -143,15 +143,13 @@ struct TClientDataSet::Impl {
     void walk() {
         Cursor& c = q->m_cursor;
         c.drop();
-        if (state != dsBrowse || !hasRow() || calc.computing()) return;
+        if (state != dsBrowse || !hasRow() || eof || calc.computing()) return;
         int last = 0;
-        c.ids = view.rows.run(cur, &last);
-        c.idsBegin = cur;
+        c.id = view.rows.run(cur, &last);
         c.width = store.width();
-        c.rowAt = size_t(*c.ids) * c.width;
-        c.colOf = colOf.data();
         c.cells = store.row(0);
-        if (c.unwatched() && !eof && !bof) c.walkEnd = last; // a step then leaves the flags as they are
+        c.row = c.cells + size_t(*c.id) * c.width;
+        if (c.unwatched() && !bof) c.walkEnd = last; // a step then leaves the flags as they are
     }
 
     // Cells of a view row, the edit buffer for the row being edited.
@@ -170,7 +168,7 @@ struct TClientDataSet::Impl {
         return calc.value(row, slot, hasRow() && row == view.rows[cur], calcHandler());
     }
     QVariant valueOf(qint64 row, const TField* f) {
-        const int c = colOf[f->Index()];
+        const int c = f->m_column;
         if (c >= 0) return cellValue(store.cols[c], cellsOf(quint32(row))[c]);
         return calcValueOf(row, calcOf[f->Index()]);
     }
@@ -320,7 +318,6 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     locateList.clear();
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
-        colOf.clear();
         calcOf.clear();
         store.cols.clear();
         calc.setSlots(0);
@@ -328,7 +325,7 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     }
     const int index = int(fields.size());
     fields.push_back(std::make_unique<TField>(q, name, type, type == ftFloat || type == ftDateTime ? 0 : size,
-                                              kind, index));
+                                              kind, index, kind == fkData ? store.ncols() : -1));
     return fields.back().get();
 }
 
@@ -338,7 +335,6 @@ TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size)
     col.field = field;
     col.type = type;
     col.size = field->Size();
-    d->colOf.push_back(d->store.ncols());
     d->calcOf.push_back(-1);
     d->store.cols.push_back(std::move(col));
     return field;
@@ -346,7 +342,6 @@ TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size)
 
 TField* TClientDataSet::AddCalcField(const QString& name, TFieldType type, int size) {
     TField* field = d->declareField(name, type, size, fkCalculated);
-    d->colOf.push_back(-1);
     d->calcOf.push_back(d->calc.slotCount());
     d->calc.setSlots(d->calc.slotCount() + 1);
     return field;
@@ -462,7 +457,8 @@ std::vector<Column> TClientDataSet::Impl::packetColumns(const TDataPacket& packe
         if (same) {
             f = fields[i].get();
         } else {
-            newFields.push_back(std::make_unique<TField>(q, pf.name, pf.type, text ? pf.size : 0, fkData, i));
+            newFields.push_back(
+                std::make_unique<TField>(q, pf.name, pf.type, text ? pf.size : 0, fkData, i, i));
             f = newFields.back().get();
         }
         Column col;
@@ -501,12 +497,7 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->fire(BeforeOpen);
     if (!newFields.empty() || (!d->defined && packet.fields.isEmpty())) {
         d->fields = std::move(newFields);
-        d->colOf.clear();
-        d->calcOf.clear();
-        for (size_t i = 0; i < d->fields.size(); ++i) {
-            d->colOf.push_back(int(i));
-            d->calcOf.push_back(-1);
-        }
+        d->calcOf.assign(d->fields.size(), -1);
         d->calc.setSlots(0);
     }
     d->clearStorage();
@@ -592,7 +583,7 @@ int TClientDataSet::MoveBy(int distance) {
     if (target == d->cur) {
         d->eof = distance > 0;
         d->bof = distance < 0;
-        m_cursor.walkEnd = -1; // a walk keeps both flags down
+        m_cursor.drop(); // a walk keeps both flags down, and Eof reads them again
         return 0;
     }
     const int moved = target - d->cur;
@@ -624,33 +615,34 @@ bool TClientDataSet::IsEmpty() const {
 
 bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLocateOptions options) {
     d->checkActive();
-    const std::vector<TField*> located = d->locatedFields(fields);
-    QVariantList keys;
-    if (located.size() == 1) {
-        keys << values;
-    } else {
-        keys = values.toList();
-        if (size_t(keys.size()) != located.size())
+    // A copy: a handler run by CheckBrowseMode may locate on other fields. Most searches name a
+    // field or two, so nothing here should need the heap.
+    const std::vector<TField*>& cached = d->locatedFields(fields);
+    const QVarLengthArray<TField*, 4> located(cached.begin(), cached.end());
+    QVariantList keyList;
+    if (located.size() > 1) {
+        keyList = values.toList();
+        if (keyList.size() != located.size())
             dbError(QStringLiteral("A busca em %1 campos precisa de %1 valores").arg(located.size()));
     }
     CheckBrowseMode();
-    std::vector<ValueMatcher> matchers;
-    for (size_t i = 0; i < located.size(); ++i) {
+    QVarLengthArray<ValueMatcher, 2> matchers;
+    for (qsizetype i = 0; i < located.size(); ++i) {
         TField* f = located[i];
         if (f->FieldKind() != fkData)
             dbError(QStringLiteral("A busca não pode usar o campo calculado '%1'").arg(f->FieldName()));
-        const int c = d->colOf[f->Index()];
-        matchers.push_back(ValueMatcher::key(d->store.cols[c], c, keys[i],
+        const int c = f->m_column;
+        matchers.push_back(ValueMatcher::key(d->store.cols[c], c, located.size() == 1 ? values : keyList[i],
                                              options.testFlag(loCaseInsensitive),
                                              options.testFlag(loPartialKey)));
     }
     const std::vector<Column>& cols = d->store.cols;
     // Exact keys on the leading columns of the active index: a binary search in the view.
     const std::vector<int>& index = d->view.indexColumns();
-    if (!options && matchers.size() <= index.size()) {
-        std::vector<Cell> key(matchers.size());
+    if (!options && size_t(matchers.size()) <= index.size()) {
+        QVarLengthArray<Cell, 4> key(matchers.size());
         bool usable = true, none = false;
-        for (size_t k = 0; k < key.size() && usable; ++k) {
+        for (qsizetype k = 0; k < key.size() && usable; ++k) {
             const auto m = std::find_if(matchers.begin(), matchers.end(),
                                         [&](const ValueMatcher& v) { return v.column() == index[k]; });
             const ValueMatcher::KeyCell kc =
@@ -659,7 +651,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
             none |= kc == ValueMatcher::NoRow;
         }
         if (usable) {
-            const int pos = none ? -1 : d->view.seek(d->store, key);
+            const int pos = none ? -1 : d->view.seek(d->store, key.data(), size_t(key.size()));
             if (pos >= 0) d->scrollTo(pos, false, false);
             return pos >= 0;
         }
@@ -670,7 +662,7 @@ bool TClientDataSet::Locate(const QString& fields, const QVariant& values, TLoca
         quint32 id;
         const std::vector<quint8>* table; // case-insensitive or partial keys
     };
-    std::vector<TextKey> texts;
+    QVarLengthArray<TextKey, 4> texts;
     for (const ValueMatcher& m : matchers) {
         TextKey k{m.column(), 0, m.textTable(cols[m.column()])};
         bool equal = false;
@@ -987,10 +979,10 @@ QVariant TClientDataSet::fieldValue(const TField* field) const {
 }
 
 double TClientDataSet::floatValueChecked(const TField* field) const {
-    const int fi = field->Index();
-    if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() &&
-        d->colOf[fi] >= 0 && d->store.cols[d->colOf[fi]].type == ftFloat) {
-        return d->cellsOf(d->view.rows[d->cur])[d->colOf[fi]].f;
+    const int c = field->m_column;
+    if (field->DataSet() == this && d->state != dsInactive && !d->calc.computing() && d->hasRow() && c >= 0 &&
+        d->store.cols[c].type == ftFloat) {
+        return d->cellsOf(d->view.rows[d->cur])[c].f;
     }
     const QVariant v = fieldValue(field);
     return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
@@ -1012,7 +1004,7 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
             QStringLiteral("O campo '%1' pertence a outro conjunto de registros").arg(field->FieldName()));
     d->checkActive();
     const int fi = field->Index();
-    if (d->colOf[fi] < 0) {
+    if (field->m_column < 0) {
         const int slot = d->calcOf[fi];
         const QVariant v = calcValue(field->DataType(), field->Size(), value);
         if (d->calc.computing()) {
@@ -1033,7 +1025,7 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
         dbError(QStringLiteral("O conjunto de registros não está em modo de edição ou inclusão"));
     if (field->ReadOnly())
         dbError(QStringLiteral("O campo '%1' não pode ser alterado").arg(field->FieldName()));
-    const int c = d->colOf[fi];
+    const int c = field->m_column;
     d->buf[c] = writtenCell(d->store.cols[c], value);
     d->modified = true;
     d->calc.invalidate();

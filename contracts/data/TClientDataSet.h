@@ -136,20 +136,19 @@ private:
         const kvo::data::RowList* view = nullptr; // Impl's view, for Eof
 
         // The walk, derived from the rest by Impl after a move and dropped by any change. While
-        // browsing on a row, `cells` is the store's cells (nullptr otherwise) and the current row's
-        // start in them is rowAt; Next may step up to walkEnd along one block of view ids (`ids`,
-        // the first at position idsBegin) while nothing listens and neither end flag is set. A step
-        // writes integers only, so a walk's loop keeps the rest in registers.
+        // browsing on a row short of the end, `row` is that row's cells (nullptr otherwise), `id`
+        // its id in a block of view ids and `cells` the store's first row, `width` cells apart.
+        // Next may step up to walkEnd along that block while nothing listens and neither end flag
+        // is set. A step writes integers and pointers only, so a walk's loop keeps the rest in
+        // registers.
+        const kvo::data::Cell* row = nullptr;
+        const quint32* id = nullptr;
         const kvo::data::Cell* cells = nullptr;
-        size_t rowAt = 0;
+        size_t width = 0;
         int walkEnd = -1;
-        const quint32* ids = nullptr;
-        int idsBegin = 0;
-        size_t width = 0;           // cells per row
-        const int* colOf = nullptr; // field index -> data column, -1 for calculated
 
         void drop() {
-            cells = nullptr;
+            row = nullptr;
             walkEnd = -1;
         }
         // A move here tells no control: none is bound, or they are disabled.
@@ -169,8 +168,8 @@ private:
 inline void TClientDataSet::Next() {
     Cursor& c = m_cursor;
     if (c.cur < c.walkEnd && !BeforeScroll && !AfterScroll) [[likely]] {
-        const int pos = ++c.cur;
-        c.rowAt = size_t(c.ids[pos - c.idsBegin]) * c.width;
+        ++c.cur;
+        c.row = c.cells + size_t(*++c.id) * c.width;
         return;
     }
     MoveBy(1);
@@ -178,18 +177,16 @@ inline void TClientDataSet::Next() {
 
 inline bool TClientDataSet::Eof() const {
     const Cursor& c = m_cursor;
-    if (c.cells) [[likely]]
-        return c.eof; // browsing on a row
+    if (c.row) [[likely]]
+        return false;
     return c.state == dsInactive || c.view->empty() || c.eof;
 }
 
 inline double TClientDataSet::floatValue(const TField* field) const {
     const Cursor& c = m_cursor;
-    if (c.cells && field->DataSet() == this) [[likely]] {
-        const int col = c.colOf[field->Index()];
-        if (col >= 0 && field->DataType() == ftFloat) [[likely]] // a data column has its type
-            return c.cells[c.rowAt + size_t(col)].f;
-    }
+    // A data column has its field's type.
+    if (c.row && field->m_dataSet == this && field->m_column >= 0 && field->m_type == ftFloat) [[likely]]
+        return c.row[field->m_column].f;
     return floatValueChecked(field);
 }
 

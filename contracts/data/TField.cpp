@@ -40,8 +40,10 @@ QString valueText(TFieldType type, const QVariant& v, bool display) {
 
 } // namespace
 
-TField::TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index)
-    : m_dataSet(dataSet), m_name(std::move(name)), m_type(type), m_size(size), m_kind(kind), m_index(index) {
+TField::TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index,
+               int column)
+    : m_dataSet(dataSet), m_name(std::move(name)), m_type(type), m_size(size), m_kind(kind), m_index(index),
+      m_column(column) {
     if (type == ftFloat) m_alignment = Qt::AlignRight;
 }
 

@@ -16,7 +16,9 @@ enum TFieldKind { fkData, fkCalculated };
 // Texts are cut to Size on write (fixed texts padded); empty reads as "" / 0 / date 0.
 class TField {
 public:
-    TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index);
+    // column: where the set stores the field's cells, -1 for a calculated field.
+    TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index,
+           int column);
 
     // Definition
     const QString& FieldName() const { return m_name; }
@@ -65,6 +67,7 @@ public:
     void FocusControl();
 
 private:
+    friend class TClientDataSet;
     double convertedFloat() const; // AsFloat of a field that holds no number
     TClientDataSet* m_dataSet;
     QString m_name;
@@ -72,6 +75,7 @@ private:
     int m_size;
     TFieldKind m_kind;
     int m_index;
+    int m_column; // kept here so that a read finds its cell without a lookup in the set
     QString m_displayLabel;
     QString m_editMask;
     bool m_readOnly = false;

@@ -30,10 +30,10 @@ int ViewOrder::compare(const RowStore& store, quint32 a, quint32 b) const {
     return store.arrivedBefore(a, b) ? -1 : 1;
 }
 
-int ViewOrder::seek(const RowStore& store, const std::vector<Cell>& key) const {
+int ViewOrder::seek(const RowStore& store, const Cell* key, size_t keys) const {
     auto order = [&](quint32 r) {
         const Cell* rc = store.row(r);
-        for (size_t k = 0; k < key.size(); ++k)
+        for (size_t k = 0; k < keys; ++k)
             if (const int c = compareCells(store.cols[m_index[k]], rc[m_index[k]], key[k])) return c;
         return 0;
     };

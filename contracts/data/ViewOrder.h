@@ -41,7 +41,7 @@ public:
     std::vector<quint32> rebuild(RowStore& store, bool relayout);
     // The first view position whose leading index columns hold `key` (one cell per column, in index
     // order, at most as many as the index has); -1 when no row does.
-    int seek(const RowStore& store, const std::vector<Cell>& key) const;
+    int seek(const RowStore& store, const Cell* key, size_t keys) const;
     // Rebuilds the view from the sorted rows (a new filter: the order stands).
     void refilter(const RowStore& store) { filterView(store); }
     void clear();
