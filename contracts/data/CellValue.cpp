@@ -24,6 +24,11 @@ bool numberOf(const QVariant& v, double* out) {
 }
 
 bool dayOf(const QVariant& v, qint64* day) {
+    if (v.metaType().id() == QMetaType::QDate) { // the usual case, as numberOf
+        const QDate& d = *static_cast<const QDate*>(v.constData());
+        *day = d.isValid() ? d.toJulianDay() : NullDay;
+        return true;
+    }
     const std::optional<QDate> date = toDate(v);
     if (!date) return false;
     *day = date->isValid() ? date->toJulianDay() : NullDay;
@@ -40,6 +45,13 @@ Cell writtenCell(Column& col, const QVariant& v) {
     switch (col.type) {
     case ftString:
     case ftFixedChar:
+        if (v.metaType().id() == QMetaType::QString) { // a text that fits goes in without copies
+            const QString& s = *static_cast<const QString*>(v.constData());
+            if (s.size() <= col.size && (col.type == ftString || s.isEmpty())) { // a fixed one may pad
+                cell.s = col.pool.intern(s);
+                break;
+            }
+        }
         cell.s = col.pool.intern(fitText(v.toString(), col.type, col.size));
         break;
     case ftFloat:

@@ -12,23 +12,55 @@ void ChangeLog::sizeFor(size_t rows) {
     m_entries.clear();
     m_entries.reserve(room - rows);
     m_orig.clear();
-    m_slot.clear();
-    m_slot.reserve(room);
-    m_slot.resize(rows, None);
+    m_logged.clear();
+    m_logged.reserve(room);
+    m_logged.resize(rows, false);
+    size_t count = MinSlots;
+    while (count < 2 * (room - rows))
+        count *= 2;
+    m_slots.clear();
+    m_slots.reserve(count);
+    rehash(MinSlots);
     m_count = 0;
 }
 
 void ChangeLog::clear() {
     for (const Entry& e : m_entries)
-        if (e.row < m_slot.size()) m_slot[e.row] = None;
+        if (e.row < m_logged.size()) m_logged[e.row] = false;
     m_entries.clear();
     m_orig.clear();
+    rehash(MinSlots);
     m_count = 0;
+}
+
+void ChangeLog::rehash(size_t count) {
+    m_slots.assign(count, {None, 0});
+    m_used = 0;
+    for (quint32 at = 0; at < m_entries.size(); ++at) {
+        const Entry& e = m_entries[at];
+        if (e.dropped) continue;
+        m_slots[slotOf(e.row)] = {e.row, at};
+        ++m_used;
+    }
+}
+
+void ChangeLog::setEntry(quint32 r, quint32 at) {
+    if (r >= m_logged.size()) m_logged.resize(r + 1, false);
+    m_logged[r] = true;
+    size_t i = slotOf(r);
+    if (m_slots[i].row == None) {
+        if (2 * (m_used + 1) > m_slots.size()) {
+            rehash(2 * m_slots.size());
+            i = slotOf(r);
+        }
+        ++m_used;
+    }
+    m_slots[i] = {r, at};
 }
 
 void ChangeLog::drop(quint32 at) {
     m_entries[at].dropped = true;
-    m_slot[m_entries[at].row] = None;
+    m_logged[m_entries[at].row] = false;
     --m_count;
 }
 
@@ -39,8 +71,7 @@ void ChangeLog::record(quint32 r, TChange::Op op, const Cell* orig, int ncols, b
         return;
     }
     if (at == None) {
-        if (r >= m_slot.size()) m_slot.resize(r + 1, None);
-        m_slot[r] = quint32(m_entries.size());
+        setEntry(r, quint32(m_entries.size()));
         quint32 saved = None;
         if (op == TChange::Modify) {
             saved = ncols ? quint32(m_orig.size() / size_t(ncols)) : 0;
@@ -58,13 +89,12 @@ void ChangeLog::record(quint32 r, TChange::Op op, const Cell* orig, int ncols, b
 }
 
 void ChangeLog::renumber(const std::vector<quint32>& inv) {
-    std::fill(m_slot.begin(), m_slot.end(), None);
-    m_slot.resize(inv.size(), None);
-    for (quint32 at = 0; at < m_entries.size(); ++at) {
-        Entry& e = m_entries[at];
+    m_logged.assign(inv.size(), false);
+    for (Entry& e : m_entries) {
         e.row = inv[e.row];
-        if (!e.dropped) m_slot[e.row] = at;
+        if (!e.dropped) m_logged[e.row] = true;
     }
+    rehash(m_slots.size());
 }
 
 bool ChangeLog::revert(RowStore& store) {

@@ -19,7 +19,7 @@ void RowStore::load(std::vector<Column> columns, std::vector<Cell> cells, size_t
     m_seq.reserve(withSpare(rows));
     m_alive.reserve(withSpare(rows));
     m_seq.resize(rows);
-    m_alive.assign(rows, 1);
+    m_alive.assign(rows, true);
     std::vector<quint32> arrival(rows);
     for (size_t r = 0; r < rows; ++r) {
         m_seq[r] = qint64(r + 1) * SeqStep;
@@ -45,7 +45,7 @@ quint32 RowStore::add(quint32 before) {
     for (int c = 0; c < ncols(); ++c)
         rc[c] = nullCell(cols[c].type);
     m_seq.push_back(0);
-    m_alive.push_back(1);
+    m_alive.push_back(true);
     if (before == Last) {
         m_seq[id] = (m_arrival.empty() ? 0 : m_seq[m_arrival[m_arrival.size() - 1]]) + SeqStep;
         m_arrival.push_back(id);
@@ -90,7 +90,7 @@ std::vector<quint32> RowStore::relayout(std::vector<quint32>& order) {
     std::vector<qint64> seq;
     seq.reserve(withSpare(n));
     seq.resize(n);
-    std::vector<quint8> alive;
+    std::vector<bool> alive;
     alive.reserve(withSpare(n));
     alive.resize(n);
     std::vector<quint32> inv(n);

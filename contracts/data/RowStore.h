@@ -58,8 +58,8 @@ private:
     std::vector<Cell> m_cells;
     size_t m_width = 0;        // cells per row: cols.size() as of the load (columns change only while empty)
     std::vector<qint64> m_seq; // arrival key per row, gaps left for inserts
-    std::vector<quint8> m_alive;
-    RowList m_arrival; // every row id, by m_seq
+    std::vector<bool> m_alive; // a bit per row: a delete at 100k rows then touches a line already cached
+    RowList m_arrival;         // every row id, by m_seq
 };
 
 } // namespace kvo::data
