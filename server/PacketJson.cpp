@@ -39,6 +39,17 @@ public:
         return m_base + m_used;
     }
     void wrote(const char* end) { m_used = end - m_base; }
+    // Room for a value of n bytes, after the comma that separates it from the one before.
+    char* value(bool comma, qsizetype n) {
+        char* p = room(n + 1);
+        if (comma) *p++ = ',';
+        return p;
+    }
+    void put(bool comma, std::string_view bytes) {
+        char* p = value(comma, qsizetype(bytes.size()));
+        std::memcpy(p, bytes.data(), bytes.size());
+        wrote(p + bytes.size());
+    }
     // For the rare value written by the QByteArray functions.
     template <typename F> void through(F&& write) {
         m_out.resize(m_used);
@@ -250,31 +261,22 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
     };
     bool first = true;
     while (q.next()) {
-        char* p = w.room(2);
-        if (!first) *p++ = ',';
-        *p++ = '[';
-        w.wrote(p);
+        w.put(!first, "[");
         first = false;
         for (int i = 0; i < columns; ++i) {
-            auto null = [&] {
-                p = w.room(5);
-                if (i) *p++ = ',';
-                std::memcpy(p, "null", 4);
-                w.wrote(p + 4);
-            };
+            const bool comma = i != 0;
             switch (types[size_t(i)]) {
             case ftString:
             case ftFixedChar: {
                 const std::optional<std::string_view> text = q.textOrNull(i);
                 if (!text) {
-                    null();
+                    w.put(comma, "null");
                     break;
                 }
                 const std::string_view t = *text;
                 // Copied as it is checked: only control characters, quotes and backslashes are
                 // escaped, and UTF-8 goes as it is once known to be valid (names have accents).
-                p = w.room(qsizetype(t.size()) + 3);
-                if (i) *p++ = ',';
+                char* p = w.value(comma, qsizetype(t.size()) + 2);
                 char* const at = p;
                 *p++ = '"';
                 bool plain = true, ascii = true;
@@ -306,27 +308,22 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                 // Counts are whole: their text goes as it came, without a round trip through double.
                 // SQLite's integers are read as doubles: the packet writer writes them from one too.
                 if (const std::string_view whole = q.wholeText(i, kWholeDigits); !whole.empty()) {
-                    p = w.room(qsizetype(whole.size()) + 1);
-                    if (i) *p++ = ',';
-                    std::memcpy(p, whole.data(), whole.size());
-                    w.wrote(p + whole.size());
+                    w.put(comma, whole);
                     break;
                 }
                 const std::optional<double> d = q.numberOrNull(i);
                 if (!d) {
-                    null();
+                    w.put(comma, "null");
                     break;
                 }
-                p = w.room(24);
-                if (i) *p++ = ',';
-                number(p, *d);
+                number(w.value(comma, 23), *d);
                 break;
             }
             case ftDateTime: {
                 // Each date column repeats one or two days: the same stored text, the same JSON.
                 const std::optional<std::string_view> text = q.textOrNull(i);
                 if (!text) {
-                    null();
+                    w.put(comma, "null");
                     break;
                 }
                 StoredDay& day = days[size_t(i)];
@@ -336,17 +333,12 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
                     day.json.resize(0);
                     appendValue(day.json, fields.at(i), q.date(i), last);
                 }
-                p = w.room(day.json.size() + 1);
-                if (i) *p++ = ',';
-                std::memcpy(p, day.json.constData(), size_t(day.json.size()));
-                w.wrote(p + day.json.size());
+                w.put(comma, std::string_view(day.json.constData(), size_t(day.json.size())));
                 break;
             }
             }
         }
-        p = w.room(1);
-        *p++ = ']';
-        w.wrote(p);
+        w.put(false, "]");
     }
     q.finish();
     w.through([](QByteArray& b) { b += "]}"; });
