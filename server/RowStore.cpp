@@ -193,20 +193,21 @@ private:
 // the rest as text.
 Row rowFromQuery(const TableDef& def, Statement& q, RepeatedTexts& texts) {
     Row r(def.columns.size());
+    // One look at each cell's type at most: a day's rows are thousands of cells.
     for (int i = 0; i < def.columns.size(); ++i) {
-        if (q.isNull(i)) continue;
         switch (def.columns.at(i).type) {
         case ftDateTime:
-            if (const QDate d = q.date(i); d.isValid()) r[i] = d;
+            if (const QDate d = q.date(i); d.isValid()) r[i] = d; // invalid for null too
             break;
         case ftFloat:
-            r[i] = q.number(i);
+            if (const std::optional<double> d = q.numberOrNull(i)) r[i] = *d;
             break;
         default:
             if (q.isText(i)) {
                 r[i] = texts.text(q, i);
                 break;
             }
+            if (q.isNull(i)) break;
             // Through value(): a stamp column comes back in the form the server writes it.
             if (const QVariant v = q.value(i); v.typeId() == QMetaType::QString)
                 r[i] = v;
