@@ -246,10 +246,7 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
         QByteArray json;
     };
     std::vector<StoredDay> days(size_t(fields.size()));
-    std::vector<TFieldType> types;
-    for (const TPacketField& f : fields)
-        types.push_back(f.type);
-    const int columns = int(types.size());
+    const int columns = int(fields.size());
     RowWriter w(out);
     auto number = [&](char* p, double d) {
         if (writesWhole(d, kWholeBelow)) {
@@ -265,7 +262,7 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
         first = false;
         for (int i = 0; i < columns; ++i) {
             const bool comma = i != 0;
-            switch (types[size_t(i)]) {
+            switch (fields[i].type) {
             case ftString:
             case ftFixedChar: {
                 const std::optional<std::string_view> text = q.textOrNull(i);

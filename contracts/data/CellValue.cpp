@@ -24,14 +24,15 @@ bool numberOf(const QVariant& v, double* out) {
 }
 
 bool dayOf(const QVariant& v, qint64* day) {
+    QDate d;
     if (v.metaType().id() == QMetaType::QDate) { // the usual case, as numberOf
-        const QDate& d = *static_cast<const QDate*>(v.constData());
-        *day = d.isValid() ? d.toJulianDay() : NullDay;
-        return true;
+        d = *static_cast<const QDate*>(v.constData());
+    } else if (const std::optional<QDate> date = toDate(v)) {
+        d = *date;
+    } else {
+        return false;
     }
-    const std::optional<QDate> date = toDate(v);
-    if (!date) return false;
-    *day = date->isValid() ? date->toJulianDay() : NullDay;
+    *day = d.isValid() ? d.toJulianDay() : NullDay;
     return true;
 }
 
