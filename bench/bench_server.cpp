@@ -497,11 +497,11 @@ QByteArray modifyLog(const TDataPacket& day, int n, double from, double to) {
 // Every save adds a history row per changed row, in an index by row key, so a later save of the
 // same rows dirties more pages: a series run after the other would write into a larger history.
 // Each save takes the client count from value to value + 1 (the raw one without looking).
-std::pair<double, double> savesInTurns(int runs, double& value,
-                                       double (*measure)(const std::function<void()>&),
-                                       const TDataPacket& day, int changes,
-                                       const std::function<void(double)>& rawSave,
-                                       const std::function<void(const QByteArray&)>& serverSave) {
+// With cpu, the thread's CPU time instead of wall time.
+template <typename RawSave, typename ServerSave>
+std::pair<double, double> savesInTurns(int runs, bool cpu, double& value, const TDataPacket& day, int changes,
+                                       RawSave&& rawSave, ServerSave&& serverSave) {
+    auto measure = [cpu](auto&& f) { return cpu ? cpuMs(f) : wallMs(f); };
     constexpr int kBlock = 5; // the first save after a switch finds its page cache reset
     std::vector<double> rawMs, serverMs;
     while (int(serverMs.size()) < runs) {
@@ -659,18 +659,17 @@ void run(const QString& label, const QString& target, const std::function<std::u
         raw.update(w.day.day, w.changes, value - 1);
         post(cli, modifyLog(day, w.changes, value, value + 1), "\"result\":\"\"");
         value += 1;
-        const auto [rawMs, serverMs] = savesInTurns(
-            runs, value, wallMs<const std::function<void()>&>, day, w.changes,
-            [&](double from) { raw.save(w.day.day, w.changes, from); },
-            [&](const QByteArray& b) { post(cli, b, "\"result\":\"\""); });
+        auto rawSave = [&](double from) { raw.save(w.day.day, w.changes, from); };
+        const auto [rawMs, serverMs] =
+            savesInTurns(runs, false, value, day, w.changes, rawSave,
+                         [&](const QByteArray& b) { post(cli, b, "\"result\":\"\""); });
         std::optional<std::pair<double, double>> cpu; // in process and raw, printed after the line
         if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
-            const auto [r, s] = savesInTurns(
-                w.changes >= 24000 ? 3 : 7, value, cpuMs<const std::function<void()>&>, day, w.changes,
-                [&](double from) { raw.save(w.day.day, w.changes, from); },
-                [&](const QByteArray& b) {
-                    if (!handleRpc(b, db).body.contains("\"result\":\"\"")) std::exit(1);
-                });
+            const auto [r, s] = savesInTurns(w.changes >= 24000 ? 3 : 7, true, value, day, w.changes, rawSave,
+                                             [&](const QByteArray& b) {
+                                                 if (!handleRpc(b, db).body.contains("\"result\":\"\""))
+                                                     std::exit(1);
+                                             });
             cpu = std::make_pair(s, r);
         }
         if (qEnvironmentVariableIsSet("KVO_BENCH_BREAKDOWN")) {

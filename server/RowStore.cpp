@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <string>
 
 namespace kvo::server {
 
@@ -171,9 +171,8 @@ public:
     QString text(const Statement& q, int column) {
         Last& l = m_last[size_t(column)];
         const std::string_view b = q.bytes(column);
-        if (!l.valid || b != std::string_view(l.bytes.constData(), size_t(l.bytes.size()))) {
-            l.bytes.resize(qsizetype(b.size()));
-            std::memcpy(l.bytes.data(), b.data(), b.size());
+        if (!l.valid || b != l.bytes) {
+            l.bytes.assign(b);
             l.text = QString::fromUtf8(b.data(), qsizetype(b.size()));
             l.valid = true;
         }
@@ -183,7 +182,7 @@ public:
 private:
     struct Last {
         bool valid = false;
-        QByteArray bytes;
+        std::string bytes;
         QString text;
     };
     std::vector<Last> m_last;
