@@ -137,7 +137,7 @@ GridHeader::GridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
 
 QList<QVariant> GridHeader::titles() const {
     QList<QVariant> t{QVariant::fromValue(quintptr(style())),
-                      font().key(),
+                      QVariant(font()),
                       isSortIndicatorShown(),
                       defaultSectionSize(),
                       minimumSectionSize(),
