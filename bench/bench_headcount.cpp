@@ -195,7 +195,11 @@ int main(int argc, char** argv) {
     report("headcount (a) one row saved from Confirm", saveScreen, saveBare);
     std::printf("headcount (a) its count typed and the cell left: %.2f ms (no server call)\n",
                 median(typeScreen));
-    report("headcount (a) typed and saved, whole journey", journeyScreen, saveBare);
+    // Typing has no server call to stand beside it: the whole journey is shown, not judged.
+    std::printf("headcount (a) typed and saved, whole journey: %.2f ms wall, %.2f ms cpu, %.2fx its bare "
+                "calls (no target)\n",
+                median(journeyScreen.wall), median(journeyScreen.cpu),
+                median(journeyScreen.wall) / median(saveBare.wall));
     report("headcount (b) day loaded on leaving the header", loadScreen, loadBare);
     return 0;
 }
