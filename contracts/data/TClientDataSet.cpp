@@ -573,6 +573,10 @@ void TClientDataSet::Prior() {
     MoveBy(-1);
 }
 
+void TClientDataSet::nextChecked() {
+    MoveBy(1);
+}
+
 int TClientDataSet::MoveBy(int distance) {
     d->checkActive();
     CheckBrowseMode();

@@ -155,7 +155,10 @@ private:
         bool unwatched() const { return sources.empty() || disableCount != 0; }
     };
     Cursor m_cursor;
-    double floatValueChecked(const TField* field) const;
+    // The slow paths of a walk are cold: a loop then keeps its own values (a running sum) in
+    // registers, saving them only around the rare call.
+    [[gnu::cold]] void nextChecked();
+    [[gnu::cold]] double floatValueChecked(const TField* field) const;
     void attachSource(TDataSource* source);
     void detachSource(TDataSource* source);
 
@@ -172,7 +175,7 @@ inline void TClientDataSet::Next() {
         c.row = c.cells + size_t(*++c.id) * c.width;
         return;
     }
-    MoveBy(1);
+    nextChecked();
 }
 
 inline bool TClientDataSet::Eof() const {

@@ -68,7 +68,7 @@ public:
 
 private:
     friend class TClientDataSet;
-    double convertedFloat() const; // AsFloat of a field that holds no number
+    [[gnu::cold]] double convertedFloat() const; // AsFloat of a field that holds no number
     TClientDataSet* m_dataSet;
     QString m_name;
     TFieldType m_type;
