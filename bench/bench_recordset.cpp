@@ -340,13 +340,17 @@ struct Runner {
         cds->SetIndexName(QStringLiteral("INDICE"));
         TField* qty = cds->FieldByName(QStringLiteral("QTCOMEFETCAR"));
         const double set = cpuMedianUs(reps * 3, nullptr, [&] {
+            double sum = 0;
             for (cds->First(); !cds->Eof(); cds->Next())
-                sink += qty->AsFloat();
+                sum += qty->AsFloat();
+            sink += sum;
         });
         const PlainSet p = plainLoad(packetJson(rows));
         const double plain = cpuMedianUs(reps * 3, nullptr, [&] {
+            double sum = 0;
             for (quint32 r : p.view)
-                sink += p.rows[r].nums[QtyCol - 4];
+                sum += p.rows[r].nums[QtyCol - 4];
+            sink += sum;
         });
         compare("plain scan (per row)", set, plain, rows / 1000.0, "ns");
         return set / rows;
