@@ -54,8 +54,7 @@ struct TClientDataSet::Impl {
 
     // Field definitions
     std::vector<std::unique_ptr<TField>> fields;
-    std::vector<int> calcOf; // field index -> calc slot, -1 for data
-    bool defined = false;    // fields were declared by the owner, not taken from a packet
+    bool defined = false; // fields were declared by the owner, not taken from a packet
     std::vector<IndexDef> indexDefs;
 
     RowStore store;
@@ -170,7 +169,7 @@ struct TClientDataSet::Impl {
     QVariant valueOf(qint64 row, const TField* f) {
         const int c = f->m_column;
         if (c >= 0) return cellValue(store.cols[c], cellsOf(quint32(row))[c]);
-        return calcValueOf(row, calcOf[f->Index()]);
+        return calcValueOf(row, f->m_calcSlot);
     }
 
     // ---- sequences
@@ -318,14 +317,14 @@ TField* TClientDataSet::Impl::declareField(const QString& name, TFieldType type,
     locateList.clear();
     if (!defined) { // fields taken from an earlier packet give way to declared ones
         fields.clear();
-        calcOf.clear();
         store.cols.clear();
         calc.setSlots(0);
         defined = true;
     }
     const int index = int(fields.size());
     fields.push_back(std::make_unique<TField>(q, name, type, type == ftFloat || type == ftDateTime ? 0 : size,
-                                              kind, index, kind == fkData ? store.ncols() : -1));
+                                              kind, index,
+                                              kind == fkData ? store.ncols() : calc.slotCount()));
     return fields.back().get();
 }
 
@@ -335,14 +334,12 @@ TField* TClientDataSet::AddField(const QString& name, TFieldType type, int size)
     col.field = field;
     col.type = type;
     col.size = field->Size();
-    d->calcOf.push_back(-1);
     d->store.cols.push_back(std::move(col));
     return field;
 }
 
 TField* TClientDataSet::AddCalcField(const QString& name, TFieldType type, int size) {
     TField* field = d->declareField(name, type, size, fkCalculated);
-    d->calcOf.push_back(d->calc.slotCount());
     d->calc.setSlots(d->calc.slotCount() + 1);
     return field;
 }
@@ -497,7 +494,6 @@ void TClientDataSet::SetData(const TDataPacket& packet) {
     d->fire(BeforeOpen);
     if (!newFields.empty() || (!d->defined && packet.fields.isEmpty())) {
         d->fields = std::move(newFields);
-        d->calcOf.assign(d->fields.size(), -1);
         d->calc.setSlots(0);
     }
     d->clearStorage();
@@ -1007,9 +1003,8 @@ void TClientDataSet::setFieldValue(TField* field, const QVariant& value) {
         dbError(
             QStringLiteral("O campo '%1' pertence a outro conjunto de registros").arg(field->FieldName()));
     d->checkActive();
-    const int fi = field->Index();
     if (field->m_column < 0) {
-        const int slot = d->calcOf[fi];
+        const int slot = field->m_calcSlot;
         const QVariant v = calcValue(field->DataType(), field->Size(), value);
         if (d->calc.computing()) {
             d->calc.setComputed(slot, v);

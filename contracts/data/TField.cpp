@@ -41,9 +41,9 @@ QString valueText(TFieldType type, const QVariant& v, bool display) {
 } // namespace
 
 TField::TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index,
-               int column)
+               int slot)
     : m_dataSet(dataSet), m_name(std::move(name)), m_type(type), m_size(size), m_kind(kind), m_index(index),
-      m_column(column) {
+      m_column(kind == fkData ? slot : -1), m_calcSlot(kind == fkData ? -1 : slot) {
     if (type == ftFloat) m_alignment = Qt::AlignRight;
 }
 

@@ -16,9 +16,10 @@ enum TFieldKind { fkData, fkCalculated };
 // Texts are cut to Size on write (fixed texts padded); empty reads as "" / 0 / date 0.
 class TField {
 public:
-    // column: where the set stores the field's cells, -1 for a calculated field.
+    // slot: where the set keeps the field's values, its data column or its place among the
+    // calculated values.
     TField(TClientDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, int index,
-           int column);
+           int slot);
 
     // Definition
     const QString& FieldName() const { return m_name; }
@@ -75,7 +76,9 @@ private:
     int m_size;
     TFieldKind m_kind;
     int m_index;
-    int m_column; // kept here so that a read finds its cell without a lookup in the set
+    // Kept here so that a read finds its value without a lookup in the set.
+    int m_column;   // -1 for a calculated field
+    int m_calcSlot; // -1 for a data field
     QString m_displayLabel;
     QString m_editMask;
     bool m_readOnly = false;
