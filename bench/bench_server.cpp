@@ -74,17 +74,15 @@ template <typename F> double cpuMs(F&& f) {
     return double(b.tv_sec - a.tv_sec) * 1e3 + double(b.tv_nsec - a.tv_nsec) / 1e6;
 }
 
-template <typename F> double medianOf(int runs, F&& f) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i)
-        ms.push_back(wallMs(f));
-    return median(ms);
+template <typename F> double timeMs(bool cpu, F&& f) {
+    return cpu ? cpuMs(f) : wallMs(f);
 }
 
-template <typename F> double cpuMedian(int runs, F&& f) {
+// The median of runs, in wall time or in this thread's CPU time.
+template <typename F> double medianOf(int runs, F&& f, bool cpu = false) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i)
-        ms.push_back(cpuMs(f));
+        ms.push_back(timeMs(cpu, f));
     return median(ms);
 }
 
@@ -501,21 +499,20 @@ QByteArray modifyLog(const TDataPacket& day, int n, double from, double to) {
 template <typename RawSave, typename ServerSave>
 std::pair<double, double> savesInTurns(int runs, bool cpu, double& value, const TDataPacket& day, int changes,
                                        RawSave&& rawSave, ServerSave&& serverSave) {
-    auto measure = [cpu](auto&& f) { return cpu ? cpuMs(f) : wallMs(f); };
     constexpr int kBlock = 5; // the first save after a switch finds its page cache reset
     std::vector<double> rawMs, serverMs;
     while (int(serverMs.size()) < runs) {
         const int n = std::min(kBlock, runs - int(serverMs.size()));
         for (int i = 0; i < n; ++i) {
             const double from = value++;
-            rawMs.push_back(measure([&] { rawSave(from); }));
+            rawMs.push_back(timeMs(cpu, [&] { rawSave(from); }));
         }
         std::vector<QByteArray> bodies;
         for (int i = 0; i < n; ++i)
             bodies.push_back(modifyLog(day, changes, value + i, value + i + 1));
         value += n;
         for (const QByteArray& b : bodies)
-            serverMs.push_back(measure([&] { serverSave(b); }));
+            serverMs.push_back(timeMs(cpu, [&] { serverSave(b); }));
     }
     return {median(rawMs), median(serverMs)};
 }
@@ -609,8 +606,10 @@ void run(const QString& label, const QString& target, const std::function<std::u
         line(readName(z), serverMs, rawMs, rtt);
         if (qEnvironmentVariableIsSet("KVO_BENCH_CPU")) {
             // The call without HTTP, on the benchmark's own connection, beside the raw read.
-            const double s = cpuMedian(runs, [&] { handleRpc(body, db); });
-            const double r = cpuMedian(runs, [&] { raw.read(z.day); });
+            const double s = medianOf(
+                runs, [&] { handleRpc(body, db); }, true);
+            const double r = medianOf(
+                runs, [&] { raw.read(z.day); }, true);
             std::printf("  %-28s CPU in process %8.2f ms   raw %8.2f ms   ratio %5.2f\n", "", s, r, s / r);
         }
     }

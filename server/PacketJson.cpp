@@ -338,7 +338,7 @@ void appendPacketJson(QByteArray& out, const QVector<TPacketField>& fields, Stat
         w.put(false, "]");
     }
     q.finish();
-    w.through([](QByteArray& b) { b += "]}"; });
+    w.put(false, "]}");
 }
 
 QByteArray packetJson(const TDataPacket& p) {
